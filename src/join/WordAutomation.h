@@ -1,0 +1,132 @@
+// The operations the join needs of a word processor, shaped like its automation object model.
+//
+// The join steps drive documents only through these classes. Our own document engine stands
+// behind them in the program; a recording fake stands behind them in the tests. The interface
+// has no Qt in it so that the engine can implement it without depending on the user interface.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace paperloom {
+
+/// The one exception every failing operation throws: a sentence the user can act on, plus the
+/// technical detail (file, part, offset) for whoever reads further.
+class WordError : public std::runtime_error {
+public:
+    explicit WordError(std::string userMessage, std::string detail = {})
+        : std::runtime_error(userMessage), m_userMessage(std::move(userMessage)),
+          m_detail(std::move(detail)) {}
+
+    [[nodiscard]] const std::string& userMessage() const noexcept { return m_userMessage; }
+    [[nodiscard]] const std::string& detail() const noexcept { return m_detail; }
+
+private:
+    std::string m_userMessage;
+    std::string m_detail;
+};
+
+/// Constants of the automation model, passed as plain numbers as the model expects them.
+namespace wd {
+inline constexpr std::int32_t Story = 6;           // EndKey Unit: the whole story
+inline constexpr std::int32_t Move = 0;            // EndKey Extend: move, select nothing
+inline constexpr std::int32_t PageBreak = 7;       // InsertBreak Type
+inline constexpr std::int32_t OrientPortrait = 0;  // PageSetup.Orientation
+inline constexpr std::int32_t OrientLandscape = 1; // PageSetup.Orientation
+inline constexpr std::int16_t FormatOriginal = 0;  // PasteAndFormat type
+} // namespace wd
+
+/// The name a running word processor answers to when the guard compares it.
+inline constexpr const char* kWordApplicationName = "Microsoft Word";
+
+/// Named arguments of Selection.EndKey; an unset optional is an argument not passed.
+struct EndKeyArgs {
+    std::optional<std::int32_t> Unit;
+    std::optional<std::int32_t> Extend;
+};
+
+/// Named arguments of Selection.InsertBreak.
+struct InsertBreakArgs {
+    std::optional<std::int32_t> Type;
+};
+
+/// A range of a document; here always the whole document.
+class WordRange {
+public:
+    virtual ~WordRange() = default;
+    /// Puts the range's content on the clipboard shared by all instances.
+    virtual void Copy() = 0;
+};
+
+class WordPageSetup {
+public:
+    virtual ~WordPageSetup() = default;
+    /// Sets the page orientation: wd::OrientPortrait or wd::OrientLandscape.
+    virtual void setOrientation(std::int32_t orientation) = 0;
+};
+
+/// An open document. References stay valid until the document is closed or its
+/// application quits.
+class WordDocument {
+public:
+    virtual ~WordDocument() = default;
+    /// The whole content of the document.
+    [[nodiscard]] virtual std::unique_ptr<WordRange> Range() = 0;
+    [[nodiscard]] virtual WordPageSetup& PageSetup() = 0;
+    /// Writes the document to path, replacing a file there without asking.
+    virtual void SaveAs(const std::string& path) = 0;
+    /// Closes the document without a prompt.
+    virtual void Close() = 0;
+};
+
+class WordDocuments {
+public:
+    virtual ~WordDocuments() = default;
+    /// A new empty document, made the active one, with the selection in it.
+    virtual WordDocument& Add() = 0;
+    /// Opens the document at path, makes it the active one and puts the selection in it.
+    virtual WordDocument& Open(const std::string& path) = 0;
+};
+
+/// The insertion point of the active document.
+class WordSelection {
+public:
+    virtual ~WordSelection() = default;
+    virtual void EndKey(const EndKeyArgs& args) = 0;
+    /// Inserts the clipboard at the insertion point; throws when it cannot.
+    virtual void PasteAndFormat(std::int16_t type) = 0;
+    virtual void Paste() = 0;
+    virtual void InsertBreak(const InsertBreakArgs& args) = 0;
+    /// Deletes the character before the insertion point.
+    virtual void TypeBackspace() = 0;
+};
+
+/// One instance of the word processor.
+class WordApplication {
+public:
+    virtual ~WordApplication() = default;
+    /// The application's name (its default value).
+    [[nodiscard]] virtual std::string Name() = 0;
+    virtual void setDisplayAlerts(bool displayAlerts) = 0;
+    virtual WordDocuments& Documents() = 0;
+    virtual WordSelection& Selection() = 0;
+    /// The active document; throws when there is none.
+    virtual WordDocument& ActiveDocument() = 0;
+    /// Ends the instance; its documents are closed without saving.
+    virtual void Quit() = 0;
+};
+
+/// Where instances come from ("Word.Application").
+class WordAutomation {
+public:
+    virtual ~WordAutomation() = default;
+    /// A new, separate instance on every call.
+    [[nodiscard]] virtual std::unique_ptr<WordApplication> createInstance() = 0;
+    /// The user's own running word processor; throws WordError when none runs.
+    [[nodiscard]] virtual std::unique_ptr<WordApplication> findRunningInstance() = 0;
+};
+
+} // namespace paperloom

@@ -1,0 +1,262 @@
+// The main window: controls at their places, start-up, pointer feedback and event routing.
+#include "shell/Form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "doclist/DocumentListView.h"
+#include "join/FileExists.h"
+#include "platform/PointerImage.h"
+#include "platform/Twips.h"
+#include "shell/CenterOnScreen.h"
+#include "shell/Main.h"
+#include "shell/PictureCheckBox.h"
+#include "shell/Pictures.h"
+#include "shell/ProgressBar.h"
+
+namespace paperloom {
+namespace {
+
+// The client area, in twips.
+constexpr int kClientWidthTwips = 6990;
+constexpr int kClientHeightTwips = 4590;
+constexpr int kColumnWidthTwips = 5000;
+
+QFont arialBold(int pixelSize) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelSize);
+    font.setBold(true);
+    return font;
+}
+
+// Font sizes in pixels: 11.25 pt, 9.75 pt and 9 pt at 96 dots per inch.
+constexpr int kButtonFontPixels = 15;
+constexpr int kCheckFontPixels = 13;
+constexpr int kSmallFontPixels = 12;
+
+QIcon transparentIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+Form1::Form1(const Form1Collaborators& collaborators, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      Command1(new QPushButton(QStringLiteral("Command1"), this)),
+      Check1(new PictureCheckBox(this)), Check2(new PictureCheckBox(this)),
+      ListView1(new DocumentListView(this)), Check4(new PictureCheckBox(this)),
+      Check3(new QCheckBox(QStringLiteral("Insert page breaks between documents"), this)),
+      ProgressBar1(new ProgressBar(this)), Check5(new PictureCheckBox(this)),
+      Check6(new PictureCheckBox(this)),
+      Option1(new QRadioButton(QStringLiteral("Portrait"), this)),
+      Option2(new QRadioButton(QStringLiteral("Landscape"), this)), m_collaborators(collaborators),
+      m_listItems(*ListView1), m_pointer([this](int value) { applyPointer(value); }) {
+    installPictureCheckBoxAccessibility();
+    setWindowTitle(QStringLiteral("Form1"));
+    setWindowIcon(transparentIcon());
+    setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
+    setMouseTracking(true);
+
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    Check1->setText(QStringLiteral("Add Word File(s)"));
+    Check2->setText(QStringLiteral("Join To One Doc"));
+    Check4->setText(QStringLiteral("Add All Word Files In Folder"));
+    Check5->setText(QStringLiteral("Move Up"));
+    Check6->setText(QStringLiteral("Move Down"));
+    Check1->setPicture(picture(Picture::WordDocument));
+    Check2->setPicture(picture(Picture::TapeDispenser));
+    Check4->setPicture(picture(Picture::OpenFolder));
+    Check5->setPicture(picture(Picture::MoveUp));
+    Check6->setPicture(picture(Picture::MoveDown));
+    for (PictureCheckBox* button : {Check1, Check2, Check4, Check5, Check6}) {
+        button->setFont(arialBold(kButtonFontPixels));
+    }
+    ListView1->setFont(arialBold(kSmallFontPixels));
+    Check3->setFont(arialBold(kCheckFontPixels));
+    Option1->setFont(arialBold(kSmallFontPixels));
+    Option2->setFont(arialBold(kSmallFontPixels));
+    Option1->setChecked(true);
+    Check3->setMouseTracking(true);
+    Check3->installEventFilter(this);
+
+    // Moves over a control never reach the bare window's handler.
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Command1, Check1, Check2, ListView1, Check4, Check3,
+                                         ProgressBar1, Check5, Check6, Option1, Option2}) {
+        control->setAttribute(Qt::WA_NoMousePropagation);
+    }
+    ListView1->viewport()->setAttribute(Qt::WA_NoMousePropagation);
+
+    placeControls();
+    setTabOrder(Command1, Check1);
+    setTabOrder(Check1, Check2);
+    setTabOrder(Check2, ListView1);
+    setTabOrder(ListView1, Check4);
+    setTabOrder(Check4, Check3);
+    setTabOrder(Check3, Check5);
+    setTabOrder(Check5, Check6);
+    setTabOrder(Check6, Option1);
+    setTabOrder(Option1, Option2);
+    Command1->setFocus();
+
+    connect(Check1, &PictureCheckBox::Click, this, &Form1::Check1_Click);
+    connect(Check2, &PictureCheckBox::Click, this, &Form1::Check2_Click);
+    connect(Check4, &PictureCheckBox::Click, this, &Form1::Check4_Click);
+    connect(Check5, &PictureCheckBox::Click, this, &Form1::Check5_Click);
+    connect(Check6, &PictureCheckBox::Click, this, &Form1::Check6_Click);
+    connect(Check1, &PictureCheckBox::MouseMove, this, &Form1::Check1_MouseMove);
+    connect(Check2, &PictureCheckBox::MouseMove, this, &Form1::Check2_MouseMove);
+    connect(Check4, &PictureCheckBox::MouseMove, this, &Form1::Check4_MouseMove);
+    connect(ListView1, &DocumentListView::DblClick, this, &Form1::ListView1_DblClick);
+}
+
+Form1::~Form1() = default;
+
+void Form1::placeControls() {
+    Command1->setGeometry(twipsRect(-720, 2640, 615, 495));
+    Check1->setGeometry(twipsRect(120, 2520, 2175, 1095));
+    Check2->setGeometry(twipsRect(4680, 2520, 2175, 1095));
+    ListView1->setGeometry(twipsRect(120, 120, 5775, 2295));
+    Check4->setGeometry(twipsRect(2400, 2520, 2175, 1095));
+    Check3->setGeometry(twipsRect(240, 3720, 4095, 255));
+    ProgressBar1->setGeometry(twipsRect(120, 4080, 6735, 375));
+    Check5->setGeometry(twipsRect(6000, 120, 855, 1095));
+    Check6->setGeometry(twipsRect(6000, 1320, 855, 1095));
+    Option1->setGeometry(twipsRect(4560, 3720, 975, 255));
+    Option2->setGeometry(twipsRect(5520, 3720, 1335, 255));
+}
+
+void Form1::Form_Load(QRect screen) {
+    CenterOnScreen(*this, screen);
+
+    const QString handPath =
+        m_collaborators.programFolder + QDir::separator() + QStringLiteral("HAND-M.CUR");
+    if (FileExists(handPath)) {
+        // A file that is not a readable pointer image leaves the window without one.
+        m_mouseIcon = loadPointerImage(handPath);
+    }
+
+    OpenHomePageAtRandom(m_collaborators.random, m_collaborators.clock, m_collaborators.launcher);
+    setWindowTitle(QStringLiteral("Paperloom"));
+    ListView1->addColumn(QStringLiteral("Word File(s)"), twipsToPixels(kColumnWidthTwips));
+    ProgressBar1->setWhiteBackground();
+}
+
+void Form1::applyPointer(int value) {
+    switch (value) {
+    case vbHourglass:
+        setCursor(Qt::WaitCursor);
+        break;
+    case vbCustom:
+        // Without a hand cursor file the platform's own pointing hand stands in.
+        setCursor(m_mouseIcon.value_or(QCursor(Qt::PointingHandCursor)));
+        break;
+    default:
+        unsetCursor();
+        break;
+    }
+}
+
+void Form1::Check1_Click() {
+    if (Check1->Value() != 1) {
+        return;
+    }
+    Check1->setValue(0);
+}
+
+void Form1::Check2_Click() {
+    if (Check2->Value() != 1) {
+        return;
+    }
+    Check2->setValue(0);
+}
+
+void Form1::Check4_Click() {
+    if (Check4->Value() != 1) {
+        return;
+    }
+    Check4->setValue(0);
+}
+
+void Form1::Check5_Click() {
+    if (Check5->Value() != 1) {
+        return;
+    }
+    Check5->setValue(0);
+}
+
+void Form1::Check6_Click() {
+    if (Check6->Value() != 1) {
+        return;
+    }
+    Check6->setValue(0);
+}
+
+void Form1::ListView1_DblClick() {
+    try {
+        const std::optional<ListItem> selected = m_listItems.SelectedItem();
+        if (!selected) {
+            return;
+        }
+        m_listItems.Remove(selected->Index());
+    } catch (const ListItemError&) {
+        // A removal that fails leaves the list as it was, without a message.
+    }
+}
+
+void Form1::Check1_MouseMove() {
+    m_pointer.hoverButton();
+}
+
+void Form1::Check2_MouseMove() {
+    m_pointer.hoverButton();
+}
+
+void Form1::Check3_MouseMove() {
+    m_pointer.hoverButton();
+}
+
+void Form1::Check4_MouseMove() {
+    m_pointer.hoverButton();
+}
+
+void Form1::Form_MouseMove() {
+    m_pointer.hoverBareWindow();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove();
+    event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Check3 && event->type() == QEvent::MouseMove) {
+        Check3_MouseMove();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::Form_Unload() {
+    // Nothing is asked and nothing is saved; the program ends with its last window.
+    m_closing = true;
+}
+
+} // namespace paperloom

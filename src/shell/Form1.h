@@ -1,0 +1,107 @@
+// Form1: the main window, its controls, its start-up sequence and its event handlers.
+//
+// The window stays thin: each handler takes its event, runs the press cycle where it has one,
+// and hands the work to the command that belongs to it.
+#pragma once
+
+#include <optional>
+
+#include <QCursor>
+#include <QRect>
+#include <QWidget>
+
+#include "doclist/ListItems.h"
+#include "shell/PointerState.h"
+
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+
+namespace paperloom {
+
+class Clock;
+class DocumentListView;
+class PictureCheckBox;
+class ProgressBar;
+class Prompts;
+class RandomSource;
+class UrlLauncher;
+class WordAutomation;
+
+/// What the main window needs from outside, handed in once.
+struct Form1Collaborators {
+    Prompts& prompts;
+    WordAutomation& word;
+    UrlLauncher& launcher;
+    RandomSource& random;
+    Clock& clock;
+    /// The folder that holds the program, where the cursor files lie.
+    QString programFolder;
+};
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(const Form1Collaborators& collaborators, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    /// The start-up sequence, run once while the window is hidden; screen is the primary
+    /// screen's whole geometry.
+    void Form_Load(QRect screen);
+
+    /// The window's pointer state: 0 default, 11 busy, 99 the custom hand.
+    [[nodiscard]] int MousePointer() const { return m_pointer.value(); }
+    void setMousePointer(int value) { m_pointer.set(value); }
+
+    [[nodiscard]] ListItems& listItems() { return m_listItems; }
+    /// True once the window has been closed: work that lets events run stops early.
+    [[nodiscard]] bool isClosing() const { return m_closing; }
+    /// The custom pointer image loaded at start-up, if any.
+    [[nodiscard]] const std::optional<QCursor>& mouseIcon() const { return m_mouseIcon; }
+
+    // The controls, under their names on the window.
+    QPushButton* const Command1;
+    PictureCheckBox* const Check1;
+    PictureCheckBox* const Check2;
+    DocumentListView* const ListView1;
+    PictureCheckBox* const Check4;
+    QCheckBox* const Check3;
+    ProgressBar* const ProgressBar1;
+    PictureCheckBox* const Check5;
+    PictureCheckBox* const Check6;
+    QRadioButton* const Option1;
+    QRadioButton* const Option2;
+
+public slots:
+    void Check1_Click();
+    void Check2_Click();
+    void Check4_Click();
+    void Check5_Click();
+    void Check6_Click();
+    void ListView1_DblClick();
+
+    void Check1_MouseMove();
+    void Check2_MouseMove();
+    void Check3_MouseMove();
+    void Check4_MouseMove();
+    void Form_MouseMove();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void placeControls();
+    void applyPointer(int value);
+    void Form_Unload();
+
+    Form1Collaborators m_collaborators;
+    ListItems m_listItems;
+    PointerState m_pointer;
+    std::optional<QCursor> m_mouseIcon;
+    bool m_closing = false;
+};
+
+} // namespace paperloom

@@ -1,0 +1,121 @@
+// Button feedback: the press cycle and the window's pointer state.
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "FormFixture.h"
+#include "shell/PictureCheckBox.h"
+#include "shell/PointerState.h"
+
+using namespace paperloom;
+using paperloom::test::FormFixture;
+
+class FeedbackTest : public QObject {
+    Q_OBJECT
+
+private:
+    static void moveOver(QWidget* widget) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+
+private slots:
+    void pressRunsTheCommandOnceAndLeavesTheButtonUp() {
+        PictureCheckBox button;
+        button.setText("Move Up");
+        button.resize(57, 73);
+        button.show();
+        int commands = 0;
+        int clicks = 0;
+        bool upWhileRunning = false;
+        QObject::connect(&button, &PictureCheckBox::Click, [&] {
+            ++clicks;
+            if (button.Value() != 1) {
+                return;
+            }
+            button.setValue(0);
+            upWhileRunning = button.Value() == 0;
+            ++commands;
+        });
+
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(commands, 1);
+        QCOMPARE(clicks, 2); // the nested Click finds 0 and does nothing
+        QVERIFY(upWhileRunning);
+        QCOMPARE(button.Value(), 0);
+
+        button.setFocus();
+        QTest::keyClick(&button, Qt::Key_Space);
+        QCOMPARE(commands, 2);
+        QCOMPARE(button.Value(), 0);
+    }
+
+    void hoverStateMachine() {
+        int applied = -1;
+        PointerState pointer([&](int value) { applied = value; });
+        pointer.hoverButton();
+        QCOMPARE(pointer.value(), 99);
+        QCOMPARE(applied, 99);
+        pointer.hoverBareWindow();
+        QCOMPARE(pointer.value(), 0);
+        pointer.set(11);
+        pointer.hoverButton();
+        pointer.hoverBareWindow();
+        QCOMPARE(pointer.value(), 11);
+        QCOMPARE(applied, 11);
+        pointer.set(0);
+        QCOMPARE(applied, 0);
+    }
+
+    void pointerOverTheWindowsControls() {
+        FormFixture fixture;
+        Form1& form = *fixture.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        moveOver(form.Check1);
+        QCOMPARE(form.MousePointer(), 99);
+        moveOver(&form);
+        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+
+        moveOver(form.Check3);
+        QCOMPARE(form.MousePointer(), 99);
+        // Controls without a hover handler keep whatever the pointer shows.
+        moveOver(form.Option1);
+        QCOMPARE(form.MousePointer(), 99);
+        moveOver(form.Check5);
+        QCOMPARE(form.MousePointer(), 99);
+        moveOver(&form);
+        moveOver(form.Option2);
+        QCOMPARE(form.MousePointer(), 0);
+
+        form.setMousePointer(11);
+        QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+        for (QWidget* over : std::initializer_list<QWidget*>{form.Check1, form.Check2, form.Check3,
+                                                             form.Check4, &form}) {
+            moveOver(over);
+            QCOMPARE(form.MousePointer(), 11);
+        }
+        form.setMousePointer(0);
+        moveOver(form.Check2);
+        QCOMPARE(form.MousePointer(), 99);
+        moveOver(form.Check4);
+        QCOMPARE(form.MousePointer(), 99);
+    }
+
+    void buttonsNeverStayPressed() {
+        FormFixture fixture;
+        Form1& form = *fixture.form;
+        form.show();
+        for (PictureCheckBox* button :
+             {form.Check1, form.Check2, form.Check4, form.Check5, form.Check6}) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(button->Value(), 0);
+        }
+    }
+};
+
+QTEST_MAIN(FeedbackTest)
+#include "tst_feedback.moc"
