@@ -1,6 +1,10 @@
 // The look of the document list and the events it hands on.
 #include "doclist/DocumentListView.h"
 
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 
@@ -16,6 +20,11 @@ DocumentListView::DocumentListView(QWidget* parent) : QTableWidget(parent) {
     setTextElideMode(Qt::ElideNone);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setDragEnabled(false);
+    // Files dropped from outside are always welcome; the drop handlers decide what to take.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    // Moves without a button held reach the handlers too.
+    viewport()->setMouseTracking(true);
     verticalHeader()->hide();
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -34,9 +43,80 @@ void DocumentListView::addColumn(const QString& header, int width) {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
 }
 
+void DocumentListView::setMousePointer(ListPointer pointer) {
+    m_pointer = pointer;
+    applyPointer();
+}
+
+void DocumentListView::setMouseIcon(const QCursor& icon) {
+    m_mouseIcon = icon;
+    applyPointer();
+}
+
+void DocumentListView::applyPointer() {
+    switch (m_pointer) {
+    case ListPointer::Arrow:
+        viewport()->setCursor(Qt::ArrowCursor);
+        break;
+    case ListPointer::Custom:
+        if (m_mouseIcon) {
+            viewport()->setCursor(*m_mouseIcon);
+        } else {
+            viewport()->unsetCursor();
+        }
+        break;
+    case ListPointer::Default:
+        viewport()->unsetCursor();
+        break;
+    }
+}
+
+void DocumentListView::mousePressEvent(QMouseEvent* event) {
+    // The list's own handling selects the entry under the pointer first, so that the click
+    // handler finds the pressed entry selected and a drag can start with the very next move.
+    QTableWidget::mousePressEvent(event);
+    emit MouseDown();
+    if (indexAt(event->position().toPoint()).isValid()) {
+        emit ItemClick();
+    }
+}
+
+void DocumentListView::mouseMoveEvent(QMouseEvent* event) {
+    // With a button held the list would move the selection along with the pointer; during an
+    // in-list drag the handlers alone decide which entry is selected.
+    if (event->buttons() == Qt::NoButton) {
+        QTableWidget::mouseMoveEvent(event);
+    }
+    emit MouseMove(event->position().toPoint());
+}
+
+void DocumentListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTableWidget::mouseReleaseEvent(event);
+    emit MouseUp();
+}
+
 void DocumentListView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableWidget::mouseDoubleClickEvent(event);
     emit DblClick();
+}
+
+void DocumentListView::dragEnterEvent(QDragEnterEvent* event) {
+    event->ignore();
+    emit OLEDragOver(event);
+}
+
+void DocumentListView::dragMoveEvent(QDragMoveEvent* event) {
+    event->ignore();
+    emit OLEDragOver(event);
+}
+
+void DocumentListView::dragLeaveEvent(QDragLeaveEvent* event) {
+    event->accept();
+}
+
+void DocumentListView::dropEvent(QDropEvent* event) {
+    event->ignore();
+    emit OLEDragDrop(event);
 }
 
 } // namespace paperloom
