@@ -1,0 +1,237 @@
+// The body's pieces and editable end: loading, committing, pulling back, writing.
+#include "engine/Body.h"
+
+#include "engine/Package.h"
+#include "engine/Xml.h"
+
+#include <cstring>
+
+namespace paperloom::engine {
+
+Body::Body() {
+    m_open.append_child("open");
+}
+
+void Body::load(const pugi::xml_document& doc) {
+    const auto root = doc.document_element();
+    const auto body = root.child("w:body");
+    if (localName(root.name()) != "document" || !body) {
+        throw PackageError("the document is damaged (its main part has no body)", root.name());
+    }
+    m_namespaces.clear();
+    for (auto attr = root.first_attribute(); attr; attr = attr.next_attribute()) {
+        const std::string_view name = attr.name();
+        if (name.rfind("xmlns:", 0) == 0) {
+            m_namespaces.emplace_back(std::string(name.substr(6)), attr.value());
+        }
+    }
+    m_head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + startTag(root);
+    m_foot = "</w:body>";
+    bool afterBody = false;
+    for (auto child = root.first_child(); child; child = child.next_sibling()) {
+        if (child == body) {
+            afterBody = true;
+            continue;
+        }
+        if (child.type() == pugi::node_element) {
+            (afterBody ? m_foot : m_head) += serializeNode(child);
+        }
+    }
+    m_head += startTag(body);
+    m_foot += "</" + std::string(root.name()) + ">";
+    m_headPiece = deflatePiece(m_head);
+    m_footPiece = deflatePiece(m_foot);
+
+    std::vector<pugi::xml_node> blocks;
+    for (auto child = body.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element) {
+            blocks.push_back(child);
+        }
+    }
+    m_sectPr.reset();
+    if (!blocks.empty() && std::strcmp(blocks.back().name(), "w:sectPr") == 0) {
+        m_sectPr.append_copy(blocks.back());
+        blocks.pop_back();
+    }
+    m_open.reset();
+    auto open = m_open.append_child("open");
+    m_pieces.clear();
+    std::size_t keep = blocks.size() >= 2 ? 2 : blocks.size();
+    if (!blocks.empty() && std::strcmp(blocks.back().name(), "w:p") != 0) {
+        keep = 1; // the last block is not a paragraph: it stays open, a new tail follows it
+    }
+    std::string text;
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i + keep < blocks.size(); ++i) {
+        starts.push_back(text.size());
+        text += serializeNode(blocks[i]);
+    }
+    if (!starts.empty()) {
+        appendPiece(std::move(text), std::move(starts));
+    }
+    for (std::size_t i = blocks.size() - keep; i < blocks.size(); ++i) {
+        open.append_copy(blocks[i]);
+    }
+    if (!open.last_child() || std::strcmp(open.last_child().name(), "w:p") != 0) {
+        open.append_child("w:p");
+    }
+}
+
+void Body::loadBlank(const std::string& headXml, const std::string& sectPrXml) {
+    pugi::xml_document doc =
+        parseXml(headXml + "<w:p/>" + sectPrXml + "</w:body></w:document>", "word/document.xml");
+    load(doc);
+}
+
+pugi::xml_node Body::blockBeforeTail() {
+    ensureBlockBeforeTail();
+    return tail().previous_sibling();
+}
+
+void Body::setFinalSectPr(const pugi::xml_node& node) {
+    m_sectPr.reset();
+    if (node) {
+        m_sectPr.append_copy(node);
+    }
+}
+
+bool Body::isEmpty() const {
+    if (!m_pieces.empty() || tail().previous_sibling()) {
+        return false;
+    }
+    for (auto child : tail().children()) {
+        if (std::strcmp(child.name(), "w:pPr") != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Body::commitOpenBlocks() {
+    std::string text;
+    std::vector<std::size_t> starts;
+    auto open = openRoot();
+    while (open.first_child() != open.last_child()) {
+        const auto block = open.first_child();
+        starts.push_back(text.size());
+        text += serializeNode(block);
+        open.remove_child(block);
+    }
+    if (!starts.empty()) {
+        appendPiece(std::move(text), std::move(starts));
+    }
+}
+
+void Body::appendBlocks(const std::vector<pugi::xml_node>& blocks) {
+    std::string text;
+    std::vector<std::size_t> starts;
+    auto open = openRoot();
+    while (const auto block = open.first_child()) {
+        starts.push_back(text.size());
+        text += serializeNode(block);
+        open.remove_child(block);
+    }
+    for (std::size_t i = 0; i + 1 < blocks.size(); ++i) {
+        starts.push_back(text.size());
+        text += serializeNode(blocks[i]);
+    }
+    if (!starts.empty()) {
+        appendPiece(std::move(text), std::move(starts));
+    }
+    if (!blocks.empty()) {
+        open.append_copy(blocks.back());
+    }
+    open.append_child("w:p");
+}
+
+void Body::appendPiece(std::string text, std::vector<std::size_t> starts) {
+    if (!m_pieces.empty()) {
+        m_pieces.back().text.clear();
+        m_pieces.back().text.shrink_to_fit();
+    }
+    BodyPiece piece;
+    piece.deflated = deflatePiece(text);
+    piece.text = std::move(text);
+    piece.starts = std::move(starts);
+    m_pieces.push_back(std::move(piece));
+}
+
+bool Body::dropTail() {
+    ensureBlockBeforeTail();
+    const auto old = tail();
+    if (!old.previous_sibling()) {
+        return false;
+    }
+    openRoot().remove_child(old);
+    ensureBlockBeforeTail();
+    return true;
+}
+
+void Body::ensureBlockBeforeTail() {
+    if (tail().previous_sibling() || m_pieces.empty()) {
+        return;
+    }
+    BodyPiece& last = m_pieces.back();
+    std::string text = pieceText(last);
+    const std::size_t start = last.starts.back();
+    const auto block = parseXml(std::string_view(text).substr(start), "word/document.xml");
+    openRoot().insert_copy_before(block.document_element(), tail());
+    if (last.starts.size() == 1) {
+        m_pieces.pop_back();
+        return;
+    }
+    text.resize(start);
+    last.starts.pop_back();
+    last.deflated = deflatePiece(text);
+    last.text = std::move(text);
+}
+
+std::string Body::pieceText(const BodyPiece& piece) const {
+    if (!piece.text.empty() || piece.deflated->size == 0) {
+        return piece.text;
+    }
+    std::string stream = piece.deflated->deflated;
+    stream.append(kFinalBlock);
+    std::string out;
+    std::string reason;
+    if (!inflateRaw(stream, piece.deflated->size, out, reason)) {
+        throw PackageError("the document in memory is damaged", reason);
+    }
+    return out;
+}
+
+std::vector<PiecePtr> Body::deflatedParts() const {
+    std::vector<PiecePtr> out;
+    out.reserve(m_pieces.size() + 3);
+    out.push_back(m_headPiece);
+    for (const auto& piece : m_pieces) {
+        out.push_back(piece.deflated);
+    }
+    std::string end;
+    for (auto block : openRoot().children()) {
+        end += serializeNode(block);
+    }
+    if (finalSectPr()) {
+        end += serializeNode(finalSectPr());
+    }
+    out.push_back(deflatePiece(end));
+    out.push_back(m_footPiece);
+    return out;
+}
+
+std::string Body::text() const {
+    std::string out = m_head;
+    for (const auto& piece : m_pieces) {
+        out += pieceText(piece);
+    }
+    for (auto block : openRoot().children()) {
+        out += serializeNode(block);
+    }
+    if (finalSectPr()) {
+        out += serializeNode(finalSectPr());
+    }
+    out += m_foot;
+    return out;
+}
+
+} // namespace paperloom::engine

@@ -1,0 +1,78 @@
+// The main document's body as the editor holds it: compressed pieces plus an editable end.
+#pragma once
+
+#include "engine/Deflate.h"
+
+#include <pugixml.hpp>
+
+#include <string>
+#include <vector>
+
+namespace paperloom::engine {
+
+/// Body content that no longer changes, stored compressed; its text is dropped once compressed
+/// (except for the last piece) and recovered by inflating when it is needed again.
+struct BodyPiece {
+    PiecePtr deflated;
+    std::string text;                // empty when dropped
+    std::vector<std::size_t> starts; // offsets of the top-level blocks in the text
+};
+
+/// The body of document.xml. Everything before the insertion point's neighbourhood lives in
+/// pieces that are compressed once; the last block before the insertion paragraph, the
+/// insertion paragraph itself ("tail") and the final section properties stay as XML nodes.
+/// Invariant: open holds the tail paragraph as its last child, preceded by the block before it
+/// whenever the body has one.
+class Body {
+public:
+    Body();
+    /// Builds the body from a parsed main part (the document element must be w:document).
+    void load(const pugi::xml_document& doc);
+    /// A body with one empty paragraph and the given final section properties.
+    void loadBlank(const std::string& headXml, const std::string& sectPrXml);
+
+    [[nodiscard]] pugi::xml_node tail() const { return m_open.document_element().last_child(); }
+    /// The block before the tail, or an empty handle when the tail is the first block.
+    [[nodiscard]] pugi::xml_node blockBeforeTail();
+    [[nodiscard]] pugi::xml_node finalSectPr() const { return m_sectPr.document_element(); }
+    /// Replaces the final section properties by a copy of node (an empty handle removes them).
+    void setFinalSectPr(const pugi::xml_node& node);
+    [[nodiscard]] pugi::xml_node openRoot() const { return m_open.document_element(); }
+    /// True when the body holds nothing but an empty tail paragraph.
+    [[nodiscard]] bool isEmpty() const;
+
+    /// Moves every open block but the tail into a compressed piece.
+    void commitOpenBlocks();
+    /// Appends serialized blocks as a new piece (starts are the offsets of the blocks).
+    void appendPiece(std::string text, std::vector<std::size_t> starts);
+    /// Moves every open block into a piece, then appends blocks (copies) after them; the last
+    /// of them stays open, followed by a new empty tail paragraph.
+    void appendBlocks(const std::vector<pugi::xml_node>& blocks);
+    /// Removes the tail; the block before it (pulled back from the pieces if needed) becomes
+    /// the new tail. Returns false, changing nothing, when there is no block before the tail.
+    bool dropTail();
+
+    /// The compressed pieces of the whole document.xml, for saving.
+    [[nodiscard]] std::vector<PiecePtr> deflatedParts() const;
+    /// The whole document.xml as text (inflates the pieces).
+    [[nodiscard]] std::string text() const;
+    /// The prefix declarations of the document element ("w" -> uri).
+    [[nodiscard]] const std::vector<std::pair<std::string, std::string>>& namespaces() const {
+        return m_namespaces;
+    }
+
+private:
+    void ensureBlockBeforeTail();
+    [[nodiscard]] std::string pieceText(const BodyPiece& piece) const;
+
+    std::string m_head;
+    PiecePtr m_headPiece;
+    std::vector<BodyPiece> m_pieces;
+    pugi::xml_document m_open;
+    pugi::xml_document m_sectPr;
+    std::string m_foot;
+    PiecePtr m_footPiece;
+    std::vector<std::pair<std::string, std::string>> m_namespaces;
+};
+
+} // namespace paperloom::engine

@@ -1,0 +1,42 @@
+// Raw deflate pieces that concatenate into one zip entry, so unchanged text is compressed once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace paperloom::engine {
+
+/// A run of text compressed on its own as non-final raw deflate blocks ending in a sync flush.
+/// Any sequence of pieces followed by kFinalBlock is one valid deflate stream, which lets a save
+/// reuse the compressed form of everything that did not change since the last one.
+struct DeflatedPiece {
+    std::string deflated;
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;
+};
+using PiecePtr = std::shared_ptr<const DeflatedPiece>;
+
+/// The empty final deflate block that ends a stream made of pieces.
+inline constexpr std::string_view kFinalBlock{"\x03\x00", 2};
+
+/// Compresses text into a piece. Throws std::bad_alloc only.
+[[nodiscard]] PiecePtr deflatePiece(std::string_view text);
+
+/// The CRC-32 of text.
+[[nodiscard]] std::uint32_t crcOf(std::string_view text);
+
+/// The CRC-32 of a whole that is the concatenation of two parts.
+[[nodiscard]] std::uint32_t crcCombine(std::uint32_t crcA, std::uint32_t crcB, std::uint64_t lenB);
+
+/// Inflates a complete raw deflate stream. Fails (returns false, with reason set) when the data
+/// is damaged or would inflate past maxSize; never allocates more than maxSize for the output.
+[[nodiscard]] bool inflateRaw(std::string_view deflated, std::uint64_t maxSize, std::string& out,
+                              std::string& reason);
+
+/// The text of a stream made of pieces; throws std::runtime_error when it does not inflate.
+[[nodiscard]] std::string inflatePieces(const std::vector<PiecePtr>& pieces);
+
+} // namespace paperloom::engine

@@ -1,0 +1,22 @@
+// The seam for formats the engine does not read or write itself (legacy Word, RTF, ODF, PDF).
+#pragma once
+
+#include <string>
+
+namespace paperloom::engine {
+
+/// Converts between other document formats and WordprocessingML packages, for example by
+/// running an office suite headless. Implementations throw paperloom::WordError with a sentence
+/// for the user when a conversion fails.
+class DocumentConverter {
+public:
+    virtual ~DocumentConverter() = default;
+    /// Writes a WordprocessingML package at packagePath with the content of inputPath.
+    virtual void toWordPackage(const std::string& inputPath, const std::string& packagePath) = 0;
+    /// Writes outputPath, in the format its name asks for, from the package at packagePath.
+    virtual void fromWordPackage(const std::string& packagePath, const std::string& outputPath) = 0;
+    /// True when saving under this name must go through fromWordPackage.
+    [[nodiscard]] virtual bool convertsOutput(const std::string& outputPath) const = 0;
+};
+
+} // namespace paperloom::engine

@@ -1,0 +1,114 @@
+// The editable form of one open document: body, styles, lists, notes and the parts around them.
+#pragma once
+
+#include "engine/Body.h"
+#include "engine/EngineOptions.h"
+#include "engine/Numbering.h"
+#include "engine/Package.h"
+#include "engine/Relationships.h"
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace paperloom::engine {
+
+/// A part held as parsed XML, written back only when it changed.
+struct XmlPart {
+    std::string name; // empty when the document has no such part
+    pugi::xml_document doc;
+    bool dirty = false;
+    PartDataPtr cached;
+    explicit operator bool() const { return !name.empty(); }
+};
+
+/// Ids that must stay unique across the document, with what is in use already.
+struct IdRegistry {
+    std::uint32_t maxDrawingId = 0;
+    std::int64_t maxAnnotationId = 0;
+    std::unordered_set<std::uint32_t> paraIds;
+    std::unordered_set<std::uint32_t> textIds;
+    std::unordered_set<std::string> bookmarkNames;
+    std::uint32_t nextHexId = 1;
+
+    /// Keeps wanted when it is free, otherwise a fresh value; records it as used.
+    std::uint32_t claimHex(std::unordered_set<std::uint32_t>& used, std::uint32_t wanted);
+    /// Records every id found under node (used when a document is loaded).
+    void scan(const pugi::xml_node& node);
+};
+
+/// Everything a document is made of while it is open for editing. The merge code works on it
+/// directly; DocumentModel itself keeps it consistent when loading and saving.
+class DocumentModel {
+public:
+    /// A new blank document.
+    [[nodiscard]] static std::unique_ptr<DocumentModel> blank(PaperSize paper);
+    /// The editable form of a package; throws PackageError.
+    [[nodiscard]] static std::unique_ptr<DocumentModel> load(const Package& package,
+                                                             const std::string& mainPart);
+    /// The document as a package, for saving or copying. Unchanged parts are shared.
+    [[nodiscard]] Package toPackage();
+
+    /// Sets the orientation of the document's (last) section; swaps page width and height
+    /// when the orientation changes.
+    void setOrientation(bool landscape);
+    /// Inserts a break run (page, column or line) at the end of the tail paragraph.
+    void insertBreak(const char* type);
+    /// Deletes the character before the end of the tail paragraph, or joins an empty tail to
+    /// the paragraph before it.
+    void backspace();
+
+    /// The relationships of a part of this document, loaded on first use.
+    Relationships& relsOf(const std::string& partName);
+    /// A part name not yet used, made from a wanted name ("word/media/image1.png").
+    [[nodiscard]] std::string uniquePartName(const std::string& wanted);
+    /// Adds or replaces a part (its content type is set by the caller).
+    void putPart(const std::string& name, PartDataPtr data);
+    /// Makes sure the document has the part that a main relationship of this type points to,
+    /// creating it from initialXml when missing; returns it.
+    XmlPart& ensurePart(XmlPart& part, const std::string& relType, const std::string& wantedName,
+                        const std::string& contentType, const std::string& initialXml);
+
+    Package package; // parts not held in parsed form below
+    ContentTypes contentTypes;
+    std::string mainPart;
+    std::string mainContentType;
+    std::unordered_map<std::string, Relationships> rels;
+    std::unordered_set<std::string> dirtyRels;
+    Body body;
+    XmlPart styles;
+    XmlPart settings;
+    XmlPart footnotes;
+    XmlPart endnotes;
+    XmlPart comments;
+    XmlPart fontTable;
+    Numbering numbering;
+    std::string numberingName;
+    std::string themeName;
+    IdRegistry ids;
+    std::unordered_multimap<std::uint64_t, std::string> mediaByContent; // (crc << 32 ^ size)
+    bool hasHeaders = false;
+    std::string emptyHeaderPart; // shared by sections that must not inherit a header
+    std::string emptyFooterPart;
+    std::uint64_t version = 0; // counts changes; a saved copy is current while it matches
+
+private:
+    std::unordered_set<std::string> m_lowerNames;
+    std::unordered_map<std::string, unsigned> m_nextSuffix;
+    std::string m_lastContentTypes;
+};
+
+/// Local names of the annotation elements whose w:id must be unique in a document.
+[[nodiscard]] const std::unordered_set<std::string_view>& annotationElementNames();
+
+/// Namespace declarations our new parts carry on their document element.
+[[nodiscard]] const std::string& standardNamespaceDeclarations();
+
+} // namespace paperloom::engine

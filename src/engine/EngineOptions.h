@@ -1,0 +1,32 @@
+// How a DocumentEngine is set up: paper for new documents, input limits, optional seams.
+#pragma once
+
+#include "engine/DocumentConverter.h"
+#include "engine/Package.h"
+
+#include "join/WordAutomation.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace paperloom::engine {
+
+/// Paper for new documents.
+enum class PaperSize { A4, Letter };
+
+/// The paper the user's locale asks for (LC_PAPER): Letter where it is 216 mm wide, else A4.
+[[nodiscard]] PaperSize paperFromLocale();
+
+struct EngineOptions {
+    /// Paper of documents made by Documents.Add; unset means paperFromLocale().
+    std::optional<PaperSize> paper;
+    /// Limits applied to every package read.
+    PackageLimits limits;
+    /// Converts other formats on open and on save; unset means they fail with a clear error.
+    std::shared_ptr<DocumentConverter> converter;
+    /// Finds the user's own running word processor; unset means none is ever found.
+    std::function<std::unique_ptr<WordApplication>()> findRunning;
+};
+
+} // namespace paperloom::engine

@@ -1,0 +1,114 @@
+// File-kind detection and the checks that make a zip a Word package.
+#include "engine/PackageOpener.h"
+
+#include "engine/Relationships.h"
+#include "engine/ZipReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace paperloom::engine {
+namespace {
+
+bool containsUtf16(const std::string& haystack, std::string_view ascii) {
+    std::string needle;
+    for (const char c : ascii) {
+        needle += c;
+        needle += '\0';
+    }
+    return haystack.find(needle) != std::string::npos;
+}
+
+} // namespace
+
+bool isWordMainContentType(const std::string& contentType) {
+    static const char* const kTypes[] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml",
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.template.main+xml",
+        "application/vnd.ms-word.document.macroEnabled.main+xml",
+        "application/vnd.ms-word.template.macroEnabledTemplate.main+xml",
+    };
+    for (const char* type : kTypes) {
+        if (contentType == type) {
+            return true;
+        }
+    }
+    return false;
+}
+
+FileKind sniffFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const int error = errno;
+        throw PackageError(error == ENOENT || error == ENOTDIR ? "the file does not exist"
+                                                               : "the file cannot be read",
+                           std::strerror(error));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        throw PackageError("it is a folder, not a document", path);
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw PackageError("the file cannot be read", path);
+    }
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (head.rfind("PK\x03\x04", 0) == 0 || head.rfind("PK\x05\x06", 0) == 0) {
+        if (head.find("mimetypeapplication/vnd.oasis.opendocument") != std::string::npos) {
+            return FileKind::OpenDocument;
+        }
+        return FileKind::WordPackage;
+    }
+    if (head.rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0) {
+        // An encrypted package is a compound file with an EncryptionInfo stream; its directory
+        // may sit anywhere, so look through a bounded prefix of the file.
+        std::string body = head;
+        std::string more(std::size_t{8} << 20, '\0');
+        in.read(more.data(), static_cast<std::streamsize>(more.size()));
+        body.append(more.data(), static_cast<std::size_t>(in.gcount()));
+        if (containsUtf16(body, "EncryptionInfo") || containsUtf16(body, "EncryptedPackage")) {
+            return FileKind::Encrypted;
+        }
+        return FileKind::LegacyWord;
+    }
+    if (head.rfind("{\\rtf", 0) == 0) {
+        return FileKind::Rtf;
+    }
+    return FileKind::Other;
+}
+
+std::string findMainPart(const Package& package) {
+    if (!package.contains("[Content_Types].xml") || !package.contains("_rels/.rels")) {
+        throw PackageError("not a Word document", "no [Content_Types].xml or _rels/.rels");
+    }
+    const auto types = ContentTypes::parse(package.text("[Content_Types].xml"));
+    const auto rels = Relationships::parse(package.text("_rels/.rels"), "_rels/.rels");
+    const Relationship* main = rels.firstOfType("officeDocument");
+    if (main == nullptr || main->external) {
+        throw PackageError("not a Word document", "no officeDocument relationship");
+    }
+    if (main->type.find("purl.oclc.org") != std::string::npos) {
+        throw PackageError("the document uses the Strict format, which this program does not read",
+                           main->type);
+    }
+    const std::string name = resolvePartName("", main->target);
+    if (!package.contains(name)) {
+        throw PackageError("the document is damaged (its main part is missing)", name);
+    }
+    if (!isWordMainContentType(types.typeOf(name))) {
+        throw PackageError("not a Word document", name + ": " + types.typeOf(name));
+    }
+    return name;
+}
+
+OpenedPackage openWordPackage(const std::string& path, const PackageLimits& limits) {
+    OpenedPackage opened;
+    opened.package = readZipPackage(path, limits);
+    opened.mainPart = findMainPart(opened.package);
+    return opened;
+}
+
+} // namespace paperloom::engine

@@ -1,0 +1,282 @@
+// The order of a paste, notes and comments, and where the pasted body lands.
+#include "engine/BlankDocument.h"
+#include "engine/PasteSession.h"
+#include "engine/Xml.h"
+#include "engine/XmlOrder.h"
+
+#include <cstring>
+#include <unordered_set>
+
+namespace paperloom::engine {
+namespace {
+
+constexpr const char* kTypePrefix =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.";
+
+/// True for a paragraph that holds nothing but breaks: the insertion paragraph after a page
+/// break, whose break moves into the pasted content.
+bool holdsOnlyBreaks(const pugi::xml_node& paragraph) {
+    for (auto child : paragraph.children()) {
+        const char* name = child.name();
+        if (std::strcmp(name, "w:pPr") == 0) {
+            continue;
+        }
+        if (std::strcmp(name, "w:r") != 0) {
+            return false;
+        }
+        for (auto part : child.children()) {
+            const char* inner = part.name();
+            if (std::strcmp(inner, "w:rPr") != 0 && std::strcmp(inner, "w:br") != 0 &&
+                std::strcmp(inner, "w:lastRenderedPageBreak") != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool isLandscape(const pugi::xml_node& pgSz) {
+    return std::strcmp(pgSz.attribute("w:orient").value(), "landscape") == 0;
+}
+
+void applyOrientation(pugi::xml_node sectPr, bool landscape) {
+    auto pgSz = sectPr.child("w:pgSz");
+    if (!pgSz) {
+        return;
+    }
+    const long long width = pgSz.attribute("w:w").as_llong();
+    const long long height = pgSz.attribute("w:h").as_llong();
+    if ((landscape && width < height) || (!landscape && width > height)) {
+        pgSz.attribute("w:w").set_value(height);
+        pgSz.attribute("w:h").set_value(width);
+    }
+    auto orient = pgSz.attribute("w:orient");
+    if (!orient) {
+        orient = pgSz.append_attribute("w:orient");
+    }
+    orient.set_value(landscape ? "landscape" : "portrait");
+}
+
+} // namespace
+
+void PasteSession::run() {
+    prepareNumbering(*this);
+    mergeStyles(*this);
+    emitNumbering(*this);
+    collectBookmarks(sourceDoc.document_element().child("w:body"));
+    mergeNotes(false);
+    mergeNotes(true);
+    insertBody();
+    mergeComments();
+    drainPendingParts();
+    ++target.version;
+}
+
+void PasteSession::mergeNotes(bool endnotes) {
+    const std::string kind = endnotes ? "endnotes" : "footnotes";
+    const std::string sourcePart = sourcePartOfKind(kind);
+    if (sourcePart.empty()) {
+        return;
+    }
+    const auto doc = parseXml(source.text(sourcePart), sourcePart);
+    const auto sourceRoot = doc.document_element();
+    XmlPart& part = endnotes ? target.endnotes : target.footnotes;
+    const bool created = !part;
+    target.ensurePart(part, kind, "word/" + kind + ".xml", kTypePrefix + kind + "+xml",
+                      blankStartTag(endnotes ? "w:endnotes" : "w:footnotes") + "</w:" + kind + ">");
+    part.dirty = true;
+    auto root = part.doc.document_element();
+    const auto namespaces = namespacesOf(root);
+    const char* element = endnotes ? "w:endnote" : "w:footnote";
+    long long next = 1;
+    for (auto note : root.children(element)) {
+        next = std::max(next, note.attribute("w:id").as_llong() + 1);
+    }
+    auto& ids = endnotes ? endnoteIds : footnoteIds;
+    for (auto note : sourceRoot.children(element)) {
+        const std::string type = note.attribute("w:type").value();
+        const bool special = !type.empty() && type != "normal";
+        if (special && !created) {
+            continue; // the target's own separators stay; ours are never duplicated
+        }
+        auto copy = root.append_copy(note);
+        if (!special) {
+            ids[note.attribute("w:id").value()] = std::to_string(next);
+            copy.attribute("w:id").set_value(next++);
+        }
+        remap(copy, sourcePart, part.name);
+        declareMissingNamespaces(copy, sourceRoot, namespaces);
+    }
+    if (created && target.settings) {
+        // Separators kept their ids, so the settings that name them come along unchanged.
+        const std::string settingsPart = sourcePartOfKind("settings");
+        const char* prName = endnotes ? "w:endnotePr" : "w:footnotePr";
+        if (!settingsPart.empty() && !target.settings.doc.document_element().child(prName)) {
+            const auto settings = parseXml(source.text(settingsPart), settingsPart);
+            if (const auto pr = settings.document_element().child(prName)) {
+                insertOrdered(target.settings.doc.document_element(), pr, kSettingsOrder);
+                target.settings.dirty = true;
+            }
+        }
+    }
+}
+
+void PasteSession::mergeComments() {
+    const std::string sourcePart = sourcePartOfKind("comments");
+    if (sourcePart.empty()) {
+        return;
+    }
+    const auto doc = parseXml(source.text(sourcePart), sourcePart);
+    const auto sourceRoot = doc.document_element();
+    XmlPart& part = target.ensurePart(target.comments, "comments", "word/comments.xml",
+                                      std::string(kTypePrefix) + "comments+xml",
+                                      blankStartTag("w:comments") + "</w:comments>");
+    part.dirty = true;
+    auto root = part.doc.document_element();
+    const auto namespaces = namespacesOf(root);
+    for (auto comment : sourceRoot.children("w:comment")) {
+        auto copy = root.append_copy(comment);
+        remap(copy, sourcePart, part.name);
+        declareMissingNamespaces(copy, sourceRoot, namespaces);
+    }
+}
+
+void PasteSession::insertBody() {
+    const auto sourceRoot = sourceDoc.document_element();
+    auto body = sourceRoot.child("w:body");
+    const bool hadHeaders = target.hasHeaders;
+    remap(body, sourceMain, target.mainPart);
+
+    std::vector<pugi::xml_node> blocks;
+    for (auto child : body.children()) {
+        if (child.type() == pugi::node_element) {
+            blocks.push_back(child);
+        }
+    }
+    pugi::xml_node lastSectPr;
+    if (!blocks.empty() && std::strcmp(blocks.back().name(), "w:sectPr") == 0) {
+        lastSectPr = blocks.back();
+        blocks.pop_back();
+    }
+    for (auto block : blocks) {
+        declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
+    }
+    if (lastSectPr) {
+        declareMissingNamespaces(lastSectPr, sourceRoot, target.body.namespaces());
+    }
+
+    Body& targetBody = target.body;
+    const bool hasPrevious = !targetBody.isEmpty();
+    pugi::xml_node firstSection = lastSectPr;
+    for (auto block : blocks) {
+        if (auto inner = block.child("w:pPr").child("w:sectPr")) {
+            firstSection = inner;
+            break;
+        }
+    }
+    if (hasPrevious && firstSection) {
+        // The pasted document follows on: whether a new page starts is the page break's call.
+        orderedChild(firstSection, "w:type", kSectionOrder).remove_attributes();
+        firstSection.child("w:type").append_attribute("w:val") = "continuous";
+        if (hadHeaders) {
+            addEmptyHeaderReferences(firstSection);
+        }
+    }
+    const auto targetSect = targetBody.finalSectPr();
+    if (lastSectPr && targetSect && targetSect.child("w:pgSz").attribute("w:orient")) {
+        applyOrientation(lastSectPr, isLandscape(targetSect.child("w:pgSz")));
+    }
+
+    // The insertion paragraph: when it holds only breaks, they move into the pasted content.
+    static_cast<void>(
+        targetBody.blockBeforeTail()); // brings the block before the tail back into reach
+    pugi::xml_document carried;
+    auto carriedRuns = carried.append_child("runs");
+    const auto tail = targetBody.tail();
+    if (holdsOnlyBreaks(tail)) {
+        for (auto run : tail.children("w:r")) {
+            carriedRuns.append_copy(run);
+        }
+        targetBody.openRoot().remove_child(tail);
+    }
+    if (lastSectPr) {
+        auto open = targetBody.openRoot();
+        if (hasPrevious && targetSect) {
+            auto last = open.last_child();
+            if (!last || std::strcmp(last.name(), "w:p") != 0 ||
+                last.child("w:pPr").child("w:sectPr")) {
+                last = open.append_child("w:p");
+            }
+            insertOrdered(childOrPrepend(last, "w:pPr"), targetSect, kParagraphPropertyOrder);
+        }
+        targetBody.setFinalSectPr(lastSectPr);
+    }
+    if (carriedRuns.first_child()) {
+        if (!blocks.empty() && std::strcmp(blocks.front().name(), "w:p") == 0) {
+            auto first = blocks.front();
+            const auto pPr = first.child("w:pPr");
+            for (auto run = carriedRuns.last_child(); run; run = run.previous_sibling()) {
+                if (pPr) {
+                    first.insert_copy_after(run, pPr);
+                } else {
+                    first.prepend_copy(run);
+                }
+            }
+        } else {
+            auto paragraph =
+                body.insert_child_before("w:p", blocks.empty() ? pugi::xml_node() : blocks.front());
+            if (!paragraph) {
+                paragraph = body.append_child("w:p");
+            }
+            for (auto run : carriedRuns.children()) {
+                paragraph.append_copy(run);
+            }
+            blocks.insert(blocks.begin(), paragraph);
+        }
+    }
+    targetBody.appendBlocks(blocks);
+}
+
+void PasteSession::addEmptyHeaderReferences(pugi::xml_node sectPr) {
+    std::string rPrefix = "r";
+    for (const auto& [prefix, uri] : target.body.namespaces()) {
+        if (uri == ns::R) {
+            rPrefix = prefix;
+        }
+    }
+    for (const char* kind : {"header", "footer"}) {
+        const std::string element = std::string("w:") + kind + "Reference";
+        std::unordered_set<std::string> present;
+        for (auto ref : sectPr.children(element.c_str())) {
+            present.insert(ref.attribute("w:type").value());
+        }
+        for (const char* type : {"default", "first", "even"}) {
+            if (present.count(type) != 0) {
+                continue;
+            }
+            std::string& partName =
+                kind[0] == 'h' ? target.emptyHeaderPart : target.emptyFooterPart;
+            if (partName.empty()) {
+                partName = target.uniquePartName(std::string("word/") + kind + "1.xml");
+                const std::string root = std::string("w:") + (kind[0] == 'h' ? "hdr" : "ftr");
+                target.putPart(partName,
+                               PartData::fromText("<?xml version=\"1.0\" encoding=\"UTF-8\" "
+                                                  "standalone=\"yes\"?>\r\n" +
+                                                  blankStartTag(root) + "<w:p/></" + root + ">"));
+                target.contentTypes.setOverride(partName, std::string(kTypePrefix) + kind + "+xml");
+            }
+            const std::string relId =
+                target.relsOf(target.mainPart)
+                    .add(std::string(ns::RelTypeBase) + kind,
+                         relativeTarget(target.mainPart, partName), false, true);
+            target.dirtyRels.insert(target.mainPart);
+            pugi::xml_document scratch;
+            auto ref = scratch.append_child(element.c_str());
+            ref.append_attribute("w:type") = type;
+            ref.append_attribute((rPrefix + ":id").c_str()) = relId.c_str();
+            insertOrdered(sectPr, ref, kSectionOrder);
+        }
+    }
+}
+
+} // namespace paperloom::engine

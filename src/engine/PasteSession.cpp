@@ -1,0 +1,490 @@
+// The content walk of a paste: relationships, parts, ids, bookmarks, fields and fonts.
+#include "engine/PasteSession.h"
+
+#include "engine/Xml.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+namespace paperloom::engine {
+namespace {
+
+std::string hex8(std::uint32_t value) {
+    char buffer[9];
+    std::snprintf(buffer, sizeof buffer, "%08X", value);
+    return buffer;
+}
+
+std::uint32_t parseHex(const char* text) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 16);
+    return end != nullptr && *end == '\0' && value < 0x80000000ul
+               ? static_cast<std::uint32_t>(value)
+               : 0;
+}
+
+bool isMediaExtension(const std::string& name) {
+    static const char* const kExts[] = {".png",  ".jpeg", ".jpg", ".gif", ".bmp", ".tif",
+                                        ".tiff", ".emf",  ".wmf", ".svg", ".wdp", ".jfif"};
+    std::string lowerName;
+    for (const char c : name) {
+        lowerName += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (const char* ext : kExts) {
+        const std::size_t n = std::strlen(ext);
+        if (lowerName.size() > n && lowerName.compare(lowerName.size() - n, n, ext) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string kindOf(const std::string& relType) {
+    const auto slash = relType.rfind('/');
+    return slash == std::string::npos ? relType : relType.substr(slash + 1);
+}
+
+} // namespace
+
+ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) {
+    ThemeFonts fonts;
+    if (themePart.empty() || !package.contains(themePart)) {
+        return fonts;
+    }
+    const auto doc = parseXml(package.text(themePart), themePart);
+    pugi::xml_node scheme;
+    forEachElement(doc.document_element(), [&](pugi::xml_node element) {
+        if (localName(element.name()) == "fontScheme") {
+            scheme = element;
+            return false;
+        }
+        return !scheme;
+    });
+    if (!scheme) {
+        return fonts;
+    }
+    for (auto group : scheme.children()) {
+        const auto name = localName(group.name());
+        std::string* slots = name == "majorFont"   ? fonts.major
+                             : name == "minorFont" ? fonts.minor
+                                                   : nullptr;
+        if (slots == nullptr) {
+            continue;
+        }
+        for (auto font : group.children()) {
+            const auto kind = localName(font.name());
+            const int slot = kind == "latin" ? 0 : kind == "ea" ? 1 : kind == "cs" ? 2 : -1;
+            if (slot >= 0) {
+                slots[slot] = font.attribute("typeface").value();
+            }
+        }
+    }
+    return fonts;
+}
+
+PasteSession::PasteSession(const Package& sourcePackage, std::string main, DocumentModel& doc)
+    : source(sourcePackage), sourceMain(std::move(main)), target(doc) {
+    sourceTypes = ContentTypes::parse(source.text("[Content_Types].xml"));
+    sourceDoc = parseXml(source.text(sourceMain), sourceMain);
+    const auto root = sourceDoc.document_element();
+    if (localName(root.name()) != "document" || !root.child("w:body") ||
+        prefixFor(root, ns::W) != "w") {
+        throw PackageError("the document is damaged (its main part has no body)", sourceMain);
+    }
+    for (auto attr = root.first_attribute(); attr; attr = attr.next_attribute()) {
+        const std::string_view name = attr.name();
+        if (name.rfind("xmlns:", 0) != 0) {
+            continue;
+        }
+        if (std::strcmp(attr.value(), ns::R) == 0) {
+            m_relPrefixes.insert(std::string(name.substr(6)));
+        } else if (std::strcmp(attr.value(), ns::Office) == 0) {
+            m_officePrefix = std::string(name.substr(6));
+        }
+    }
+    if (m_relPrefixes.empty()) {
+        m_relPrefixes.insert("r");
+    }
+}
+
+const Relationships& PasteSession::sourceRels(const std::string& partName) {
+    auto it = m_sourceRels.find(partName);
+    if (it == m_sourceRels.end()) {
+        const std::string name = relsPartName(partName);
+        Relationships rels =
+            source.contains(name) ? Relationships::parse(source.text(name), name) : Relationships();
+        it = m_sourceRels.emplace(partName, std::move(rels)).first;
+    }
+    return it->second;
+}
+
+std::string PasteSession::sourcePartOfKind(const std::string& kind) {
+    const Relationship* rel = sourceRels(sourceMain).firstOfType(kind);
+    if (rel == nullptr || rel->external) {
+        return {};
+    }
+    try {
+        const std::string name = resolvePartName(sourceMain, rel->target);
+        return source.contains(name) ? name : std::string();
+    } catch (const PackageError&) {
+        return {};
+    }
+}
+
+std::string PasteSession::mapRelationship(const std::string& sourcePart, const std::string& relId,
+                                          const std::string& targetPart) {
+    Relationships& targetRels = target.relsOf(targetPart);
+    target.dirtyRels.insert(targetPart);
+    const Relationship* rel = sourceRels(sourcePart).byId(relId);
+    if (rel == nullptr) {
+        return targetRels.unusedId(); // dangling in the source, dangling here, never misdirected
+    }
+    if (rel->external) {
+        return targetRels.add(rel->type, rel->target, true, true);
+    }
+    std::string sourceTarget;
+    try {
+        sourceTarget = resolvePartName(sourcePart, rel->target);
+    } catch (const PackageError&) {
+        return targetRels.unusedId();
+    }
+    if (!source.contains(sourceTarget)) {
+        return targetRels.unusedId();
+    }
+    const std::string copied = ensureCopied(sourceTarget, rel->type);
+    return targetRels.add(rel->type, relativeTarget(targetPart, copied), false, true);
+}
+
+std::string PasteSession::ensureCopied(const std::string& sourcePart, const std::string& relType) {
+    const auto known = m_copied.find(sourcePart);
+    if (known != m_copied.end()) {
+        return known->second;
+    }
+    const PartData* data = source.find(sourcePart);
+    const std::string kind = kindOf(relType);
+    const bool media = kind == "image" ||
+                       (isMediaExtension(sourcePart) && !source.contains(relsPartName(sourcePart)));
+    std::string name;
+    if (media) {
+        const std::uint64_t key = (static_cast<std::uint64_t>(data->crc()) << 32) ^ data->size();
+        const auto range = target.mediaByContent.equal_range(key);
+        for (auto it = range.first; it != range.second; ++it) {
+            const PartData* existing = target.package.find(it->second);
+            if (existing != nullptr && existing->sameContent(*data)) {
+                name = it->second;
+                break;
+            }
+        }
+        if (name.empty()) {
+            name = target.uniquePartName(sourcePart);
+            target.putPart(name, source.parts.at(sourcePart));
+            target.mediaByContent.emplace(key, name);
+        }
+    } else {
+        name = target.uniquePartName(sourcePart);
+        m_pending.emplace_back(sourcePart, relType);
+    }
+    m_copied.emplace(sourcePart, name);
+    const std::string type = sourceTypes.typeOf(sourcePart);
+    if (!type.empty() && target.contentTypes.typeOf(name) != type) {
+        const auto dot = name.rfind('.');
+        if (media && dot != std::string::npos &&
+            target.contentTypes.typeOf("x" + name.substr(dot)).empty()) {
+            target.contentTypes.setDefault(name.substr(dot + 1), type);
+        } else {
+            target.contentTypes.setOverride(name, type);
+        }
+    }
+    return name;
+}
+
+void PasteSession::drainPendingParts() {
+    while (!m_pending.empty()) {
+        const auto [sourcePart, relType] = m_pending.front();
+        m_pending.pop_front();
+        const std::string name = m_copied.at(sourcePart);
+        const std::string kind = kindOf(relType);
+        if (kind == "header" || kind == "footer") {
+            auto doc = parseXml(source.text(sourcePart), sourcePart);
+            remap(doc.document_element(), sourcePart, name);
+            target.putPart(name, PartData::fromText(serializeDocument(doc)));
+            target.hasHeaders = true;
+            continue;
+        }
+        target.putPart(name, source.parts.at(sourcePart));
+        const Relationships& rels = sourceRels(sourcePart);
+        if (rels.empty()) {
+            continue;
+        }
+        Relationships copy;
+        for (const auto& rel : rels.all()) {
+            Relationship out = rel;
+            if (!rel.external) {
+                try {
+                    const std::string resolved = resolvePartName(sourcePart, rel.target);
+                    if (source.contains(resolved)) {
+                        out.target = relativeTarget(name, ensureCopied(resolved, rel.type));
+                    }
+                } catch (const PackageError&) {
+                    // a target outside the package stays as written: it resolves to nothing
+                }
+            }
+            copy.addWithId(out);
+        }
+        target.putPart(relsPartName(name), PartData::fromText(copy.serialize()));
+    }
+}
+
+std::int64_t PasteSession::annotationId(const std::string& kind, const std::string& sourceId) {
+    const std::string key = kind + ':' + sourceId;
+    const auto it = annotationIds.find(key);
+    if (it != annotationIds.end()) {
+        return it->second;
+    }
+    const std::int64_t id = ++target.ids.maxAnnotationId;
+    annotationIds.emplace(key, id);
+    return id;
+}
+
+std::string PasteSession::renameBookmark(const std::string& name) {
+    const auto it = bookmarkNames.find(name);
+    if (it != bookmarkNames.end()) {
+        return it->second;
+    }
+    std::string result = name;
+    if (!target.ids.bookmarkNames.insert(name).second) {
+        for (unsigned n = 2;; ++n) {
+            const std::string suffix = "_" + std::to_string(n);
+            const std::string base =
+                name.size() + suffix.size() > 40 ? name.substr(0, 40 - suffix.size()) : name;
+            std::string candidate = base + suffix;
+            if (target.ids.bookmarkNames.insert(candidate).second) {
+                result = std::move(candidate);
+                break;
+            }
+        }
+    }
+    bookmarkNames.emplace(name, result);
+    return result;
+}
+
+void PasteSession::collectBookmarks(const pugi::xml_node& node) {
+    forEachElement(node, [this](pugi::xml_node element) {
+        if (std::strcmp(element.name(), "w:bookmarkStart") == 0) {
+            renameBookmark(element.attribute("w:name").value());
+        }
+        return true;
+    });
+}
+
+void PasteSession::renameFieldTargets(pugi::xml_node holder, bool isAttribute) {
+    const std::string instr =
+        isAttribute ? holder.attribute("w:instr").value() : holder.text().get();
+    std::istringstream words(instr);
+    std::string word;
+    std::string out;
+    bool changed = false;
+    bool first = true;
+    std::size_t pos = 0;
+    while (words >> word) {
+        const std::size_t at = instr.find(word, pos);
+        out += instr.substr(pos, at - pos);
+        pos = at + word.size();
+        std::string bare = word;
+        const bool quoted = bare.size() >= 2 && bare.front() == '"' && bare.back() == '"';
+        if (quoted) {
+            bare = bare.substr(1, bare.size() - 2);
+        }
+        const auto it = bookmarkNames.find(bare);
+        if (!first && it != bookmarkNames.end() && it->second != bare) {
+            out += quoted ? '"' + it->second + '"' : it->second;
+            changed = true;
+        } else {
+            out += word;
+        }
+        first = false;
+    }
+    out += instr.substr(pos);
+    if (!changed) {
+        return;
+    }
+    if (isAttribute) {
+        holder.attribute("w:instr").set_value(out.c_str());
+    } else {
+        holder.text().set(out.c_str());
+    }
+}
+
+void PasteSession::resolveFonts(pugi::xml_node rFonts) {
+    static const struct {
+        const char* themeAttr;
+        const char* nameAttr;
+    } kSlots[] = {{"w:asciiTheme", "w:ascii"},
+                  {"w:hAnsiTheme", "w:hAnsi"},
+                  {"w:eastAsiaTheme", "w:eastAsia"},
+                  {"w:cstheme", "w:cs"}};
+    for (const auto& slot : kSlots) {
+        const auto theme = rFonts.attribute(slot.themeAttr);
+        if (!theme) {
+            continue;
+        }
+        const std::string value = theme.value();
+        const std::string* group = value.rfind("major", 0) == 0   ? sourceFonts.major
+                                   : value.rfind("minor", 0) == 0 ? sourceFonts.minor
+                                                                  : nullptr;
+        if (group == nullptr) {
+            continue;
+        }
+        const int index = value.find("EastAsia") != std::string::npos ? 1
+                          : value.find("Bidi") != std::string::npos   ? 2
+                                                                      : 0;
+        if (group[index].empty()) {
+            continue;
+        }
+        rFonts.remove_attribute(theme);
+        auto name = rFonts.attribute(slot.nameAttr);
+        if (!name) {
+            name = rFonts.append_attribute(slot.nameAttr);
+        }
+        name.set_value(group[index].c_str());
+    }
+}
+
+void PasteSession::declareMissingNamespaces(
+    pugi::xml_node element, const pugi::xml_node& sourceRoot,
+    const std::vector<std::pair<std::string, std::string>>& targetNamespaces) {
+    std::string ignorable;
+    for (auto attr = sourceRoot.first_attribute(); attr; attr = attr.next_attribute()) {
+        const std::string_view name = attr.name();
+        if (name.rfind("xmlns:", 0) != 0) {
+            continue;
+        }
+        const std::string prefix(name.substr(6));
+        bool present = false;
+        for (const auto& [p, uri] : targetNamespaces) {
+            present = present || (p == prefix && uri == attr.value());
+        }
+        if (!present && !element.attribute(attr.name())) {
+            element.append_attribute(attr.name()) = attr.value();
+        }
+    }
+    const auto sourceIgnorable = sourceRoot.attribute("mc:Ignorable");
+    if (sourceIgnorable && !element.attribute("mc:Ignorable")) {
+        std::istringstream words(sourceIgnorable.value());
+        std::string prefix;
+        while (words >> prefix) {
+            bool present = false;
+            for (const auto& [p, uri] : targetNamespaces) {
+                present = present || p == prefix;
+            }
+            if (!present) {
+                ignorable += (ignorable.empty() ? "" : " ") + prefix;
+            }
+        }
+        if (!ignorable.empty()) {
+            element.append_attribute("mc:Ignorable") = ignorable.c_str();
+        }
+    }
+}
+
+void PasteSession::remap(pugi::xml_node node, const std::string& sourcePart,
+                         const std::string& targetPart) {
+    const std::string officeRelId = m_officePrefix.empty() ? "" : m_officePrefix + ":relid";
+    forEachElement(node, [&](pugi::xml_node element) {
+        for (auto attr = element.first_attribute(); attr; attr = attr.next_attribute()) {
+            const char* name = attr.name();
+            const auto prefix = prefixOf(name);
+            if ((!prefix.empty() && m_relPrefixes.count(std::string(prefix)) != 0) ||
+                (!officeRelId.empty() && officeRelId == name)) {
+                attr.set_value(mapRelationship(sourcePart, attr.value(), targetPart).c_str());
+            } else if (std::strcmp(name, "w14:paraId") == 0) {
+                attr.set_value(
+                    hex8(target.ids.claimHex(target.ids.paraIds, parseHex(attr.value()))).c_str());
+            } else if (std::strcmp(name, "w14:textId") == 0) {
+                attr.set_value(
+                    hex8(target.ids.claimHex(target.ids.textIds, parseHex(attr.value()))).c_str());
+            }
+        }
+        const char* name = element.name();
+        const auto local = localName(name);
+        if (local == "docPr") {
+            auto id = element.attribute("id");
+            if (id) {
+                id.set_value(++target.ids.maxDrawingId);
+            }
+            return true;
+        }
+        if (prefixOf(name) != "w") {
+            return true;
+        }
+        auto val = element.attribute("w:val");
+        if (local == "pStyle" || local == "rStyle" || local == "tblStyle" ||
+            local == "numStyleLink" || local == "styleLink") {
+            const auto it = styleMap.find(val.value());
+            if (val && it != styleMap.end()) {
+                val.set_value(it->second.c_str());
+            }
+        } else if (local == "numId" && val) {
+            const auto it = numMap.find(val.value());
+            val.set_value(it != numMap.end() ? it->second.c_str() : "0");
+        } else if (local == "p" && !defaultParagraphStyle.empty() &&
+                   !element.child("w:pPr").child("w:pStyle")) {
+            auto pPr = childOrPrepend(element, "w:pPr");
+            pPr.prepend_child("w:pStyle").append_attribute("w:val") = defaultParagraphStyle.c_str();
+        } else if (local == "tblPr" && !defaultTableStyle.empty() && !element.child("w:tblStyle") &&
+                   std::strcmp(element.parent().name(), "w:tbl") == 0) {
+            element.prepend_child("w:tblStyle").append_attribute("w:val") =
+                defaultTableStyle.c_str();
+        } else if (local == "rFonts" && resolveThemeFonts) {
+            resolveFonts(element);
+        } else if (local == "footnoteReference" || local == "endnoteReference") {
+            auto& map = local == "footnoteReference" ? footnoteIds : endnoteIds;
+            auto id = element.attribute("w:id");
+            const auto it = map.find(id.value());
+            if (id && it != map.end()) {
+                id.set_value(it->second.c_str());
+            }
+        } else if (local == "instrText") {
+            renameFieldTargets(element, false);
+        } else if (local == "fldSimple") {
+            renameFieldTargets(element, true);
+        } else if (local == "hyperlink") {
+            auto anchor = element.attribute("w:anchor");
+            if (anchor) {
+                const auto it = bookmarkNames.find(anchor.value());
+                if (it != bookmarkNames.end()) {
+                    anchor.set_value(it->second.c_str());
+                }
+            }
+        } else if (local == "permStart" || local == "permEnd") {
+            auto id = element.attribute("w:id");
+            if (id) {
+                id.set_value(annotationId("perm", id.value()));
+            }
+        } else if (annotationElementNames().count(local) != 0) {
+            auto id = element.attribute("w:id");
+            std::string kind;
+            if (local == "bookmarkStart" || local == "bookmarkEnd") {
+                kind = "bm";
+            } else if (local.rfind("comment", 0) == 0) {
+                kind = "cm";
+            } else if (local.size() > 10 && local.find("Range") != std::string_view::npos) {
+                kind = std::string(local.substr(0, local.find("Range")));
+            }
+            if (local == "bookmarkStart") {
+                auto bookmark = element.attribute("w:name");
+                if (bookmark) {
+                    bookmark.set_value(renameBookmark(bookmark.value()).c_str());
+                }
+            }
+            if (id) {
+                id.set_value(kind.empty() ? ++target.ids.maxAnnotationId
+                                          : annotationId(kind, id.value()));
+            }
+        }
+        return true;
+    });
+}
+
+} // namespace paperloom::engine

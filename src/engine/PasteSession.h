@@ -1,0 +1,105 @@
+// The state of one paste: what the pasted document's ids became in the target document.
+#pragma once
+
+#include "engine/DocumentModel.h"
+#include "engine/Package.h"
+#include "engine/Relationships.h"
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+namespace paperloom::engine {
+
+/// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script).
+struct ThemeFonts {
+    std::string major[3];
+    std::string minor[3];
+    bool operator==(const ThemeFonts& other) const = default;
+};
+
+/// Reads the fonts of a theme part; empty names when the part is absent or has none.
+[[nodiscard]] ThemeFonts readThemeFonts(const Package& package, const std::string& themePart);
+
+/// Carries the pasted document's content into the target document: copies the parts it refers
+/// to, renumbers what must stay unique and renames what collides. Each member function fills
+/// one of the maps that the content walk (remap) then applies.
+class PasteSession {
+public:
+    PasteSession(const Package& source, std::string sourceMain, DocumentModel& target);
+
+    /// Runs the whole paste: lists, styles, notes, body, comments, sections.
+    void run();
+
+    // --- used by the merge steps ---
+    const Package& source;
+    const std::string sourceMain;
+    DocumentModel& target;
+    ContentTypes sourceTypes;
+    pugi::xml_document sourceDoc;
+
+    std::unordered_map<std::string, std::string> styleMap;
+    std::unordered_map<std::string, std::string> numMap; // source numId -> target numId
+    std::unordered_map<std::string, std::string> bookmarkNames;
+    std::map<std::string, std::int64_t> annotationIds; // kind + ':' + source id -> new id
+    std::unordered_map<std::string, std::string> footnoteIds;
+    std::unordered_map<std::string, std::string> endnoteIds;
+    std::string defaultParagraphStyle; // set when pasted paragraphs must name their style
+    std::string defaultTableStyle;
+    pugi::xml_document sourceNumbering;
+    std::string sourceNumberingPart;
+    std::unordered_map<std::string, std::string> abstractMap;
+    std::unordered_map<std::string, std::string> picBulletMap;
+    bool resolveThemeFonts = false;
+    ThemeFonts sourceFonts;
+
+    /// The relationships of a source part (empty when it has none).
+    const Relationships& sourceRels(const std::string& partName);
+    /// The name of the source part a main-part relationship of this kind points to, or "".
+    [[nodiscard]] std::string sourcePartOfKind(const std::string& kind);
+    /// Rewrites every reference, id and name in the content under node, which comes from
+    /// sourcePart and lands in targetPart.
+    void remap(pugi::xml_node node, const std::string& sourcePart, const std::string& targetPart);
+    /// Adds to element the namespace declarations of sourceRoot that targetRoot lacks.
+    static void declareMissingNamespaces(
+        pugi::xml_node element, const pugi::xml_node& sourceRoot,
+        const std::vector<std::pair<std::string, std::string>>& targetNamespaces);
+    /// Replaces theme font references by the source theme's typefaces.
+    void resolveFonts(pugi::xml_node rFonts);
+    /// Copies pending parts (and what they refer to) into the target.
+    void drainPendingParts();
+
+private:
+    std::string mapRelationship(const std::string& sourcePart, const std::string& relId,
+                                const std::string& targetPart);
+    std::string ensureCopied(const std::string& sourcePart, const std::string& relType);
+    std::int64_t annotationId(const std::string& kind, const std::string& sourceId);
+    std::string renameBookmark(const std::string& name);
+    void renameFieldTargets(pugi::xml_node holder, bool isAttribute);
+    void collectBookmarks(const pugi::xml_node& node);
+
+    void mergeNotes(bool endnotes);
+    void mergeComments();
+    void insertBody();
+    void addEmptyHeaderReferences(pugi::xml_node sectPr);
+
+    std::unordered_map<std::string, Relationships> m_sourceRels;
+    std::unordered_map<std::string, std::string> m_copied;
+    std::deque<std::pair<std::string, std::string>> m_pending; // source part, relationship type
+    std::set<std::string> m_relPrefixes;
+    std::string m_officePrefix;
+};
+
+/// Lists: gives every list definition of the source a fresh id in the target (fills numMap);
+/// emitNumbering writes them once the style names are known.
+void prepareNumbering(PasteSession& session);
+void emitNumbering(PasteSession& session);
+/// Styles: shares identical definitions, adds differing ones under new ids (fills styleMap).
+void mergeStyles(PasteSession& session);
+
+} // namespace paperloom::engine

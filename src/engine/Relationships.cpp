@@ -1,0 +1,173 @@
+// Parsing and writing relationship parts and content types.
+#include "engine/Relationships.h"
+
+#include "engine/Package.h"
+#include "engine/Xml.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace paperloom::engine {
+namespace {
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+} // namespace
+
+Relationships Relationships::parse(std::string_view xml, const std::string& partName) {
+    Relationships rels;
+    const auto doc = parseXml(xml, partName);
+    for (auto node : doc.document_element().children()) {
+        if (localName(node.name()) != "Relationship") {
+            continue;
+        }
+        Relationship rel;
+        rel.id = node.attribute("Id").value();
+        rel.type = node.attribute("Type").value();
+        rel.target = node.attribute("Target").value();
+        rel.external = std::string_view(node.attribute("TargetMode").value()) == "External";
+        if (rel.id.empty() || rels.m_byId.count(rel.id) != 0) {
+            continue; // a nameless or repeated id cannot be referred to reliably
+        }
+        rels.m_byId.emplace(rel.id, rels.m_items.size());
+        rels.m_byKey.emplace(rel.type + '\n' + rel.target + (rel.external ? "\nE" : "\nI"), rel.id);
+        rels.m_items.push_back(std::move(rel));
+    }
+    return rels;
+}
+
+const Relationship* Relationships::byId(const std::string& id) const {
+    const auto it = m_byId.find(id);
+    return it == m_byId.end() ? nullptr : &m_items[it->second];
+}
+
+const Relationship* Relationships::firstOfType(std::string_view typeSuffix) const {
+    for (const auto& rel : m_items) {
+        const std::string_view type = rel.type;
+        if (type.size() > typeSuffix.size() &&
+            type.substr(type.size() - typeSuffix.size()) == typeSuffix &&
+            type[type.size() - typeSuffix.size() - 1] == '/') {
+            return &rel;
+        }
+    }
+    return nullptr;
+}
+
+std::string Relationships::unusedId() {
+    std::string id;
+    do {
+        id = "rId" + std::to_string(m_next++);
+    } while (m_byId.count(id) != 0);
+    return id;
+}
+
+std::string Relationships::add(const std::string& type, const std::string& target, bool external,
+                               bool share) {
+    const std::string key = type + '\n' + target + (external ? "\nE" : "\nI");
+    if (share) {
+        const auto it = m_byKey.find(key);
+        if (it != m_byKey.end()) {
+            return it->second;
+        }
+    }
+    Relationship rel{unusedId(), type, target, external};
+    m_byId.emplace(rel.id, m_items.size());
+    m_byKey.emplace(key, rel.id);
+    m_items.push_back(rel);
+    return rel.id;
+}
+
+void Relationships::addWithId(const Relationship& rel) {
+    if (m_byId.count(rel.id) != 0) {
+        return;
+    }
+    m_byId.emplace(rel.id, m_items.size());
+    m_byKey.emplace(rel.type + '\n' + rel.target + (rel.external ? "\nE" : "\nI"), rel.id);
+    m_items.push_back(rel);
+}
+
+std::string Relationships::serialize() const {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                      "<Relationships xmlns=\"";
+    out += ns::Rels;
+    out += "\">";
+    for (const auto& rel : m_items) {
+        out += "<Relationship Id=\"" + xmlEscape(rel.id) + "\" Type=\"" + xmlEscape(rel.type) +
+               "\" Target=\"" + xmlEscape(rel.target) + "\"";
+        if (rel.external) {
+            out += " TargetMode=\"External\"";
+        }
+        out += "/>";
+    }
+    out += "</Relationships>";
+    return out;
+}
+
+ContentTypes ContentTypes::parse(std::string_view xml) {
+    ContentTypes types;
+    const auto doc = parseXml(xml, "[Content_Types].xml");
+    for (auto node : doc.document_element().children()) {
+        const auto name = localName(node.name());
+        if (name == "Default") {
+            types.m_defaults[lower(node.attribute("Extension").value())] =
+                node.attribute("ContentType").value();
+        } else if (name == "Override") {
+            std::string part = node.attribute("PartName").value();
+            if (!part.empty() && part.front() == '/') {
+                part.erase(0, 1);
+            }
+            types.m_overrides[lower(part)] = {part, node.attribute("ContentType").value()};
+        }
+    }
+    return types;
+}
+
+std::string ContentTypes::typeOf(const std::string& partName) const {
+    const auto it = m_overrides.find(lower(partName));
+    if (it != m_overrides.end()) {
+        return it->second.second;
+    }
+    const auto dot = partName.rfind('.');
+    const auto slash = partName.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return {};
+    }
+    const auto def = m_defaults.find(lower(partName.substr(dot + 1)));
+    return def == m_defaults.end() ? std::string() : def->second;
+}
+
+void ContentTypes::setDefault(const std::string& extension, const std::string& type) {
+    m_defaults[lower(extension)] = type;
+}
+
+void ContentTypes::setOverride(const std::string& partName, const std::string& type) {
+    m_overrides[lower(partName)] = {partName, type};
+}
+
+void ContentTypes::removeOverride(const std::string& partName) {
+    m_overrides.erase(lower(partName));
+}
+
+std::string ContentTypes::serialize() const {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                      "<Types xmlns=\"";
+    out += ns::ContentTypes;
+    out += "\">";
+    for (const auto& [ext, type] : m_defaults) {
+        out += "<Default Extension=\"" + xmlEscape(ext) + "\" ContentType=\"" + xmlEscape(type) +
+               "\"/>";
+    }
+    for (const auto& [key, entry] : m_overrides) {
+        out += "<Override PartName=\"/" + xmlEscape(entry.first) + "\" ContentType=\"" +
+               xmlEscape(entry.second) + "\"/>";
+    }
+    out += "</Types>";
+    return out;
+}
+
+} // namespace paperloom::engine

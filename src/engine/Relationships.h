@@ -1,0 +1,63 @@
+// The relationships of one part (a _rels/*.rels part) and the package's content types.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace paperloom::engine {
+
+struct Relationship {
+    std::string id;
+    std::string type;
+    std::string target;
+    bool external = false;
+};
+
+/// The relationships a part has, in file order, with lookup by id.
+class Relationships {
+public:
+    /// Parses a .rels part; throws PackageError naming partName when it is malformed.
+    [[nodiscard]] static Relationships parse(std::string_view xml, const std::string& partName);
+
+    [[nodiscard]] const Relationship* byId(const std::string& id) const;
+    /// The first relationship whose type ends with "/" + typeSuffix.
+    [[nodiscard]] const Relationship* firstOfType(std::string_view typeSuffix) const;
+    /// Adds a relationship under a fresh id and returns the id; an identical relationship
+    /// already present is reused when share is true.
+    std::string add(const std::string& type, const std::string& target, bool external, bool share);
+    /// Adds a relationship under its own id (used when a part is copied with its references).
+    void addWithId(const Relationship& rel);
+    [[nodiscard]] const std::vector<Relationship>& all() const { return m_items; }
+    [[nodiscard]] bool empty() const { return m_items.empty(); }
+    [[nodiscard]] std::string serialize() const;
+    /// An id no relationship has, without adding anything.
+    [[nodiscard]] std::string unusedId();
+
+private:
+    std::vector<Relationship> m_items;
+    std::unordered_map<std::string, std::size_t> m_byId;
+    std::unordered_map<std::string, std::string> m_byKey;
+    unsigned m_next = 1;
+};
+
+/// [Content_Types].xml: defaults by extension and overrides by part name.
+class ContentTypes {
+public:
+    [[nodiscard]] static ContentTypes parse(std::string_view xml);
+    /// The content type of a part, or "" when none applies.
+    [[nodiscard]] std::string typeOf(const std::string& partName) const;
+    void setDefault(const std::string& extension, const std::string& type);
+    void setOverride(const std::string& partName, const std::string& type);
+    void removeOverride(const std::string& partName);
+    [[nodiscard]] std::string serialize() const;
+
+private:
+    std::map<std::string, std::string> m_defaults;
+    std::map<std::string, std::pair<std::string, std::string>> m_overrides; // lower -> name, type
+};
+
+} // namespace paperloom::engine
