@@ -3,13 +3,21 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "doclist/AddAllFilesInFolder.h"
+#include "doclist/AddDroppedFiles.h"
+#include "doclist/AddWordFiles.h"
 #include "doclist/DocumentListView.h"
+#include "doclist/FolderReader.h"
+#include "doclist/MoveDown.h"
+#include "doclist/MoveUp.h"
 #include "join/FileExists.h"
 #include "platform/PointerImage.h"
 #include "platform/Twips.h"
@@ -59,7 +67,8 @@ Form1::Form1(const Form1Collaborators& collaborators, QWidget* parent)
       Check6(new PictureCheckBox(this)),
       Option1(new QRadioButton(QStringLiteral("Portrait"), this)),
       Option2(new QRadioButton(QStringLiteral("Landscape"), this)), m_collaborators(collaborators),
-      m_listItems(*ListView1), m_pointer([this](int value) { applyPointer(value); }) {
+      m_listItems(*ListView1), m_listDrag(m_listItems, [] { return QCursor::pos().y(); }),
+      m_pointer([this](int value) { applyPointer(value); }) {
     installPictureCheckBoxAccessibility();
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(transparentIcon());
@@ -121,6 +130,12 @@ Form1::Form1(const Form1Collaborators& collaborators, QWidget* parent)
     connect(Check2, &PictureCheckBox::MouseMove, this, &Form1::Check2_MouseMove);
     connect(Check4, &PictureCheckBox::MouseMove, this, &Form1::Check4_MouseMove);
     connect(ListView1, &DocumentListView::DblClick, this, &Form1::ListView1_DblClick);
+    connect(ListView1, &DocumentListView::ItemClick, this, &Form1::ListView1_ItemClick);
+    connect(ListView1, &DocumentListView::MouseDown, this, &Form1::ListView1_MouseDown);
+    connect(ListView1, &DocumentListView::MouseMove, this, &Form1::ListView1_MouseMove);
+    connect(ListView1, &DocumentListView::MouseUp, this, &Form1::ListView1_MouseUp);
+    connect(ListView1, &DocumentListView::OLEDragOver, this, &Form1::ListView1_OLEDragOver);
+    connect(ListView1, &DocumentListView::OLEDragDrop, this, &Form1::ListView1_OLEDragDrop);
 }
 
 Form1::~Form1() = default;
@@ -175,6 +190,7 @@ void Form1::Check1_Click() {
         return;
     }
     Check1->setValue(0);
+    addWordFiles(m_collaborators.prompts, m_listItems);
 }
 
 void Form1::Check2_Click() {
@@ -189,6 +205,26 @@ void Form1::Check4_Click() {
         return;
     }
     Check4->setValue(0);
+    // One search at a time: a second press while the first lets events run is passed over.
+    if (m_folderSearchRunning) {
+        return;
+    }
+    // The search lets events run, so the window may be closed, or even gone, when it returns.
+    const QPointer<Form1> window(this);
+    FolderAddHooks hooks;
+    hooks.setBusy = [window](bool busy) {
+        if (window) {
+            window->setMousePointer(busy ? vbHourglass : vbDefault);
+        }
+    };
+    hooks.search.yield = [] { QCoreApplication::processEvents(); };
+    hooks.search.stopRequested = [window] { return window.isNull() || window->isClosing(); };
+    FileSystemFolderReader reader;
+    m_folderSearchRunning = true;
+    addAllFilesInFolder(m_collaborators.prompts, m_listItems, reader, hooks);
+    if (window) {
+        m_folderSearchRunning = false;
+    }
 }
 
 void Form1::Check5_Click() {
@@ -196,6 +232,7 @@ void Form1::Check5_Click() {
         return;
     }
     Check5->setValue(0);
+    moveUp(m_listItems);
 }
 
 void Form1::Check6_Click() {
@@ -203,6 +240,7 @@ void Form1::Check6_Click() {
         return;
     }
     Check6->setValue(0);
+    moveDown(m_listItems);
 }
 
 void Form1::ListView1_DblClick() {
@@ -215,6 +253,39 @@ void Form1::ListView1_DblClick() {
     } catch (const ListItemError&) {
         // A removal that fails leaves the list as it was, without a message.
     }
+}
+
+void Form1::ListView1_ItemClick() {
+    // Read at every click, so a changed or removed image file shows at the next one.
+    const QString dragImage =
+        m_collaborators.programFolder + QDir::separator() + QStringLiteral("drag.ico");
+    if (const std::optional<QCursor> image = loadPointerImage(dragImage)) {
+        ListView1->setMouseIcon(*image);
+        ListView1->setMousePointer(ListPointer::Custom);
+    }
+    m_listDrag.itemClick();
+}
+
+void Form1::ListView1_MouseDown() {
+    m_listDrag.mouseDown();
+}
+
+void Form1::ListView1_MouseMove(QPoint at) {
+    m_pointer.hoverBareWindow();
+    m_listDrag.mouseMove(at);
+}
+
+void Form1::ListView1_MouseUp() {
+    m_listDrag.mouseUp();
+    ListView1->setMousePointer(ListPointer::Arrow);
+}
+
+void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
+    acceptLocalFilesOnly(*event);
+}
+
+void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
+    addDroppedFiles(*event, m_listItems);
 }
 
 void Form1::Check1_MouseMove() {

@@ -10,10 +10,13 @@
 #include <QRect>
 #include <QWidget>
 
+#include "doclist/InListDrag.h"
 #include "doclist/ListItems.h"
 #include "shell/PointerState.h"
 
 class QCheckBox;
+class QDragMoveEvent;
+class QDropEvent;
 class QPushButton;
 class QRadioButton;
 
@@ -55,6 +58,8 @@ public:
     void setMousePointer(int value) { m_pointer.set(value); }
 
     [[nodiscard]] ListItems& listItems() { return m_listItems; }
+    /// The state of a drag inside the list.
+    [[nodiscard]] InListDrag& listDrag() { return m_listDrag; }
     /// True once the window has been closed: work that lets events run stops early.
     [[nodiscard]] bool isClosing() const { return m_closing; }
     /// The custom pointer image loaded at start-up, if any.
@@ -80,6 +85,12 @@ public slots:
     void Check5_Click();
     void Check6_Click();
     void ListView1_DblClick();
+    void ListView1_ItemClick();
+    void ListView1_MouseDown();
+    void ListView1_MouseMove(QPoint at);
+    void ListView1_MouseUp();
+    void ListView1_OLEDragOver(QDragMoveEvent* event);
+    void ListView1_OLEDragDrop(QDropEvent* event);
 
     void Check1_MouseMove();
     void Check2_MouseMove();
@@ -99,9 +110,11 @@ private:
 
     Form1Collaborators m_collaborators;
     ListItems m_listItems;
+    InListDrag m_listDrag;
     PointerState m_pointer;
     std::optional<QCursor> m_mouseIcon;
     bool m_closing = false;
+    bool m_folderSearchRunning = false;
 };
 
 } // namespace paperloom
