@@ -41,13 +41,24 @@ QStringList QtPrompts::nameFilters(const QString& filter) {
         if (parts[i].isEmpty()) {
             continue;
         }
-        // The description already names the pattern, e.g. "Word Documents (*.do*)".
-        QString description = parts[i];
-        const QString pattern = parts[i + 1];
-        if (!description.contains(QChar('('))) {
-            description += QStringLiteral(" (%1)").arg(pattern);
+        // Several patterns are separated by ';' in the commands' filters and by spaces here.
+        // "*.*" stands for every file, also those without a dot in their names, which the
+        // dialog's "*.*" would hide.
+        QStringList patterns = parts[i + 1].split(QChar(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+            if (pattern == QStringLiteral("*.*")) {
+                pattern = QStringLiteral("*");
+            }
         }
-        filters << description;
+        // The dialog takes the patterns from the parentheses, so the description's own
+        // "(*.do*)" gives way to the patterns above.
+        QString description = parts[i];
+        const qsizetype open = description.lastIndexOf(QChar('('));
+        if (open > 0 && description.endsWith(QChar(')'))) {
+            description = description.left(open).trimmed();
+        }
+        filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QChar(' ')));
     }
     return filters;
 }
