@@ -19,9 +19,11 @@
 #include "doclist/MoveDown.h"
 #include "doclist/MoveUp.h"
 #include "join/FileExists.h"
+#include "join/JoinCommand.h"
 #include "platform/PointerImage.h"
 #include "platform/Twips.h"
 #include "shell/CenterOnScreen.h"
+#include "shell/FormJoinWindow.h"
 #include "shell/Main.h"
 #include "shell/PictureCheckBox.h"
 #include "shell/Pictures.h"
@@ -198,6 +200,8 @@ void Form1::Check2_Click() {
         return;
     }
     Check2->setValue(0);
+    FormJoinWindow window(*this);
+    runJoinCommand(m_collaborators.prompts, m_collaborators.word, window);
 }
 
 void Form1::Check4_Click() {

@@ -1,0 +1,145 @@
+// The join command and the loop it shares with the command-line tool.
+#include "join/JoinCommand.h"
+
+#include <sys/stat.h>
+
+#include <exception>
+
+#include <QFile>
+#include <QString>
+
+#include "join/FileExists.h"
+#include "platform/Prompts.h"
+
+namespace paperloom {
+namespace {
+
+// The sentence shown for a failure that is not the engine's own, e.g. memory running out.
+constexpr const char* kUnexpectedFailure = "The documents could not be joined because of an "
+                                           "unexpected error.";
+
+// Says where the join stopped and what the output file holds now, so the user knows what is
+// on disk: every step saves the output whole, so it holds exactly the entries before the one
+// that failed.
+std::string whereItStopped(int entry, int count, const std::string& outputPath) {
+    if (entry <= 1) {
+        return "The join stopped at the first document; no output document was written.";
+    }
+    return "The join stopped at document " + std::to_string(entry) + " of " +
+           std::to_string(count) + "; \"" + outputPath + "\" holds the documents before it.";
+}
+
+JoinFailure failureAt(int entry, int count, const std::string& outputPath,
+                      const std::string& sentence) {
+    const std::string reason = sentence.empty() ? std::string(kUnexpectedFailure) : sentence;
+    return {reason + "\r\r" + whereItStopped(entry, count, outputPath), entry, count};
+}
+
+std::string fileName(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString displayed(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+void JoinWindow::setBusyPointer() {
+    setMousePointer(kBusyPointer);
+}
+
+std::optional<JoinFailure> joinEntries(WordAutomation& automation, JoinWindow& window,
+                                       const std::string& outputPath) {
+    const int count = window.entryCount();
+    for (int i = 1; i <= count; ++i) {
+        try {
+            window.setProgress(static_cast<float>(i / double(window.entryCount()) * 100));
+            window.setBusyPointer();
+            const std::string entry = window.entryPath(i);
+            window.setBusyPointer();
+            CopyDocumentToClipboard(automation, window, entry);
+            window.setBusyPointer();
+            if (i == 1) {
+                StartJoinedDocument(automation, window, outputPath);
+            } else if (i == window.entryCount()) {
+                AppendLastDocument(automation, window, outputPath);
+            } else {
+                AppendDocument(automation, window, outputPath);
+            }
+            window.setBusyPointer();
+        } catch (const WordError& error) {
+            return failureAt(i, count, outputPath, error.userMessage());
+        } catch (const std::exception&) {
+            return failureAt(i, count, outputPath, {});
+        }
+    }
+    return std::nullopt;
+}
+
+bool isSameFile(const std::string& first, const std::string& second) {
+    struct stat a {};
+    struct stat b {};
+    if (::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0) {
+        return false;
+    }
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& window) {
+    FileDialogSettings dialog;
+    dialog.FileName = QString();
+    dialog.Flags = kSaveDialogFlags;
+    dialog.DialogTitle = QStringLiteral("Output Word Doc");
+    dialog.Filter = QStringLiteral("Word Documents (*.doc)|*.doc|");
+    const QString outputPath = prompts.ShowSave(dialog);
+    if (outputPath.isEmpty()) {
+        return;
+    }
+    const std::string output = fileName(outputPath);
+
+    if (FileExists(outputPath)) {
+        // Replacing a document that is also to be joined would destroy it before it is read.
+        for (int i = 1; i <= window.entryCount(); ++i) {
+            if (isSameFile(window.entryPath(i), output)) {
+                prompts.MsgBox(QStringLiteral("\"%1\" is one of the documents to join and cannot "
+                                              "be the output document as well. Please choose "
+                                              "another name.")
+                                   .arg(outputPath),
+                               MsgBoxButtons::OK);
+                return;
+            }
+        }
+        if (prompts.MsgBox(QStringLiteral("Are you sure you wish to overwrite ") + outputPath +
+                               QStringLiteral(" ?"),
+                           MsgBoxButtons::YesNo) != MsgBoxResult::Yes) {
+            return;
+        }
+        QFile existing(outputPath);
+        if (!existing.remove()) {
+            prompts.MsgBox(QStringLiteral("\"%1\" could not be replaced: %2. Nothing was joined.")
+                               .arg(outputPath, existing.errorString()),
+                           MsgBoxButtons::OK);
+            return;
+        }
+    }
+
+    window.setMousePointer(kBusyPointer);
+    if (window.entryCount() == 0) {
+        prompts.MsgBox(QStringLiteral("No files added."), MsgBoxButtons::OK);
+    } else if (!CancelIfWordRunning(automation, prompts)) {
+        const std::optional<JoinFailure> failure = joinEntries(automation, window, output);
+        if (failure) {
+            prompts.MsgBox(displayed(failure->message), MsgBoxButtons::OK);
+        } else {
+            prompts.MsgBox(
+                QStringLiteral("The following Word document has been successfully created: ") +
+                    QStringLiteral("\r\r") + outputPath,
+                MsgBoxButtons::OK);
+        }
+        window.setProgress(0.0F);
+    }
+    window.setMousePointer(kDefaultPointer);
+}
+
+} // namespace paperloom
