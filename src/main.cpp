@@ -3,6 +3,7 @@
 #include <QScreen>
 
 #include "engine/DocumentEngine.h"
+#include "engine/RunningWordProcessor.h"
 #include "platform/QtPrompts.h"
 #include "platform/RandomSource.h"
 #include "platform/UrlLauncher.h"
@@ -13,6 +14,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(paperloom::picture(paperloom::Picture::ProgramIcon));
     paperloom::engine::DocumentEngine word;
+    word.setRunningInstanceFinder([] {
+        return paperloom::engine::findRunningWordProcessorInstance(
+            paperloom::engine::currentProcessScan());
+    });
     paperloom::QtPrompts prompts;
     paperloom::DesktopLauncher launcher;
     paperloom::SystemRandom random;
