@@ -29,12 +29,19 @@ void addAllFilesInFolder(Prompts& prompts, ListItems& items, FolderReader& reade
     const QString pattern = QStringLiteral("*.") + extension;
     for (const QString& entry : workList) {
         const QString folder = entry.chopped(1);
-        for (const QString& name : ListMatchingFiles(folder, pattern, reader)) {
+        const QStringList names = ListMatchingFiles(folder, pattern, reader);
+        if (!letEventsRun(hooks.search)) {
+            return;
+        }
+        for (const QString& name : names) {
             // Lock and temporary files of the word processor, such as ~$report.doc.
             if (name.startsWith(QChar('~'))) {
                 continue;
             }
             items.Add(folder + QChar('/') + name);
+            if (!letEventsRun(hooks.search)) {
+                return;
+            }
         }
     }
     if (hooks.setBusy) {

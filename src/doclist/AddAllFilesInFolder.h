@@ -23,8 +23,13 @@ struct FolderAddHooks {
 /// and of all folders below it whose name matches "*." and the extension, the chosen folder's
 /// own first and deeper levels later, leaving out names that begin with '~'. Cancel at either
 /// question ends it silently without the busy pointer. The busy pointer shows from the chosen
-/// folder to the last append. When the search is asked to stop, the command returns at once
-/// and touches neither the list nor the pointer again: the window may be gone by then.
+/// folder to the last append.
+///
+/// Waiting events run during the search for folders and also while files are listed and
+/// appended, once per folder and once per entry, so that a large tree does not freeze the
+/// window; entries added meanwhile by other commands simply stand between the found ones. When
+/// the hooks ask it to stop, the command returns at once and touches neither the list nor the
+/// pointer again: the window may be gone by then.
 void addAllFilesInFolder(Prompts& prompts, ListItems& items, FolderReader& reader,
                          const FolderAddHooks& hooks);
 

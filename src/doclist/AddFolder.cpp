@@ -7,6 +7,10 @@
 #include "doclist/AddFolder.h"
 
 #include <algorithm>
+#include <memory>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include "doclist/FolderReader.h"
 #include "doclist/NamePattern.h"
@@ -26,15 +30,24 @@ bool isHidden(const QString& name) {
     return name.startsWith(QChar('.'));
 }
 
-// Lets events run; false when the search has to end.
-bool yieldAndGoOn(const SearchHooks& hooks) {
+} // namespace
+
+std::function<void()> eventsAtMostEvery(std::chrono::milliseconds interval) {
+    auto since = std::make_shared<QElapsedTimer>();
+    return [since, interval] {
+        if (!since->isValid() || since->elapsed() >= interval.count()) {
+            QCoreApplication::processEvents();
+            since->start();
+        }
+    };
+}
+
+bool letEventsRun(const SearchHooks& hooks) {
     if (hooks.yield) {
         hooks.yield();
     }
     return !(hooks.stopRequested && hooks.stopRequested());
 }
-
-} // namespace
 
 QString BrowseForFolder(Prompts& prompts, const QString& title) {
     return prompts.BrowseForFolder(title);
@@ -46,7 +59,7 @@ bool CollectSubfolders(QStringList& workList, FolderReader& reader, const Search
     for (qsizetype next = 0; next < workList.size(); ++next) {
         const QString folder = workList[next];
         std::optional<std::vector<FolderEntry>> entries = reader.read(folder);
-        if (!yieldAndGoOn(hooks)) {
+        if (!letEventsRun(hooks)) {
             return false;
         }
         if (!entries) {
@@ -54,7 +67,7 @@ bool CollectSubfolders(QStringList& workList, FolderReader& reader, const Search
         }
         sortByName(*entries);
         for (const FolderEntry& entry : *entries) {
-            if (!yieldAndGoOn(hooks)) {
+            if (!letEventsRun(hooks)) {
                 return false;
             }
             if (entry.kind == FolderEntry::Kind::Folder && !isHidden(entry.name)) {

@@ -1,6 +1,7 @@
 // The folder browser and the two searches behind Add All Word Files In Folder.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include <QStringList>
@@ -17,6 +18,14 @@ struct SearchHooks {
     /// True once the search must end early: the window was closed while events ran.
     std::function<bool()> stopRequested;
 };
+
+/// A yield for the hooks that lets the application's waiting events run at its first call and
+/// then at most once per interval. The search offers to yield after every name; running the
+/// events each time would let the list lay itself out anew after every appended entry.
+[[nodiscard]] std::function<void()> eventsAtMostEvery(std::chrono::milliseconds interval);
+
+/// Lets waiting events run; false when the search must end early.
+[[nodiscard]] bool letEventsRun(const SearchHooks& hooks);
 
 /// Shows the folder browser with title; the chosen folder's path, or the empty text on Cancel.
 [[nodiscard]] QString BrowseForFolder(Prompts& prompts, const QString& title);

@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -221,7 +220,7 @@ void Form1::Check4_Click() {
             window->setMousePointer(busy ? vbHourglass : vbDefault);
         }
     };
-    hooks.search.yield = [] { QCoreApplication::processEvents(); };
+    hooks.search.yield = eventsAtMostEvery(std::chrono::milliseconds(15));
     hooks.search.stopRequested = [window] { return window.isNull() || window->isClosing(); };
     FileSystemFolderReader reader;
     m_folderSearchRunning = true;

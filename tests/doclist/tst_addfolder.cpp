@@ -397,8 +397,50 @@ private slots:
         };
         addAllFilesInFolder(prompts, items, reader, hooks);
         QCOMPARE(busyAt, (QList<std::pair<bool, int>>{{true, 0}, {false, 2}}));
-        // Once per folder searched and once per name in it.
-        QCOMPARE(yields, 5);
+        // Searching: once per folder and once per name in it; appending: once per folder and
+        // once per entry.
+        QCOMPARE(yields, 9);
+    }
+
+    void aStopWhileAppendingEndsAtOnce() {
+        TableReader reader;
+        reader.folders["/d/"] = {{"a.doc", FolderEntry::Kind::File},
+                                 {"b.doc", FolderEntry::Kind::File},
+                                 {"c.doc", FolderEntry::Kind::File}};
+        ScriptedPrompts prompts;
+        prompts.inputBoxAnswers.push_back("doc");
+        prompts.folderAnswers.push_back("/d");
+        QTableWidget view(0, 1);
+        ListItems items(view);
+        QList<bool> busy;
+        FolderAddHooks hooks;
+        hooks.setBusy = [&](bool value) { busy << value; };
+        hooks.search.stopRequested = [&] { return items.Count() == 2; };
+        addAllFilesInFolder(prompts, items, reader, hooks);
+        QCOMPARE(texts(items), (QStringList{"/d/a.doc", "/d/b.doc"}));
+        // The window may be gone: the pointer is left alone.
+        QCOMPARE(busy, QList<bool>{true});
+    }
+
+    void eventsRunAtTheFirstOfferAndThenAtMostOncePerInterval() {
+        int ran = 0;
+        const auto post = [&] {
+            QMetaObject::invokeMethod(
+                this, [&] { ++ran; }, Qt::QueuedConnection);
+        };
+        const std::function<void()> slow = eventsAtMostEvery(std::chrono::hours(1));
+        post();
+        slow();
+        QCOMPARE(ran, 1);
+        post();
+        slow();
+        QCOMPARE(ran, 1);
+        const std::function<void()> always = eventsAtMostEvery(std::chrono::milliseconds(0));
+        always();
+        QCOMPARE(ran, 2);
+        post();
+        always();
+        QCOMPARE(ran, 3);
     }
 
     void eventsRunWhileTheWindowSearches() {
