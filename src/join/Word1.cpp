@@ -76,6 +76,10 @@ void CopyDocumentToClipboard(WordAutomation& automation, JoinContext& context,
     word->setDisplayAlerts(false);
     WordDocument& document = word->Documents().Open(sourcePath);
     const std::unique_ptr<WordRange> content = document.Range();
+    if (!content) {
+        throw WordError("The content of \"" + sourcePath + "\" could not be read.",
+                        "Range returned no range");
+    }
     context.setBusyPointer();
     content->Copy();
     context.setBusyPointer();

@@ -8,6 +8,7 @@
 
 #include "FormFixture.h"
 #include "RecordingWord.h"
+#include "engine/DocumentEngine.h"
 #include "shell/PictureCheckBox.h"
 #include "shell/ProgressBar.h"
 
@@ -270,6 +271,33 @@ private slots:
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
         QCOMPARE(join.form.MousePointer(), 0);
         QCOMPARE(join.word.liveInstances(), 0);
+    }
+
+    // The window over the real engine, with names the file system must get byte for byte.
+    void documentsAreJoinedByTheEngine() {
+        QTemporaryDir dir;
+        engine::DocumentEngine engine;
+        QStringList entries;
+        for (const QString& name :
+             {QStringLiteral("erste Seite ä.docx"), QStringLiteral("b.docx")}) {
+            entries << dir.filePath(name);
+            std::unique_ptr<WordApplication> word = engine.createInstance();
+            word->Documents().Add();
+            word->ActiveDocument().SaveAs(QFile::encodeName(entries.back()).toStdString());
+            word->Quit();
+        }
+        FormFixture fixture(QString(), &engine);
+        for (const QString& entry : entries) {
+            fixture.form->listItems().Add(entry);
+        }
+        const QString output = dir.filePath(QStringLiteral("Zusammen ß.doc"));
+        fixture.prompts.saveAnswers.push_back(output);
+        fixture.form->Check2->click();
+
+        QCOMPARE(fixture.prompts.messages(), QStringList{kSuccess + output});
+        QFile joined(output);
+        QVERIFY(joined.open(QIODevice::ReadOnly));
+        QCOMPARE(joined.read(2), QByteArray("PK"));
     }
 
     void aPressWhileReleasedDoesNothing() {
