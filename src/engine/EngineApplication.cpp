@@ -154,9 +154,11 @@ void EngineDocument::SaveAs(const std::string& path) {
                 throw;
             }
             std::remove(temp.c_str());
-            return;
+        } else {
+            writeZipPackage(package, path);
         }
-        writeZipPackage(package, path);
+        // A converted save is remembered as well: opening it again at the next step takes our
+        // own WordprocessingML of it, so the content is never imported back and degraded.
         if (m_model) {
             state.cache.recordSave(path, m_model->version);
             m_savedPath = path;

@@ -2,6 +2,7 @@
 #include "engine/PackageOpener.h"
 
 #include "engine/Relationships.h"
+#include "engine/Xml.h"
 #include "engine/ZipReader.h"
 
 #include <cerrno>
@@ -108,6 +109,13 @@ OpenedPackage openWordPackage(const std::string& path, const PackageLimits& limi
     OpenedPackage opened;
     opened.package = readZipPackage(path, limits);
     opened.mainPart = findMainPart(opened.package);
+    // Damage in the body shows now, when the user's file is opened, not later at a paste.
+    const auto doc = parseXml(opened.package.text(opened.mainPart), opened.mainPart);
+    const auto root = doc.document_element();
+    if (localName(root.name()) != "document" || !root.child("w:body") ||
+        prefixFor(root, ns::W) != "w") {
+        throw PackageError("the document is damaged (its main part has no body)", opened.mainPart);
+    }
     return opened;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <sstream>
 
 namespace paperloom::engine {
@@ -354,18 +355,31 @@ void PasteSession::resolveFonts(pugi::xml_node rFonts) {
 void PasteSession::declareMissingNamespaces(
     pugi::xml_node element, const pugi::xml_node& sourceRoot,
     const std::vector<std::pair<std::string, std::string>>& targetNamespaces) {
-    std::string ignorable;
+    // Only prefixes the element actually uses need a declaration of their own.
+    std::set<std::string, std::less<>> used;
+    forEachElement(element, [&](pugi::xml_node inner) {
+        used.emplace(prefixOf(inner.name()));
+        for (auto attr = inner.first_attribute(); attr; attr = attr.next_attribute()) {
+            used.emplace(prefixOf(attr.name()));
+        }
+        return true;
+    });
+    auto boundInTarget = [&](std::string_view prefix, std::string_view uri) {
+        for (const auto& [p, u] : targetNamespaces) {
+            if (p == prefix && (uri.empty() || u == uri)) {
+                return true;
+            }
+        }
+        return false;
+    };
     for (auto attr = sourceRoot.first_attribute(); attr; attr = attr.next_attribute()) {
         const std::string_view name = attr.name();
         if (name.rfind("xmlns:", 0) != 0) {
             continue;
         }
-        const std::string prefix(name.substr(6));
-        bool present = false;
-        for (const auto& [p, uri] : targetNamespaces) {
-            present = present || (p == prefix && uri == attr.value());
-        }
-        if (!present && !element.attribute(attr.name())) {
+        const auto prefix = name.substr(6);
+        if (used.count(prefix) != 0 && !boundInTarget(prefix, attr.value()) &&
+            !element.attribute(attr.name())) {
             element.append_attribute(attr.name()) = attr.value();
         }
     }
@@ -373,16 +387,17 @@ void PasteSession::declareMissingNamespaces(
     if (sourceIgnorable && !element.attribute("mc:Ignorable")) {
         std::istringstream words(sourceIgnorable.value());
         std::string prefix;
+        std::string ignorable;
         while (words >> prefix) {
-            bool present = false;
-            for (const auto& [p, uri] : targetNamespaces) {
-                present = present || p == prefix;
-            }
-            if (!present) {
+            if (used.count(prefix) != 0 && !boundInTarget(prefix, {})) {
                 ignorable += (ignorable.empty() ? "" : " ") + prefix;
             }
         }
         if (!ignorable.empty()) {
+            if (!boundInTarget("mc", {}) && !element.attribute("xmlns:mc")) {
+                element.append_attribute("xmlns:mc") =
+                    "http://schemas.openxmlformats.org/markup-compatibility/2006";
+            }
             element.append_attribute("mc:Ignorable") = ignorable.c_str();
         }
     }

@@ -128,7 +128,7 @@ void forEachElement(pugi::xml_node node, const std::function<bool(pugi::xml_node
     const pugi::xml_node top = node;
     pugi::xml_node current = node;
     while (current) {
-        bool descend = false;
+        bool descend = current.type() == pugi::node_document;
         if (current.type() == pugi::node_element) {
             descend = visit(current);
         }

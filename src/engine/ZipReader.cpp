@@ -20,7 +20,8 @@ namespace {
     } else if (code == ZIP_ER_OPEN || code == ZIP_ER_READ) {
         reason = "the file cannot be read";
     } else if (code == ZIP_ER_NOZIP) {
-        reason = "not a Word document";
+        // Only files that start like a zip get here: one without a directory is cut short.
+        reason = "the document is damaged (the file is incomplete)";
     } else if (code == ZIP_ER_ENCRNOTSUPP || code == ZIP_ER_NOPASSWD ||
                code == ZIP_ER_WRONGPASSWD) {
         reason = "the document is encrypted";

@@ -1,0 +1,60 @@
+// A fixture with an engine, a temporary folder and shortcuts for joining test documents.
+#pragma once
+
+#include "JoinSteps.h"
+#include "TestDocuments.h"
+
+#include "engine/DocumentEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace paperloom::engine::testing {
+
+class EngineFixture : public ::testing::Test {
+protected:
+    EngineFixture() : engine(makeOptions()) {}
+
+    static EngineOptions makeOptions() {
+        EngineOptions options;
+        options.paper = PaperSize::A4;
+        return options;
+    }
+
+    /// Writes a document into the temporary folder and returns its path.
+    std::string write(const std::string& name, const DocSpec& spec) {
+        const auto path = dir / name;
+        spec.write(path);
+        return path.string();
+    }
+
+    /// Joins the documents with the join's call sequence and returns the output path.
+    std::string join(const std::vector<std::string>& inputs, JoinChoices choices = {}) {
+        const std::string output = (dir / "joined.docx").string();
+        joinDocuments(engine, inputs, output, choices);
+        return output;
+    }
+
+    TempDir dir;
+    /// With KEEP_JOINED=path set, a test's output is kept there for a look in a word processor.
+    ~EngineFixture() override {
+        if (std::getenv("KEEP_JOINED") != nullptr && std::filesystem::exists(dir / "joined.docx")) {
+            std::filesystem::copy_file(dir / "joined.docx", std::getenv("KEEP_JOINED"),
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+    }
+    DocumentEngine engine;
+};
+
+/// A paragraph with one run of text and optional paragraph properties.
+inline std::string para(const std::string& text, const std::string& pPr = {}) {
+    return "<w:p>" + (pPr.empty() ? "" : "<w:pPr>" + pPr + "</w:pPr>") + "<w:r><w:t>" + text +
+           "</w:t></w:r></w:p>";
+}
+
+} // namespace paperloom::engine::testing

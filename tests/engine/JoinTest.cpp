@@ -1,0 +1,487 @@
+// What a join keeps of each document: styles, lists, media, links, notes, ids, breaks, sections.
+#include "EngineFixture.h"
+
+#include "engine/Xml.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+namespace paperloom::engine::testing {
+namespace {
+
+using JoinTest = EngineFixture;
+
+pugi::xml_node styleById(const pugi::xml_document& styles, const std::string& id) {
+    for (auto style : styles.document_element().children("w:style")) {
+        if (id == style.attribute("w:styleId").value()) {
+            return style;
+        }
+    }
+    return {};
+}
+
+/// The paragraph whose text is exactly text.
+pugi::xml_node paragraphWithText(const pugi::xml_node& root, const std::string& text) {
+    pugi::xml_node found;
+    forEachElement(root, [&](pugi::xml_node element) {
+        if (found || std::strcmp(element.name(), "w:p") != 0) {
+            return !found;
+        }
+        std::string content;
+        forEachElement(element, [&](pugi::xml_node inner) {
+            if (std::strcmp(inner.name(), "w:t") == 0) {
+                content += inner.text().get();
+            }
+            return true;
+        });
+        if (content == text) {
+            found = element;
+        }
+        return false;
+    });
+    return found;
+}
+
+template <typename T> bool allUnique(const std::vector<T>& values) {
+    return std::set<T>(values.begin(), values.end()).size() == values.size();
+}
+
+const std::string kHeading = R"(<w:style w:type="paragraph" w:styleId="Heading1">
+  <w:name w:val="heading 1"/><w:basedOn w:val="Normal"/><w:rPr><w:color w:val="%"/></w:rPr>
+</w:style>)";
+const std::string kNormal = R"(<w:style w:type="paragraph" w:default="1" w:styleId="Normal">
+  <w:name w:val="Normal"/><w:rPr><w:sz w:val="%"/></w:rPr></w:style>)";
+
+std::string fill(std::string text, const std::string& value) {
+    text.replace(text.find('%'), 1, value);
+    return text;
+}
+
+// ------------------------------------------------------------------------------ styles
+
+TEST_F(JoinTest, StylesWithTheSameIdAndDifferentLooksKeepTheirLooks) {
+    DocSpec red;
+    red.styles = fill(kNormal, "22") + fill(kHeading, "FF0000");
+    red.body = para("Red", "<w:pStyle w:val=\"Heading1\"/>") + para("plain red");
+    DocSpec blue = red;
+    blue.styles = fill(kNormal, "22") + fill(kHeading, "0000FF");
+    blue.body = para("Blue", "<w:pStyle w:val=\"Heading1\"/>") + para("plain blue");
+
+    const Written out(join({write("red.docx", red), write("blue.docx", blue)}));
+    const auto doc = out.document();
+    const auto styles = out.xml("word/styles.xml");
+    const std::string redId =
+        paragraphWithText(doc, "Red").child("w:pPr").child("w:pStyle").attribute("w:val").value();
+    const std::string blueId =
+        paragraphWithText(doc, "Blue").child("w:pPr").child("w:pStyle").attribute("w:val").value();
+    ASSERT_NE(redId, blueId);
+    const auto redStyle = styleById(styles, redId);
+    const auto blueStyle = styleById(styles, blueId);
+    ASSERT_TRUE(redStyle && blueStyle);
+    EXPECT_STREQ(redStyle.child("w:rPr").child("w:color").attribute("w:val").value(), "FF0000");
+    EXPECT_STREQ(blueStyle.child("w:rPr").child("w:color").attribute("w:val").value(), "0000FF");
+    // The renamed copy has a unique name and still is a level-1 heading.
+    EXPECT_STRNE(redStyle.child("w:name").attribute("w:val").value(),
+                 blueStyle.child("w:name").attribute("w:val").value());
+    EXPECT_STREQ(blueStyle.child("w:pPr").child("w:outlineLvl").attribute("w:val").value(), "0");
+    auto names = attributeValues(styles.document_element(), "w:name", "w:val");
+    EXPECT_TRUE(allUnique(names));
+}
+
+TEST_F(JoinTest, IdenticalStylesAreSharedAcrossDocuments) {
+    DocSpec spec;
+    spec.styles = fill(kNormal, "22") + fill(kHeading, "FF0000");
+    spec.body = para("Title", "<w:pStyle w:val=\"Heading1\"/>");
+    const std::string path = write("same.docx", spec);
+    const Written out(join({path, path, path}));
+    const auto styles = out.xml("word/styles.xml");
+    const auto colors = attributeValues(styles.document_element(), "w:color", "w:val");
+    EXPECT_EQ(std::count(colors.begin(), colors.end(), "FF0000"), 1);
+    const auto doc = out.document();
+    for (const auto& id : attributeValues(doc.document_element(), "w:pStyle", "w:val")) {
+        EXPECT_TRUE(styleById(styles, id)) << id;
+    }
+}
+
+TEST_F(JoinTest, ParagraphsWithoutStyleKeepTheirDocumentsDefaultStyle) {
+    DocSpec small;
+    small.styles = fill(kNormal, "20");
+    small.body = para("small text");
+    DocSpec large;
+    large.styles = fill(kNormal, "40");
+    large.body = para("large text");
+    const Written out(join({write("small.docx", small), write("large.docx", large)}));
+    const auto doc = out.document();
+    const auto styles = out.xml("word/styles.xml");
+    for (const auto& [text, size] :
+         {std::pair{"small text", "20"}, std::pair{"large text", "40"}}) {
+        const auto paragraph = paragraphWithText(doc, text);
+        ASSERT_TRUE(paragraph) << text;
+        const std::string id =
+            paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+        const auto style = styleById(styles, id);
+        ASSERT_TRUE(style) << text << " names style '" << id << "'";
+        EXPECT_STREQ(style.child("w:rPr").child("w:sz").attribute("w:val").value(), size) << text;
+    }
+}
+
+TEST_F(JoinTest, DifferentDocumentDefaultsAreResolvedIntoThePastedStyles) {
+    DocSpec spec;
+    spec.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"32\"/></w:rPr></w:rPrDefault>"
+                  "</w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" "
+                  "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+    spec.body = para("big by default");
+    const Written out(join({write("defaults.docx", spec)}));
+    const auto styles = out.xml("word/styles.xml");
+    const auto doc = out.document();
+    const std::string id = paragraphWithText(doc, "big by default")
+                               .child("w:pPr")
+                               .child("w:pStyle")
+                               .attribute("w:val")
+                               .value();
+    const auto style = styleById(styles, id);
+    ASSERT_TRUE(style) << id;
+    EXPECT_STREQ(style.child("w:rPr").child("w:sz").attribute("w:val").value(), "32");
+    // The target's own defaults are left alone: earlier content depends on them.
+    EXPECT_STREQ(styles.document_element()
+                     .child("w:docDefaults")
+                     .child("w:rPrDefault")
+                     .child("w:rPr")
+                     .child("w:sz")
+                     .attribute("w:val")
+                     .value(),
+                 "22");
+}
+
+// ------------------------------------------------------------------------------ lists
+
+const std::string kNumbering = R"(<w:abstractNum w:abstractNumId="0"><w:nsid w:val="11111111"/>
+  <w:lvl w:ilvl="0"><w:start w:val="1"/><w:numFmt w:val="decimal"/><w:pStyle w:val="ListNum"/>
+  </w:lvl></w:abstractNum><w:num w:numId="1"><w:abstractNumId w:val="0"/></w:num>)";
+const std::string kListStyle = R"(<w:style w:type="paragraph" w:styleId="ListNum">
+  <w:name w:val="List Number"/><w:pPr><w:numPr><w:numId w:val="1"/></w:numPr></w:pPr></w:style>)";
+
+TEST_F(JoinTest, ListsRestartInEachDocumentAndNumberingZeroStaysOff) {
+    DocSpec spec;
+    spec.numbering = kNumbering;
+    spec.styles = fill(kNormal, "22") + kListStyle;
+    const std::string numPr = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr>";
+    spec.body = para("one", numPr) + para("two", numPr) +
+                para("unnumbered", "<w:numPr><w:numId w:val=\"0\"/></w:numPr>") +
+                para("styled", "<w:pStyle w:val=\"ListNum\"/>");
+    const std::string path = write("list.docx", spec);
+    const Written out(join({path, path}));
+    const auto doc = out.document();
+    const auto ids = attributeValues(doc.document_element(), "w:numId", "w:val");
+    // Per document: two numbered paragraphs share one list; the unnumbered one stays 0.
+    ASSERT_EQ(ids.size(), 6u);
+    EXPECT_EQ(ids[0], ids[1]);
+    EXPECT_EQ(ids[2], "0");
+    EXPECT_EQ(ids[3], ids[4]);
+    EXPECT_EQ(ids[5], "0");
+    EXPECT_NE(ids[0], ids[3]);
+
+    const auto numbering = out.xml("word/numbering.xml");
+    const auto root = numbering.document_element();
+    std::map<std::string, std::string> abstractOf;
+    for (auto num : root.children("w:num")) {
+        abstractOf[num.attribute("w:numId").value()] =
+            num.child("w:abstractNumId").attribute("w:val").value();
+    }
+    ASSERT_TRUE(abstractOf.count(ids[0]) && abstractOf.count(ids[3]));
+    EXPECT_NE(abstractOf[ids[0]], abstractOf[ids[3]]);
+    EXPECT_TRUE(allUnique(attributeValues(root, "w:nsid", "w:val")));
+    EXPECT_TRUE(allUnique(attributeValues(root, "w:abstractNum", "w:abstractNumId")));
+    // All abstract definitions come before the first list instance.
+    bool seenNum = false;
+    for (auto child : root.children()) {
+        seenNum = seenNum || std::strcmp(child.name(), "w:num") == 0;
+        EXPECT_FALSE(seenNum && std::strcmp(child.name(), "w:abstractNum") == 0);
+    }
+    // The list style of each document points to that document's own list.
+    const auto styles = out.xml("word/styles.xml");
+    std::set<std::string> styleNums;
+    for (auto style : styles.document_element().children("w:style")) {
+        if (auto numId = style.child("w:pPr").child("w:numPr").child("w:numId")) {
+            styleNums.insert(numId.attribute("w:val").value());
+        }
+    }
+    EXPECT_EQ(styleNums, (std::set<std::string>{ids[0], ids[3]}));
+}
+
+// ------------------------------------------------------------------------------ media, links
+
+std::string pngBytes(char marker) {
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    png += std::string(64, marker);
+    return png;
+}
+
+std::string pictureParagraph(const std::string& relId, int docPrId) {
+    return "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"100\" cy=\"100\"/><wp:docPr id=\"" +
+           std::to_string(docPrId) +
+           "\" name=\"Picture\"/><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats."
+           "org/drawingml/2006/picture\"><pic:pic><pic:blipFill><a:blip r:embed=\"" +
+           relId +
+           "\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline>"
+           "</w:drawing></w:r></w:p>";
+}
+
+DocSpec mediaDoc(char marker, const std::string& url) {
+    DocSpec spec;
+    spec.body = pictureParagraph("rId5", 1) + "<w:p><w:hyperlink r:id=\"rId15\"><w:r><w:t>" + url +
+                "</w:t></w:r></w:hyperlink></w:p>";
+    spec.rels["rId5"] = {"image", "media/image1.png", false};
+    spec.rels["rId15"] = {"hyperlink", url, true};
+    spec.parts["word/media/image1.png"] = {"", pngBytes(marker)};
+    return spec;
+}
+
+TEST_F(JoinTest, MediaAndHyperlinksWithCollidingIdsKeepTheirTargets) {
+    const Written out(join({write("a.docx", mediaDoc('A', "https://a.example/")),
+                            write("b.docx", mediaDoc('B', "https://b.example/"))}));
+    const auto doc = out.document();
+    const auto embeds = attributeValues(doc.document_element(), "a:blip", "r:embed");
+    ASSERT_EQ(embeds.size(), 2u);
+    EXPECT_EQ(out.text("word/" + out.relTarget(embeds[0])), pngBytes('A'));
+    EXPECT_EQ(out.text("word/" + out.relTarget(embeds[1])), pngBytes('B'));
+    const auto links = attributeValues(doc.document_element(), "w:hyperlink", "r:id");
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(out.relTarget(links[0]), "https://a.example/");
+    EXPECT_EQ(out.relTarget(links[1]), "https://b.example/");
+    EXPECT_TRUE(allUnique(attributeValues(doc.document_element(), "wp:docPr", "id")));
+}
+
+TEST_F(JoinTest, IdenticalMediaIsStoredOnce) {
+    const std::string path = write("a.docx", mediaDoc('A', "https://a.example/"));
+    const Written out(join({path, path, path}));
+    int media = 0;
+    for (const auto& [name, data] : out.package().parts) {
+        media += name.find("word/media/") == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(media, 1);
+    const auto doc = out.document();
+    const auto embeds = attributeValues(doc.document_element(), "a:blip", "r:embed");
+    ASSERT_EQ(embeds.size(), 3u);
+    EXPECT_EQ(out.relTarget(embeds[2]), out.relTarget(embeds[0]));
+}
+
+// ------------------------------------------------------------------------------ notes
+
+DocSpec noteDoc(const std::string& text, const std::string& url) {
+    DocSpec spec;
+    spec.body = "<w:p><w:r><w:t>" + text +
+                " body</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/>"
+                "</w:r></w:p>";
+    spec.footnotes =
+        "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
+        "</w:footnote><w:footnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p><w:r>"
+        "<w:continuationSeparator/></w:r></w:p></w:footnote><w:footnote w:id=\"1\"><w:p>"
+        "<w:hyperlink r:id=\"rId1\"><w:r><w:t>" +
+        text + " note</w:t></w:r></w:hyperlink></w:p></w:footnote>";
+    spec.footnoteRels["rId1"] = {"hyperlink", url, true};
+    spec.settings = "<w:footnotePr><w:footnote w:id=\"-1\"/><w:footnote w:id=\"0\"/>"
+                    "</w:footnotePr>";
+    return spec;
+}
+
+TEST_F(JoinTest, FootnotesFromTwoDocumentsKeepTheirTextsLinksAndSeparators) {
+    const Written out(join({write("a.docx", noteDoc("A", "https://a.example/")),
+                            write("b.docx", noteDoc("B", "https://b.example/"))}));
+    const auto notes = out.xml("word/footnotes.xml");
+    std::map<std::string, pugi::xml_node> byId;
+    int separators = 0;
+    for (auto note : notes.document_element().children("w:footnote")) {
+        const std::string id = note.attribute("w:id").value();
+        EXPECT_EQ(byId.count(id), 0u) << "duplicate note id " << id;
+        byId[id] = note;
+        separators += note.attribute("w:type") ? 1 : 0;
+    }
+    EXPECT_EQ(separators, 2);
+    const auto doc = out.document();
+    const auto refs = attributeValues(doc.document_element(), "w:footnoteReference", "w:id");
+    ASSERT_EQ(refs.size(), 2u);
+    const auto footRels = out.xml("word/_rels/footnotes.xml.rels");
+    auto linkOf = [&](const pugi::xml_node& note) {
+        const std::string id = note.child("w:p").child("w:hyperlink").attribute("r:id").value();
+        for (auto rel : footRels.document_element().children()) {
+            if (id == rel.attribute("Id").value()) {
+                return std::string(rel.attribute("Target").value());
+            }
+        }
+        return std::string();
+    };
+    ASSERT_TRUE(byId.count(refs[0]) && byId.count(refs[1]));
+    EXPECT_EQ(linkOf(byId[refs[0]]), "https://a.example/");
+    EXPECT_EQ(linkOf(byId[refs[1]]), "https://b.example/");
+    EXPECT_STREQ(byId[refs[1]].select_node(".//w:t").node().text().get(), "B note");
+    // The settings still name the separators that exist.
+    const auto settings = out.xml("word/settings.xml");
+    for (const auto& id :
+         attributeValues(settings.document_element().child("w:footnotePr"), "w:footnote", "w:id")) {
+        EXPECT_TRUE(byId.count(id)) << id;
+    }
+}
+
+// ------------------------------------------------------------------------------ ids
+
+TEST_F(JoinTest, IdsStayUniqueAndBookmarkReferencesFollowRenames) {
+    DocSpec spec;
+    spec.body =
+        "<w:p w14:paraId=\"00000001\" w14:textId=\"77777777\"><w:bookmarkStart w:id=\"0\" "
+        "w:name=\"Intro\"/><w:r><w:t>Intro</w:t></w:r><w:bookmarkEnd w:id=\"0\"/></w:p>"
+        "<w:p w14:paraId=\"00000002\" w14:textId=\"77777777\"><w:hyperlink w:anchor=\"Intro\">"
+        "<w:r><w:t>link</w:t></w:r></w:hyperlink><w:r><w:fldChar w:fldCharType=\"begin\"/></w:r>"
+        "<w:r><w:instrText xml:space=\"preserve\"> REF Intro \\h </w:instrText></w:r><w:r>"
+        "<w:fldChar w:fldCharType=\"end\"/></w:r><w:commentRangeStart w:id=\"0\"/><w:r><w:t>c"
+        "</w:t></w:r><w:commentRangeEnd w:id=\"0\"/><w:r><w:commentReference w:id=\"0\"/></w:r>"
+        "</w:p>" +
+        pictureParagraph("rId5", 1);
+    spec.rels["rId5"] = {"image", "media/image1.png", false};
+    spec.parts["word/media/image1.png"] = {"", pngBytes('X')};
+    spec.comments = "<w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:t>remark</w:t></w:r></w:p>"
+                    "</w:comment>";
+    const std::string path = write("ids.docx", spec);
+    const Written out(join({path, path, path}));
+    const auto doc = out.document();
+    const auto root = doc.document_element();
+    EXPECT_TRUE(allUnique(attributeValues(root, "w:bookmarkStart", "w:id")));
+    const auto names = attributeValues(root, "w:bookmarkStart", "w:name");
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_TRUE(allUnique(names));
+    EXPECT_TRUE(allUnique(attributeValues(root, "wp:docPr", "id")));
+    EXPECT_TRUE(allUnique(attributeValues(root, "w:p", "w14:paraId")));
+    EXPECT_TRUE(allUnique(attributeValues(root, "w:p", "w14:textId")));
+    EXPECT_EQ(attributeValues(root, "w:hyperlink", "w:anchor"), names);
+    std::vector<std::string> refs;
+    for (auto instr : root.select_nodes("//w:instrText")) {
+        std::string text = instr.node().text().get();
+        refs.push_back(text.substr(5, text.find(" \\h") - 5));
+    }
+    EXPECT_EQ(refs, names);
+    // Comments: unique ids, each reference has its comment.
+    const auto comments = out.xml("word/comments.xml");
+    const auto commentIds = attributeValues(comments.document_element(), "w:comment", "w:id");
+    EXPECT_EQ(commentIds.size(), 3u);
+    EXPECT_TRUE(allUnique(commentIds));
+    auto referenced = attributeValues(root, "w:commentReference", "w:id");
+    std::sort(referenced.begin(), referenced.end());
+    auto defined = commentIds;
+    std::sort(defined.begin(), defined.end());
+    EXPECT_EQ(referenced, defined);
+}
+
+// ------------------------------------------------------------------------------ breaks
+
+struct BreakCase {
+    int entries;
+    bool pageBreaks;
+    int expectedBreaks;
+};
+
+class PageBreakTest : public EngineFixture, public ::testing::WithParamInterface<BreakCase> {};
+
+TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
+    const BreakCase& c = GetParam();
+    std::vector<std::string> inputs;
+    for (int i = 0; i < c.entries; ++i) {
+        DocSpec spec;
+        spec.body =
+            para("doc" + std::to_string(i) + " first") + para("doc" + std::to_string(i) + " last");
+        inputs.push_back(write("in" + std::to_string(i) + ".docx", spec));
+    }
+    const Written out(join(inputs, JoinChoices{c.pageBreaks, false}));
+    const auto doc = out.document();
+    const auto root = doc.document_element();
+    int breaks = 0;
+    for (const auto& type : attributeValues(root, "w:br", "w:type")) {
+        breaks += type == "page" ? 1 : 0;
+    }
+    EXPECT_EQ(breaks, c.expectedBreaks);
+    std::vector<std::string> texts;
+    for (const auto& text : out.paragraphs()) {
+        if (!text.empty()) {
+            texts.push_back(text);
+        }
+    }
+    ASSERT_EQ(texts.size(), static_cast<std::size_t>(2 * c.entries));
+    for (int i = 0; i < c.entries; ++i) {
+        EXPECT_EQ(texts[2 * i], "doc" + std::to_string(i) + " first");
+    }
+    if (c.pageBreaks && c.entries > 1) {
+        // Each document after the first starts with the break, in its own first paragraph.
+        const auto first = paragraphWithText(root, "doc1 first");
+        EXPECT_TRUE(first.select_node("w:r/w:br[@w:type='page']"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, PageBreakTest,
+                         ::testing::Values(BreakCase{1, false, 0}, BreakCase{1, true, 1},
+                                           BreakCase{2, false, 0}, BreakCase{2, true, 1},
+                                           BreakCase{3, false, 0}, BreakCase{3, true, 2}),
+                         [](const ::testing::TestParamInfo<BreakCase>& param) {
+                             return std::to_string(param.param.entries) + "Entries" +
+                                    (param.param.pageBreaks ? "WithBreaks" : "WithoutBreaks");
+                         });
+
+// ------------------------------------------------------------------------------ sections
+
+TEST_F(JoinTest, LandscapeTurnsEverySectionOfTheJoinedDocuments) {
+    DocSpec spec;
+    spec.body = para("text");
+    const std::string path = write("a.docx", spec);
+    const Written out(join({path, path, path}, JoinChoices{false, true}));
+    const auto doc = out.document();
+    const auto root = doc.document_element();
+    int sections = 0;
+    for (auto sz : root.select_nodes("//w:pgSz")) {
+        ++sections;
+        EXPECT_STREQ(sz.node().attribute("w:orient").value(), "landscape");
+        EXPECT_GT(sz.node().attribute("w:w").as_int(), sz.node().attribute("w:h").as_int());
+    }
+    EXPECT_EQ(sections, 3);
+}
+
+TEST_F(JoinTest, PortraitKeepsPortraitPages) {
+    DocSpec spec;
+    spec.body = para("text");
+    const Written out(join({write("a.docx", spec)}));
+    const auto doc = out.document();
+    const auto sz = doc.select_node("//w:body/w:sectPr/w:pgSz").node();
+    EXPECT_LT(sz.attribute("w:w").as_int(), sz.attribute("w:h").as_int());
+    EXPECT_STREQ(sz.attribute("w:orient").value(), "portrait");
+}
+
+TEST_F(JoinTest, InnerSectionsAndHeadersTravelWithTheirDocument) {
+    DocSpec withHeader;
+    withHeader.body = para("first section", "<w:sectPr><w:headerReference w:type=\"default\" "
+                                            "r:id=\"rIdH\"/><w:pgSz w:w=\"11906\" "
+                                            "w:h=\"16838\"/></w:sectPr>") +
+                      para("second section");
+    withHeader.rels["rIdH"] = {"header", "header1.xml", false};
+    withHeader.parts["word/header1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml",
+        "<w:hdr" + testNamespaces() + "><w:p><w:r><w:t>Head A</w:t></w:r></w:p></w:hdr>"};
+    DocSpec plain;
+    plain.body = para("no header here");
+    const Written out(join({write("h.docx", withHeader), write("p.docx", plain)}));
+    const auto doc = out.document();
+    const auto root = doc.document_element();
+    const auto sectPrs = root.select_nodes("//w:sectPr");
+    ASSERT_EQ(sectPrs.size(), 3u); // inner, end of the first document, final
+    const auto first = sectPrs[0].node();
+    const std::string headerId = first.child("w:headerReference").attribute("r:id").value();
+    EXPECT_NE(out.text("word/" + out.relTarget(headerId)).find("Head A"), std::string::npos);
+    // The document without headers states empty ones instead of inheriting "Head A".
+    const auto last = sectPrs[2].node();
+    EXPECT_STREQ(last.child("w:type").attribute("w:val").value(), "continuous");
+    const auto refs = last.select_nodes("w:headerReference[@w:type='default']");
+    ASSERT_EQ(refs.size(), 1u);
+    const std::string empty =
+        out.text("word/" + out.relTarget(refs[0].node().attribute("r:id").value()));
+    EXPECT_EQ(empty.find("Head A"), std::string::npos);
+}
+
+} // namespace
+} // namespace paperloom::engine::testing

@@ -1,0 +1,178 @@
+// Builders and readers of test documents.
+#include "TestDocuments.h"
+
+#include "engine/Xml.h"
+#include "engine/ZipReader.h"
+#include "engine/ZipWriter.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace paperloom::engine::testing {
+namespace {
+
+constexpr const char* kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>";
+constexpr const char* kRelBase =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+constexpr const char* kWml = "application/vnd.openxmlformats-officedocument.wordprocessingml.";
+
+std::string relXml(const std::string& id, const DocSpec::Rel& rel) {
+    return "<Relationship Id=\"" + id + "\" Type=\"" + kRelBase + rel.type + "\" Target=\"" +
+           rel.target + "\"" + (rel.external ? " TargetMode=\"External\"" : "") + "/>";
+}
+
+} // namespace
+
+std::string testNamespaces() {
+    return " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\""
+           " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\""
+           " xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\""
+           " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\""
+           " xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\""
+           " xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\""
+           " xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\""
+           " mc:Ignorable=\"w14\"";
+}
+
+void DocSpec::write(const std::filesystem::path& path) const {
+    Package package;
+    std::string types = std::string(kDecl) +
+                        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                        "content-types\"><Default Extension=\"rels\" ContentType=\"application/"
+                        "vnd.openxmlformats-package.relationships+xml\"/><Default "
+                        "Extension=\"xml\" ContentType=\"application/xml\"/><Default "
+                        "Extension=\"png\" ContentType=\"image/png\"/>"
+                        "<Override PartName=\"/word/document.xml\" ContentType=\"" +
+                        kWml + "document.main+xml\"/>";
+    std::string docRels = std::string(kDecl) + "<Relationships xmlns=\"http://schemas."
+                                               "openxmlformats.org/package/2006/relationships\">";
+    auto addPart = [&](const std::string& name, const std::string& type, const std::string& id,
+                       const std::string& relType, const std::string& xml) {
+        package.parts[name] = PartData::fromText(xml);
+        types += "<Override PartName=\"/" + name + "\" ContentType=\"" + type + "\"/>";
+        if (!id.empty()) {
+            docRels += relXml(id, Rel{relType, name.substr(5), false});
+        }
+    };
+    const std::string ns = testNamespaces();
+    if (!styles.empty()) {
+        addPart("word/styles.xml", std::string(kWml) + "styles+xml", "rIdStyles", "styles",
+                std::string(kDecl) + "<w:styles" + ns + ">" + styles + "</w:styles>");
+    }
+    if (!numbering.empty()) {
+        addPart("word/numbering.xml", std::string(kWml) + "numbering+xml", "rIdNumbering",
+                "numbering",
+                std::string(kDecl) + "<w:numbering" + ns + ">" + numbering + "</w:numbering>");
+    }
+    if (!footnotes.empty()) {
+        addPart("word/footnotes.xml", std::string(kWml) + "footnotes+xml", "rIdFootnotes",
+                "footnotes",
+                std::string(kDecl) + "<w:footnotes" + ns + ">" + footnotes + "</w:footnotes>");
+        if (!footnoteRels.empty()) {
+            std::string xml = std::string(kDecl) + "<Relationships xmlns=\"http://schemas."
+                                                   "openxmlformats.org/package/2006/"
+                                                   "relationships\">";
+            for (const auto& [id, rel] : footnoteRels) {
+                xml += relXml(id, rel);
+            }
+            package.parts["word/_rels/footnotes.xml.rels"] =
+                PartData::fromText(xml + "</Relationships>");
+        }
+    }
+    if (!comments.empty()) {
+        addPart("word/comments.xml", std::string(kWml) + "comments+xml", "rIdComments", "comments",
+                std::string(kDecl) + "<w:comments" + ns + ">" + comments + "</w:comments>");
+    }
+    if (!settings.empty()) {
+        addPart("word/settings.xml", std::string(kWml) + "settings+xml", "rIdSettings", "settings",
+                std::string(kDecl) + "<w:settings" + ns + ">" + settings + "</w:settings>");
+    }
+    for (const auto& [name, content] : parts) {
+        package.parts[name] = PartData::fromText(content.second);
+        if (!content.first.empty()) {
+            types += "<Override PartName=\"/" + name + "\" ContentType=\"" + content.first + "\"/>";
+        }
+    }
+    for (const auto& [id, rel] : rels) {
+        docRels += relXml(id, rel);
+    }
+    package.parts["[Content_Types].xml"] = PartData::fromText(types + "</Types>");
+    package.parts["_rels/.rels"] = PartData::fromText(
+        std::string(kDecl) +
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+        relXml("rId1", Rel{"officeDocument", "word/document.xml", false}) + "</Relationships>");
+    package.parts["word/_rels/document.xml.rels"] =
+        PartData::fromText(docRels + "</Relationships>");
+    package.parts["word/document.xml"] =
+        PartData::fromText(std::string(kDecl) + "<w:document" + ns + "><w:body>" + body + sectPr +
+                           "</w:body></w:document>");
+    writeZipPackage(package, path.string());
+}
+
+TempDir::TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "paperloom-engine-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::abort();
+    }
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code error;
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, error);
+    std::filesystem::remove_all(m_path, error);
+}
+
+Written::Written(const std::filesystem::path& path)
+    : m_package(readZipPackage(path.string(), PackageLimits{})) {}
+
+pugi::xml_document Written::xml(const std::string& part) const {
+    return parseXml(text(part), part);
+}
+
+std::vector<std::string> Written::paragraphs() const {
+    const auto doc = document();
+    std::vector<std::string> out;
+    forEachElement(doc.document_element(), [&](pugi::xml_node element) {
+        if (std::strcmp(element.name(), "w:p") != 0) {
+            return true;
+        }
+        std::string text;
+        forEachElement(element, [&](pugi::xml_node inner) {
+            if (std::strcmp(inner.name(), "w:t") == 0) {
+                text += inner.text().get();
+            }
+            return true;
+        });
+        out.push_back(text);
+        return false;
+    });
+    return out;
+}
+
+std::string Written::relTarget(const std::string& id) const {
+    const auto rels = xml("word/_rels/document.xml.rels");
+    for (auto rel : rels.document_element().children()) {
+        if (id == rel.attribute("Id").value()) {
+            return rel.attribute("Target").value();
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> attributeValues(const pugi::xml_node& node, const char* element,
+                                         const char* attribute) {
+    std::vector<std::string> out;
+    forEachElement(node, [&](pugi::xml_node inner) {
+        if (std::strcmp(inner.name(), element) == 0 && inner.attribute(attribute)) {
+            out.emplace_back(inner.attribute(attribute).value());
+        }
+        return true;
+    });
+    return out;
+}
+
+} // namespace paperloom::engine::testing

@@ -1,0 +1,82 @@
+// Small Word documents made by code for the engine tests, and readers for what the engine wrote.
+#pragma once
+
+#include "engine/Package.h"
+
+#include <pugixml.hpp>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace paperloom::engine::testing {
+
+/// A document under construction: body markup plus optional parts; write() makes the .docx.
+struct DocSpec {
+    std::string body = "<w:p><w:r><w:t>Hello</w:t></w:r></w:p>";
+    std::string sectPr = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>";
+    std::string styles;    // children of w:styles; empty: no styles part
+    std::string numbering; // children of w:numbering; empty: no numbering part
+    std::string footnotes; // children of w:footnotes; empty: no footnotes part
+    std::string comments;  // children of w:comments; empty: no comments part
+    std::string settings;  // children of w:settings; empty: no settings part
+    /// Extra relationships of the main part: id -> (type suffix, target, external).
+    struct Rel {
+        std::string type;
+        std::string target;
+        bool external = false;
+    };
+    std::map<std::string, Rel> rels;
+    /// Extra parts by name, with their content type (used as an override).
+    std::map<std::string, std::pair<std::string, std::string>> parts;
+    /// Relationships of the footnotes part: id -> rel.
+    std::map<std::string, Rel> footnoteRels;
+
+    /// Writes the package to path.
+    void write(const std::filesystem::path& path) const;
+};
+
+/// The namespace declarations used on test document elements.
+[[nodiscard]] std::string testNamespaces();
+
+/// A fresh temporary folder, removed when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    [[nodiscard]] std::filesystem::path operator/(const std::string& name) const {
+        return m_path / name;
+    }
+    [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// A written package opened for inspection.
+class Written {
+public:
+    explicit Written(const std::filesystem::path& path);
+    [[nodiscard]] bool has(const std::string& part) const { return m_package.contains(part); }
+    [[nodiscard]] std::string text(const std::string& part) const { return m_package.text(part); }
+    /// A part parsed (the test fails through an exception when it is malformed).
+    [[nodiscard]] pugi::xml_document xml(const std::string& part) const;
+    [[nodiscard]] pugi::xml_document document() const { return xml("word/document.xml"); }
+    /// The text of every paragraph of the body, in order (nested ones included).
+    [[nodiscard]] std::vector<std::string> paragraphs() const;
+    /// The target of a main-part relationship by id ("" when missing).
+    [[nodiscard]] std::string relTarget(const std::string& id) const;
+    [[nodiscard]] const Package& package() const { return m_package; }
+
+private:
+    Package m_package;
+};
+
+/// Every value of an attribute on elements with this name, anywhere under node.
+[[nodiscard]] std::vector<std::string> attributeValues(const pugi::xml_node& node,
+                                                       const char* element, const char* attribute);
+
+} // namespace paperloom::engine::testing
