@@ -49,8 +49,8 @@ bool matchesNamePattern(const QString& name, const QString& pattern) {
     if (nameDot < 0) {
         return matchesFolded(foldedName + QChar('.'), patternChars);
     }
-    // A long extension also answers to its first three characters, as the short names of
-    // Word's home platform do.
+    // A long extension also answers to its first three characters, so that a typed "doc"
+    // finds the newer .docx and .docm documents too.
     const qsizetype patternDot = foldedPattern.lastIndexOf(QChar('.'));
     const QString patternExtension = patternDot < 0 ? QString() : foldedPattern.mid(patternDot + 1);
     const QString nameExtension = foldedName.mid(nameDot + 1);
