@@ -35,6 +35,22 @@ bool holdsOnlyBreaks(const pugi::xml_node& paragraph) {
     return true;
 }
 
+/// True when the runs hold page breaks and nothing else.
+bool onlyPageBreaks(const pugi::xml_node& runs) {
+    bool any = false;
+    for (auto run : runs.children()) {
+        for (auto part : run.children()) {
+            if (std::strcmp(part.name(), "w:br") == 0 &&
+                std::strcmp(part.attribute("w:type").value(), "page") == 0) {
+                any = true;
+            } else if (std::strcmp(part.name(), "w:rPr") != 0) {
+                return false;
+            }
+        }
+    }
+    return any;
+}
+
 bool isLandscape(const pugi::xml_node& pgSz) {
     return std::strcmp(pgSz.attribute("w:orient").value(), "landscape") == 0;
 }
@@ -212,7 +228,15 @@ void PasteSession::insertBody() {
         targetBody.setFinalSectPr(lastSectPr);
     }
     if (carriedRuns.first_child()) {
-        if (!blocks.empty() && std::strcmp(blocks.front().name(), "w:p") == 0) {
+        const bool firstIsParagraph =
+            !blocks.empty() && std::strcmp(blocks.front().name(), "w:p") == 0;
+        if (firstIsParagraph && onlyPageBreaks(carriedRuns)) {
+            // A page break before the pasted content: said by the paragraph itself, which
+            // leaves its text and its list item as they were.
+            auto pPr = childOrPrepend(blocks.front(), "w:pPr");
+            auto before = orderedChild(pPr, "w:pageBreakBefore", kParagraphPropertyOrder);
+            before.remove_attributes();
+        } else if (firstIsParagraph) {
             auto first = blocks.front();
             const auto pPr = first.child("w:pPr");
             for (auto run = carriedRuns.last_child(); run; run = run.previous_sibling()) {

@@ -253,6 +253,12 @@ std::string PasteSession::renameBookmark(const std::string& name) {
     if (it != bookmarkNames.end()) {
         return it->second;
     }
+    std::string result = freshBookmarkName(name);
+    bookmarkNames.emplace(name, result);
+    return result;
+}
+
+std::string PasteSession::freshBookmarkName(const std::string& name) {
     std::string result = name;
     if (!target.ids.bookmarkNames.insert(name).second) {
         for (unsigned n = 2;; ++n) {
@@ -266,7 +272,6 @@ std::string PasteSession::renameBookmark(const std::string& name) {
             }
         }
     }
-    bookmarkNames.emplace(name, result);
     return result;
 }
 
@@ -490,7 +495,11 @@ void PasteSession::remap(pugi::xml_node node, const std::string& sourcePart,
             if (local == "bookmarkStart") {
                 auto bookmark = element.attribute("w:name");
                 if (bookmark) {
-                    bookmark.set_value(renameBookmark(bookmark.value()).c_str());
+                    // A name the source itself repeats is made unique from its second use on.
+                    const std::string original = bookmark.value();
+                    const bool repeated = !m_bookmarksSeen.insert(original).second;
+                    bookmark.set_value(repeated ? freshBookmarkName(original).c_str()
+                                                : renameBookmark(original).c_str());
                 }
             }
             if (id) {

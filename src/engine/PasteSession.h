@@ -80,6 +80,7 @@ private:
     std::string ensureCopied(const std::string& sourcePart, const std::string& relType);
     std::int64_t annotationId(const std::string& kind, const std::string& sourceId);
     std::string renameBookmark(const std::string& name);
+    std::string freshBookmarkName(const std::string& name);
     void renameFieldTargets(pugi::xml_node holder, bool isAttribute);
     void collectBookmarks(const pugi::xml_node& node);
 
@@ -92,6 +93,7 @@ private:
     std::unordered_map<std::string, std::string> m_copied;
     std::deque<std::pair<std::string, std::string>> m_pending; // source part, relationship type
     std::set<std::string> m_relPrefixes;
+    std::set<std::string> m_bookmarksSeen;
     std::string m_officePrefix;
 };
 

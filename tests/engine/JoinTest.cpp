@@ -394,10 +394,16 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
     const Written out(join(inputs, JoinChoices{c.pageBreaks, false}));
     const auto doc = out.document();
     const auto root = doc.document_element();
+    // A break the page takes is a break run, or a paragraph that starts a new page.
     int breaks = 0;
-    for (const auto& type : attributeValues(root, "w:br", "w:type")) {
-        breaks += type == "page" ? 1 : 0;
-    }
+    forEachElement(root, [&](pugi::xml_node element) {
+        breaks += std::strcmp(element.name(), "w:pageBreakBefore") == 0 ? 1 : 0;
+        breaks += std::strcmp(element.name(), "w:br") == 0 &&
+                          std::strcmp(element.attribute("w:type").value(), "page") == 0
+                      ? 1
+                      : 0;
+        return true;
+    });
     EXPECT_EQ(breaks, c.expectedBreaks);
     std::vector<std::string> texts;
     for (const auto& text : out.paragraphs()) {
@@ -410,9 +416,9 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
         EXPECT_EQ(texts[2 * i], "doc" + std::to_string(i) + " first");
     }
     if (c.pageBreaks && c.entries > 1) {
-        // Each document after the first starts with the break, in its own first paragraph.
+        // Each document after the first starts on a new page, said by its first paragraph.
         const auto first = paragraphWithText(root, "doc1 first");
-        EXPECT_TRUE(first.select_node("w:r/w:br[@w:type='page']"));
+        EXPECT_TRUE(first.child("w:pPr").child("w:pageBreakBefore"));
     }
 }
 
