@@ -1,0 +1,516 @@
+// The office bridge: starting, feeding, timing and stopping the converter process.
+#include "engine/office/OfficeBridge.h"
+
+#include "engine/office/OfficeWire.h"
+
+#include "join/WordAutomation.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern char** environ;
+
+namespace paperloom::engine::office {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kOfficePackage = "libreoffice-writer-nogui";
+constexpr const char* kConverterName = "paperloom-convert";
+
+std::string fileNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    const auto absolute = fs::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+bool isExecutableFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+bool isOfficeProgramFolder(const std::string& folder) {
+    return fs::exists(folder + "/libmergedlo.so") || fs::exists(folder + "/libsofficeapp.so");
+}
+
+/// "1 second", "30 seconds": a bound as the user reads it, rounded up.
+std::string secondsText(std::chrono::milliseconds duration) {
+    const long seconds = std::max(1L, static_cast<long>((duration.count() + 999) / 1000));
+    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+/// A sentence that starts like every other failure of the engine ("Cannot open <file>: ").
+class Failure {
+public:
+    Failure(bool opening, std::string userFile)
+        : m_prefix((opening ? "Cannot open " : "Cannot save ") + std::move(userFile) + ": "),
+          m_opening(opening) {}
+    [[nodiscard]] WordError operator()(const std::string& reason,
+                                       const std::string& detail = {}) const {
+        return WordError(m_prefix + reason + ".", detail);
+    }
+    [[nodiscard]] bool opening() const { return m_opening; }
+
+private:
+    std::string m_prefix;
+    bool m_opening;
+};
+
+/// Sends all of bytes; false when the peer is gone. Never raises SIGPIPE.
+bool sendAll(int socket, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(socket, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+enum class Received { Message, Closed, TimedOut };
+
+/// Waits until a whole message has arrived, the peer closed the socket, or the deadline.
+Received receive(int socket, std::string& buffer, Message& message, Clock::time_point deadline) {
+    for (;;) {
+        bool malformed = false;
+        if (auto taken = takeMessage(buffer, malformed)) {
+            message = std::move(*taken);
+            return Received::Message;
+        }
+        if (malformed) {
+            return Received::Closed;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return Received::TimedOut;
+        }
+        pollfd entry{socket, POLLIN, 0};
+        const int ready =
+            ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0) {
+            return Received::Closed;
+        }
+        if (ready == 0) {
+            continue;
+        }
+        char chunk[4096];
+        const ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        }
+        if (n <= 0) {
+            return Received::Closed;
+        }
+        buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+/// The last lines LibreOffice wrote to its log, for the technical detail of a failure.
+std::string tailOf(const std::string& path) {
+    constexpr std::streamoff kTail = 1500;
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        return {};
+    }
+    const std::streamoff size = in.tellg();
+    in.seekg(size > kTail ? size - kTail : 0);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text.empty() ? text : "; converter log: " + text;
+}
+
+std::uint64_t fileSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+} // namespace
+
+std::string officeFormatFor(const std::string& outputPath) {
+    const std::string name = fileNameOf(outputPath);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        return {};
+    }
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == "doc" || extension == "dot") {
+        return "doc";
+    }
+    if (extension == "rtf" || extension == "odt" || extension == "pdf") {
+        return extension;
+    }
+    return {};
+}
+
+OfficeBridge::OfficeBridge() : OfficeBridge(OfficeBridgeOptions{}) {}
+
+OfficeBridge::OfficeBridge(OfficeBridgeOptions options) : m_options(std::move(options)) {}
+
+OfficeBridge::~OfficeBridge() {
+    stop();
+}
+
+bool OfficeBridge::convertsOutput(const std::string& outputPath) const {
+    return !officeFormatFor(outputPath).empty();
+}
+
+void OfficeBridge::toWordPackage(const std::string& inputPath, const std::string& packagePath) {
+    const std::string package = absolutePath(packagePath);
+    convert(absolutePath(inputPath), package, "docx", Direction::Import, inputPath);
+    if (!fs::exists(package)) {
+        throw Failure(true, inputPath)("LibreOffice did not write the converted document", package);
+    }
+}
+
+void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::string& outputPath) {
+    const Failure fail(false, outputPath);
+    const std::string format = officeFormatFor(outputPath);
+    if (format.empty()) {
+        throw fail("this name does not ask for a format that LibreOffice writes", outputPath);
+    }
+    // Written beside the output and renamed over it, so the output is replaced whole or not at
+    // all, also when the conversion fails half-way.
+    const std::string output = absolutePath(outputPath);
+    static unsigned counter = 0;
+    const std::string temp = fs::path(output).parent_path().string() + "/.paperloom-" +
+                             std::to_string(::getpid()) + "-" + std::to_string(++counter) + "." +
+                             format;
+    try {
+        convert(absolutePath(packagePath), temp, format, Direction::Export, outputPath);
+        if (!fs::exists(temp)) {
+            throw fail("LibreOffice did not write the document", temp);
+        }
+        if (::rename(temp.c_str(), output.c_str()) != 0) {
+            throw fail(std::string("the file cannot be written (") + std::strerror(errno) + ")",
+                       temp + " -> " + output);
+        }
+    } catch (...) {
+        std::remove(temp.c_str());
+        throw;
+    }
+}
+
+std::string OfficeBridge::officeFolder() const {
+    if (!m_options.officeProgramFolder.empty()) {
+        return isOfficeProgramFolder(m_options.officeProgramFolder) ? m_options.officeProgramFolder
+                                                                    : std::string();
+    }
+    std::string searchPath = m_options.searchPath;
+    if (searchPath.empty()) {
+        const char* path = std::getenv("PATH");
+        searchPath = path != nullptr ? path : "";
+    }
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        auto end = searchPath.find(':', start);
+        if (end == std::string::npos) {
+            end = searchPath.size();
+        }
+        const std::string folder = searchPath.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty()) {
+            continue;
+        }
+        const std::string candidate = folder + "/soffice";
+        if (!isExecutableFile(candidate)) {
+            continue;
+        }
+        std::error_code error;
+        const auto real = fs::canonical(candidate, error);
+        if (!error && isOfficeProgramFolder(real.parent_path().string())) {
+            return real.parent_path().string();
+        }
+    }
+    return {};
+}
+
+std::string OfficeBridge::converterProgram() const {
+    if (!m_options.converterProgram.empty()) {
+        return m_options.converterProgram;
+    }
+    std::error_code error;
+    const auto self = fs::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return kConverterName;
+    }
+    const auto beside = self.parent_path() / kConverterName;
+    if (isExecutableFile(beside.string())) {
+        return beside.string();
+    }
+    return (self.parent_path().parent_path() / "libexec" / "paperloom" / kConverterName).string();
+}
+
+void OfficeBridge::start(const std::string& userFile, Direction direction) {
+    const Failure fail(direction == Direction::Import, userFile);
+    const char* needs = direction == Direction::Import ? "reading this format needs LibreOffice"
+                                                       : "writing this format needs LibreOffice";
+    const std::string folder = officeFolder();
+    if (folder.empty()) {
+        throw fail(std::string(needs) + ", which is not installed; install the Debian package " +
+                       kOfficePackage,
+                   "no soffice on the search path");
+    }
+    const std::string program = converterProgram();
+    if (!isExecutableFile(program)) {
+        throw fail(std::string(needs) + ", but Paperloom's converter program " + kConverterName +
+                       " is missing",
+                   program);
+    }
+
+    std::string temp = m_options.tempFolder;
+    if (temp.empty()) {
+        const char* tmpdir = std::getenv("TMPDIR");
+        temp = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+    }
+    std::string pattern = absolutePath(temp) + "/" + kProfilePrefix + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw fail("no temporary folder can be made for LibreOffice",
+                   pattern + ": " + std::strerror(errno));
+    }
+    m_profileRoot = pattern;
+    const std::string log = m_profileRoot + "/converter.log";
+
+    int sockets[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+        removeProfile();
+        throw fail("LibreOffice could not be started", std::strerror(errno));
+    }
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+
+    // Everything the child needs is made before fork: after it, in a program with threads, the
+    // child may only make async-signal-safe calls until exec.
+    std::vector<std::string> arguments{program, folder,
+                                       "-env:UserInstallation=" + fileUrl(m_profileRoot)};
+    std::vector<char*> argv;
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "SAL_USE_VCLPLUGIN=", 18) != 0) {
+            environment.emplace_back(*entry);
+        }
+    }
+    environment.emplace_back("SAL_USE_VCLPLUGIN=svp");
+    std::vector<char*> envp;
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+
+    const pid_t parent = ::getpid();
+    const Clock::time_point begun = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        ::setpgid(0, 0);
+        // Move the descriptors out of the way first, so none is overwritten before it is used.
+        const int channel = ::fcntl(sockets[1], F_DUPFD, 10);
+        const int in = devNull >= 0 ? ::fcntl(devNull, F_DUPFD, 10) : -1;
+        const int err = logFd >= 0 ? ::fcntl(logFd, F_DUPFD, 10) : -1;
+        if (channel < 0 || ::dup2(channel, kConverterFd) < 0) {
+            ::_exit(127);
+        }
+        if (in >= 0) {
+            ::dup2(in, 0);
+        }
+        if (err >= 0) {
+            ::dup2(err, 1);
+            ::dup2(err, 2);
+        }
+        ::close_range(kConverterFd + 1, ~0U, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    const int forkError = errno;
+    ::close(sockets[1]);
+    if (devNull >= 0) {
+        ::close(devNull);
+    }
+    if (logFd >= 0) {
+        ::close(logFd);
+    }
+    if (pid < 0) {
+        ::close(sockets[0]);
+        removeProfile();
+        throw fail("LibreOffice could not be started", std::strerror(forkError));
+    }
+    ::setpgid(pid, pid); // also here, so the group exists whichever side runs first
+    m_pid = pid;
+    m_socket = sockets[0];
+    m_received.clear();
+    ++m_starts;
+
+    Message reply;
+    switch (receive(m_socket, m_received, reply, begun + m_options.startTimeout)) {
+    case Received::TimedOut:
+        stop();
+        throw fail("LibreOffice did not start within " + secondsText(m_options.startTimeout),
+                   program);
+    case Received::Closed:
+        stop();
+        throw fail("LibreOffice could not be started", program + " ended before it was ready");
+    case Received::Message:
+        break;
+    }
+    if (reply.empty() || reply[0] != kReady) {
+        const std::string detail = reply.size() >= 3 ? reply[2] : std::string("no ready message");
+        stop();
+        throw fail("LibreOffice could not be started", detail);
+    }
+    m_lastStartSeconds = std::chrono::duration<double>(Clock::now() - begun).count();
+}
+
+void OfficeBridge::convert(const std::string& input, const std::string& output,
+                           const std::string& format, Direction direction,
+                           const std::string& userFile) {
+    const Failure fail(direction == Direction::Import, userFile);
+    if (m_pid > 0) {
+        // A process that ended while idle (killed from outside, say) is replaced quietly.
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = 0;
+            stop();
+        }
+    }
+    if (m_pid <= 0) {
+        start(userFile, direction);
+    }
+    const auto size = fileSize(input);
+    const auto bound =
+        m_options.convertTimeout + std::chrono::milliseconds(static_cast<long long>(
+                                       static_cast<double>(m_options.convertTimeoutPerMiB.count()) *
+                                       static_cast<double>(size) / (1024.0 * 1024.0)));
+    const auto deadline = Clock::now() + bound;
+
+    Message reply;
+    Received outcome = Received::Closed;
+    if (sendAll(m_socket, encodeMessage({kConvert, input, output, format}))) {
+        outcome = receive(m_socket, m_received, reply, deadline);
+    }
+    if (outcome == Received::TimedOut) {
+        stop();
+        std::remove(output.c_str());
+        throw fail("LibreOffice did not finish converting it within " + secondsText(bound) +
+                       " and was stopped",
+                   input);
+    }
+    if (outcome == Received::Closed) {
+        const std::string log = tailOf(m_profileRoot + "/converter.log");
+        stop();
+        std::remove(output.c_str());
+        throw fail("LibreOffice stopped unexpectedly while converting it", input + log);
+    }
+    if (!reply.empty() && reply[0] == kOk) {
+        return;
+    }
+    const std::string reason = reply.size() >= 2 ? reply[1] : std::string();
+    const std::string detail =
+        (reply.size() >= 3 ? reply[2] : std::string()) + tailOf(m_profileRoot + "/converter.log");
+    if (reason == kReasonPassword) {
+        throw fail("the document is protected by a password", detail);
+    }
+    if (reason == kReasonNotText) {
+        throw fail("it is not a text document", detail);
+    }
+    if (reason == kReasonLoad) {
+        throw fail(fail.opening() ? "the document is damaged or in a format that cannot be read"
+                                  : "LibreOffice could not read the joined document",
+                   detail);
+    }
+    if (reason == kReasonSave) {
+        throw fail(fail.opening() ? "LibreOffice could not convert it"
+                                  : "LibreOffice could not write it in this format",
+                   detail);
+    }
+    stop();
+    throw fail("the converter gave an answer that makes no sense", reason + " " + detail);
+}
+
+void OfficeBridge::killProcess() {
+    if (m_socket >= 0) {
+        ::close(m_socket);
+        m_socket = -1;
+    }
+    if (m_pid > 0) {
+        ::kill(-m_pid, SIGKILL);
+        ::kill(m_pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = 0;
+    }
+    m_received.clear();
+}
+
+void OfficeBridge::removeProfile() {
+    if (m_profileRoot.empty()) {
+        return;
+    }
+    std::error_code error;
+    fs::remove_all(m_profileRoot, error);
+    m_profileRoot.clear();
+}
+
+void OfficeBridge::stop() {
+    killProcess();
+    removeProfile();
+}
+
+long OfficeBridge::processPeakKiB() const {
+    if (m_pid <= 0) {
+        return 0;
+    }
+    std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return 0;
+}
+
+} // namespace paperloom::engine::office
