@@ -2,8 +2,11 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <memory>
+
 #include "engine/DocumentEngine.h"
 #include "engine/RunningWordProcessor.h"
+#include "engine/office/OfficeBridge.h"
 #include "platform/QtPrompts.h"
 #include "platform/RandomSource.h"
 #include "platform/UrlLauncher.h"
@@ -14,6 +17,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(paperloom::picture(paperloom::Picture::ProgramIcon));
     paperloom::engine::DocumentEngine word;
+    word.setConverter(std::make_shared<paperloom::engine::office::OfficeBridge>());
     word.setRunningInstanceFinder([] {
         return paperloom::engine::findRunningWordProcessorInstance(
             paperloom::engine::currentProcessScan());
