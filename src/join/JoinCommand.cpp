@@ -18,21 +18,25 @@ namespace {
 constexpr const char* kUnexpectedFailure = "The documents could not be joined because of an "
                                            "unexpected error.";
 
-// Says where the join stopped and what the output file holds now, so the user knows what is
-// on disk: every step saves the output whole, so it holds exactly the entries before the one
-// that failed.
-std::string whereItStopped(int entry, int count, const std::string& outputPath) {
+// Says which document the join stopped at and what the output file holds now, so the user
+// knows what is on disk: every step saves the output whole, so it holds exactly the entries
+// before the one that failed.
+std::string whereItStopped(int entry, int count, const std::string& entryPath,
+                           const std::string& outputPath) {
+    const std::string named = entryPath.empty() ? std::string() : ", \"" + entryPath + "\"";
     if (entry <= 1) {
-        return "The join stopped at the first document; no output document was written.";
+        return "The join stopped at the first document" + named +
+               "; no output document was written.";
     }
     return "The join stopped at document " + std::to_string(entry) + " of " +
-           std::to_string(count) + "; \"" + outputPath + "\" holds the documents before it.";
+           std::to_string(count) + named + "; \"" + outputPath +
+           "\" holds the documents before it.";
 }
 
-JoinFailure failureAt(int entry, int count, const std::string& outputPath,
-                      const std::string& sentence) {
+JoinFailure failureAt(int entry, int count, const std::string& entryPath,
+                      const std::string& outputPath, const std::string& sentence) {
     const std::string reason = sentence.empty() ? std::string(kUnexpectedFailure) : sentence;
-    return {reason + "\r\r" + whereItStopped(entry, count, outputPath), entry, count};
+    return {reason + "\r\r" + whereItStopped(entry, count, entryPath, outputPath), entry, count};
 }
 
 std::string fileName(const QString& path) {
@@ -53,10 +57,11 @@ std::optional<JoinFailure> joinEntries(WordAutomation& automation, JoinWindow& w
                                        const std::string& outputPath) {
     const int count = window.entryCount();
     for (int i = 1; i <= count; ++i) {
+        std::string entry;
         try {
             window.setProgress(static_cast<float>(i / double(window.entryCount()) * 100));
             window.setBusyPointer();
-            const std::string entry = window.entryPath(i);
+            entry = window.entryPath(i);
             window.setBusyPointer();
             CopyDocumentToClipboard(automation, window, entry);
             window.setBusyPointer();
@@ -69,9 +74,9 @@ std::optional<JoinFailure> joinEntries(WordAutomation& automation, JoinWindow& w
             }
             window.setBusyPointer();
         } catch (const WordError& error) {
-            return failureAt(i, count, outputPath, error.userMessage());
+            return failureAt(i, count, entry, outputPath, error.userMessage());
         } catch (const std::exception&) {
-            return failureAt(i, count, outputPath, {});
+            return failureAt(i, count, entry, outputPath, {});
         }
     }
     return std::nullopt;

@@ -82,11 +82,12 @@ TEST(JoinTool, aFailingJoinExitsWithOneAndTheSentence) {
     const ToolRun run = runTool(word, {"/o.docx", "/a.docx", "/b.docx", "/c.docx"}, true);
     EXPECT_EQ(run.status, 1);
     // The bar's line is ended before the sentence, which has no carriage returns.
-    EXPECT_NE(run.err.find("] 67%\npaperloom-join: " +
-                           RecordingWord::failureMessage("Documents.Open(/b.docx)") +
-                           "\nThe join stopped at document 2 of 3; \"/o.docx\" holds the "
-                           "documents before it.\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find(
+            "] 67%\npaperloom-join: " + RecordingWord::failureMessage("Documents.Open(/b.docx)") +
+            "\nThe join stopped at document 2 of 3, \"/b.docx\"; \"/o.docx\" holds the "
+            "documents before it.\n"),
+        std::string::npos)
         << run.err;
     EXPECT_EQ(count(word, "Documents.Open(/c.docx)"), 0);
 }

@@ -307,10 +307,12 @@ TEST_P(JoinFailureTest, stopsAtTheFailingEntryAndReportsIt) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->entry, c.entry);
     EXPECT_EQ(failure->count, 3);
+    const std::string entry = "\"/in/" + std::string(1, char('a' + c.entry - 1)) + ".docx\"";
     const std::string where =
-        c.entry == 1 ? "The join stopped at the first document; no output document was written."
-                     : "The join stopped at document " + std::to_string(c.entry) + " of 3; \"" +
-                           kOutput + "\" holds the documents before it.";
+        c.entry == 1 ? "The join stopped at the first document, " + entry +
+                           "; no output document was written."
+                     : "The join stopped at document " + std::to_string(c.entry) + " of 3, " +
+                           entry + "; \"" + kOutput + "\" holds the documents before it.";
     EXPECT_EQ(failure->message, RecordingWord::failureMessage(c.call) + "\r\r" + where);
     const Calls calls = withoutPointer(word.calls);
     ASSERT_GE(calls.size(), c.lastCalls.size());

@@ -262,10 +262,12 @@ private slots:
         join.fixture.prompts.saveAnswers.push_back(QStringLiteral("/out/x.doc"));
         join.press();
 
-        QCOMPARE(join.fixture.prompts.messages(),
-                 QStringList{QString::fromStdString(RecordingWord::failureMessage("Paste")) +
-                             "\r\rThe join stopped at document 2 of 3; \"/out/x.doc\" holds the "
-                             "documents before it."});
+        QCOMPARE(
+            join.fixture.prompts.messages(),
+            QStringList{
+                QString::fromStdString(RecordingWord::failureMessage("Paste")) +
+                "\r\rThe join stopped at document 2 of 3, \"/in/b.docx\"; \"/out/x.doc\" holds the "
+                "documents before it."});
         QCOMPARE(join.count("Documents.Open(/in/c.docx)"), 0);
         QCOMPARE(join.progress, (QList<float>{33.333332F, 66.666664F}));
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
