@@ -27,21 +27,16 @@ void addAllFilesInFolder(Prompts& prompts, ListItems& items, FolderReader& reade
         return;
     }
     const QString pattern = QStringLiteral("*.") + extension;
+    // Folders are all collected before the first file is appended; listing and appending run
+    // without letting events in, so nothing else changes the list in between.
     for (const QString& entry : workList) {
         const QString folder = entry.chopped(1);
-        const QStringList names = ListMatchingFiles(folder, pattern, reader);
-        if (!letEventsRun(hooks.search)) {
-            return;
-        }
-        for (const QString& name : names) {
+        for (const QString& name : ListMatchingFiles(folder, pattern, reader)) {
             // Lock and temporary files of the word processor, such as ~$report.doc.
             if (name.startsWith(QChar('~'))) {
                 continue;
             }
             items.Add(folder + QChar('/') + name);
-            if (!letEventsRun(hooks.search)) {
-                return;
-            }
         }
     }
     if (hooks.setBusy) {

@@ -25,11 +25,9 @@ struct FolderAddHooks {
 /// question ends it silently without the busy pointer. The busy pointer shows from the chosen
 /// folder to the last append.
 ///
-/// Waiting events run during the search for folders and also while files are listed and
-/// appended, once per folder and once per entry, so that a large tree does not freeze the
-/// window; entries added meanwhile by other commands simply stand between the found ones. When
-/// the hooks ask it to stop, the command returns at once and touches neither the list nor the
-/// pointer again: the window may be gone by then.
+/// Waiting events run while the folders are collected; listing and appending the files does
+/// not let them in. When the hooks ask it to stop, the command returns at once and touches
+/// neither the list nor the pointer again: the window may be gone by then.
 void addAllFilesInFolder(Prompts& prompts, ListItems& items, FolderReader& reader,
                          const FolderAddHooks& hooks);
 
