@@ -154,6 +154,29 @@ void Body::appendPiece(std::string text, std::vector<std::size_t> starts) {
     piece.text = std::move(text);
     piece.starts = std::move(starts);
     m_pieces.push_back(std::move(piece));
+    if (m_pieces.size() > kMaxPieces) {
+        compactPieces();
+    }
+}
+
+void Body::compactPieces() {
+    // Everything but the last piece becomes one: its text is never needed again unless a
+    // backspace reaches back into it, and then it is inflated.
+    BodyPiece merged;
+    std::vector<PiecePtr> parts;
+    std::uint64_t offset = 0;
+    for (std::size_t i = 0; i + 1 < m_pieces.size(); ++i) {
+        parts.push_back(m_pieces[i].deflated);
+        for (const std::size_t start : m_pieces[i].starts) {
+            merged.starts.push_back(static_cast<std::size_t>(offset + start));
+        }
+        offset += m_pieces[i].deflated->size;
+    }
+    merged.deflated = joinPieces(parts);
+    BodyPiece last = std::move(m_pieces.back());
+    m_pieces.clear();
+    m_pieces.push_back(std::move(merged));
+    m_pieces.push_back(std::move(last));
 }
 
 bool Body::dropTail() {

@@ -63,6 +63,8 @@ public:
 
 private:
     void ensureBlockBeforeTail();
+    void compactPieces();
+    static constexpr std::size_t kMaxPieces = 48;
     [[nodiscard]] std::string pieceText(const BodyPiece& piece) const;
 
     std::string m_head;

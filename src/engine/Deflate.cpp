@@ -75,6 +75,22 @@ bool inflateRaw(std::string_view deflated, std::uint64_t maxSize, std::string& o
     return true;
 }
 
+PiecePtr joinPieces(const std::vector<PiecePtr>& pieces) {
+    auto joined = std::make_shared<DeflatedPiece>();
+    std::size_t bytes = 0;
+    for (const auto& piece : pieces) {
+        bytes += piece->deflated.size();
+    }
+    joined->deflated.reserve(bytes);
+    for (const auto& piece : pieces) {
+        joined->deflated += piece->deflated;
+        joined->crc =
+            joined->size == 0 ? piece->crc : crcCombine(joined->crc, piece->crc, piece->size);
+        joined->size += piece->size;
+    }
+    return joined;
+}
+
 std::string inflatePieces(const std::vector<PiecePtr>& pieces) {
     std::string stream;
     std::uint64_t size = 0;

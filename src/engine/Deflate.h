@@ -36,6 +36,10 @@ inline constexpr std::string_view kFinalBlock{"\x03\x00", 2};
 [[nodiscard]] bool inflateRaw(std::string_view deflated, std::uint64_t maxSize, std::string& out,
                               std::string& reason);
 
+/// One piece holding the given pieces in order (their compressed bytes simply follow each
+/// other), so that long runs of unchanged text cost one CRC combination, not one per piece.
+[[nodiscard]] PiecePtr joinPieces(const std::vector<PiecePtr>& pieces);
+
 /// The text of a stream made of pieces; throws std::runtime_error when it does not inflate.
 [[nodiscard]] std::string inflatePieces(const std::vector<PiecePtr>& pieces);
 

@@ -268,10 +268,8 @@ Package DocumentModel::toPackage() {
         }
     }
     dirtyRels.clear();
-    const std::string types = contentTypes.serialize();
-    if (types != m_lastContentTypes) {
-        putPart("[Content_Types].xml", PartData::fromText(types));
-        m_lastContentTypes = types;
+    if (!contentTypes.unchangedSinceSerialized()) {
+        putPart("[Content_Types].xml", PartData::fromText(contentTypes.serialize()));
     }
     Package out = package;
     out.parts[mainPart] = PartData::fromPieces(body.deflatedParts());

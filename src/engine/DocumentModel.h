@@ -102,7 +102,6 @@ public:
 private:
     std::unordered_set<std::string> m_lowerNames;
     std::unordered_map<std::string, unsigned> m_nextSuffix;
-    std::string m_lastContentTypes;
 };
 
 /// Local names of the annotation elements whose w:id must be unique in a document.

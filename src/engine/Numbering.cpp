@@ -62,6 +62,9 @@ void Numbering::append(const std::string& picBullets, const std::string& abstrac
         if (!texts[i]->empty()) {
             m_pieces[i].push_back(deflatePiece(*texts[i]));
         }
+        if (m_pieces[i].size() > 32) {
+            m_pieces[i] = {joinPieces(m_pieces[i])};
+        }
     }
 }
 

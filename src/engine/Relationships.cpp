@@ -17,6 +17,15 @@ std::string lower(std::string_view text) {
     return out;
 }
 
+void appendRelationship(std::string& out, const Relationship& rel) {
+    out += "<Relationship Id=\"" + xmlEscape(rel.id) + "\" Type=\"" + xmlEscape(rel.type) +
+           "\" Target=\"" + xmlEscape(rel.target) + "\"";
+    if (rel.external) {
+        out += " TargetMode=\"External\"";
+    }
+    out += "/>";
+}
+
 } // namespace
 
 Relationships Relationships::parse(std::string_view xml, const std::string& partName) {
@@ -36,6 +45,7 @@ Relationships Relationships::parse(std::string_view xml, const std::string& part
         }
         rels.m_byId.emplace(rel.id, rels.m_items.size());
         rels.m_byKey.emplace(rel.type + '\n' + rel.target + (rel.external ? "\nE" : "\nI"), rel.id);
+        appendRelationship(rels.m_serialized, rel);
         rels.m_items.push_back(std::move(rel));
     }
     return rels;
@@ -78,6 +88,7 @@ std::string Relationships::add(const std::string& type, const std::string& targe
     Relationship rel{unusedId(), type, target, external};
     m_byId.emplace(rel.id, m_items.size());
     m_byKey.emplace(key, rel.id);
+    appendRelationship(m_serialized, rel);
     m_items.push_back(rel);
     return rel.id;
 }
@@ -88,6 +99,7 @@ void Relationships::addWithId(const Relationship& rel) {
     }
     m_byId.emplace(rel.id, m_items.size());
     m_byKey.emplace(rel.type + '\n' + rel.target + (rel.external ? "\nE" : "\nI"), rel.id);
+    appendRelationship(m_serialized, rel);
     m_items.push_back(rel);
 }
 
@@ -96,14 +108,7 @@ std::string Relationships::serialize() const {
                       "<Relationships xmlns=\"";
     out += ns::Rels;
     out += "\">";
-    for (const auto& rel : m_items) {
-        out += "<Relationship Id=\"" + xmlEscape(rel.id) + "\" Type=\"" + xmlEscape(rel.type) +
-               "\" Target=\"" + xmlEscape(rel.target) + "\"";
-        if (rel.external) {
-            out += " TargetMode=\"External\"";
-        }
-        out += "/>";
-    }
+    out += m_serialized;
     out += "</Relationships>";
     return out;
 }
@@ -121,7 +126,7 @@ ContentTypes ContentTypes::parse(std::string_view xml) {
             if (!part.empty() && part.front() == '/') {
                 part.erase(0, 1);
             }
-            types.m_overrides[lower(part)] = {part, node.attribute("ContentType").value()};
+            types.setOverride(part, node.attribute("ContentType").value());
         }
     }
     return types;
@@ -130,7 +135,7 @@ ContentTypes ContentTypes::parse(std::string_view xml) {
 std::string ContentTypes::typeOf(const std::string& partName) const {
     const auto it = m_overrides.find(lower(partName));
     if (it != m_overrides.end()) {
-        return it->second.second;
+        return it->second.type;
     }
     const auto dot = partName.rfind('.');
     const auto slash = partName.rfind('/');
@@ -143,17 +148,25 @@ std::string ContentTypes::typeOf(const std::string& partName) const {
 
 void ContentTypes::setDefault(const std::string& extension, const std::string& type) {
     m_defaults[lower(extension)] = type;
+    m_serialized.clear();
 }
 
 void ContentTypes::setOverride(const std::string& partName, const std::string& type) {
-    m_overrides[lower(partName)] = {partName, type};
+    m_overrides[lower(partName)] = {partName, type,
+                                    "<Override PartName=\"/" + xmlEscape(partName) +
+                                        "\" ContentType=\"" + xmlEscape(type) + "\"/>"};
+    m_serialized.clear();
 }
 
 void ContentTypes::removeOverride(const std::string& partName) {
     m_overrides.erase(lower(partName));
+    m_serialized.clear();
 }
 
 std::string ContentTypes::serialize() const {
+    if (!m_serialized.empty()) {
+        return m_serialized;
+    }
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
                       "<Types xmlns=\"";
     out += ns::ContentTypes;
@@ -163,10 +176,10 @@ std::string ContentTypes::serialize() const {
                "\"/>";
     }
     for (const auto& [key, entry] : m_overrides) {
-        out += "<Override PartName=\"/" + xmlEscape(entry.first) + "\" ContentType=\"" +
-               xmlEscape(entry.second) + "\"/>";
+        out += entry.xml;
     }
     out += "</Types>";
+    m_serialized = out;
     return out;
 }
 

@@ -41,6 +41,7 @@ private:
     std::vector<Relationship> m_items;
     std::unordered_map<std::string, std::size_t> m_byId;
     std::unordered_map<std::string, std::string> m_byKey;
+    std::string m_serialized; // the Relationship elements, grown as they are added
     unsigned m_next = 1;
 };
 
@@ -54,10 +55,18 @@ public:
     void setOverride(const std::string& partName, const std::string& type);
     void removeOverride(const std::string& partName);
     [[nodiscard]] std::string serialize() const;
+    /// True while nothing changed since the last serialize().
+    [[nodiscard]] bool unchangedSinceSerialized() const { return !m_serialized.empty(); }
 
 private:
     std::map<std::string, std::string> m_defaults;
-    std::map<std::string, std::pair<std::string, std::string>> m_overrides; // lower -> name, type
+    struct Override {
+        std::string name;
+        std::string type;
+        std::string xml; // the Override element, escaped once
+    };
+    std::map<std::string, Override> m_overrides; // by lower-case part name
+    mutable std::string m_serialized;            // cached text, cleared by every change
 };
 
 } // namespace paperloom::engine
