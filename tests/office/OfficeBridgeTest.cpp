@@ -1,0 +1,521 @@
+// The office bridge against the real LibreOffice: legacy and other formats in and out of joins,
+// and the faults around the converter process (missing office, hang, crash, damaged input).
+#include "engine/office/OfficeBridge.h"
+#include "engine/DocumentEngine.h"
+#include "engine/ZipReader.h"
+#include "engine/office/OfficeWire.h"
+#include "tests/engine/JoinSteps.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace paperloom::engine::office {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::JoinChoices;
+using testing::joinDocuments;
+
+const fs::path kCorpus = fs::path(PAPERLOOM_CORPUS_DIR) / "word-extractor";
+
+/// A fresh folder for one test, removed afterwards.
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "paperloom-office-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        m_path = pattern;
+    }
+    ~Scratch() {
+        std::error_code error;
+        fs::remove_all(m_path, error);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    [[nodiscard]] std::string operator/(const std::string& name) const {
+        return (m_path / name).string();
+    }
+    [[nodiscard]] const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+void writeFile(const std::string& path, const std::string& content, bool executable = false) {
+    std::ofstream(path, std::ios::binary) << content;
+    if (executable) {
+        ::chmod(path.c_str(), 0755);
+    }
+}
+
+std::string firstBytes(const std::string& path, std::size_t count) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+/// The text of node and everything under it: runs joined as they are, a space for tabs,
+/// breaks and paragraph ends.
+void collectText(const pugi::xml_node& node, std::string& out) {
+    const std::string_view name = node.name();
+    if (name == "w:t") {
+        out += node.text().get();
+        return;
+    }
+    if (name == "w:tab" || name == "w:br" || name == "w:cr") {
+        out += ' ';
+        return;
+    }
+    for (const auto& child : node.children()) {
+        collectText(child, out);
+    }
+    if (name == "w:p") {
+        out += ' ';
+    }
+}
+
+/// The words of a WordprocessingML package's body text, in order, lower-cased. Punctuation
+/// (typographic quotes and dashes included) and layout do not count, so two faithful
+/// conversions of one document compare equal.
+std::vector<std::string> wordsOf(const std::string& packagePath) {
+    const Package package = readZipPackage(packagePath, PackageLimits{});
+    pugi::xml_document xml;
+    const std::string text = package.text("word/document.xml");
+    if (!xml.load_buffer(text.data(), text.size(),
+                         pugi::parse_default | pugi::parse_ws_pcdata_single)) {
+        throw std::runtime_error("word/document.xml does not parse in " + packagePath);
+    }
+    std::string all;
+    collectText(xml.document_element().child("w:body"), all);
+    std::vector<std::string> words;
+    std::string word;
+    const auto endWord = [&] {
+        if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    };
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const auto c = static_cast<unsigned char>(all[i]);
+        if (c == 0xE2 && i + 2 < all.size() &&
+            (static_cast<unsigned char>(all[i + 1]) & 0xFE) == 0x80) {
+            endWord(); // U+2000 to U+207F: spaces, dashes, quotes
+            i += 2;
+        } else if (std::isalnum(c) != 0 || c >= 0x80) {
+            word += static_cast<char>(std::tolower(c));
+        } else {
+            endWord();
+        }
+    }
+    endWord();
+    return words;
+}
+
+/// Where two word lists part, with a few words of each from there ("" when they are equal).
+std::string whereTheyDiffer(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    if (ia == a.end() && ib == b.end()) {
+        return {};
+    }
+    const auto excerpt = [](auto from, auto end) {
+        std::string text;
+        for (int i = 0; i < 8 && from != end; ++i, ++from) {
+            text += *from + " ";
+        }
+        return text;
+    };
+    return "word " + std::to_string(ia - a.begin()) + ": \"" + excerpt(ia, a.end()) + "\" vs \"" +
+           excerpt(ib, b.end()) + "\"";
+}
+
+/// Where needle starts in haystack at or after from; npos when it is not there.
+std::size_t findRun(const std::vector<std::string>& haystack,
+                    const std::vector<std::string>& needle, std::size_t from) {
+    const auto it = std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from),
+                                haystack.end(), needle.begin(), needle.end());
+    return it == haystack.end() ? std::string::npos
+                                : static_cast<std::size_t>(it - haystack.begin());
+}
+
+/// Processes whose command line mentions text (our converter runs with its profile folder on
+/// the command line, so this finds every one a bridge started under that folder).
+std::vector<int> processesMentioning(const std::string& text) {
+    std::vector<int> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) {
+            continue;
+        }
+        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (cmdline.find(text) != std::string::npos) {
+            found.push_back(std::stoi(name));
+        }
+    }
+    return found;
+}
+
+/// Passes conversions on to a bridge and counts them, so a test can tell whether the engine
+/// used the converter at all.
+class CountingConverter : public DocumentConverter {
+public:
+    explicit CountingConverter(std::shared_ptr<DocumentConverter> inner)
+        : m_inner(std::move(inner)) {}
+    void toWordPackage(const std::string& input, const std::string& package) override {
+        ++imports;
+        m_inner->toWordPackage(input, package);
+    }
+    void fromWordPackage(const std::string& package, const std::string& output) override {
+        ++exports;
+        m_inner->fromWordPackage(package, output);
+    }
+    [[nodiscard]] bool convertsOutput(const std::string& output) const override {
+        return m_inner->convertsOutput(output);
+    }
+    int imports = 0;
+    int exports = 0;
+
+private:
+    std::shared_ptr<DocumentConverter> m_inner;
+};
+
+// ------------------------------------------------------------------ output formats by name
+
+struct FormatCase {
+    const char* name;
+    const char* path;
+    const char* format;
+};
+
+class OutputFormat : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(OutputFormat, ExtensionOfTheFileNameChoosesIt) {
+    EXPECT_EQ(officeFormatFor(GetParam().path), GetParam().format);
+    OfficeBridge bridge;
+    EXPECT_EQ(bridge.convertsOutput(GetParam().path), *GetParam().format != '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, OutputFormat,
+                         ::testing::Values(FormatCase{"Doc", "/out/joined.doc", "doc"},
+                                           FormatCase{"DocUpperCase", "/out/JOINED.DOC", "doc"},
+                                           FormatCase{"DotTemplate", "/out/joined.dot", "doc"},
+                                           FormatCase{"Rtf", "joined.rtf", "rtf"},
+                                           FormatCase{"Odt", "j.Odt", "odt"},
+                                           FormatCase{"Pdf", "/out/joined.pdf", "pdf"},
+                                           FormatCase{"Docx", "/out/joined.docx", ""},
+                                           FormatCase{"Docm", "/out/joined.docm", ""},
+                                           FormatCase{"Dotx", "/out/joined.dotx", ""},
+                                           FormatCase{"Dotm", "/out/joined.dotm", ""},
+                                           FormatCase{"NoExtension", "/out/joined", ""},
+                                           FormatCase{"UnknownExtension", "/out/joined.txt", ""},
+                                           FormatCase{"DotInFolderOnly", "/out/old.doc/joined", ""},
+                                           FormatCase{"HiddenFileNamedDoc", "/out/.doc", ""},
+                                           FormatCase{"DocThenOther", "/out/joined.doc.bak", ""},
+                                           FormatCase{"TrailingDot", "/out/joined.", ""}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// ------------------------------------------------------------------ with the real LibreOffice
+
+/// One warm bridge for every test that needs LibreOffice itself, with its profile in a folder
+/// of this test run, so the run can check that nothing of it is left behind.
+class RealOffice : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_root = std::make_unique<Scratch>();
+        OfficeBridgeOptions options;
+        options.tempFolder = s_root->path().string();
+        s_bridge = std::make_shared<OfficeBridge>(options);
+    }
+    static void TearDownTestSuite() {
+        const std::string root = s_root->path().string();
+        const pid_t pid = s_bridge->processId();
+        s_bridge.reset();
+        // The converter process and its profile go with the bridge.
+        EXPECT_TRUE(processesMentioning(root).empty());
+        if (pid > 0) {
+            EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
+        }
+        EXPECT_TRUE(fs::is_empty(root));
+        s_root.reset();
+    }
+
+    /// An engine over the shared bridge, counting what goes through it.
+    std::unique_ptr<DocumentEngine> engine() {
+        m_counting = std::make_shared<CountingConverter>(s_bridge);
+        auto result = std::make_unique<DocumentEngine>();
+        result->setConverter(m_counting);
+        return result;
+    }
+
+    /// The package LibreOffice makes of path, for reading its text.
+    std::string reopened(const std::string& path, const Scratch& scratch) {
+        const std::string package = scratch / (fs::path(path).filename().string() + ".docx");
+        s_bridge->toWordPackage(path, package);
+        return package;
+    }
+
+    static inline std::unique_ptr<Scratch> s_root;
+    static inline std::shared_ptr<OfficeBridge> s_bridge;
+    std::shared_ptr<CountingConverter> m_counting;
+};
+
+TEST_F(RealOffice, LegacyDocumentsJoinToTheTextOfTheirWordprocessingMLTwins) {
+    Scratch scratch;
+    auto word = engine();
+    // Pairs whose two files hold the same text (some twins of the corpus differ slightly).
+    const std::vector<std::string> names{"test01", "test03", "test08"};
+    std::vector<std::string> docs;
+    std::vector<std::string> docxs;
+    for (const auto& name : names) {
+        docs.push_back((kCorpus / (name + ".doc")).string());
+        docxs.push_back((kCorpus / (name + ".docx")).string());
+    }
+    joinDocuments(*word, docs, scratch / "from-doc.docx", JoinChoices{true, false});
+    EXPECT_EQ(m_counting->imports, 3);
+    joinDocuments(*word, docxs, scratch / "from-docx.docx", JoinChoices{true, false});
+    EXPECT_EQ(m_counting->imports, 3) << "WordprocessingML sources need no converter";
+
+    const auto fromDoc = wordsOf(scratch / "from-doc.docx");
+    EXPECT_GT(fromDoc.size(), 20u);
+    EXPECT_EQ(whereTheyDiffer(fromDoc, wordsOf(scratch / "from-docx.docx")), "");
+}
+
+TEST_F(RealOffice, DocOutputHoldsEverySourceInOrderAndIsConvertedOncePerStep) {
+    Scratch scratch;
+    auto word = engine();
+    const std::vector<std::string> inputs{(kCorpus / "test03.docx").string(),
+                                          (kCorpus / "test01.doc").string(),
+                                          (kCorpus / "test09.docx").string()};
+    const std::string output = scratch / "joined.doc";
+    joinDocuments(*word, inputs, output, JoinChoices{false, false});
+
+    // Each step writes the .doc once, and the next step reopens our own WordprocessingML of
+    // it: the only import is the one legacy source.
+    EXPECT_EQ(m_counting->exports, 3);
+    EXPECT_EQ(m_counting->imports, 1);
+    EXPECT_EQ(firstBytes(output, 8), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") << "a Word 97-2003 file";
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
+        EXPECT_EQ(entry.path().filename().string().rfind(".paperloom-", 0), std::string::npos)
+            << "temporary file left: " << entry.path();
+    }
+
+    const auto joined = wordsOf(reopened(output, scratch));
+    std::size_t at = 0;
+    for (const auto& twin : {"test03.docx", "test01.docx", "test09.docx"}) {
+        auto words = wordsOf((kCorpus / twin).string());
+        words.resize(std::min<std::size_t>(words.size(), 8));
+        ASSERT_FALSE(words.empty());
+        const std::size_t found = findRun(joined, words, at);
+        ASSERT_NE(found, std::string::npos)
+            << twin << " missing or out of order; " << whereTheyDiffer(joined, words);
+        at = found + words.size();
+    }
+}
+
+TEST_F(RealOffice, RtfAndOdtMadeHereOpenAndJoin) {
+    Scratch scratch;
+    auto word = engine();
+    const std::string rtf = scratch / "made.rtf";
+    writeFile(rtf, "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}\\f0\\fs24 "
+                   "Rich text paragraph alpha.\\par Second rich paragraph beta.\\par}");
+    // The ODF text comes from a corpus document written as .odt by the bridge itself.
+    const std::string odt = scratch / "made.odt";
+    s_bridge->fromWordPackage((kCorpus / "test01.docx").string(), odt);
+    ASSERT_EQ(firstBytes(odt, 2), "PK");
+
+    const std::string output = scratch / "joined.docx";
+    joinDocuments(*word, {rtf, odt}, output, JoinChoices{true, false});
+    EXPECT_EQ(m_counting->imports, 2);
+
+    const auto joined = wordsOf(output);
+    const std::size_t alpha = findRun(joined, {"paragraph", "alpha"}, 0);
+    ASSERT_NE(alpha, std::string::npos);
+    auto odtWords = wordsOf((kCorpus / "test01.docx").string());
+    odtWords.resize(std::min<std::size_t>(odtWords.size(), 8));
+    EXPECT_NE(findRun(joined, odtWords, alpha), std::string::npos);
+}
+
+TEST_F(RealOffice, OutputAsRtfOdtAndPdfIsWrittenWholeInThatFormat) {
+    Scratch scratch;
+    auto word = engine();
+    const std::string source = (kCorpus / "test01.docx").string();
+    joinDocuments(*word, {source}, scratch / "j.rtf", JoinChoices{});
+    joinDocuments(*word, {source}, scratch / "j.odt", JoinChoices{});
+    joinDocuments(*word, {source}, scratch / "j.pdf", JoinChoices{});
+    EXPECT_EQ(firstBytes(scratch / "j.rtf", 5), "{\\rtf");
+    EXPECT_NE(firstBytes(scratch / "j.odt", 100).find("application/vnd.oasis.opendocument.text"),
+              std::string::npos);
+    EXPECT_EQ(firstBytes(scratch / "j.pdf", 5), "%PDF-");
+    EXPECT_EQ(m_counting->imports, 0);
+}
+
+TEST_F(RealOffice, DamagedLegacyDocumentFailsWithASentenceAndTheBridgeGoesOn) {
+    Scratch scratch;
+    auto word = engine();
+    const std::string bad = (kCorpus / "badfile-01-bad-header.doc").string();
+    try {
+        joinDocuments(*word, {bad}, scratch / "out.docx", JoinChoices{});
+        FAIL() << "a damaged document must not join";
+    } catch (const WordError& error) {
+        EXPECT_EQ(error.userMessage(), "Cannot open " + bad +
+                                           ": the document is damaged or in a format that "
+                                           "cannot be read.");
+    }
+    EXPECT_FALSE(fs::exists(scratch / "out.docx"));
+    joinDocuments(*word, {(kCorpus / "test05.doc").string()}, scratch / "out.docx", JoinChoices{});
+    EXPECT_FALSE(wordsOf(scratch / "out.docx").empty());
+}
+
+TEST_F(RealOffice, WordprocessingMLUnderALegacyNameOpensNatively) {
+    Scratch scratch;
+    auto word = engine();
+    const std::string disguised = scratch / "really-docx.doc";
+    fs::copy_file(kCorpus / "test01.docx", disguised);
+    joinDocuments(*word, {disguised}, scratch / "out.docx", JoinChoices{});
+    EXPECT_EQ(m_counting->imports, 0);
+    EXPECT_EQ(m_counting->exports, 0);
+    EXPECT_EQ(
+        whereTheyDiffer(wordsOf(scratch / "out.docx"), wordsOf((kCorpus / "test01.docx").string())),
+        "");
+}
+
+// ------------------------------------------------------------------ faults of the converter
+
+class ConverterFaults : public ::testing::Test {
+protected:
+    /// A bridge whose converter program is a script, with short bounds.
+    std::shared_ptr<OfficeBridge> bridgeWith(const std::string& script) {
+        const std::string program = m_scratch / "fake-convert";
+        writeFile(program, "#!/bin/sh\n" + script, true);
+        OfficeBridgeOptions options;
+        options.converterProgram = program;
+        options.tempFolder = m_scratch.path().string();
+        options.startTimeout = std::chrono::milliseconds(1500);
+        options.convertTimeout = std::chrono::milliseconds(1000);
+        options.convertTimeoutPerMiB = std::chrono::milliseconds(0);
+        return std::make_shared<OfficeBridge>(options);
+    }
+
+    /// What opening path through bridge throws ("" when it does not throw).
+    static std::string openFailure(const std::shared_ptr<DocumentConverter>& bridge,
+                                   const std::string& path) {
+        DocumentEngine word;
+        word.setConverter(bridge);
+        auto app = word.createInstance();
+        try {
+            app->Documents().Open(path);
+        } catch (const WordError& error) {
+            return error.userMessage();
+        }
+        return {};
+    }
+
+    /// True when nothing of any bridge of this test is left: no process, no profile folder.
+    [[nodiscard]] bool nothingLeft() const {
+        for (const auto& entry : fs::directory_iterator(m_scratch.path())) {
+            if (entry.path().filename().string().rfind(kProfilePrefix, 0) == 0) {
+                return false;
+            }
+        }
+        return processesMentioning(m_scratch.path().string() + "/" + kProfilePrefix).empty();
+    }
+
+    Scratch m_scratch;
+    const std::string m_legacy = (kCorpus / "test01.doc").string();
+};
+
+// The reply "ready" as the converter sends it: one field of five bytes.
+constexpr const char* kSayReady = "printf '\\001\\000\\000\\000\\005\\000\\000\\000ready' >&3\n";
+
+TEST_F(ConverterFaults, MissingLibreOfficeNamesTheFileAndThePackage) {
+    const std::string empty = m_scratch / "no-office-here";
+    fs::create_directory(empty);
+    const char* saved = std::getenv("PATH");
+    const std::string path = saved != nullptr ? saved : "";
+    ::setenv("PATH", empty.c_str(), 1);
+    const std::string message = openFailure(std::make_shared<OfficeBridge>(), m_legacy);
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(message, "Cannot open " + m_legacy +
+                           ": reading this format needs LibreOffice, which is not installed; "
+                           "install the Debian package libreoffice-writer-nogui.");
+
+    OfficeBridgeOptions options;
+    options.officeProgramFolder = empty;
+    OfficeBridge bridge(options);
+    try {
+        bridge.fromWordPackage((kCorpus / "test01.docx").string(), m_scratch / "out.doc");
+        FAIL() << "no office, no conversion";
+    } catch (const WordError& error) {
+        EXPECT_NE(error.userMessage().find("Cannot save " + (m_scratch / "out.doc")),
+                  std::string::npos);
+        EXPECT_NE(error.userMessage().find("libreoffice-writer-nogui"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(m_scratch / "out.doc"));
+}
+
+TEST_F(ConverterFaults, ConverterThatNeverStartsIsStoppedAndCleanedUp) {
+    auto bridge = bridgeWith("exec sleep 600\n");
+    EXPECT_EQ(openFailure(bridge, m_legacy),
+              "Cannot open " + m_legacy + ": LibreOffice did not start within 2 seconds.");
+    EXPECT_EQ(bridge->processId(), 0);
+    EXPECT_TRUE(nothingLeft());
+}
+
+TEST_F(ConverterFaults, HangingConversionTimesOutAndTheNextUseStartsAfresh) {
+    auto bridge = bridgeWith(std::string(kSayReady) + "exec sleep 600\n");
+    const std::string expected = "Cannot open " + m_legacy +
+                                 ": LibreOffice did not finish converting it within 1 second "
+                                 "and was stopped.";
+    EXPECT_EQ(openFailure(bridge, m_legacy), expected);
+    EXPECT_TRUE(nothingLeft());
+    EXPECT_EQ(openFailure(bridge, m_legacy), expected);
+    EXPECT_EQ(bridge->startCount(), 2);
+    EXPECT_TRUE(nothingLeft());
+}
+
+TEST_F(ConverterFaults, CrashDuringConversionFailsThatFileOnly) {
+    // Answers ready, then dies on the first request as a crashing LibreOffice would.
+    auto bridge = bridgeWith(std::string(kSayReady) + "head -c 1 <&3 >/dev/null\nkill -SEGV $$\n");
+    EXPECT_EQ(openFailure(bridge, m_legacy),
+              "Cannot open " + m_legacy +
+                  ": LibreOffice stopped unexpectedly while converting it.");
+    EXPECT_TRUE(nothingLeft());
+    EXPECT_EQ(openFailure(bridge, m_legacy),
+              "Cannot open " + m_legacy +
+                  ": LibreOffice stopped unexpectedly while converting it.");
+    EXPECT_EQ(bridge->startCount(), 2);
+}
+
+TEST_F(ConverterFaults, FailedExportLeavesAnExistingOutputUntouched) {
+    auto bridge = bridgeWith(std::string(kSayReady) + "exec sleep 600\n");
+    const std::string output = m_scratch / "joined.doc";
+    writeFile(output, "the previous output");
+    EXPECT_THROW(bridge->fromWordPackage((kCorpus / "test01.docx").string(), output), WordError);
+    std::ifstream in(output);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), "the previous output");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_scratch.path()), fs::directory_iterator()), 2)
+        << "only the script and the output remain";
+}
+
+} // namespace
+} // namespace paperloom::engine::office
