@@ -7,10 +7,39 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionHeader>
 
 namespace paperloom {
+namespace {
+
+/// A column header whose strip runs the whole width of the list, past the last column, as a
+/// report view's header does.
+class ReportHeader final : public QHeaderView {
+public:
+    explicit ReportHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QHeaderView::paintEvent(event);
+        const int end = length() - offset();
+        if (end >= viewport()->width()) {
+            return;
+        }
+        QPainter painter(viewport());
+        QStyleOptionHeader filler;
+        initStyleOption(&filler);
+        filler.rect = QRect(end, 0, viewport()->width() - end, viewport()->height());
+        filler.section = count();
+        filler.position = QStyleOptionHeader::End;
+        style()->drawControl(QStyle::CE_HeaderSection, &filler, &painter, this);
+    }
+};
+
+} // namespace
 
 DocumentListView::DocumentListView(QWidget* parent) : QTableWidget(parent) {
+    setHorizontalHeader(new ReportHeader(this));
     setColumnCount(0);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
