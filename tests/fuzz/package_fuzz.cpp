@@ -1,0 +1,87 @@
+// libFuzzer target: open a package, copy it and paste it into a new document, in memory bounds.
+//
+// Input that starts like a zip is a whole package file (so real documents serve as seeds);
+// anything else becomes the main part of an otherwise valid package, so that the XML paths
+// are reached without a valid zip to find.
+#include "engine/DocumentEngine.h"
+#include "engine/Package.h"
+#include "engine/ZipWriter.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+using namespace paperloom;
+
+const std::string& scratchFolder() {
+    static const std::string folder = [] {
+        std::string pattern = "/tmp/paperloom-fuzz-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        return pattern;
+    }();
+    return folder;
+}
+
+void writePackageAround(const std::string& mainPart, const std::string& path) {
+    engine::Package package;
+    package.parts["[Content_Types].xml"] = engine::PartData::fromText(
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Default Extension=\"rels\" ContentType=\"application/"
+        "vnd.openxmlformats-package.relationships+xml\"/><Override PartName=\"/word/"
+        "document.xml\" ContentType=\"application/vnd.openxmlformats-officedocument."
+        "wordprocessingml.document.main+xml\"/></Types>");
+    package.parts["_rels/.rels"] = engine::PartData::fromText(
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+        "relationships/officeDocument\" Target=\"word/document.xml\"/></Relationships>");
+    package.parts["word/document.xml"] = engine::PartData::fromText(mainPart);
+    engine::writeZipPackage(package, path);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input = scratchFolder() + "/input.docx";
+    const std::string output = scratchFolder() + "/output.docx";
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    if (bytes.rfind("PK", 0) == 0) {
+        std::ofstream(input, std::ios::binary | std::ios::trunc) << bytes;
+    } else {
+        writePackageAround(bytes, input);
+    }
+    engine::EngineOptions options;
+    options.paper = engine::PaperSize::A4;
+    options.limits.maxPartSize = 16u << 20;
+    options.limits.maxFileSize = 32u << 20;
+    engine::DocumentEngine automation(options);
+    try {
+        auto source = automation.createInstance();
+        source->Documents().Open(input).Range()->Copy();
+        source->Quit();
+        for (int step = 0; step < 2; ++step) {
+            auto target = automation.createInstance();
+            if (step == 0) {
+                target->Documents().Add();
+            } else {
+                target->Documents().Open(output);
+            }
+            target->Selection().EndKey({wd::Story, wd::Move});
+            target->Selection().PasteAndFormat(wd::FormatOriginal);
+            target->Selection().InsertBreak({wd::PageBreak});
+            target->Selection().TypeBackspace();
+            target->ActiveDocument().SaveAs(output);
+            target->Quit();
+        }
+    } catch (const WordError&) {
+        // refusing a bad document with a sentence is the expected outcome
+    }
+    return 0;
+}
