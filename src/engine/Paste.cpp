@@ -84,6 +84,7 @@ void PasteSession::run() {
     mergeNotes(true);
     insertBody();
     mergeComments();
+    mergeFonts();
     drainPendingParts();
     ++target.version;
 }
@@ -134,6 +135,36 @@ void PasteSession::mergeNotes(bool endnotes) {
                 target.settings.dirty = true;
             }
         }
+    }
+}
+
+void PasteSession::mergeFonts() {
+    const std::string sourcePart = sourcePartOfKind("fontTable");
+    if (sourcePart.empty()) {
+        return;
+    }
+    const auto doc = parseXml(source.text(sourcePart), sourcePart);
+    XmlPart& part = target.ensurePart(target.fontTable, "fontTable", "word/fontTable.xml",
+                                      std::string(kTypePrefix) + "fontTable+xml",
+                                      blankStartTag("w:fonts") + "</w:fonts>");
+    auto root = part.doc.document_element();
+    std::unordered_set<std::string> known;
+    for (auto font : root.children("w:font")) {
+        known.insert(font.attribute("w:name").value());
+    }
+    const auto namespaces = namespacesOf(root);
+    for (auto font : doc.document_element().children("w:font")) {
+        if (!known.insert(font.attribute("w:name").value()).second) {
+            continue;
+        }
+        auto copy = root.append_copy(font);
+        // Embedded font data would need its parts and keys; readers fall back without it.
+        for (const char* embed :
+             {"w:embedRegular", "w:embedBold", "w:embedItalic", "w:embedBoldItalic"}) {
+            copy.remove_child(embed);
+        }
+        declareMissingNamespaces(copy, doc.document_element(), namespaces);
+        part.dirty = true;
     }
 }
 

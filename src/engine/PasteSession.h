@@ -86,6 +86,7 @@ private:
 
     void mergeNotes(bool endnotes);
     void mergeComments();
+    void mergeFonts();
     void insertBody();
     void addEmptyHeaderReferences(pugi::xml_node sectPr);
 

@@ -205,15 +205,23 @@ void writeZipPackage(const Package& package, const std::string& path) {
         const int error = errno;
         throw WriteError(reasonFor(error), folder + ": " + std::strerror(error));
     }
+    bool open = true;
     try {
         Output out(fd);
         writeEntries(package, out);
-        if (::fchmod(fd, mode) != 0 || ::close(fd) != 0) {
-            const int error = errno;
+        const bool modeSet = ::fchmod(fd, mode) == 0;
+        int error = modeSet ? 0 : errno;
+        open = false;
+        if (::close(fd) != 0 && error == 0) {
+            error = errno; // a full disk may show only now
+        }
+        if (error != 0) {
             throw WriteError(reasonFor(error), temp + ": " + std::strerror(error));
         }
     } catch (...) {
-        ::close(fd);
+        if (open) {
+            ::close(fd);
+        }
         ::unlink(temp.c_str());
         throw;
     }

@@ -154,6 +154,24 @@ TEST_F(JoinTest, DifferentDocumentDefaultsAreResolvedIntoThePastedStyles) {
                  "22");
 }
 
+TEST_F(JoinTest, FontsThePastedDocumentsNameAreAddedOnce) {
+    DocSpec spec;
+    spec.rels["rIdFonts"] = {"fontTable", "fontTable.xml", false};
+    spec.parts["word/fontTable.xml"] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.fontTable+xml",
+        "<w:fonts" + testNamespaces() +
+            "><w:font w:name=\"Fancy Serif\"><w:family w:val=\"roman\"/><w:embedRegular "
+            "r:id=\"rId9\" w:fontKey=\"{00000000-0000-0000-0000-000000000000}\"/></w:font>"
+            "</w:fonts>"};
+    const std::string path = write("fonts.docx", spec);
+    const Written out(join({path, path}));
+    const auto fonts = out.xml("word/fontTable.xml");
+    EXPECT_EQ(attributeValues(fonts.document_element(), "w:font", "w:name"),
+              std::vector<std::string>{"Fancy Serif"});
+    // Embedded font data is not carried, so nothing refers to a part that is not there.
+    EXPECT_FALSE(fonts.document_element().child("w:font").child("w:embedRegular"));
+}
+
 // ------------------------------------------------------------------------------ lists
 
 const std::string kNumbering = R"(<w:abstractNum w:abstractNumId="0"><w:nsid w:val="11111111"/>
