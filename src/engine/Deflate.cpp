@@ -91,6 +91,22 @@ PiecePtr joinPieces(const std::vector<PiecePtr>& pieces) {
     return joined;
 }
 
+void GrowingText::clear() {
+    m_pieces.clear();
+    m_pending.clear();
+}
+
+const std::vector<PiecePtr>& GrowingText::pieces() {
+    if (!m_pending.empty()) {
+        m_pieces.push_back(deflatePiece(m_pending));
+        m_pending.clear();
+        if (m_pieces.size() > 32) {
+            m_pieces = {joinPieces(m_pieces)};
+        }
+    }
+    return m_pieces;
+}
+
 std::string inflatePieces(const std::vector<PiecePtr>& pieces) {
     std::string stream;
     std::uint64_t size = 0;

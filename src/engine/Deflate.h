@@ -40,6 +40,21 @@ inline constexpr std::string_view kFinalBlock{"\x03\x00", 2};
 /// other), so that long runs of unchanged text cost one CRC combination, not one per piece.
 [[nodiscard]] PiecePtr joinPieces(const std::vector<PiecePtr>& pieces);
 
+/// Text that only grows at its end, compressed in pieces as it grows: taking the pieces after
+/// an append compresses only what was appended since they were last taken.
+class GrowingText {
+public:
+    void append(std::string_view text) { m_pending.append(text); }
+    void clear();
+    /// The compressed pieces of all text so far.
+    [[nodiscard]] const std::vector<PiecePtr>& pieces();
+    [[nodiscard]] bool empty() const { return m_pieces.empty() && m_pending.empty(); }
+
+private:
+    std::vector<PiecePtr> m_pieces;
+    std::string m_pending;
+};
+
 /// The text of a stream made of pieces; throws std::runtime_error when it does not inflate.
 [[nodiscard]] std::string inflatePieces(const std::vector<PiecePtr>& pieces);
 

@@ -264,12 +264,12 @@ Package DocumentModel::toPackage() {
     for (const auto& partName : dirtyRels) {
         const auto it = rels.find(partName);
         if (it != rels.end()) {
-            putPart(relsPartName(partName), PartData::fromText(it->second.serialize()));
+            putPart(relsPartName(partName), PartData::fromPieces(it->second.deflatedParts()));
         }
     }
     dirtyRels.clear();
-    if (!contentTypes.unchangedSinceSerialized()) {
-        putPart("[Content_Types].xml", PartData::fromText(contentTypes.serialize()));
+    if (!contentTypes.unchanged()) {
+        putPart("[Content_Types].xml", PartData::fromPieces(contentTypes.deflatedParts()));
     }
     Package out = package;
     out.parts[mainPart] = PartData::fromPieces(body.deflatedParts());

@@ -233,7 +233,7 @@ void PasteSession::drainPendingParts() {
             }
             copy.addWithId(out);
         }
-        target.putPart(relsPartName(name), PartData::fromText(copy.serialize()));
+        target.putPart(relsPartName(name), PartData::fromPieces(copy.deflatedParts()));
     }
 }
 

@@ -17,13 +17,10 @@ std::string lower(std::string_view text) {
     return out;
 }
 
-void appendRelationship(std::string& out, const Relationship& rel) {
-    out += "<Relationship Id=\"" + xmlEscape(rel.id) + "\" Type=\"" + xmlEscape(rel.type) +
-           "\" Target=\"" + xmlEscape(rel.target) + "\"";
-    if (rel.external) {
-        out += " TargetMode=\"External\"";
-    }
-    out += "/>";
+void appendRelationship(GrowingText& out, const Relationship& rel) {
+    out.append("<Relationship Id=\"" + xmlEscape(rel.id) + "\" Type=\"" + xmlEscape(rel.type) +
+               "\" Target=\"" + xmlEscape(rel.target) + "\"" +
+               (rel.external ? " TargetMode=\"External\"/>" : "/>"));
 }
 
 } // namespace
@@ -45,7 +42,7 @@ Relationships Relationships::parse(std::string_view xml, const std::string& part
         }
         rels.m_byId.emplace(rel.id, rels.m_items.size());
         rels.m_byKey.emplace(rel.type + '\n' + rel.target + (rel.external ? "\nE" : "\nI"), rel.id);
-        appendRelationship(rels.m_serialized, rel);
+        appendRelationship(rels.m_elements, rel);
         rels.m_items.push_back(std::move(rel));
     }
     return rels;
@@ -88,7 +85,7 @@ std::string Relationships::add(const std::string& type, const std::string& targe
     Relationship rel{unusedId(), type, target, external};
     m_byId.emplace(rel.id, m_items.size());
     m_byKey.emplace(key, rel.id);
-    appendRelationship(m_serialized, rel);
+    appendRelationship(m_elements, rel);
     m_items.push_back(rel);
     return rel.id;
 }
@@ -99,17 +96,20 @@ void Relationships::addWithId(const Relationship& rel) {
     }
     m_byId.emplace(rel.id, m_items.size());
     m_byKey.emplace(rel.type + '\n' + rel.target + (rel.external ? "\nE" : "\nI"), rel.id);
-    appendRelationship(m_serialized, rel);
+    appendRelationship(m_elements, rel);
     m_items.push_back(rel);
 }
 
-std::string Relationships::serialize() const {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-                      "<Relationships xmlns=\"";
-    out += ns::Rels;
-    out += "\">";
-    out += m_serialized;
-    out += "</Relationships>";
+std::vector<PiecePtr> Relationships::deflatedParts() {
+    static const PiecePtr head =
+        deflatePiece(std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                                 "<Relationships xmlns=\"") +
+                     ns::Rels + "\">");
+    static const PiecePtr foot = deflatePiece("</Relationships>");
+    std::vector<PiecePtr> out{head};
+    const auto& body = m_elements.pieces();
+    out.insert(out.end(), body.begin(), body.end());
+    out.push_back(foot);
     return out;
 }
 
@@ -133,9 +133,9 @@ ContentTypes ContentTypes::parse(std::string_view xml) {
 }
 
 std::string ContentTypes::typeOf(const std::string& partName) const {
-    const auto it = m_overrides.find(lower(partName));
-    if (it != m_overrides.end()) {
-        return it->second.type;
+    const auto it = m_overrideIndex.find(lower(partName));
+    if (it != m_overrideIndex.end()) {
+        return m_overrides[it->second].type;
     }
     const auto dot = partName.rfind('.');
     const auto slash = partName.rfind('/');
@@ -148,38 +148,53 @@ std::string ContentTypes::typeOf(const std::string& partName) const {
 
 void ContentTypes::setDefault(const std::string& extension, const std::string& type) {
     m_defaults[lower(extension)] = type;
-    m_serialized.clear();
+    m_headPiece.reset();
+    m_changed = true;
 }
 
 void ContentTypes::setOverride(const std::string& partName, const std::string& type) {
-    m_overrides[lower(partName)] = {partName, type,
-                                    "<Override PartName=\"/" + xmlEscape(partName) +
-                                        "\" ContentType=\"" + xmlEscape(type) + "\"/>"};
-    m_serialized.clear();
+    m_changed = true;
+    const std::string key = lower(partName);
+    const auto it = m_overrideIndex.find(key);
+    if (it != m_overrideIndex.end()) {
+        m_overrides[it->second].type = type;
+        m_rebuild = true;
+        return;
+    }
+    m_overrideIndex.emplace(key, m_overrides.size());
+    m_overrides.push_back({partName, type});
+    if (!m_rebuild) {
+        m_overrideText.append("<Override PartName=\"/" + xmlEscape(partName) + "\" ContentType=\"" +
+                              xmlEscape(type) + "\"/>");
+    }
 }
 
-void ContentTypes::removeOverride(const std::string& partName) {
-    m_overrides.erase(lower(partName));
-    m_serialized.clear();
-}
-
-std::string ContentTypes::serialize() const {
-    if (!m_serialized.empty()) {
-        return m_serialized;
+std::vector<PiecePtr> ContentTypes::deflatedParts() {
+    if (!m_headPiece) {
+        std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                           "<Types xmlns=\"";
+        head += ns::ContentTypes;
+        head += "\">";
+        for (const auto& [ext, type] : m_defaults) {
+            head += "<Default Extension=\"" + xmlEscape(ext) + "\" ContentType=\"" +
+                    xmlEscape(type) + "\"/>";
+        }
+        m_headPiece = deflatePiece(head);
     }
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-                      "<Types xmlns=\"";
-    out += ns::ContentTypes;
-    out += "\">";
-    for (const auto& [ext, type] : m_defaults) {
-        out += "<Default Extension=\"" + xmlEscape(ext) + "\" ContentType=\"" + xmlEscape(type) +
-               "\"/>";
+    if (m_rebuild) {
+        m_overrideText.clear();
+        for (const auto& entry : m_overrides) {
+            m_overrideText.append("<Override PartName=\"/" + xmlEscape(entry.name) +
+                                  "\" ContentType=\"" + xmlEscape(entry.type) + "\"/>");
+        }
+        m_rebuild = false;
     }
-    for (const auto& [key, entry] : m_overrides) {
-        out += entry.xml;
-    }
-    out += "</Types>";
-    m_serialized = out;
+    static const PiecePtr foot = deflatePiece("</Types>");
+    std::vector<PiecePtr> out{m_headPiece};
+    const auto& body = m_overrideText.pieces();
+    out.insert(out.end(), body.begin(), body.end());
+    out.push_back(foot);
+    m_changed = false;
     return out;
 }
 

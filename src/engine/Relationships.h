@@ -1,6 +1,8 @@
 // The relationships of one part (a _rels/*.rels part) and the package's content types.
 #pragma once
 
+#include "engine/Deflate.h"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -33,7 +35,8 @@ public:
     void addWithId(const Relationship& rel);
     [[nodiscard]] const std::vector<Relationship>& all() const { return m_items; }
     [[nodiscard]] bool empty() const { return m_items.empty(); }
-    [[nodiscard]] std::string serialize() const;
+    /// The part's text, compressed; only what was added since the last call is compressed.
+    [[nodiscard]] std::vector<PiecePtr> deflatedParts();
     /// An id no relationship has, without adding anything.
     [[nodiscard]] std::string unusedId();
 
@@ -41,7 +44,7 @@ private:
     std::vector<Relationship> m_items;
     std::unordered_map<std::string, std::size_t> m_byId;
     std::unordered_map<std::string, std::string> m_byKey;
-    std::string m_serialized; // the Relationship elements, grown as they are added
+    GrowingText m_elements; // the Relationship elements, grown as they are added
     unsigned m_next = 1;
 };
 
@@ -53,20 +56,24 @@ public:
     [[nodiscard]] std::string typeOf(const std::string& partName) const;
     void setDefault(const std::string& extension, const std::string& type);
     void setOverride(const std::string& partName, const std::string& type);
-    void removeOverride(const std::string& partName);
-    [[nodiscard]] std::string serialize() const;
-    /// True while nothing changed since the last serialize().
-    [[nodiscard]] bool unchangedSinceSerialized() const { return !m_serialized.empty(); }
+    /// The part's text, compressed; overrides added since the last call are all that is
+    /// compressed anew (they are written in the order they were added).
+    [[nodiscard]] std::vector<PiecePtr> deflatedParts();
+    /// True while nothing changed since the last deflatedParts().
+    [[nodiscard]] bool unchanged() const { return !m_changed; }
 
 private:
-    std::map<std::string, std::string> m_defaults;
     struct Override {
         std::string name;
         std::string type;
-        std::string xml; // the Override element, escaped once
     };
-    std::map<std::string, Override> m_overrides; // by lower-case part name
-    mutable std::string m_serialized;            // cached text, cleared by every change
+    std::map<std::string, std::string> m_defaults;
+    std::vector<Override> m_overrides;
+    std::unordered_map<std::string, std::size_t> m_overrideIndex; // lower-case name -> index
+    GrowingText m_overrideText;
+    PiecePtr m_headPiece; // declaration, root start tag and defaults
+    bool m_rebuild = true;
+    bool m_changed = true;
 };
 
 } // namespace paperloom::engine
