@@ -157,8 +157,8 @@ void EngineDocument::SaveAs(const std::string& path) {
         } else {
             writeZipPackage(package, path);
         }
-        // A converted save is remembered as well: opening it again at the next step takes our
-        // own WordprocessingML of it, so the content is never imported back and degraded.
+        // The next step that opens this file gets the model it was written from: no reading
+        // back, and for converted formats no second conversion and no loss piling up.
         if (m_model) {
             state.cache.recordSave(path, m_model->version);
             m_savedPath = path;

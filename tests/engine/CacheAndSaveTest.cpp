@@ -136,6 +136,7 @@ public:
     }
     void fromWordPackage(const std::string& package, const std::string& output) override {
         std::filesystem::copy_file(package, output + ".fromdocx");
+        std::ofstream(output) << "%PDF-1.4 converted";
         saved.push_back(output);
     }
     bool convertsOutput(const std::string& output) const override {
@@ -162,6 +163,11 @@ TEST_F(CacheAndSaveTest, OtherFormatsGoThroughTheConverter) {
     word->ActiveDocument().SaveAs(pdf);
     EXPECT_EQ(converter->saved, std::vector<std::string>{pdf});
     EXPECT_EQ(Written(pdf + ".fromdocx").paragraphs().front(), "converted");
+    // Opening the converted output again reuses the document it was made from.
+    word->Quit();
+    auto next = engine.createInstance();
+    EXPECT_NO_THROW(next->Documents().Open(pdf));
+    EXPECT_EQ(converter->opened.size(), 1u);
     converter->fail = true;
     EXPECT_THROW(copyDocumentToClipboard(engine, legacy.string()), WordError);
 }
