@@ -3,6 +3,7 @@
 #include "engine/office/OfficeBridge.h"
 #include "engine/DocumentEngine.h"
 #include "engine/ZipReader.h"
+#include "engine/office/LegacyWord.h"
 #include "engine/office/OfficeWire.h"
 #include "tests/engine/JoinSteps.h"
 
@@ -31,6 +32,7 @@ using testing::JoinChoices;
 using testing::joinDocuments;
 
 const fs::path kCorpus = fs::path(PAPERLOOM_CORPUS_DIR) / "word-extractor";
+const fs::path kData = fs::path(PAPERLOOM_TEST_DATA_DIR) / "office";
 
 /// A fresh folder for one test, removed afterwards.
 class Scratch {
@@ -231,6 +233,40 @@ INSTANTIATE_TEST_SUITE_P(Names, OutputFormat,
                                            FormatCase{"DocThenOther", "/out/joined.doc.bak", ""},
                                            FormatCase{"TrailingDot", "/out/joined.", ""}),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// ------------------------------------------------------------------ password-protected files
+
+TEST(PasswordProtection, EncryptedWordBinaryFailsAtOnceWithoutStartingTheOffice) {
+    const std::string secret = (kData / "password-secret.doc").string();
+    EXPECT_TRUE(isPasswordProtectedWordBinary(secret));
+    auto bridge = std::make_shared<OfficeBridge>();
+    DocumentEngine word;
+    word.setConverter(bridge);
+    auto app = word.createInstance();
+    try {
+        app->Documents().Open(secret);
+        FAIL() << "a protected document must not open";
+    } catch (const WordError& error) {
+        EXPECT_EQ(error.userMessage(),
+                  "Cannot open " + secret + ": the document is protected by a password.");
+    }
+    EXPECT_EQ(bridge->startCount(), 0);
+}
+
+TEST(PasswordProtection, OtherFilesAreNotTakenForProtectedOnes) {
+    Scratch scratch;
+    for (const auto& entry : fs::directory_iterator(kCorpus)) {
+        EXPECT_FALSE(isPasswordProtectedWordBinary(entry.path().string())) << entry.path();
+    }
+    // Cut short, empty, missing: nothing to tell, and nothing read past the end.
+    const std::string whole = firstBytes((kData / "password-secret.doc").string(), 1 << 20);
+    for (const std::size_t size :
+         {std::size_t{0}, std::size_t{8}, std::size_t{512}, std::size_t{1536}, whole.size() / 2}) {
+        writeFile(scratch / "cut.doc", whole.substr(0, size));
+        EXPECT_FALSE(isPasswordProtectedWordBinary(scratch / "cut.doc")) << size << " bytes";
+    }
+    EXPECT_FALSE(isPasswordProtectedWordBinary(scratch / "missing.doc"));
+}
 
 // ------------------------------------------------------------------ with the real LibreOffice
 

@@ -69,22 +69,6 @@ std::optional<office::Message> receiveMessage(std::string& buffer) {
     }
 }
 
-/// What the office callback learned while a document loaded.
-struct LoadWatch {
-    lok::Office* office = nullptr;
-    bool passwordAsked = false;
-};
-
-/// Declines every password request, so a protected document fails to load instead of waiting
-/// for an answer nobody will give; opening read-only is fine for the password to modify.
-void officeCallback(int type, const char* payload, void* data) {
-    auto* watch = static_cast<LoadWatch*>(data);
-    if (type == LOK_CALLBACK_DOCUMENT_PASSWORD) {
-        watch->passwordAsked = true;
-        watch->office->setDocumentPassword(payload, nullptr);
-    }
-}
-
 std::string lastError(lok::Office& office) {
     char* error = office.getError();
     std::string text = error != nullptr ? error : "";
@@ -146,8 +130,9 @@ int runSoffice(const Fallback& fallback, const std::string& input, const std::st
 }
 
 /// Converts with a separate soffice run, for the documents the hosted LibreOffice imports but
-/// cannot open (it loads into a frame, which fails for some documents in the no-GUI build;
-/// --convert-to does not). Slower, as it starts LibreOffice afresh, so only a fallback.
+/// cannot open. It opens every document in a view, and in the no-GUI build a view of a document
+/// with comments fails (the comment window's layout is not installed); --convert-to makes no
+/// view. Slower, as it starts LibreOffice afresh, so only a fallback.
 bool convertBySoffice(const Fallback& fallback, const std::string& input, const std::string& output,
                       const std::string& format) {
     std::error_code error;
@@ -173,16 +158,11 @@ bool convertBySoffice(const Fallback& fallback, const std::string& input, const 
     return !error;
 }
 
-office::Message convert(lok::Office& office, LoadWatch& watch, const Fallback& fallback,
-                        const std::string& input, const std::string& output,
-                        const std::string& format) {
-    watch.passwordAsked = false;
+office::Message convert(lok::Office& office, const Fallback& fallback, const std::string& input,
+                        const std::string& output, const std::string& format) {
     std::unique_ptr<lok::Document> document(
         office.documentLoad(office::fileUrl(input).c_str(), ""));
     if (!document) {
-        if (watch.passwordAsked) {
-            return failed(office::kReasonPassword, lastError(office));
-        }
         const std::string error = lastError(office);
         if (convertBySoffice(fallback, input, output, format)) {
             return {office::kOk};
@@ -232,9 +212,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     lok::Office office(kit);
-    LoadWatch watch{&office, false};
-    office.registerCallback(officeCallback, &watch);
-    office.setOptionalFeatures(LOK_FEATURE_DOCUMENT_PASSWORD | LOK_FEATURE_NO_TILED_ANNOTATIONS);
+    // Without the password feature LibreOffice declines every password request itself, so a
+    // protected document fails to load instead of waiting for an answer.
+    office.setOptionalFeatures(LOK_FEATURE_NO_TILED_ANNOTATIONS);
     if (!sendMessage({office::kReady})) {
         ::_exit(0);
     }
@@ -247,7 +227,7 @@ int main(int argc, char** argv) {
         }
         office::Message reply;
         if (request->size() == 4 && (*request)[0] == office::kConvert) {
-            reply = convert(office, watch, fallback, (*request)[1], (*request)[2], (*request)[3]);
+            reply = convert(office, fallback, (*request)[1], (*request)[2], (*request)[3]);
         } else {
             reply = failed(office::kReasonRequest, "unknown request");
         }

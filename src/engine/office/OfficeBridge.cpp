@@ -1,6 +1,7 @@
 // The office bridge: starting, feeding, timing and stopping the converter process.
 #include "engine/office/OfficeBridge.h"
 
+#include "engine/office/LegacyWord.h"
 #include "engine/office/OfficeWire.h"
 
 #include "join/WordAutomation.h"
@@ -190,6 +191,10 @@ bool OfficeBridge::convertsOutput(const std::string& outputPath) const {
 
 void OfficeBridge::toWordPackage(const std::string& inputPath, const std::string& packagePath) {
     const std::string package = absolutePath(packagePath);
+    // LibreOffice would only say it cannot load such a file; the file itself says why.
+    if (isPasswordProtectedWordBinary(inputPath)) {
+        throw Failure(true, inputPath)("the document is protected by a password", inputPath);
+    }
     convert(absolutePath(inputPath), package, "docx", Direction::Import, inputPath);
     if (!fs::exists(package)) {
         throw Failure(true, inputPath)("LibreOffice did not write the converted document", package);
@@ -449,9 +454,6 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
     const std::string reason = reply.size() >= 2 ? reply[1] : std::string();
     const std::string detail =
         (reply.size() >= 3 ? reply[2] : std::string()) + tailOf(m_profileRoot + "/converter.log");
-    if (reason == kReasonPassword) {
-        throw fail("the document is protected by a password", detail);
-    }
     if (reason == kReasonNotText) {
         throw fail("it is not a text document", detail);
     }

@@ -28,12 +28,11 @@ inline constexpr const char* kOk = "ok";
 inline constexpr const char* kFailed = "failed"; // failed, reason, detail
 
 /// Reasons a conversion or the start fails, as the converter reports them.
-inline constexpr const char* kReasonStart = "start";       // LibreOffice could not start
-inline constexpr const char* kReasonLoad = "load";         // the input could not be read
-inline constexpr const char* kReasonPassword = "password"; // the input asks for a password
-inline constexpr const char* kReasonNotText = "not-text";  // the input is not a text document
-inline constexpr const char* kReasonSave = "save";         // the output could not be written
-inline constexpr const char* kReasonRequest = "request";   // a malformed request
+inline constexpr const char* kReasonStart = "start";      // LibreOffice could not start
+inline constexpr const char* kReasonLoad = "load";        // the input could not be read
+inline constexpr const char* kReasonNotText = "not-text"; // the input is not a text document
+inline constexpr const char* kReasonSave = "save";        // the output could not be written
+inline constexpr const char* kReasonRequest = "request";  // a malformed request
 
 /// The start of the name of every private profile folder the bridge makes; a process scan
 /// recognises our office processes by it on their command line.
