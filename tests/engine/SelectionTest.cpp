@@ -37,6 +37,34 @@ TEST_F(SelectionTest, BackspaceAfterABreakRemovesTheBreak) {
     EXPECT_TRUE(attributeValues(doc.document_element(), "w:br", "w:type").empty());
 }
 
+TEST_F(SelectionTest, BackspaceReachesBackIntoContentJoinedLongAgo) {
+    // Sixty one-paragraph documents without sections: the joined body is stored in compressed
+    // pieces, older ones merged, and backspacing must pull paragraphs back out of them.
+    std::vector<std::string> inputs;
+    for (int i = 0; i < 60; ++i) {
+        DocSpec spec;
+        spec.sectPr.clear();
+        spec.body = para("p" + std::to_string(100 + i));
+        inputs.push_back(write("in" + std::to_string(i) + ".docx", spec));
+    }
+    const std::string output = join(inputs);
+    auto word = engine.createInstance();
+    word->Documents().Open(output);
+    word->Selection().EndKey({wd::Story, wd::Move});
+    // The empty paragraph after the last document goes first; then each paragraph is four
+    // letters and a mark, so 40 paragraphs go in 200 backspaces.
+    for (int i = 0; i < 201; ++i) {
+        word->Selection().TypeBackspace();
+    }
+    word->ActiveDocument().SaveAs(output);
+    word->Quit();
+    std::vector<std::string> expected;
+    for (int i = 0; i < 20; ++i) {
+        expected.push_back("p" + std::to_string(100 + i));
+    }
+    EXPECT_EQ(Written(output).paragraphs(), expected);
+}
+
 TEST_F(SelectionTest, UnsupportedMovesAndPastesFailWithAWordError) {
     auto word = engine.createInstance();
     word->Documents().Add();
