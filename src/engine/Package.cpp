@@ -80,6 +80,9 @@ bool PartData::sameContent(const PartData& other) const {
     if (m_size != other.m_size || m_crc != other.m_crc || m_method != other.m_method) {
         return false;
     }
+    if (m_pieces.empty() && other.m_pieces.empty()) {
+        return m_blob == other.m_blob;
+    }
     std::string a;
     std::string b;
     forEachStoredRun([&](std::string_view run) { a.append(run); });

@@ -50,7 +50,7 @@ public:
     }
     void put(std::string_view bytes) {
         m_offset += bytes.size();
-        if (bytes.size() >= kBufferSize) {
+        if (bytes.size() >= kDirectSize) {
             flush();
             writeAll(bytes);
             return;
@@ -68,6 +68,7 @@ public:
 
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
+    static constexpr std::size_t kDirectSize = 64 << 10; // larger runs skip the buffer
     void writeAll(std::string_view bytes) {
         while (!bytes.empty()) {
             const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
