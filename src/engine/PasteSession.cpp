@@ -56,11 +56,19 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
     const auto doc = parseXml(package.text(themePart), themePart);
     pugi::xml_node scheme;
     forEachElement(doc.document_element(), [&](pugi::xml_node element) {
-        if (localName(element.name()) == "fontScheme") {
+        const auto name = localName(element.name());
+        if (name == "fontScheme") {
             scheme = element;
             return false;
         }
-        return !scheme;
+        if (name == "clrScheme") {
+            pugi::xml_document scratch;
+            auto copy = scratch.append_copy(element);
+            copy.remove_attribute("name");
+            fonts.colors = serializeNode(copy);
+            return false;
+        }
+        return true;
     });
     if (!scheme) {
         return fonts;
@@ -357,6 +365,20 @@ void PasteSession::resolveFonts(pugi::xml_node rFonts) {
     }
 }
 
+void PasteSession::resolveColors(pugi::xml_node element) const {
+    if (!element.attribute("w:val") && !element.attribute("w:fill") &&
+        !element.attribute("w:color")) {
+        return; // no stored value to fall back on: the reference stays
+    }
+    for (auto attr = element.first_attribute(); attr;) {
+        const auto next = attr.next_attribute();
+        if (std::strncmp(attr.name(), "w:theme", 7) == 0) {
+            element.remove_attribute(attr);
+        }
+        attr = next;
+    }
+}
+
 void PasteSession::declareMissingNamespaces(
     pugi::xml_node element, const pugi::xml_node& sourceRoot,
     const std::vector<std::pair<std::string, std::string>>& targetNamespaces) {
@@ -458,6 +480,8 @@ void PasteSession::remap(pugi::xml_node node, const std::string& sourcePart,
                 defaultTableStyle.c_str();
         } else if (local == "rFonts" && resolveThemeFonts) {
             resolveFonts(element);
+        } else if (resolveThemeColors && (local == "color" || local == "shd" || local == "u")) {
+            resolveColors(element);
         } else if (local == "footnoteReference" || local == "endnoteReference") {
             auto& map = local == "footnoteReference" ? footnoteIds : endnoteIds;
             auto id = element.attribute("w:id");

@@ -16,14 +16,23 @@
 
 namespace paperloom::engine {
 
-/// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script).
+/// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script),
+/// and its colour scheme as text (for comparison only).
 struct ThemeFonts {
     std::string major[3];
     std::string minor[3];
-    bool operator==(const ThemeFonts& other) const = default;
+    std::string colors;
+    [[nodiscard]] bool sameFonts(const ThemeFonts& other) const {
+        for (int i = 0; i < 3; ++i) {
+            if (major[i] != other.major[i] || minor[i] != other.minor[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
 };
 
-/// Reads the fonts of a theme part; empty names when the part is absent or has none.
+/// Reads the fonts and colours of a theme part; empty when the part is absent or has none.
 [[nodiscard]] ThemeFonts readThemeFonts(const Package& package, const std::string& themePart);
 
 /// Carries the pasted document's content into the target document: copies the parts it refers
@@ -56,6 +65,7 @@ public:
     std::unordered_map<std::string, std::string> abstractMap;
     std::unordered_map<std::string, std::string> picBulletMap;
     bool resolveThemeFonts = false;
+    bool resolveThemeColors = false;
     ThemeFonts sourceFonts;
 
     /// The relationships of a source part (empty when it has none).
@@ -71,6 +81,9 @@ public:
         const std::vector<std::pair<std::string, std::string>>& targetNamespaces);
     /// Replaces theme font references by the source theme's typefaces.
     void resolveFonts(pugi::xml_node rFonts);
+    /// Drops theme colour references where the themes differ, leaving the colour value that
+    /// the source's own theme gave (which writers store beside the reference).
+    void resolveColors(pugi::xml_node element) const;
     /// Copies pending parts (and what they refer to) into the target.
     void drainPendingParts();
 

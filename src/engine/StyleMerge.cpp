@@ -123,7 +123,9 @@ void mergeStyles(PasteSession& session) {
     DocumentModel& target = session.target;
     session.sourceFonts = readThemeFonts(session.source, session.sourcePartOfKind("theme"));
     const ThemeFonts targetFonts = readThemeFonts(target.package, target.themeName);
-    session.resolveThemeFonts = !(session.sourceFonts == targetFonts);
+    session.resolveThemeFonts = !session.sourceFonts.sameFonts(targetFonts);
+    session.resolveThemeColors =
+        !session.sourceFonts.colors.empty() && session.sourceFonts.colors != targetFonts.colors;
 
     const std::string sourcePart = session.sourcePartOfKind("styles");
     if (sourcePart.empty()) {
@@ -189,10 +191,15 @@ void mergeStyles(PasteSession& session) {
             }
             pugi::xml_document scratch;
             auto copy = scratch.append_copy(style);
-            if (session.resolveThemeFonts) {
+            if (session.resolveThemeFonts || session.resolveThemeColors) {
                 forEachElement(copy, [&](pugi::xml_node element) {
-                    if (std::strcmp(element.name(), "w:rFonts") == 0) {
+                    const char* name = element.name();
+                    if (session.resolveThemeFonts && std::strcmp(name, "w:rFonts") == 0) {
                         session.resolveFonts(element);
+                    } else if (session.resolveThemeColors &&
+                               (std::strcmp(name, "w:color") == 0 ||
+                                std::strcmp(name, "w:shd") == 0 || std::strcmp(name, "w:u") == 0)) {
+                        session.resolveColors(element);
                     }
                     return true;
                 });

@@ -172,6 +172,42 @@ TEST_F(JoinTest, FontsThePastedDocumentsNameAreAddedOnce) {
     EXPECT_FALSE(fonts.document_element().child("w:font").child("w:embedRegular"));
 }
 
+TEST_F(JoinTest, ThemeFontsAndColoursOfAnotherThemeAreResolvedInThePastedContent) {
+    DocSpec spec;
+    spec.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    spec.parts["word/theme/theme1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.theme+xml",
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+        "name=\"Old\"><a:themeElements><a:clrScheme name=\"Old\"><a:accent1><a:srgbClr "
+        "val=\"4F81BD\"/></a:accent1></a:clrScheme><a:fontScheme name=\"Old\"><a:majorFont>"
+        "<a:latin typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin "
+        "typeface=\"Constantia\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+    spec.styles = fill(kNormal, "22") +
+                  "<w:style w:type=\"paragraph\" w:styleId=\"Title\"><w:name w:val=\"Title\"/>"
+                  "<w:rPr><w:rFonts w:asciiTheme=\"majorHAnsi\" w:hAnsiTheme=\"majorHAnsi\"/>"
+                  "<w:color w:val=\"365F91\" w:themeColor=\"accent1\" w:themeShade=\"BF\"/>"
+                  "</w:rPr></w:style>";
+    spec.body = para("Titled", "<w:pStyle w:val=\"Title\"/>") +
+                "<w:p><w:r><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:color "
+                "w:val=\"4F81BD\" w:themeColor=\"accent1\"/></w:rPr><w:t>body</w:t></w:r></w:p>";
+    const Written out(join({write("themed.docx", spec)}));
+    const auto doc = out.document();
+    const auto styles = out.xml("word/styles.xml");
+    const std::string titleId = paragraphWithText(doc, "Titled")
+                                    .child("w:pPr")
+                                    .child("w:pStyle")
+                                    .attribute("w:val")
+                                    .value();
+    const auto rPr = styleById(styles, titleId).child("w:rPr");
+    EXPECT_STREQ(rPr.child("w:rFonts").attribute("w:ascii").value(), "Cambria");
+    EXPECT_FALSE(rPr.child("w:rFonts").attribute("w:asciiTheme"));
+    EXPECT_STREQ(rPr.child("w:color").attribute("w:val").value(), "365F91");
+    EXPECT_FALSE(rPr.child("w:color").attribute("w:themeColor"));
+    const auto run = paragraphWithText(doc, "body").child("w:r").child("w:rPr");
+    EXPECT_STREQ(run.child("w:rFonts").attribute("w:ascii").value(), "Constantia");
+    EXPECT_FALSE(run.child("w:color").attribute("w:themeColor"));
+}
+
 // ------------------------------------------------------------------------------ lists
 
 const std::string kNumbering = R"(<w:abstractNum w:abstractNumId="0"><w:nsid w:val="11111111"/>
