@@ -10,6 +10,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -102,6 +103,31 @@ int joinInto(const std::string& output, const std::vector<std::string>& inputs) 
     return 0;
 }
 
+/// Each input converted alone by a warm bridge: the cost of the conversion itself.
+void warmConversions(const std::string& folder, const std::vector<std::string>& inputs) {
+    paperloom::engine::office::OfficeBridge bridge;
+    std::printf("== warm conversions to WordprocessingML, one by one\n");
+    std::vector<double> seconds;
+    for (const auto& input : inputs) {
+        const auto start = Clock::now();
+        try {
+            bridge.toWordPackage(input, folder + "/converted.docx");
+        } catch (const paperloom::WordError& error) {
+            std::printf("  %-40s failed: %s\n", input.c_str(), error.userMessage().c_str());
+            continue;
+        }
+        seconds.push_back(since(start));
+        std::printf("  %-40s %6.2f s%s\n", input.c_str(), seconds.back(),
+                    seconds.size() == 1 ? "  (includes the office start-up)" : "");
+    }
+    if (seconds.size() > 2) {
+        std::vector<double> warm(seconds.begin() + 1, seconds.end());
+        std::sort(warm.begin(), warm.end());
+        std::printf("  warm median %.3f s, fastest %.3f s, slowest %.3f s\n", warm[warm.size() / 2],
+                    warm.front(), warm.back());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -113,5 +139,6 @@ int main(int argc, char** argv) {
     const std::vector<std::string> inputs(argv + 2, argv + argc);
     int status = joinInto(folder + "/joined.doc", inputs);
     status |= joinInto(folder + "/joined.docx", inputs);
+    warmConversions(folder, inputs);
     return status;
 }

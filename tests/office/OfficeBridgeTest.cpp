@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -538,6 +539,24 @@ TEST_F(ConverterFaults, CrashDuringConversionFailsThatFileOnly) {
               "Cannot open " + m_legacy +
                   ": LibreOffice stopped unexpectedly while converting it.");
     EXPECT_EQ(bridge->startCount(), 2);
+}
+
+TEST_F(ConverterFaults, ProfilesOfProgramsThatDiedAreRemovedAtTheNextStart) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    const fs::path orphan =
+        m_scratch.path() / (std::string(kProfilePrefix) + std::to_string(child) + "-abcdef");
+    const fs::path alive =
+        m_scratch.path() / (std::string(kProfilePrefix) + std::to_string(::getpid()) + "-abcdef");
+    fs::create_directories(orphan / "user");
+    fs::create_directories(alive);
+    auto bridge = bridgeWith(std::string(kSayReady) + "exec sleep 600\n");
+    EXPECT_FALSE(openFailure(bridge, m_legacy).empty());
+    EXPECT_FALSE(fs::exists(orphan));
+    EXPECT_TRUE(fs::exists(alive)) << "a running program's profile stays";
 }
 
 TEST_F(ConverterFaults, FailedExportLeavesAnExistingOutputUntouched) {

@@ -157,6 +157,32 @@ std::uint64_t fileSize(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
+/// Removes the profile folders that bridges of ended programs left behind (a program killed
+/// outright cannot remove its own). The folder name carries the owner's process id; a folder
+/// whose owner still runs, or that belongs to another user, is left alone.
+void removeOrphanedProfiles(const std::string& folder) {
+    std::error_code error;
+    const std::string prefix = kProfilePrefix;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) {
+            continue;
+        }
+        char* rest = nullptr;
+        const long owner = std::strtol(name.c_str() + prefix.size(), &rest, 10);
+        struct stat st {};
+        if (owner <= 0 || rest == nullptr || *rest != '-' ||
+            ::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != ::getuid()) {
+            continue;
+        }
+        if (::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(it->path(), ignored);
+        }
+    }
+}
+
 } // namespace
 
 std::string officeFormatFor(const std::string& outputPath) {
@@ -301,7 +327,9 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
         const char* tmpdir = std::getenv("TMPDIR");
         temp = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
     }
-    std::string pattern = absolutePath(temp) + "/" + kProfilePrefix + "XXXXXX";
+    removeOrphanedProfiles(absolutePath(temp));
+    std::string pattern =
+        absolutePath(temp) + "/" + kProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw fail("no temporary folder can be made for LibreOffice",
                    pattern + ": " + std::strerror(errno));

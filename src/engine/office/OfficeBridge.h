@@ -35,12 +35,13 @@ struct OfficeBridgeOptions {
 ///
 /// The process starts on the first conversion and stays warm until the bridge is destroyed.
 /// It gets a private, temporary LibreOffice profile in a folder named
-/// "paperloom-office-profile-*", given on its command line as soffice takes it,
+/// "paperloom-office-profile-<our pid>-*", given on its command line as soffice takes it,
 /// so a LibreOffice of the user's own is never disturbed, and it is removed with the process.
 /// The process dies with the thread that started it (PR_SET_PDEATHSIG) and runs in a process
 /// group of its own, which the bridge kills when it stops it. A conversion that crashes the
 /// process or takes longer than its bound fails that one file with a clear sentence; the next
-/// conversion starts a fresh process. Every failure throws WordError. Not thread-safe.
+/// conversion starts a fresh process. Profile folders left by a Paperloom that was killed
+/// outright are removed at the next start. Every failure throws WordError. Not thread-safe.
 class OfficeBridge : public DocumentConverter {
 public:
     OfficeBridge();
