@@ -2,6 +2,7 @@
 // and the faults around the converter process (missing office, hang, crash, damaged input).
 #include "engine/office/OfficeBridge.h"
 #include "engine/DocumentEngine.h"
+#include "engine/RunningWordProcessor.h"
 #include "engine/ZipReader.h"
 #include "engine/office/LegacyWord.h"
 #include "engine/office/OfficeWire.h"
@@ -370,7 +371,9 @@ TEST_F(RealOffice, DocOutputHoldsEverySourceInOrderAndIsConvertedOncePerStep) {
 TEST_F(RealOffice, RtfAndOdtMadeHereOpenAndJoin) {
     Scratch scratch;
     auto word = engine();
-    const std::string rtf = scratch / "made.rtf";
+    // Spaces, a per cent sign and non-ASCII letters in the name must survive the way to
+    // LibreOffice and back.
+    const std::string rtf = scratch / "made 100% \xC3\xA9t\xC3\xA9 #1.rtf";
     writeFile(rtf, "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}\\f0\\fs24 "
                    "Rich text paragraph alpha.\\par Second rich paragraph beta.\\par}");
     // The ODF text comes from a corpus document written as .odt by the bridge itself.
@@ -419,6 +422,21 @@ TEST_F(RealOffice, DamagedLegacyDocumentFailsWithASentenceAndTheBridgeGoesOn) {
     EXPECT_FALSE(fs::exists(scratch / "out.docx"));
     joinDocuments(*word, {(kCorpus / "test05.doc").string()}, scratch / "out.docx", JoinChoices{});
     EXPECT_FALSE(wordsOf(scratch / "out.docx").empty());
+}
+
+TEST_F(RealOffice, OurOfficeIsNeverTakenForTheUsersOwn) {
+    Scratch scratch;
+    s_bridge->toWordPackage((kCorpus / "test01.doc").string(), scratch / "warm.docx");
+    const pid_t pid = s_bridge->processId();
+    ASSERT_GT(pid, 0);
+    ProcessScan scan = currentProcessScan();
+    for (const auto& found : findRunningWordProcessors(scan)) {
+        EXPECT_NE(found.pid, pid);
+    }
+    scan.selfPid = -1; // not even as a stranger's process
+    for (const auto& found : findRunningWordProcessors(scan)) {
+        EXPECT_NE(found.pid, pid);
+    }
 }
 
 TEST_F(RealOffice, WordprocessingMLUnderALegacyNameOpensNatively) {
