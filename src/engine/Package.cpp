@@ -2,6 +2,8 @@
 #include "engine/Package.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 
 namespace paperloom::engine {
 
@@ -116,14 +118,49 @@ std::string partFolder(const std::string& partName) {
     return slash == std::string::npos ? std::string() : partName.substr(0, slash + 1);
 }
 
-std::string resolvePartName(const std::string& sourcePart, const std::string& target) {
+namespace {
+
+/// Relationship targets are URIs: "%20" in a target is a space in the part name.
+std::string percentDecoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) != 0 &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2])) != 0) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string percentEncoded(const std::string& name) {
+    std::string out;
+    for (const char c : name) {
+        if (c == ' ' || c == '%' || c == '#' || c == '?') {
+            static const char* const kHex = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[(static_cast<unsigned char>(c) >> 4) & 0xF];
+            out += kHex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string resolvePartName(const std::string& sourcePart, const std::string& encodedTarget) {
+    const std::string target = percentDecoded(encodedTarget);
     std::string path;
     if (!target.empty() && target.front() == '/') {
         path = target.substr(1);
     } else {
         path = partFolder(sourcePart) + target;
     }
-    // Percent-escapes and fragments do not occur in part names we keep.
     std::vector<std::string> segments;
     std::size_t start = 0;
     while (start <= path.size()) {
@@ -156,9 +193,9 @@ std::string resolvePartName(const std::string& sourcePart, const std::string& ta
 std::string relativeTarget(const std::string& fromPart, const std::string& toPart) {
     const std::string folder = partFolder(fromPart);
     if (!folder.empty() && toPart.compare(0, folder.size(), folder) == 0) {
-        return toPart.substr(folder.size());
+        return percentEncoded(toPart.substr(folder.size()));
     }
-    return "/" + toPart;
+    return "/" + percentEncoded(toPart);
 }
 
 bool isSafePartName(std::string_view name) {

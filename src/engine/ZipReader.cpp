@@ -1,6 +1,7 @@
 // libzip-based package reader; every libzip error is turned into a PackageError in zipFailure().
 #include "engine/ZipReader.h"
 
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -56,6 +57,14 @@ std::string lowerCase(std::string_view text) {
 } // namespace
 
 Package readZipPackage(const std::string& path, const PackageLimits& limits) {
+    struct stat onDisk {};
+    if (::stat(path.c_str(), &onDisk) != 0) {
+        zipFailure(ZIP_ER_NOENT, "stat");
+    }
+    const auto fileSize = static_cast<std::uint64_t>(onDisk.st_size);
+    if (fileSize > limits.maxFileSize) {
+        throw PackageError("the document is too large to open", std::to_string(fileSize));
+    }
     int errorCode = 0;
     std::unique_ptr<zip_t, ArchiveCloser> archive(
         zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errorCode));
@@ -104,7 +113,8 @@ Package readZipPackage(const std::string& path, const PackageLimits& limits) {
             throw PackageError("the document is damaged", name + ": stored sizes differ");
         }
         totalStored += st.comp_size;
-        if (totalStored > limits.maxFileSize) {
+        // Sizes come from the archive itself: none may claim more than the file holds.
+        if (st.comp_size > fileSize || totalStored > limits.maxFileSize) {
             throw PackageError("the document is too large to open", name);
         }
         std::unique_ptr<zip_file_t, FileCloser> file(

@@ -321,6 +321,20 @@ TEST_F(JoinTest, IdenticalMediaIsStoredOnce) {
     EXPECT_EQ(out.relTarget(embeds[2]), out.relTarget(embeds[0]));
 }
 
+TEST_F(JoinTest, TargetsWithEscapedCharactersFindTheirParts) {
+    DocSpec spec = mediaDoc('S', "https://s.example/");
+    spec.rels["rId5"] = {"image", "media/my%20picture.png", false};
+    spec.parts.clear();
+    spec.parts["word/media/my picture.png"] = {"", pngBytes('S')};
+    const Written out(join({write("spaced.docx", spec)}));
+    const auto doc = out.document();
+    const auto embeds = attributeValues(doc.document_element(), "a:blip", "r:embed");
+    ASSERT_EQ(embeds.size(), 1u);
+    const std::string target = out.relTarget(embeds[0]);
+    EXPECT_EQ(target, "media/my%20picture.png");
+    EXPECT_EQ(out.text("word/media/my picture.png"), pngBytes('S'));
+}
+
 // ------------------------------------------------------------------------------ notes
 
 DocSpec noteDoc(const std::string& text, const std::string& url) {
