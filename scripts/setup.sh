@@ -9,7 +9,7 @@ PAPERLOOM_PACKAGES=(
     libzip-dev libpugixml-dev zlib1g-dev
     libgtest-dev libgmock-dev
     fonts-liberation fonts-dejavu-core
-    libreoffice-writer-nogui libreofficekit-dev python3-docx poppler-utils
+    libreoffice-writer-nogui libreofficekit-dev python3-uno python3-docx poppler-utils
     clang libclang-rt-14-dev
 )
 

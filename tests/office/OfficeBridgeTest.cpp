@@ -424,6 +424,27 @@ TEST_F(RealOffice, DamagedLegacyDocumentFailsWithASentenceAndTheBridgeGoesOn) {
     EXPECT_FALSE(wordsOf(scratch / "out.docx").empty());
 }
 
+TEST_F(RealOffice, DocumentsWithCommentsJoinIntoADocToo) {
+    // LibreOfficeKit cannot open these in the no-GUI build; the UNO converter takes them, on
+    // the way in and, once the joined document holds a comment, on every way out.
+    Scratch scratch;
+    auto word = engine();
+    const std::string output = scratch / "with comments.doc";
+    joinDocuments(*word,
+                  {(kCorpus / "test10.doc").string(), (kCorpus / "test01.docx").string(),
+                   (kCorpus / "test10.docx").string()},
+                  output, JoinChoices{true, false});
+    const auto joined = wordsOf(reopened(output, scratch));
+    std::size_t at = 0;
+    for (const auto& twin : {"test10.docx", "test01.docx", "test10.docx"}) {
+        auto words = wordsOf((kCorpus / twin).string());
+        words.resize(std::min<std::size_t>(words.size(), 6));
+        const std::size_t found = findRun(joined, words, at);
+        ASSERT_NE(found, std::string::npos) << twin << " missing or out of order";
+        at = found + words.size();
+    }
+}
+
 TEST_F(RealOffice, OurOfficeIsNeverTakenForTheUsersOwn) {
     Scratch scratch;
     s_bridge->toWordPackage((kCorpus / "test01.doc").string(), scratch / "warm.docx");

@@ -8,6 +8,7 @@
 // restarts it.
 #include "engine/office/OfficeWire.h"
 
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,7 +134,8 @@ int runSoffice(const Fallback& fallback, const std::string& input, const std::st
 /// Converts with a separate soffice run, for the documents the hosted LibreOffice imports but
 /// cannot open. It opens every document in a view, and in the no-GUI build a view of a document
 /// with comments fails (the comment window's layout is not installed); --convert-to makes no
-/// view. Slower, as it starts LibreOffice afresh, so only a fallback.
+/// view. It starts LibreOffice afresh every time, so it is the last resort, for when the warm
+/// UNO converter below is not available.
 bool convertBySoffice(const Fallback& fallback, const std::string& input, const std::string& output,
                       const std::string& format) {
     std::error_code error;
@@ -158,12 +161,175 @@ bool convertBySoffice(const Fallback& fallback, const std::string& input, const 
     return !error;
 }
 
-office::Message convert(lok::Office& office, const Fallback& fallback, const std::string& input,
-                        const std::string& output, const std::string& format) {
+/// The warm fallback: paperloom-convert-uno, a Python UNO client of a headless LibreOffice of its
+/// own, which loads documents into a text document made without a view. Started at the first
+/// document that needs it and kept; when it cannot be started (no Python UNO, say) it is not
+/// tried again and the cold soffice run serves instead.
+class UnoConverter {
+public:
+    UnoConverter(std::string script, const Fallback& fallback)
+        : m_script(std::move(script)), m_fallback(fallback) {}
+    ~UnoConverter() { stop(); }
+    UnoConverter(const UnoConverter&) = delete;
+    UnoConverter& operator=(const UnoConverter&) = delete;
+
+    /// The converter's answer, or nothing when it is not available or died on this document.
+    std::optional<office::Message> convert(const std::string& input, const std::string& output,
+                                           const std::string& format) {
+        if (m_pid <= 0 && !start()) {
+            return std::nullopt;
+        }
+        // fileUrl leaves nothing in a URL that JSON would need escaped.
+        const std::string request = "{\"input\": \"" + office::fileUrl(input) +
+                                    "\", \"output\": \"" + office::fileUrl(output) +
+                                    "\", \"format\": \"" + format + "\"}\n";
+        std::string reply;
+        if (!writeAll(request) || !readLine(reply)) {
+            stop();
+            return std::nullopt;
+        }
+        if (reply == "\"ok\"") {
+            return office::Message{office::kOk};
+        }
+        const bool saving = reply.find("\"save\"") != std::string::npos;
+        return failed(saving ? office::kReasonSave : office::kReasonLoad, reply);
+    }
+
+private:
+    bool start() {
+        constexpr const char* kPython = "/usr/bin/python3";
+        if (m_unavailable || ::access(m_script.c_str(), R_OK) != 0 ||
+            ::access(kPython, X_OK) != 0) {
+            m_unavailable = true;
+            return false;
+        }
+        int toChild[2];
+        int fromChild[2];
+        if (::pipe2(toChild, O_CLOEXEC) != 0) {
+            m_unavailable = true;
+            return false;
+        }
+        if (::pipe2(fromChild, O_CLOEXEC) != 0) {
+            ::close(toChild[0]);
+            ::close(toChild[1]);
+            m_unavailable = true;
+            return false;
+        }
+        std::vector<std::string> arguments{"python3", m_script, m_fallback.programFolder,
+                                           m_fallback.profileUrl};
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::dup2(toChild[0], 0);
+            ::dup2(fromChild[1], 1);
+            ::close(office::kConverterFd);
+            ::execv(kPython, argv.data());
+            ::_exit(127);
+        }
+        ::close(toChild[0]);
+        ::close(fromChild[1]);
+        if (pid < 0) {
+            ::close(toChild[1]);
+            ::close(fromChild[0]);
+            m_unavailable = true;
+            return false;
+        }
+        m_pid = pid;
+        m_to = toChild[1];
+        m_from = fromChild[0];
+        std::string line;
+        if (!readLine(line) || line != "ready") {
+            stop();
+            m_unavailable = true;
+            return false;
+        }
+        return true;
+    }
+
+    void stop() {
+        if (m_to >= 0) {
+            ::close(m_to);
+            m_to = -1;
+        }
+        if (m_from >= 0) {
+            ::close(m_from);
+            m_from = -1;
+        }
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            m_pid = 0;
+        }
+        m_buffer.clear();
+    }
+
+    bool writeAll(const std::string& text) {
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(m_to, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    bool readLine(std::string& line) {
+        for (;;) {
+            const auto end = m_buffer.find('\n');
+            if (end != std::string::npos) {
+                line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return true;
+            }
+            char chunk[4096];
+            const ssize_t n = ::read(m_from, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0 || m_buffer.size() > office::kMaxFieldBytes) {
+                return false;
+            }
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    std::string m_script;
+    Fallback m_fallback;
+    pid_t m_pid = 0;
+    int m_to = -1;
+    int m_from = -1;
+    std::string m_buffer;
+    bool m_unavailable = false;
+};
+
+/// The UNO converter script: beside this program (build tree and installation alike).
+std::string unoScript() {
+    std::error_code error;
+    const auto self = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : (self.parent_path() / "paperloom-convert-uno").string();
+}
+
+office::Message convert(lok::Office& office, const Fallback& fallback, UnoConverter& uno,
+                        const std::string& input, const std::string& output,
+                        const std::string& format) {
     std::unique_ptr<lok::Document> document(
         office.documentLoad(office::fileUrl(input).c_str(), ""));
     if (!document) {
         const std::string error = lastError(office);
+        if (auto reply = uno.convert(input, output, format)) {
+            return *reply;
+        }
         if (convertBySoffice(fallback, input, output, format)) {
             return {office::kOk};
         }
@@ -206,6 +372,9 @@ int main(int argc, char** argv) {
     const Fallback fallback{programFolder, profileUrl + "/fallback",
                             profileFolder + "/fallback-out"};
 
+    // A profile of its own: soffice runs that share a profile hand their work to each other.
+    UnoConverter uno(unoScript(), Fallback{programFolder, profileUrl + "/uno", {}});
+
     LibreOfficeKit* kit = lok_init_2(programFolder.c_str(), profileUrl.c_str());
     if (kit == nullptr) {
         sendMessage(failed(office::kReasonStart, "lok_init_2 failed for " + programFolder));
@@ -227,7 +396,7 @@ int main(int argc, char** argv) {
         }
         office::Message reply;
         if (request->size() == 4 && (*request)[0] == office::kConvert) {
-            reply = convert(office, fallback, (*request)[1], (*request)[2], (*request)[3]);
+            reply = convert(office, fallback, uno, (*request)[1], (*request)[2], (*request)[3]);
         } else {
             reply = failed(office::kReasonRequest, "unknown request");
         }
