@@ -18,11 +18,11 @@ std::string bytesOf(const std::string& path) {
 std::vector<std::string> inputs(EngineFixture& fixture, TempDir& dir, int count) {
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i) {
-        DocSpec spec;
-        spec.body = para("document " + std::to_string(i), "<w:jc w:val=\"center\"/>") +
-                    para("second paragraph");
+        DocDraft draft;
+        draft.body = para("document " + std::to_string(i), "<w:jc w:val=\"center\"/>") +
+                     para("second paragraph");
         const auto path = dir / ("in" + std::to_string(i) + ".docx");
-        spec.write(path);
+        draft.write(path);
         paths.push_back(path.string());
     }
     (void)fixture;
@@ -70,7 +70,7 @@ TEST_F(CacheAndSaveTest, AnOutputChangedOnDiskIsReadAgain) {
     copyDocumentToClipboard(engine, paths[0]);
     startJoinedDocument(engine, output, {});
     // Someone else replaces the output between two steps.
-    DocSpec other;
+    DocDraft other;
     other.body = para("written by someone else");
     other.write(output);
     copyDocumentToClipboard(engine, paths[1]);
@@ -130,9 +130,9 @@ public:
         if (fail) {
             throw WordError("The office converter failed.", input);
         }
-        DocSpec spec;
-        spec.body = para("converted");
-        spec.write(package);
+        DocDraft draft;
+        draft.body = para("converted");
+        draft.write(package);
     }
     void fromWordPackage(const std::string& package, const std::string& output) override {
         std::filesystem::copy_file(package, output + ".fromdocx");

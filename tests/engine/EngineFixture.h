@@ -27,9 +27,9 @@ protected:
     }
 
     /// Writes a document into the temporary folder and returns its path.
-    std::string write(const std::string& name, const DocSpec& spec) {
+    std::string write(const std::string& name, const DocDraft& draft) {
         const auto path = dir / name;
-        spec.write(path);
+        draft.write(path);
         return path.string();
     }
 

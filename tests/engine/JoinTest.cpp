@@ -61,10 +61,10 @@ std::string fill(std::string text, const std::string& value) {
 // ------------------------------------------------------------------------------ styles
 
 TEST_F(JoinTest, StylesWithTheSameIdAndDifferentLooksKeepTheirLooks) {
-    DocSpec red;
+    DocDraft red;
     red.styles = fill(kNormal, "22") + fill(kHeading, "FF0000");
     red.body = para("Red", "<w:pStyle w:val=\"Heading1\"/>") + para("plain red");
-    DocSpec blue = red;
+    DocDraft blue = red;
     blue.styles = fill(kNormal, "22") + fill(kHeading, "0000FF");
     blue.body = para("Blue", "<w:pStyle w:val=\"Heading1\"/>") + para("plain blue");
 
@@ -90,10 +90,10 @@ TEST_F(JoinTest, StylesWithTheSameIdAndDifferentLooksKeepTheirLooks) {
 }
 
 TEST_F(JoinTest, IdenticalStylesAreSharedAcrossDocuments) {
-    DocSpec spec;
-    spec.styles = fill(kNormal, "22") + fill(kHeading, "FF0000");
-    spec.body = para("Title", "<w:pStyle w:val=\"Heading1\"/>");
-    const std::string path = write("same.docx", spec);
+    DocDraft draft;
+    draft.styles = fill(kNormal, "22") + fill(kHeading, "FF0000");
+    draft.body = para("Title", "<w:pStyle w:val=\"Heading1\"/>");
+    const std::string path = write("same.docx", draft);
     const Written out(join({path, path, path}));
     const auto styles = out.xml("word/styles.xml");
     const auto colors = attributeValues(styles.document_element(), "w:color", "w:val");
@@ -105,10 +105,10 @@ TEST_F(JoinTest, IdenticalStylesAreSharedAcrossDocuments) {
 }
 
 TEST_F(JoinTest, ParagraphsWithoutStyleKeepTheirDocumentsDefaultStyle) {
-    DocSpec small;
+    DocDraft small;
     small.styles = fill(kNormal, "20");
     small.body = para("small text");
-    DocSpec large;
+    DocDraft large;
     large.styles = fill(kNormal, "40");
     large.body = para("large text");
     const Written out(join({write("small.docx", small), write("large.docx", large)}));
@@ -127,12 +127,12 @@ TEST_F(JoinTest, ParagraphsWithoutStyleKeepTheirDocumentsDefaultStyle) {
 }
 
 TEST_F(JoinTest, DifferentDocumentDefaultsAreResolvedIntoThePastedStyles) {
-    DocSpec spec;
-    spec.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"32\"/></w:rPr></w:rPrDefault>"
-                  "</w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" "
-                  "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
-    spec.body = para("big by default");
-    const Written out(join({write("defaults.docx", spec)}));
+    DocDraft draft;
+    draft.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"32\"/></w:rPr></w:rPrDefault>"
+                   "</w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" "
+                   "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+    draft.body = para("big by default");
+    const Written out(join({write("defaults.docx", draft)}));
     const auto styles = out.xml("word/styles.xml");
     const auto doc = out.document();
     const std::string id = paragraphWithText(doc, "big by default")
@@ -155,15 +155,15 @@ TEST_F(JoinTest, DifferentDocumentDefaultsAreResolvedIntoThePastedStyles) {
 }
 
 TEST_F(JoinTest, FontsThePastedDocumentsNameAreAddedOnce) {
-    DocSpec spec;
-    spec.rels["rIdFonts"] = {"fontTable", "fontTable.xml", false};
-    spec.parts["word/fontTable.xml"] = {
+    DocDraft draft;
+    draft.rels["rIdFonts"] = {"fontTable", "fontTable.xml", false};
+    draft.parts["word/fontTable.xml"] = {
         "application/vnd.openxmlformats-officedocument.wordprocessingml.fontTable+xml",
         "<w:fonts" + testNamespaces() +
             "><w:font w:name=\"Fancy Serif\"><w:family w:val=\"roman\"/><w:embedRegular "
             "r:id=\"rId9\" w:fontKey=\"{00000000-0000-0000-0000-000000000000}\"/></w:font>"
             "</w:fonts>"};
-    const std::string path = write("fonts.docx", spec);
+    const std::string path = write("fonts.docx", draft);
     const Written out(join({path, path}));
     const auto fonts = out.xml("word/fontTable.xml");
     EXPECT_EQ(attributeValues(fonts.document_element(), "w:font", "w:name"),
@@ -173,24 +173,24 @@ TEST_F(JoinTest, FontsThePastedDocumentsNameAreAddedOnce) {
 }
 
 TEST_F(JoinTest, ThemeFontsAndColoursOfAnotherThemeAreResolvedInThePastedContent) {
-    DocSpec spec;
-    spec.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
-    spec.parts["word/theme/theme1.xml"] = {
+    DocDraft draft;
+    draft.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    draft.parts["word/theme/theme1.xml"] = {
         "application/vnd.openxmlformats-officedocument.theme+xml",
         "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
         "name=\"Old\"><a:themeElements><a:clrScheme name=\"Old\"><a:accent1><a:srgbClr "
         "val=\"4F81BD\"/></a:accent1></a:clrScheme><a:fontScheme name=\"Old\"><a:majorFont>"
         "<a:latin typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin "
         "typeface=\"Constantia\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
-    spec.styles = fill(kNormal, "22") +
-                  "<w:style w:type=\"paragraph\" w:styleId=\"Title\"><w:name w:val=\"Title\"/>"
-                  "<w:rPr><w:rFonts w:asciiTheme=\"majorHAnsi\" w:hAnsiTheme=\"majorHAnsi\"/>"
-                  "<w:color w:val=\"365F91\" w:themeColor=\"accent1\" w:themeShade=\"BF\"/>"
-                  "</w:rPr></w:style>";
-    spec.body = para("Titled", "<w:pStyle w:val=\"Title\"/>") +
-                "<w:p><w:r><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:color "
-                "w:val=\"4F81BD\" w:themeColor=\"accent1\"/></w:rPr><w:t>body</w:t></w:r></w:p>";
-    const Written out(join({write("themed.docx", spec)}));
+    draft.styles = fill(kNormal, "22") +
+                   "<w:style w:type=\"paragraph\" w:styleId=\"Title\"><w:name w:val=\"Title\"/>"
+                   "<w:rPr><w:rFonts w:asciiTheme=\"majorHAnsi\" w:hAnsiTheme=\"majorHAnsi\"/>"
+                   "<w:color w:val=\"365F91\" w:themeColor=\"accent1\" w:themeShade=\"BF\"/>"
+                   "</w:rPr></w:style>";
+    draft.body = para("Titled", "<w:pStyle w:val=\"Title\"/>") +
+                 "<w:p><w:r><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:color "
+                 "w:val=\"4F81BD\" w:themeColor=\"accent1\"/></w:rPr><w:t>body</w:t></w:r></w:p>";
+    const Written out(join({write("themed.docx", draft)}));
     const auto doc = out.document();
     const auto styles = out.xml("word/styles.xml");
     const std::string titleId = paragraphWithText(doc, "Titled")
@@ -217,14 +217,14 @@ const std::string kListStyle = R"(<w:style w:type="paragraph" w:styleId="ListNum
   <w:name w:val="List Number"/><w:pPr><w:numPr><w:numId w:val="1"/></w:numPr></w:pPr></w:style>)";
 
 TEST_F(JoinTest, ListsRestartInEachDocumentAndNumberingZeroStaysOff) {
-    DocSpec spec;
-    spec.numbering = kNumbering;
-    spec.styles = fill(kNormal, "22") + kListStyle;
+    DocDraft draft;
+    draft.numbering = kNumbering;
+    draft.styles = fill(kNormal, "22") + kListStyle;
     const std::string numPr = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr>";
-    spec.body = para("one", numPr) + para("two", numPr) +
-                para("unnumbered", "<w:numPr><w:numId w:val=\"0\"/></w:numPr>") +
-                para("styled", "<w:pStyle w:val=\"ListNum\"/>");
-    const std::string path = write("list.docx", spec);
+    draft.body = para("one", numPr) + para("two", numPr) +
+                 para("unnumbered", "<w:numPr><w:numId w:val=\"0\"/></w:numPr>") +
+                 para("styled", "<w:pStyle w:val=\"ListNum\"/>");
+    const std::string path = write("list.docx", draft);
     const Written out(join({path, path}));
     const auto doc = out.document();
     const auto ids = attributeValues(doc.document_element(), "w:numId", "w:val");
@@ -282,14 +282,14 @@ std::string pictureParagraph(const std::string& relId, int docPrId) {
            "</w:drawing></w:r></w:p>";
 }
 
-DocSpec mediaDoc(char marker, const std::string& url) {
-    DocSpec spec;
-    spec.body = pictureParagraph("rId5", 1) + "<w:p><w:hyperlink r:id=\"rId15\"><w:r><w:t>" + url +
-                "</w:t></w:r></w:hyperlink></w:p>";
-    spec.rels["rId5"] = {"image", "media/image1.png", false};
-    spec.rels["rId15"] = {"hyperlink", url, true};
-    spec.parts["word/media/image1.png"] = {"", pngBytes(marker)};
-    return spec;
+DocDraft mediaDoc(char marker, const std::string& url) {
+    DocDraft draft;
+    draft.body = pictureParagraph("rId5", 1) + "<w:p><w:hyperlink r:id=\"rId15\"><w:r><w:t>" + url +
+                 "</w:t></w:r></w:hyperlink></w:p>";
+    draft.rels["rId5"] = {"image", "media/image1.png", false};
+    draft.rels["rId15"] = {"hyperlink", url, true};
+    draft.parts["word/media/image1.png"] = {"", pngBytes(marker)};
+    return draft;
 }
 
 TEST_F(JoinTest, MediaAndHyperlinksWithCollidingIdsKeepTheirTargets) {
@@ -322,11 +322,11 @@ TEST_F(JoinTest, IdenticalMediaIsStoredOnce) {
 }
 
 TEST_F(JoinTest, TargetsWithEscapedCharactersFindTheirParts) {
-    DocSpec spec = mediaDoc('S', "https://s.example/");
-    spec.rels["rId5"] = {"image", "media/my%20picture.png", false};
-    spec.parts.clear();
-    spec.parts["word/media/my picture.png"] = {"", pngBytes('S')};
-    const Written out(join({write("spaced.docx", spec)}));
+    DocDraft draft = mediaDoc('S', "https://s.example/");
+    draft.rels["rId5"] = {"image", "media/my%20picture.png", false};
+    draft.parts.clear();
+    draft.parts["word/media/my picture.png"] = {"", pngBytes('S')};
+    const Written out(join({write("spaced.docx", draft)}));
     const auto doc = out.document();
     const auto embeds = attributeValues(doc.document_element(), "a:blip", "r:embed");
     ASSERT_EQ(embeds.size(), 1u);
@@ -337,21 +337,21 @@ TEST_F(JoinTest, TargetsWithEscapedCharactersFindTheirParts) {
 
 // ------------------------------------------------------------------------------ notes
 
-DocSpec noteDoc(const std::string& text, const std::string& url) {
-    DocSpec spec;
-    spec.body = "<w:p><w:r><w:t>" + text +
-                " body</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/>"
-                "</w:r></w:p>";
-    spec.footnotes =
+DocDraft noteDoc(const std::string& text, const std::string& url) {
+    DocDraft draft;
+    draft.body = "<w:p><w:r><w:t>" + text +
+                 " body</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/>"
+                 "</w:r></w:p>";
+    draft.footnotes =
         "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
         "</w:footnote><w:footnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p><w:r>"
         "<w:continuationSeparator/></w:r></w:p></w:footnote><w:footnote w:id=\"1\"><w:p>"
         "<w:hyperlink r:id=\"rId1\"><w:r><w:t>" +
         text + " note</w:t></w:r></w:hyperlink></w:p></w:footnote>";
-    spec.footnoteRels["rId1"] = {"hyperlink", url, true};
-    spec.settings = "<w:footnotePr><w:footnote w:id=\"-1\"/><w:footnote w:id=\"0\"/>"
-                    "</w:footnotePr>";
-    return spec;
+    draft.footnoteRels["rId1"] = {"hyperlink", url, true};
+    draft.settings = "<w:footnotePr><w:footnote w:id=\"-1\"/><w:footnote w:id=\"0\"/>"
+                     "</w:footnotePr>";
+    return draft;
 }
 
 TEST_F(JoinTest, FootnotesFromTwoDocumentsKeepTheirTextsLinksAndSeparators) {
@@ -395,8 +395,8 @@ TEST_F(JoinTest, FootnotesFromTwoDocumentsKeepTheirTextsLinksAndSeparators) {
 // ------------------------------------------------------------------------------ ids
 
 TEST_F(JoinTest, IdsStayUniqueAndBookmarkReferencesFollowRenames) {
-    DocSpec spec;
-    spec.body =
+    DocDraft draft;
+    draft.body =
         "<w:p w14:paraId=\"00000001\" w14:textId=\"77777777\"><w:bookmarkStart w:id=\"0\" "
         "w:name=\"Intro\"/><w:r><w:t>Intro</w:t></w:r><w:bookmarkEnd w:id=\"0\"/></w:p>"
         "<w:p w14:paraId=\"00000002\" w14:textId=\"77777777\"><w:hyperlink w:anchor=\"Intro\">"
@@ -406,11 +406,11 @@ TEST_F(JoinTest, IdsStayUniqueAndBookmarkReferencesFollowRenames) {
         "</w:t></w:r><w:commentRangeEnd w:id=\"0\"/><w:r><w:commentReference w:id=\"0\"/></w:r>"
         "</w:p>" +
         pictureParagraph("rId5", 1);
-    spec.rels["rId5"] = {"image", "media/image1.png", false};
-    spec.parts["word/media/image1.png"] = {"", pngBytes('X')};
-    spec.comments = "<w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:t>remark</w:t></w:r></w:p>"
-                    "</w:comment>";
-    const std::string path = write("ids.docx", spec);
+    draft.rels["rId5"] = {"image", "media/image1.png", false};
+    draft.parts["word/media/image1.png"] = {"", pngBytes('X')};
+    draft.comments = "<w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:t>remark</w:t></w:r></w:p>"
+                     "</w:comment>";
+    const std::string path = write("ids.docx", draft);
     const Written out(join({path, path, path}));
     const auto doc = out.document();
     const auto root = doc.document_element();
@@ -454,10 +454,10 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
     const BreakCase& c = GetParam();
     std::vector<std::string> inputs;
     for (int i = 0; i < c.entries; ++i) {
-        DocSpec spec;
-        spec.body =
+        DocDraft draft;
+        draft.body =
             para("doc" + std::to_string(i) + " first") + para("doc" + std::to_string(i) + " last");
-        inputs.push_back(write("in" + std::to_string(i) + ".docx", spec));
+        inputs.push_back(write("in" + std::to_string(i) + ".docx", draft));
     }
     const Written out(join(inputs, JoinChoices{c.pageBreaks, false}));
     const auto doc = out.document();
@@ -502,9 +502,9 @@ INSTANTIATE_TEST_SUITE_P(Engine, PageBreakTest,
 // ------------------------------------------------------------------------------ sections
 
 TEST_F(JoinTest, LandscapeTurnsEverySectionOfTheJoinedDocuments) {
-    DocSpec spec;
-    spec.body = para("text");
-    const std::string path = write("a.docx", spec);
+    DocDraft draft;
+    draft.body = para("text");
+    const std::string path = write("a.docx", draft);
     const Written out(join({path, path, path}, JoinChoices{false, true}));
     const auto doc = out.document();
     const auto root = doc.document_element();
@@ -518,9 +518,9 @@ TEST_F(JoinTest, LandscapeTurnsEverySectionOfTheJoinedDocuments) {
 }
 
 TEST_F(JoinTest, PortraitKeepsPortraitPages) {
-    DocSpec spec;
-    spec.body = para("text");
-    const Written out(join({write("a.docx", spec)}));
+    DocDraft draft;
+    draft.body = para("text");
+    const Written out(join({write("a.docx", draft)}));
     const auto doc = out.document();
     const auto sz = doc.select_node("//w:body/w:sectPr/w:pgSz").node();
     EXPECT_LT(sz.attribute("w:w").as_int(), sz.attribute("w:h").as_int());
@@ -528,7 +528,7 @@ TEST_F(JoinTest, PortraitKeepsPortraitPages) {
 }
 
 TEST_F(JoinTest, InnerSectionsAndHeadersTravelWithTheirDocument) {
-    DocSpec withHeader;
+    DocDraft withHeader;
     withHeader.body = para("first section", "<w:sectPr><w:headerReference w:type=\"default\" "
                                             "r:id=\"rIdH\"/><w:pgSz w:w=\"11906\" "
                                             "w:h=\"16838\"/></w:sectPr>") +
@@ -537,7 +537,7 @@ TEST_F(JoinTest, InnerSectionsAndHeadersTravelWithTheirDocument) {
     withHeader.parts["word/header1.xml"] = {
         "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml",
         "<w:hdr" + testNamespaces() + "><w:p><w:r><w:t>Head A</w:t></w:r></w:p></w:hdr>"};
-    DocSpec plain;
+    DocDraft plain;
     plain.body = para("no header here");
     const Written out(join({write("h.docx", withHeader), write("p.docx", plain)}));
     const auto doc = out.document();

@@ -31,7 +31,7 @@ protected:
 
     /// A valid document whose parts are then changed by edit before writing.
     template <typename Edit> std::string writeEdited(const std::string& name, Edit edit) {
-        DocSpec{}.write(dir / "base.docx");
+        DocDraft{}.write(dir / "base.docx");
         Written base(dir / "base.docx");
         Package package = base.package();
         edit(package);
@@ -55,14 +55,14 @@ TEST_F(PackageReadingTest, NonDocumentsAreRecognisedByContentNotByName) {
         "archive.docx", [](Package& package) { package.parts.erase("[Content_Types].xml"); });
     EXPECT_EQ(openError(zip), "Cannot open " + zip + ": not a Word document.");
     // A Word package opens under any name.
-    DocSpec{}.write(dir / "report.bin");
+    DocDraft{}.write(dir / "report.bin");
     EXPECT_EQ(openError((dir / "report.bin").string()), "");
 }
 
 TEST_F(PackageReadingTest, DamagedZipFailsCleanly) {
-    DocSpec spec;
-    spec.body = std::string(2000, ' ') + "<w:p><w:r><w:t>x</w:t></w:r></w:p>";
-    spec.write(dir / "whole.docx");
+    DocDraft draft;
+    draft.body = std::string(2000, ' ') + "<w:p><w:r><w:t>x</w:t></w:r></w:p>";
+    draft.write(dir / "whole.docx");
     std::ifstream in(dir / "whole.docx", std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     for (const std::size_t keep : {bytes.size() / 3, bytes.size() / 2, bytes.size() - 30}) {

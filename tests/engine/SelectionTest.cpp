@@ -9,9 +9,9 @@ namespace {
 using SelectionTest = EngineFixture;
 
 TEST_F(SelectionTest, BackspaceDeletesTheCharacterBeforeTheInsertionPoint) {
-    DocSpec spec;
-    spec.body = para("first") + para("Grüß");
-    const std::string path = write("text.docx", spec);
+    DocDraft draft;
+    draft.body = para("first") + para("Grüß");
+    const std::string path = write("text.docx", draft);
     auto word = engine.createInstance();
     word->Documents().Open(path);
     word->Selection().EndKey({wd::Story, wd::Move});
@@ -42,10 +42,10 @@ TEST_F(SelectionTest, BackspaceReachesBackIntoContentJoinedLongAgo) {
     // pieces, older ones merged, and backspacing must pull paragraphs back out of them.
     std::vector<std::string> inputs;
     for (int i = 0; i < 60; ++i) {
-        DocSpec spec;
-        spec.sectPr.clear();
-        spec.body = para("p" + std::to_string(100 + i));
-        inputs.push_back(write("in" + std::to_string(i) + ".docx", spec));
+        DocDraft draft;
+        draft.sectPr.clear();
+        draft.body = para("p" + std::to_string(100 + i));
+        inputs.push_back(write("in" + std::to_string(i) + ".docx", draft));
     }
     const std::string output = join(inputs);
     auto word = engine.createInstance();
@@ -78,8 +78,8 @@ TEST_F(SelectionTest, UnsupportedMovesAndPastesFailWithAWordError) {
 }
 
 TEST_F(SelectionTest, PasteNeedsTheInsertionPointAtTheEndOfANonEmptyDocument) {
-    DocSpec spec;
-    const std::string path = write("a.docx", spec);
+    DocDraft draft;
+    const std::string path = write("a.docx", draft);
     copyDocumentToClipboard(engine, path);
     auto word = engine.createInstance();
     word->Documents().Open(path);
@@ -89,13 +89,13 @@ TEST_F(SelectionTest, PasteNeedsTheInsertionPointAtTheEndOfANonEmptyDocument) {
 }
 
 TEST_F(SelectionTest, ClipboardIsSharedByInstancesAndIsASnapshot) {
-    DocSpec spec;
-    spec.body = para("original");
-    const std::string path = write("a.docx", spec);
+    DocDraft draft;
+    draft.body = para("original");
+    const std::string path = write("a.docx", draft);
     copyDocumentToClipboard(engine, path);
     // Changing the file after the copy does not change what is pasted.
-    spec.body = para("changed later");
-    spec.write(path);
+    draft.body = para("changed later");
+    draft.write(path);
     auto word = engine.createInstance();
     word->Documents().Add();
     word->Selection().EndKey({wd::Story, wd::Move});

@@ -17,7 +17,7 @@ constexpr const char* kRelBase =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 constexpr const char* kWml = "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-std::string relXml(const std::string& id, const DocSpec::Rel& rel) {
+std::string relXml(const std::string& id, const DocDraft::Rel& rel) {
     return "<Relationship Id=\"" + id + "\" Type=\"" + kRelBase + rel.type + "\" Target=\"" +
            rel.target + "\"" + (rel.external ? " TargetMode=\"External\"" : "") + "/>";
 }
@@ -35,7 +35,7 @@ std::string testNamespaces() {
            " mc:Ignorable=\"w14\"";
 }
 
-void DocSpec::write(const std::filesystem::path& path) const {
+void DocDraft::write(const std::filesystem::path& path) const {
     Package package;
     std::string types = std::string(kDecl) +
                         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
