@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -19,15 +20,29 @@ namespace {
 
 using namespace paperloom;
 
-const std::string& scratchFolder() {
-    static const std::string folder = [] {
+/// A folder of this process's own for the files of one input, removed at exit.
+class ScratchFolder {
+public:
+    ScratchFolder() {
         std::string pattern = "/tmp/paperloom-fuzz-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
-        return pattern;
-    }();
-    return folder;
+        m_path = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code error;
+        std::filesystem::remove_all(m_path, error);
+    }
+    [[nodiscard]] const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+const std::string& scratchFolder() {
+    static const ScratchFolder folder;
+    return folder.path();
 }
 
 void writePackageAround(const std::string& mainPart, const std::string& path) {
