@@ -32,13 +32,8 @@ auto guarded(const std::string& what, Action&& action) -> decltype(action()) {
     }
 }
 
-/// A temporary name beside path for a file that a converter reads or writes.
-std::string siblingTemp(const std::string& path, const char* suffix) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    return folder + ".paperloom-" + std::to_string(::getpid()) + suffix;
-}
-
+/// A temporary package in the temporary folder, never beside the user's files: LibreOffice
+/// leaves lock files beside what it loads.
 std::string tempPackagePath() {
     std::error_code error;
     auto folder = std::filesystem::temp_directory_path(error);
@@ -145,7 +140,7 @@ void EngineDocument::SaveAs(const std::string& path) {
         }
         const auto& converter = state.options.converter;
         if (converter && converter->convertsOutput(path)) {
-            const std::string temp = siblingTemp(path, ".docx");
+            const std::string temp = tempPackagePath();
             writeZipPackage(package, temp);
             try {
                 converter->fromWordPackage(temp, path);

@@ -427,13 +427,25 @@ TEST_F(RealOffice, DamagedLegacyDocumentFailsWithASentenceAndTheBridgeGoesOn) {
 TEST_F(RealOffice, DocumentsWithCommentsJoinIntoADocToo) {
     // LibreOfficeKit cannot open these in the no-GUI build; the UNO converter takes them, on
     // the way in and, once the joined document holds a comment, on every way out.
+    // Neither leaves a lock file beside a source or the output.
     Scratch scratch;
+    const fs::path in = scratch / "in";
+    const fs::path out = scratch / "out";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    fs::copy_file(kCorpus / "test10.doc", in / "test10.doc");
     auto word = engine();
-    const std::string output = scratch / "with comments.doc";
+    const std::string output = (out / "with comments.doc").string();
     joinDocuments(*word,
-                  {(kCorpus / "test10.doc").string(), (kCorpus / "test01.docx").string(),
+                  {(in / "test10.doc").string(), (kCorpus / "test01.docx").string(),
                    (kCorpus / "test10.docx").string()},
                   output, JoinChoices{true, false});
+    for (const auto& folder : {in, out}) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const auto name = entry.path().filename().string();
+            EXPECT_TRUE(name == "test10.doc" || name == "with comments.doc") << name;
+        }
+    }
     const auto joined = wordsOf(reopened(output, scratch));
     std::size_t at = 0;
     for (const auto& twin : {"test10.docx", "test01.docx", "test10.docx"}) {
@@ -582,6 +594,44 @@ TEST_F(ConverterFaults, CrashDuringConversionFailsThatFileOnly) {
     EXPECT_EQ(openFailure(bridge, m_legacy),
               "Cannot open " + m_legacy +
                   ": LibreOffice stopped unexpectedly while converting it.");
+    EXPECT_EQ(bridge->startCount(), 2);
+}
+
+TEST_F(ConverterFaults, CrashOnALaterDocumentGetsOneMoreTryInAFreshProcess) {
+    // Converts its first document (hands back the twin package) and dies on the second, as a
+    // LibreOffice left in a bad state by an earlier document does.
+    const std::string twin = (kCorpus / "test01.docx").string();
+    auto bridge = bridgeWith("exec python3 -c '\n"
+                             "import os, shutil, signal, struct\n"
+                             "def put(fields):\n"
+                             "    data = struct.pack(\"<I\", len(fields))\n"
+                             "    for f in fields:\n"
+                             "        data += struct.pack(\"<I\", len(f)) + f\n"
+                             "    os.write(3, data)\n"
+                             "def take(n):\n"
+                             "    data = b\"\"\n"
+                             "    while len(data) < n:\n"
+                             "        chunk = os.read(3, n - len(data))\n"
+                             "        if not chunk:\n"
+                             "            raise SystemExit(0)\n"
+                             "        data += chunk\n"
+                             "    return data\n"
+                             "put([b\"ready\"])\n"
+                             "served = 0\n"
+                             "while True:\n"
+                             "    count = struct.unpack(\"<I\", take(4))[0]\n"
+                             "    fields = [take(struct.unpack(\"<I\", take(4))[0]) for _ in "
+                             "range(count)]\n"
+                             "    if served == 1:\n"
+                             "        os.kill(os.getpid(), signal.SIGSEGV)\n"
+                             "    shutil.copyfile(\"" +
+                             twin +
+                             "\", fields[2].decode())\n"
+                             "    served += 1\n"
+                             "    put([b\"ok\"])\n"
+                             "'\n");
+    EXPECT_EQ(openFailure(bridge, m_legacy), "");
+    EXPECT_EQ(openFailure(bridge, m_legacy), "") << "the second document is tried again";
     EXPECT_EQ(bridge->startCount(), 2);
 }
 

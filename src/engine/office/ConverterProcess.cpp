@@ -320,20 +320,59 @@ std::string unoScript() {
     return error ? std::string() : (self.parent_path() / "paperloom-convert-uno").string();
 }
 
+/// True for a WordprocessingML package with comments. The hosted LibreOffice imports such a
+/// document in full before it fails to open it, so these go to the UNO converter at once. Part
+/// names are stored uncompressed in a zip, so a plain search finds the comments part; a false
+/// match only costs the other converter.
+bool isPackageWithComments(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::string bytes;
+    char chunk[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.append(chunk, n);
+        if (bytes.compare(0, 2, "PK") != 0) {
+            break;
+        }
+    }
+    std::fclose(file);
+    return bytes.compare(0, 2, "PK") == 0 && bytes.find("word/comments.xml") != std::string::npos;
+}
+
+/// The lock file LibreOffice makes beside a document it loads. A failed load leaves it behind.
+fs::path lockFileOf(const std::string& input) {
+    const fs::path path(input);
+    return path.parent_path() / (".~lock." + path.filename().string() + "#");
+}
+
 office::Message convert(lok::Office& office, const Fallback& fallback, UnoConverter& uno,
                         const std::string& input, const std::string& output,
                         const std::string& format) {
+    if (isPackageWithComments(input)) {
+        if (auto reply = uno.convert(input, output, format)) {
+            return *reply;
+        }
+    }
+    std::error_code error;
+    // A lock that is there already is the user's own LibreOffice's, and stays.
+    const bool lockedBefore = fs::exists(lockFileOf(input), error);
     std::unique_ptr<lok::Document> document(
         office.documentLoad(office::fileUrl(input).c_str(), ""));
     if (!document) {
-        const std::string error = lastError(office);
+        const std::string message = lastError(office);
+        if (!lockedBefore) {
+            fs::remove(lockFileOf(input), error);
+        }
         if (auto reply = uno.convert(input, output, format)) {
             return *reply;
         }
         if (convertBySoffice(fallback, input, output, format)) {
             return {office::kOk};
         }
-        return failed(office::kReasonLoad, error);
+        return failed(office::kReasonLoad, message);
     }
     if (document->getDocumentType() != LOK_DOCTYPE_TEXT) {
         return failed(office::kReasonNotText,
@@ -343,6 +382,19 @@ office::Message convert(lok::Office& office, const Fallback& fallback, UnoConver
         return failed(office::kReasonSave, lastError(office));
     }
     return {office::kOk};
+}
+
+/// Loads a document of one line once. A first load that fails (a document with comments)
+/// leaves LibreOffice in a state that crashes it on the next document; a first load that
+/// succeeds does not.
+void warmUp(lok::Office& office, const std::string& profileFolder) {
+    const std::string path = profileFolder + "/warm-up.rtf";
+    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+        std::fputs("{\\rtf1 .}", file);
+        std::fclose(file);
+        std::unique_ptr<lok::Document> document(office.documentLoad(office::fileUrl(path).c_str()));
+    }
+    std::remove(path.c_str());
 }
 
 } // namespace
@@ -384,6 +436,7 @@ int main(int argc, char** argv) {
     // Without the password feature LibreOffice declines every password request itself, so a
     // protected document fails to load instead of waiting for an answer.
     office.setOptionalFeatures(LOK_FEATURE_NO_TILED_ANNOTATIONS);
+    warmUp(office, profileFolder);
     if (!sendMessage({office::kReady})) {
         ::_exit(0);
     }

@@ -415,6 +415,7 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
     m_socket = sockets[0];
     m_received.clear();
     ++m_starts;
+    m_conversions = 0;
 
     Message reply;
     switch (receive(m_socket, m_received, reply, begun + m_options.startTimeout)) {
@@ -448,20 +449,34 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
             stop();
         }
     }
-    if (m_pid <= 0) {
-        start(userFile, direction);
-    }
     const auto size = fileSize(input);
     const auto bound =
         m_options.convertTimeout + std::chrono::milliseconds(static_cast<long long>(
                                        static_cast<double>(m_options.convertTimeoutPerMiB.count()) *
                                        static_cast<double>(size) / (1024.0 * 1024.0)));
-    const auto deadline = Clock::now() + bound;
 
     Message reply;
     Received outcome = Received::Closed;
-    if (sendAll(m_socket, encodeMessage({kConvert, input, output, format}))) {
-        outcome = receive(m_socket, m_received, reply, deadline);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (m_pid <= 0) {
+            start(userFile, direction);
+        }
+        const bool warm = m_conversions > 0;
+        ++m_conversions;
+        const auto deadline = Clock::now() + bound;
+        outcome = Received::Closed;
+        if (sendAll(m_socket, encodeMessage({kConvert, input, output, format}))) {
+            outcome = receive(m_socket, m_received, reply, deadline);
+        }
+        // LibreOffice can be left in a state that crashes it on a later, sound document (a
+        // document it failed to show does that). A crash in a process that had converted
+        // before earns the file one more try in a fresh one; a fresh process that crashes
+        // on it means the file.
+        if (outcome != Received::Closed || !warm) {
+            break;
+        }
+        std::remove(output.c_str());
+        stop();
     }
     if (outcome == Received::TimedOut) {
         stop();

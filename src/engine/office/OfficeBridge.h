@@ -41,7 +41,8 @@ struct OfficeBridgeOptions {
 /// The process dies with the thread that started it (PR_SET_PDEATHSIG) and runs in a process
 /// group of its own, which the bridge kills when it stops it. A conversion that crashes the
 /// process or takes longer than its bound fails that one file with a clear sentence; the next
-/// conversion starts a fresh process. Profile folders left by a Paperloom that was killed
+/// conversion starts a fresh process. A crash in a process that had converted before gets the
+/// file one more try in a fresh process first. Profile folders left by a Paperloom that was killed
 /// outright are removed at the next start. Every failure throws WordError. Not thread-safe.
 class OfficeBridge : public DocumentConverter {
 public:
@@ -85,6 +86,7 @@ private:
     std::string m_received;
     std::string m_profileRoot;
     int m_starts = 0;
+    int m_conversions = 0; // asked of the running process
     double m_lastStartSeconds = 0;
 };
 
