@@ -1,5 +1,6 @@
 // fidelity-join: joins documents over the document engine with the join's own call sequence, for
 // the fidelity bench where paperloom-join is not built. Same arguments and exit codes.
+#include "../../tests/engine/JoinSteps.h"
 #include "engine/DocumentEngine.h"
 
 #include <cstdio>
@@ -10,61 +11,6 @@
 namespace {
 
 using namespace paperloom;
-
-struct Choices {
-    bool pageBreaks = false;
-    bool landscape = false;
-};
-
-void pasteIntoSelection(WordApplication& word) {
-    try {
-        word.Selection().PasteAndFormat(wd::FormatOriginal);
-    } catch (const WordError&) {
-        word.Selection().Paste();
-    }
-}
-
-void copyToClipboard(WordAutomation& automation, const std::string& source) {
-    auto word = automation.createInstance();
-    word->setDisplayAlerts(false);
-    WordDocument& document = word->Documents().Open(source);
-    document.Range()->Copy();
-    document.Close();
-    word->Quit();
-}
-
-void startJoined(WordAutomation& automation, const std::string& output, const Choices& choices) {
-    auto word = automation.createInstance();
-    word->setDisplayAlerts(false);
-    WordDocument& document = word->Documents().Add();
-    word->Selection().EndKey({wd::Story, wd::Move});
-    document.PageSetup().setOrientation(choices.landscape ? wd::OrientLandscape
-                                                          : wd::OrientPortrait);
-    pasteIntoSelection(*word);
-    if (choices.pageBreaks) {
-        word->Selection().InsertBreak({wd::PageBreak});
-    }
-    word->ActiveDocument().SaveAs(output);
-    word->Quit();
-}
-
-void append(WordAutomation& automation, const std::string& output, const Choices& choices,
-            bool last) {
-    auto word = automation.createInstance();
-    word->setDisplayAlerts(false);
-    word->Documents().Open(output);
-    word->Selection().EndKey({wd::Story, wd::Move});
-    pasteIntoSelection(*word);
-    if (choices.pageBreaks) {
-        word->Selection().InsertBreak({wd::PageBreak});
-        if (last) {
-            word->Selection().EndKey({wd::Story, std::nullopt});
-            word->Selection().TypeBackspace();
-        }
-    }
-    word->ActiveDocument().SaveAs(output);
-    word->Quit();
-}
 
 int usage() {
     std::fputs("usage: fidelity-join [--landscape] [--page-breaks] OUTPUT INPUT...\n", stderr);
@@ -94,15 +40,17 @@ int main(int argc, char** argv) {
     const std::string output = paths.front();
     const std::vector<std::string> inputs(paths.begin() + 1, paths.end());
     engine::DocumentEngine engine;
-    const Choices choices{pageBreaks, landscape};
+    const engine::testing::JoinChoices choices{pageBreaks, landscape};
     std::size_t current = 0;
     try {
         for (current = 0; current < inputs.size(); ++current) {
-            copyToClipboard(engine, inputs[current]);
+            engine::testing::copyDocumentToClipboard(engine, inputs[current]);
             if (current == 0) {
-                startJoined(engine, output, choices);
+                engine::testing::startJoinedDocument(engine, output, choices);
+            } else if (current + 1 < inputs.size()) {
+                engine::testing::appendDocument(engine, output, choices);
             } else {
-                append(engine, output, choices, current + 1 == inputs.size());
+                engine::testing::appendLastDocument(engine, output, choices);
             }
         }
     } catch (const WordError& error) {
