@@ -34,19 +34,10 @@ namespace fs = std::filesystem;
 namespace {
 
 bool sendMessage(const office::Message& message) {
-    const std::string bytes = office::encodeMessage(message);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(office::kConverterFd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return office::writeFully(office::encodeMessage(message),
+                              [](const char* data, std::size_t size) {
+                                  return ::write(office::kConverterFd, data, size);
+                              });
 }
 
 /// The next request, or nothing when the bridge has gone away or sent garbage.
@@ -270,18 +261,8 @@ private:
     }
 
     bool writeAll(const std::string& text) {
-        std::size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(m_to, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+        return office::writeFully(
+            text, [this](const char* data, std::size_t size) { return ::write(m_to, data, size); });
     }
 
     bool readLine(std::string& line) {

@@ -83,18 +83,9 @@ private:
 
 /// Sends all of bytes; false when the peer is gone. Never raises SIGPIPE.
 bool sendAll(int socket, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(socket, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return writeFully(bytes, [socket](const char* data, std::size_t size) {
+        return ::send(socket, data, size, MSG_NOSIGNAL);
+    });
 }
 
 enum class Received { Message, Closed, TimedOut };

@@ -1,7 +1,11 @@
 // Messages between the office bridge and its converter process: lists of strings on a socket.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +24,23 @@ inline constexpr std::uint32_t kMaxFieldBytes = 1u << 20;
 
 /// The file descriptor the converter process talks on (a socket inherited from the bridge).
 inline constexpr int kConverterFd = 3;
+
+/// Writes all of bytes through writeSome (a write(2)-like call taking data and size), going on
+/// after interruptions. False when the other end has gone.
+template <typename WriteSome> bool writeFully(const std::string& bytes, WriteSome writeSome) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = writeSome(bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 /// Request verbs and reply kinds.
 inline constexpr const char* kReady = "ready";
