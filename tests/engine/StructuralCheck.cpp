@@ -389,8 +389,11 @@ private:
                 problem("comment extension without a comment", id);
             }
         }
+        // The core and extended document properties are bound by these ids without a part.
+        static const std::set<std::string> kPropertyItems = {
+            "{6c3c8bc8-f283-45ae-878a-bab7291924a1}", "{6668398d-a668-4e3e-a5eb-62b293d839f1}"};
         for (const auto& [item, part] : m_bindings) {
-            if (m_storeItems.count(item) == 0) {
+            if (m_storeItems.count(item) == 0 && kPropertyItems.count(item) == 0) {
                 problem("data binding to a missing custom XML part", item + " in " + part);
             }
         }
