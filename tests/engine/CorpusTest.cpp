@@ -93,6 +93,46 @@ TEST_F(CorpusTest, JoiningEachFolderGivesAConsistentPackageThatPythonDocxReads) 
     }
 }
 
+TEST_F(CorpusTest, CommentThreadsChartsSmartArtAndEmbeddedFontsOfRealDocumentsSurvive) {
+    std::vector<std::string> inputs;
+    for (const char* name :
+         {"word-extractor/test10.docx", "python-docx/f-comments-rich-para.docx",
+          "docxcompose/smart_art.docx", "docxcompose/smart_art.docx",
+          "docxcompose/embedded_excel_chart.docx", "python-docx/f-shp-inline-shape-access.docx",
+          "docxcompose/aatmay.docx", "docxcompose/aatmay.docx", "docxcompose/content_controls.docx",
+          "docxcompose/footnotes_with_hyperlinks.docx"}) {
+        const auto path = std::filesystem::path(kCorpus) / name;
+        if (!std::filesystem::exists(path)) {
+            GTEST_SKIP() << "corpus not present";
+        }
+        inputs.push_back(path.string());
+    }
+    const std::string output = join(inputs, JoinChoices{true, false});
+    EXPECT_EQ(newStructuralProblems(output, {inputs.begin(), inputs.end()}),
+              std::vector<std::string>{});
+    const Written out(output);
+    // Two threads entries of test10 and four of f-comments-rich-para (its fifth names a
+    // comment the file does not have).
+    const auto threads = out.xml("word/commentsExtended.xml");
+    EXPECT_EQ(attributeValues(threads.document_element(), "w15:commentEx", "w15:paraId").size(),
+              6u);
+    // Every diagram has its own drawing; every chart its own workbook; each font its data once.
+    int drawings = 0;
+    int workbooks = 0;
+    int fonts = 0;
+    for (const auto& [name, data] : out.package().parts) {
+        drawings += name.rfind("word/diagrams/drawing", 0) == 0 ? 1 : 0;
+        workbooks += name.rfind("word/embeddings/", 0) == 0 ? 1 : 0;
+        fonts += name.rfind("word/fonts/", 0) == 0 ? 1 : 0;
+    }
+    const auto doc = out.document();
+    EXPECT_EQ(drawings, static_cast<int>(
+                            attributeValues(doc.document_element(), "dgm:relIds", "r:dm").size()));
+    EXPECT_EQ(drawings, 3);
+    EXPECT_EQ(workbooks, 2);
+    EXPECT_EQ(fonts, 12);
+}
+
 /// Non-empty lines of a LibreOffice text export, trimmed, without byte-order marks.
 std::vector<std::string> textLines(const std::filesystem::path& path) {
     std::ifstream in(path);

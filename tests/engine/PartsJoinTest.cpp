@@ -8,7 +8,10 @@
 #include "engine/Xml.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 namespace paperloom::engine::testing {
@@ -308,14 +311,20 @@ constexpr const char* kItemId = "{11111111-2222-3333-4444-555555555555}";
 
 DocDraft boundDoc(const std::string& name) {
     DocDraft draft;
-    auto control = [](const std::string& id, const std::string& store, const std::string& text) {
-        return "<w:sdt><w:sdtPr><w:id w:val=\"" + id +
-               "\"/><w:dataBinding w:xpath=\"/root/name\" w:storeItemID=\"" + store +
-               "\"/></w:sdtPr><w:sdtContent><w:p><w:r><w:t>" + text +
+    auto control = [](const std::string& id, const std::string& binding, const std::string& text) {
+        return "<w:sdt><w:sdtPr><w:id w:val=\"" + id + "\"/><w:dataBinding " + binding +
+               "/></w:sdtPr><w:sdtContent><w:p><w:r><w:t>" + text +
                "</w:t></w:r></w:p></w:sdtContent></w:sdt>";
     };
-    draft.body = control("100", kItemId, "Name " + name) +
-                 control("101", "{6C3C8BC8-F283-45AE-878A-BAB7291924A1}", "Title " + name);
+    draft.body =
+        control("100", "w:xpath=\"/root/name\" w:storeItemID=\"" + std::string(kItemId) + "\"",
+                "Name " + name) +
+        control("101",
+                "w:prefixMappings=\"xmlns:ns0='http://purl.org/dc/elements/1.1/' "
+                "xmlns:ns1='http://schemas.openxmlformats.org/package/2006/metadata/"
+                "core-properties'\" w:xpath=\"/ns1:coreProperties[1]/ns0:title[1]\" "
+                "w:storeItemID=\"{6C3C8BC8-F283-45AE-878A-BAB7291924A1}\"",
+                "Title " + name);
     draft.rels["rIdXml"] = {"customXml", "../customXml/item1.xml", false};
     draft.parts["customXml/item1.xml"] = {"", "<root><name>" + name + "</name></root>"};
     draft.parts["customXml/itemProps1.xml"] = {
@@ -534,6 +543,55 @@ TEST_F(PartsJoinTest, TextBoxesAndObjectsKeepBothAlternativesWithUniqueIds) {
         ASSERT_FALSE(part.empty());
         EXPECT_EQ(out.text(part), marker + " object");
     }
+}
+
+// ------------------------------------------------------------------------------ readers
+
+bool haveProgram(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST_F(PartsJoinTest, EverythingJoinedTogetherOpensInLibreOfficeAndPythonDocx) {
+    std::vector<std::string> inputs = {write("ab.docx", commentedDoc("Ann", "Bob")),
+                                       write("ca.docx", commentedDoc("Cy", "Ann")),
+                                       write("na.docx", notesDoc('A')),
+                                       write("nb.docx", notesDoc('B')),
+                                       write("cha.docx", chartDoc("A")),
+                                       write("chb.docx", chartDoc("B")),
+                                       write("xa.docx", boundDoc("Ann")),
+                                       write("xb.docx", boundDoc("Bob")),
+                                       write("f.docx", fieldsDoc("Chapter")),
+                                       write("f2.docx", fieldsDoc("Chapter")),
+                                       write("fa.docx", fontDoc({"Alpha:Regular"})),
+                                       write("fb.docx", fontDoc({"Beta:Bold"})),
+                                       write("sa.docx", shapesDoc('A')),
+                                       write("sb.docx", shapesDoc('B'))};
+    const std::string output = join(inputs, JoinChoices{true, false});
+    EXPECT_EQ(structuralProblems(std::filesystem::path(output)), std::vector<std::string>{});
+    if (haveProgram("/usr/bin/python3")) {
+        const std::string command = "/usr/bin/python3 -c 'import sys, docx; "
+                                    "d = docx.Document(sys.argv[1]); [p.text for p in "
+                                    "d.paragraphs]' '" +
+                                    output + "' 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "python-docx refused " << output;
+    }
+    if (!haveProgram("soffice") || !haveProgram("timeout")) {
+        GTEST_SKIP() << "LibreOffice is not installed";
+    }
+    const std::string command = "cd '" + dir.path().string() + "' && timeout 240 soffice " +
+                                "-env:UserInstallation=file://" + (dir / "profile").string() +
+                                " --headless --convert-to txt:Text --outdir '" +
+                                (dir / "text").string() + "' '" + output + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream in(dir / "text" / "joined.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* expected : {"Ann text", "Cy text", "A body", "B body", "A chart", "B chart",
+                                 "Chapter", "A after", "B after"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
+    }
+    // LibreOffice shows a bound control's data: each document's own.
+    EXPECT_NE(text.find("\nAnn\n"), std::string::npos);
+    EXPECT_NE(text.find("\nBob\n"), std::string::npos);
 }
 
 } // namespace
