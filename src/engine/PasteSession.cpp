@@ -395,13 +395,15 @@ void PasteSession::declareMissingNamespaces(
     std::set<std::string, std::less<>> used;
     forEachElement(element, [&](pugi::xml_node inner) {
         used.emplace(prefixOf(inner.name()));
-        // An alternative's required prefixes must be declared where it is read.
-        std::istringstream required(inner.attribute("Requires").value());
-        for (std::string prefix; required >> prefix;) {
-            used.insert(prefix);
-        }
         for (auto attr = inner.first_attribute(); attr; attr = attr.next_attribute()) {
             used.emplace(prefixOf(attr.name()));
+            if (std::strcmp(attr.name(), "Requires") == 0) {
+                // An alternative's required prefixes must be declared where it is read.
+                std::istringstream required(attr.value());
+                for (std::string prefix; required >> prefix;) {
+                    used.insert(prefix);
+                }
+            }
         }
         return true;
     });
