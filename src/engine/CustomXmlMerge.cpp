@@ -133,6 +133,14 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
 }
 
 PartDataPtr PasteSession::rewrittenCopy(const std::string& sourcePart, const std::string& kind) {
+    try {
+        return rewrite(sourcePart, kind);
+    } catch (const PackageError&) {
+        return nullptr; // a part we cannot read is copied as it is, as any other part
+    }
+}
+
+PartDataPtr PasteSession::rewrite(const std::string& sourcePart, const std::string& kind) {
     if (kind == "customXmlProps") {
         const auto it = m_propsItemIds.find(sourcePart);
         if (it == m_propsItemIds.end()) {
