@@ -93,6 +93,26 @@ TEST_F(CorpusTest, JoiningEachFolderGivesAConsistentPackageThatPythonDocxReads) 
     }
 }
 
+/// Non-empty lines of a LibreOffice text export, trimmed, without byte-order marks.
+std::vector<std::string> textLines(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        for (const std::string junk : {"\xEF\xBB\xBF", "\r", "\f"}) {
+            for (auto at = line.find(junk); at != std::string::npos; at = line.find(junk)) {
+                line.erase(at, junk.size());
+            }
+        }
+        const auto first = line.find_first_not_of(" \t");
+        if (first == std::string::npos) {
+            continue;
+        }
+        lines.push_back(line.substr(first, line.find_last_not_of(" \t") - first + 1));
+    }
+    return lines;
+}
+
 TEST_F(CorpusTest, CommentThreadsChartsSmartArtAndEmbeddedFontsOfRealDocumentsSurvive) {
     std::vector<std::string> inputs;
     for (const char* name :
@@ -131,26 +151,20 @@ TEST_F(CorpusTest, CommentThreadsChartsSmartArtAndEmbeddedFontsOfRealDocumentsSu
     EXPECT_EQ(drawings, 3);
     EXPECT_EQ(workbooks, 2);
     EXPECT_EQ(fonts, 12);
-}
-
-/// Non-empty lines of a LibreOffice text export, trimmed, without byte-order marks.
-std::vector<std::string> textLines(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) {
-        for (const std::string junk : {"\xEF\xBB\xBF", "\r", "\f"}) {
-            for (auto at = line.find(junk); at != std::string::npos; at = line.find(junk)) {
-                line.erase(at, junk.size());
-            }
-        }
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos) {
-            continue;
-        }
-        lines.push_back(line.substr(first, line.find_last_not_of(" \t") - first + 1));
+    if (haveProgram("/usr/bin/python3")) {
+        const std::string command =
+            "/usr/bin/python3 -c 'import sys, docx; docx.Document(sys.argv[1])' '" + output +
+            "' 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "python-docx refused " << output;
     }
-    return lines;
+    if (haveProgram("soffice") && haveProgram("timeout")) {
+        const std::string command = "cd '" + dir.path().string() + "' && timeout 240 soffice " +
+                                    "-env:UserInstallation=file://" + (dir / "profile").string() +
+                                    " --headless --convert-to txt:Text --outdir '" +
+                                    (dir / "text").string() + "' '" + output + "' >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_GT(textLines(dir / "text" / "joined.txt").size(), 20u);
+    }
 }
 
 TEST_F(CorpusTest, LibreOfficeReadsTheSourcesTextInOrder) {
