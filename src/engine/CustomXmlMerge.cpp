@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <functional>
 
 namespace paperloom::engine {
 namespace {

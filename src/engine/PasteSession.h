@@ -128,6 +128,7 @@ private:
     /// The content of a copied part that names parts or ids outside itself, rewritten for the
     /// target; null when the part is copied as it is.
     [[nodiscard]] PartDataPtr rewrittenCopy(const std::string& sourcePart, const std::string& kind);
+    /// rewrittenCopy's work; throws PackageError for a part that does not parse.
     [[nodiscard]] PartDataPtr rewrite(const std::string& sourcePart, const std::string& kind);
 
     struct PartOwner {
