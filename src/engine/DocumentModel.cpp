@@ -105,6 +105,16 @@ void IdRegistry::scan(const pugi::xml_node& node) {
                 bookmarkNames.insert(element.attribute("w:name").value());
             }
         }
+        if (name == "id" && std::strcmp(element.parent().name(), "w:sdtPr") == 0) {
+            contentControlIds.insert(element.attribute("w:val").as_llong());
+        } else if (prefixOf(element.name()) == "v" && name != "shapetype") {
+            if (const auto id = element.attribute("id")) {
+                shapeIds.insert(id.value());
+            }
+            if (const auto spid = element.attribute("o:spid")) {
+                shapeSpids.insert(spid.value());
+            }
+        }
         if (const auto para = element.attribute("w14:paraId")) {
             paraIds.insert(parseHex(para.value()));
         }

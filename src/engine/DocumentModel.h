@@ -36,6 +36,9 @@ struct IdRegistry {
     std::unordered_set<std::uint32_t> paraIds;
     std::unordered_set<std::uint32_t> textIds;
     std::unordered_set<std::string> bookmarkNames;
+    std::unordered_set<std::int64_t> contentControlIds; // w:sdtPr/w:id
+    std::unordered_set<std::string> shapeIds;           // VML shapes' id
+    std::unordered_set<std::string> shapeSpids;         // VML shapes' o:spid
     std::uint32_t nextHexId = 1;
 
     /// Keeps wanted when it is free, otherwise a fresh value; records it as used.

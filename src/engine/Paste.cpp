@@ -138,56 +138,6 @@ void PasteSession::mergeNotes(bool endnotes) {
     }
 }
 
-void PasteSession::mergeFonts() {
-    const std::string sourcePart = sourcePartOfKind("fontTable");
-    if (sourcePart.empty()) {
-        return;
-    }
-    const auto doc = parseXml(source.text(sourcePart), sourcePart);
-    XmlPart& part = target.ensurePart(target.fontTable, "fontTable", "word/fontTable.xml",
-                                      std::string(kTypePrefix) + "fontTable+xml",
-                                      blankStartTag("w:fonts") + "</w:fonts>");
-    auto root = part.doc.document_element();
-    std::unordered_set<std::string> known;
-    for (auto font : root.children("w:font")) {
-        known.insert(font.attribute("w:name").value());
-    }
-    const auto namespaces = namespacesOf(root);
-    for (auto font : doc.document_element().children("w:font")) {
-        if (!known.insert(font.attribute("w:name").value()).second) {
-            continue;
-        }
-        auto copy = root.append_copy(font);
-        // Embedded font data would need its parts and keys; readers fall back without it.
-        for (const char* embed :
-             {"w:embedRegular", "w:embedBold", "w:embedItalic", "w:embedBoldItalic"}) {
-            copy.remove_child(embed);
-        }
-        declareMissingNamespaces(copy, doc.document_element(), namespaces);
-        part.dirty = true;
-    }
-}
-
-void PasteSession::mergeComments() {
-    const std::string sourcePart = sourcePartOfKind("comments");
-    if (sourcePart.empty()) {
-        return;
-    }
-    const auto doc = parseXml(source.text(sourcePart), sourcePart);
-    const auto sourceRoot = doc.document_element();
-    XmlPart& part = target.ensurePart(target.comments, "comments", "word/comments.xml",
-                                      std::string(kTypePrefix) + "comments+xml",
-                                      blankStartTag("w:comments") + "</w:comments>");
-    part.dirty = true;
-    auto root = part.doc.document_element();
-    const auto namespaces = namespacesOf(root);
-    for (auto comment : sourceRoot.children("w:comment")) {
-        auto copy = root.append_copy(comment);
-        remap(copy, sourcePart, part.name);
-        declareMissingNamespaces(copy, sourceRoot, namespaces);
-    }
-}
-
 void PasteSession::insertBody() {
     const auto sourceRoot = sourceDoc.document_element();
     auto body = sourceRoot.child("w:body");

@@ -110,6 +110,8 @@ PasteSession::PasteSession(const Package& sourcePackage, std::string main, Docum
             m_relPrefixes.insert(std::string(name.substr(6)));
         } else if (std::strcmp(attr.value(), ns::Office) == 0) {
             m_officePrefix = std::string(name.substr(6));
+        } else if (std::strcmp(attr.value(), "urn:schemas-microsoft-com:vml") == 0) {
+            m_vmlPrefix = std::string(name.substr(6));
         }
     }
     if (m_relPrefixes.empty()) {
@@ -160,6 +162,9 @@ std::string PasteSession::mapRelationship(const std::string& sourcePart, const s
     }
     if (!source.contains(sourceTarget)) {
         return targetRels.unusedId();
+    }
+    if (kindOf(rel->type) == "diagramData") {
+        m_diagramOwners.emplace(sourceTarget, PartOwner{sourcePart, targetPart});
     }
     const std::string copied = ensureCopied(sourceTarget, rel->type);
     return targetRels.add(rel->type, relativeTarget(targetPart, copied), false, true);
@@ -221,7 +226,8 @@ void PasteSession::drainPendingParts() {
             target.hasHeaders = true;
             continue;
         }
-        target.putPart(name, source.parts.at(sourcePart));
+        PartDataPtr rewritten = rewrittenCopy(sourcePart, kind);
+        target.putPart(name, rewritten ? std::move(rewritten) : source.parts.at(sourcePart));
         const Relationships& rels = sourceRels(sourcePart);
         if (rels.empty()) {
             continue;
@@ -299,7 +305,9 @@ void PasteSession::renameFieldTargets(pugi::xml_node holder, bool isAttribute) {
     std::string word;
     std::string out;
     bool changed = false;
-    bool first = true;
+    // A complex field's instruction may be split over several runs: only the first word of
+    // the field names it, the rest (bookmarks among them) may start a later run.
+    bool first = isAttribute || m_fieldNameDue;
     std::size_t pos = 0;
     while (words >> word) {
         const std::size_t at = instr.find(word, pos);
@@ -318,6 +326,7 @@ void PasteSession::renameFieldTargets(pugi::xml_node holder, bool isAttribute) {
             out += word;
         }
         first = false;
+        m_fieldNameDue = false;
     }
     out += instr.substr(pos);
     if (!changed) {
@@ -388,6 +397,13 @@ void PasteSession::declareMissingNamespaces(
         used.emplace(prefixOf(inner.name()));
         for (auto attr = inner.first_attribute(); attr; attr = attr.next_attribute()) {
             used.emplace(prefixOf(attr.name()));
+            if (std::strcmp(attr.name(), "Requires") == 0) {
+                // An alternative's required prefixes must be declared where it is read.
+                std::istringstream required(attr.value());
+                for (std::string prefix; required >> prefix;) {
+                    used.insert(prefix);
+                }
+            }
         }
         return true;
     });
@@ -450,6 +466,18 @@ void PasteSession::remap(pugi::xml_node node, const std::string& sourcePart,
         }
         const char* name = element.name();
         const auto local = localName(name);
+        if (!m_vmlPrefix.empty() && prefixOf(name) == m_vmlPrefix) {
+            remapShapeIds(element, local);
+            return true;
+        }
+        if (local == "OLEObject" || local == "dataBinding") {
+            if (local == "OLEObject") {
+                remapShapeIds(element, local);
+            } else {
+                rebindCustomXml(element);
+            }
+            return true;
+        }
         if (local == "docPr") {
             auto id = element.attribute("id");
             if (id) {
@@ -489,6 +517,13 @@ void PasteSession::remap(pugi::xml_node node, const std::string& sourcePart,
             if (id && it != map.end()) {
                 id.set_value(it->second.c_str());
             }
+        } else if (local == "fldChar") {
+            m_fieldNameDue = m_fieldNameDue ||
+                             std::strcmp(element.attribute("w:fldCharType").value(), "begin") == 0;
+        } else if (local == "id" && std::strcmp(element.parent().name(), "w:sdtPr") == 0) {
+            remapContentControlId(element);
+        } else if (local == "control") {
+            remapShapeIds(element, local);
         } else if (local == "instrText") {
             renameFieldTargets(element, false);
         } else if (local == "fldSimple") {

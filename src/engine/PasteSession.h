@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace paperloom::engine {
@@ -34,6 +35,13 @@ struct ThemeFonts {
 
 /// Reads the fonts and colours of a theme part; empty when the part is absent or has none.
 [[nodiscard]] ThemeFonts readThemeFonts(const Package& package, const std::string& themePart);
+
+/// A custom XML part with its properties part, which names it by an item id.
+struct CustomXmlItem {
+    std::string itemPart;
+    std::string propsPart;
+    std::string itemId; // as written in the properties part
+};
 
 /// Carries the pasted document's content into the target document: copies the parts it refers
 /// to, renumbers what must stay unique and renames what collides. Each member function fills
@@ -102,6 +110,41 @@ private:
     void mergeFonts();
     void insertBody();
     void addEmptyHeaderReferences(pugi::xml_node sectPr);
+
+    // --- parts around the comments, ids of pasted objects, parts that name other parts ---
+    void mergeCommentThreads(const std::unordered_map<std::string, std::string>& paraIds);
+    std::unordered_map<std::string, std::string>
+    mergeCommentIds(const std::unordered_map<std::string, std::string>& paraIds);
+    void mergeCommentExtensions(const std::unordered_map<std::string, std::string>& durableIds);
+    void mergePeople();
+    /// Removes the embedded font references of a source font whose data the source lacks.
+    void dropFontsWithoutData(pugi::xml_node font, const std::string& sourcePart);
+    /// Gives a content control a w:id no other one has (element is its w:id).
+    void remapContentControlId(pugi::xml_node element);
+    /// Keeps the ids of VML shapes unique and what names them (OLE objects, controls) in step.
+    void remapShapeIds(pugi::xml_node element, std::string_view local);
+    /// Copies the custom XML part a data binding names and points the binding at the copy.
+    void rebindCustomXml(pugi::xml_node binding);
+    /// The content of a copied part that names parts or ids outside itself, rewritten for the
+    /// target; null when the part is copied as it is.
+    [[nodiscard]] PartDataPtr rewrittenCopy(const std::string& sourcePart, const std::string& kind);
+    /// rewrittenCopy's work; throws PackageError for a part that does not parse.
+    [[nodiscard]] PartDataPtr rewrite(const std::string& sourcePart, const std::string& kind);
+
+    struct PartOwner {
+        std::string sourcePart; // the part that refers to a diagram's data
+        std::string targetPart;
+    };
+    std::unordered_map<std::string, PartOwner> m_diagramOwners; // source data part -> owner
+    std::unordered_map<std::string, std::string> m_shapeIds;    // source VML id -> new id
+    std::unordered_map<std::string, std::string> m_shapeSpids;  // source o:spid -> new one
+    std::string m_vmlPrefix;
+    bool m_fieldNameDue = false; // a complex field began; its first word is the field's name
+    std::unordered_map<std::string, std::string> m_storeItemIds; // source id (lower) -> target id
+    std::unordered_map<std::string, std::string> m_propsItemIds; // source props part -> new id
+    bool m_customXmlIndexed = false;
+    std::unordered_map<std::string, CustomXmlItem> m_sourceItems; // id (lower) -> parts
+    std::unordered_map<std::string, CustomXmlItem> m_targetItems;
 
     std::unordered_map<std::string, Relationships> m_sourceRels;
     std::unordered_map<std::string, std::string> m_copied;

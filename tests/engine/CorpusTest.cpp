@@ -1,6 +1,7 @@
 // Real documents from the public corpus: every one pastes or fails cleanly; joins stay
 // consistent packages that LibreOffice and python-docx read, with the sources' text in order.
 #include "EngineFixture.h"
+#include "StructuralCheck.h"
 
 #include "engine/Relationships.h"
 #include "engine/Xml.h"
@@ -34,55 +35,6 @@ std::vector<std::string> corpusDocuments() {
     return paths;
 }
 
-/// What is wrong with a written package: dangling relationships, parts without a content
-/// type, ids that must be unique and are not.
-std::vector<std::string> problemsOf(const Written& out) {
-    std::vector<std::string> problems;
-    const auto types = ContentTypes::parse(out.text("[Content_Types].xml"));
-    for (const auto& [name, data] : out.package().parts) {
-        if (types.typeOf(name).empty()) {
-            problems.push_back("no content type: " + name);
-        }
-        const auto slash = name.rfind("_rels/");
-        if (slash == std::string::npos || name.size() < 5 ||
-            name.compare(name.size() - 5, 5, ".rels") != 0) {
-            continue;
-        }
-        const std::string source =
-            name.substr(0, slash) + name.substr(slash + 6, name.size() - slash - 11);
-        const auto rels = Relationships::parse(out.text(name), name);
-        for (const auto& rel : rels.all()) {
-            if (rel.external) {
-                continue;
-            }
-            const std::string target = resolvePartName(source, rel.target);
-            if (!out.has(target)) {
-                problems.push_back("dangling " + rel.id + " in " + name + " -> " + target);
-            }
-        }
-    }
-    const auto doc = out.document();
-    const auto root = doc.document_element();
-    auto unique = [&](const char* element, const char* attribute) {
-        const auto values = attributeValues(root, element, attribute);
-        if (std::set<std::string>(values.begin(), values.end()).size() != values.size()) {
-            problems.push_back(std::string("repeated ") + element + "/@" + attribute);
-        }
-    };
-    unique("wp:docPr", "id");
-    unique("w:bookmarkStart", "w:id");
-    unique("w:bookmarkStart", "w:name");
-    unique("w:p", "w14:paraId");
-    if (out.has("word/footnotes.xml")) {
-        const auto notes = out.xml("word/footnotes.xml");
-        const auto ids = attributeValues(notes.document_element(), "w:footnote", "w:id");
-        if (std::set<std::string>(ids.begin(), ids.end()).size() != ids.size()) {
-            problems.push_back("repeated footnote ids");
-        }
-    }
-    return problems;
-}
-
 bool haveProgram(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -105,7 +57,7 @@ TEST_F(CorpusTest, EveryDocumentPastesIntoANewOneOrFailsWithAWordError) {
             continue;
         }
         ++joined;
-        EXPECT_EQ(problemsOf(Written(output)), std::vector<std::string>{});
+        EXPECT_EQ(newStructuralProblems(output, {path}), std::vector<std::string>{});
     }
     EXPECT_GT(joined, static_cast<int>(paths.size()) * 9 / 10);
 }
@@ -130,7 +82,8 @@ TEST_F(CorpusTest, JoiningEachFolderGivesAConsistentPackageThatPythonDocxReads) 
         }
         const std::string output = (dir / (std::string(folder) + ".docx")).string();
         joinDocuments(engine, inputs, output, JoinChoices{true, true});
-        EXPECT_EQ(problemsOf(Written(output)), std::vector<std::string>{});
+        EXPECT_EQ(newStructuralProblems(output, {inputs.begin(), inputs.end()}),
+                  std::vector<std::string>{});
         if (haveProgram("/usr/bin/python3")) {
             const std::string command = "/usr/bin/python3 -c 'import sys, docx; "
                                         "docx.Document(sys.argv[1])' '" +
@@ -158,6 +111,60 @@ std::vector<std::string> textLines(const std::filesystem::path& path) {
         lines.push_back(line.substr(first, line.find_last_not_of(" \t") - first + 1));
     }
     return lines;
+}
+
+TEST_F(CorpusTest, CommentThreadsChartsSmartArtAndEmbeddedFontsOfRealDocumentsSurvive) {
+    std::vector<std::string> inputs;
+    for (const char* name :
+         {"word-extractor/test10.docx", "python-docx/f-comments-rich-para.docx",
+          "docxcompose/smart_art.docx", "docxcompose/smart_art.docx",
+          "docxcompose/embedded_excel_chart.docx", "python-docx/f-shp-inline-shape-access.docx",
+          "docxcompose/aatmay.docx", "docxcompose/aatmay.docx", "docxcompose/content_controls.docx",
+          "docxcompose/footnotes_with_hyperlinks.docx"}) {
+        const auto path = std::filesystem::path(kCorpus) / name;
+        if (!std::filesystem::exists(path)) {
+            GTEST_SKIP() << "corpus not present";
+        }
+        inputs.push_back(path.string());
+    }
+    const std::string output = join(inputs, JoinChoices{true, false});
+    EXPECT_EQ(newStructuralProblems(output, {inputs.begin(), inputs.end()}),
+              std::vector<std::string>{});
+    const Written out(output);
+    // Two threads entries of test10 and four of f-comments-rich-para (its fifth names a
+    // comment the file does not have).
+    const auto threads = out.xml("word/commentsExtended.xml");
+    EXPECT_EQ(attributeValues(threads.document_element(), "w15:commentEx", "w15:paraId").size(),
+              6u);
+    // Every diagram has its own drawing; every chart its own workbook; each font its data once.
+    int drawings = 0;
+    int workbooks = 0;
+    int fonts = 0;
+    for (const auto& [name, data] : out.package().parts) {
+        drawings += name.rfind("word/diagrams/drawing", 0) == 0 ? 1 : 0;
+        workbooks += name.rfind("word/embeddings/", 0) == 0 ? 1 : 0;
+        fonts += name.rfind("word/fonts/", 0) == 0 ? 1 : 0;
+    }
+    const auto doc = out.document();
+    EXPECT_EQ(drawings, static_cast<int>(
+                            attributeValues(doc.document_element(), "dgm:relIds", "r:dm").size()));
+    EXPECT_EQ(drawings, 3);
+    EXPECT_EQ(workbooks, 2);
+    EXPECT_EQ(fonts, 12);
+    if (haveProgram("/usr/bin/python3")) {
+        const std::string command =
+            "/usr/bin/python3 -c 'import sys, docx; docx.Document(sys.argv[1])' '" + output +
+            "' 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "python-docx refused " << output;
+    }
+    if (haveProgram("soffice") && haveProgram("timeout")) {
+        const std::string command = "cd '" + dir.path().string() + "' && timeout 240 soffice " +
+                                    "-env:UserInstallation=file://" + (dir / "profile").string() +
+                                    " --headless --convert-to txt:Text --outdir '" +
+                                    (dir / "text").string() + "' '" + output + "' >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_GT(textLines(dir / "text" / "joined.txt").size(), 20u);
+    }
 }
 
 TEST_F(CorpusTest, LibreOfficeReadsTheSourcesTextInOrder) {

@@ -168,7 +168,7 @@ TEST_F(JoinTest, FontsThePastedDocumentsNameAreAddedOnce) {
     const auto fonts = out.xml("word/fontTable.xml");
     EXPECT_EQ(attributeValues(fonts.document_element(), "w:font", "w:name"),
               std::vector<std::string>{"Fancy Serif"});
-    // Embedded font data is not carried, so nothing refers to a part that is not there.
+    // Its embedded data is missing from the source: the reference goes, nothing dangles.
     EXPECT_FALSE(fonts.document_element().child("w:font").child("w:embedRegular"));
 }
 

@@ -18,8 +18,9 @@ constexpr const char* kRelBase =
 constexpr const char* kWml = "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
 std::string relXml(const std::string& id, const DocDraft::Rel& rel) {
-    return "<Relationship Id=\"" + id + "\" Type=\"" + kRelBase + rel.type + "\" Target=\"" +
-           rel.target + "\"" + (rel.external ? " TargetMode=\"External\"" : "") + "/>";
+    const std::string type = rel.type.rfind("http", 0) == 0 ? rel.type : kRelBase + rel.type;
+    return "<Relationship Id=\"" + id + "\" Type=\"" + type + "\" Target=\"" + rel.target + "\"" +
+           (rel.external ? " TargetMode=\"External\"" : "") + "/>";
 }
 
 } // namespace
@@ -31,6 +32,9 @@ std::string testNamespaces() {
            " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\""
            " xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\""
            " xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\""
+           " xmlns:wps=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\""
+           " xmlns:v=\"urn:schemas-microsoft-com:vml\""
+           " xmlns:o=\"urn:schemas-microsoft-com:office:office\""
            " xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\""
            " mc:Ignorable=\"w14\"";
 }
@@ -80,6 +84,10 @@ void DocDraft::write(const std::filesystem::path& path) const {
                 PartData::fromText(xml + "</Relationships>");
         }
     }
+    if (!endnotes.empty()) {
+        addPart("word/endnotes.xml", std::string(kWml) + "endnotes+xml", "rIdEndnotes", "endnotes",
+                std::string(kDecl) + "<w:endnotes" + ns + ">" + endnotes + "</w:endnotes>");
+    }
     if (!comments.empty()) {
         addPart("word/comments.xml", std::string(kWml) + "comments+xml", "rIdComments", "comments",
                 std::string(kDecl) + "<w:comments" + ns + ">" + comments + "</w:comments>");
@@ -96,6 +104,14 @@ void DocDraft::write(const std::filesystem::path& path) const {
     }
     for (const auto& [id, rel] : rels) {
         docRels += relXml(id, rel);
+    }
+    for (const auto& [name, partRelations] : partRels) {
+        std::string xml = std::string(kDecl) + "<Relationships xmlns=\"http://schemas."
+                                               "openxmlformats.org/package/2006/relationships\">";
+        for (const auto& [id, rel] : partRelations) {
+            xml += relXml(id, rel);
+        }
+        package.parts[relsPartName(name)] = PartData::fromText(xml + "</Relationships>");
     }
     package.parts["[Content_Types].xml"] = PartData::fromText(types + "</Types>");
     package.parts["_rels/.rels"] = PartData::fromText(

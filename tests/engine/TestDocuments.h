@@ -20,8 +20,10 @@ struct DocDraft {
     std::string numbering; // children of w:numbering; empty: no numbering part
     std::string footnotes; // children of w:footnotes; empty: no footnotes part
     std::string comments;  // children of w:comments; empty: no comments part
+    std::string endnotes;  // children of w:endnotes; empty: no endnotes part
     std::string settings;  // children of w:settings; empty: no settings part
-    /// Extra relationships of the main part: id -> (type suffix, target, external).
+    /// Extra relationships of the main part: id -> (type suffix or full type, target,
+    /// external).
     struct Rel {
         std::string type;
         std::string target;
@@ -32,6 +34,8 @@ struct DocDraft {
     std::map<std::string, std::pair<std::string, std::string>> parts;
     /// Relationships of the footnotes part: id -> rel.
     std::map<std::string, Rel> footnoteRels;
+    /// Relationships of any other part: part name -> id -> rel.
+    std::map<std::string, std::map<std::string, Rel>> partRels;
 
     /// Writes the package to path.
     void write(const std::filesystem::path& path) const;

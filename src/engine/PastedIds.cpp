@@ -1,0 +1,97 @@
+// Ids of pasted objects that readers require unique: content controls and VML shapes.
+#include "engine/PasteSession.h"
+
+#include "engine/Xml.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace paperloom::engine {
+namespace {
+
+/// A variant of id that used does not hold yet: a trailing number counts up ("_x0000_s1026"
+/// -> "_x0000_s1027", which keeps the form readers expect of shape ids), other ids get one.
+std::string freshShapeId(const std::string& id, const std::unordered_set<std::string>& used) {
+    std::size_t digits = id.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(id[digits - 1])) != 0) {
+        --digits;
+    }
+    const std::string stem = id.substr(0, digits);
+    // Ids in the thousands keep their width; anything longer is not worth parsing.
+    unsigned long long number = 0;
+    if (digits < id.size() && id.size() - digits <= 9) {
+        number = std::stoull(id.substr(digits));
+    }
+    const std::string separator = digits == id.size() ? " " : "";
+    for (;;) {
+        std::string candidate = stem + separator + std::to_string(++number);
+        if (used.count(candidate) == 0) {
+            return candidate;
+        }
+    }
+}
+
+} // namespace
+
+void PasteSession::remapContentControlId(pugi::xml_node element) {
+    auto val = element.attribute("w:val");
+    if (!val) {
+        return;
+    }
+    auto& used = target.ids.contentControlIds;
+    std::int64_t id = val.as_llong();
+    if (used.insert(id).second) {
+        return;
+    }
+    // w:id is a signed 32-bit number; Word writes random ones, so counting up finds a gap soon.
+    do {
+        id = id >= 0x7FFFFFFF ? 1 : id + 1;
+    } while (!used.insert(id).second);
+    val.set_value(id);
+}
+
+void PasteSession::remapShapeIds(pugi::xml_node element, std::string_view local) {
+    auto renamed = [this](std::unordered_map<std::string, std::string>& map,
+                          std::unordered_set<std::string>& used, const std::string& id) {
+        const auto known = map.find(id);
+        if (known != map.end()) {
+            return known->second; // the same shape in Choice and Fallback, or a repeat
+        }
+        std::string result = used.insert(id).second ? id : freshShapeId(id, used);
+        used.insert(result);
+        map.emplace(id, result);
+        return result;
+    };
+    if (local == "OLEObject") {
+        // ShapeID names the VML shape that shows the object, which came before it.
+        auto shape = element.attribute("ShapeID");
+        const auto it = shape ? m_shapeIds.find(shape.value()) : m_shapeIds.end();
+        if (it != m_shapeIds.end()) {
+            shape.set_value(it->second.c_str());
+        }
+        return;
+    }
+    if (local == "control") {
+        auto shape = element.attribute("w:shapeid");
+        const auto it = shape ? m_shapeIds.find(shape.value()) : m_shapeIds.end();
+        if (it != m_shapeIds.end()) {
+            shape.set_value(it->second.c_str());
+        }
+        return;
+    }
+    if (local == "shapetype") {
+        return; // shape types are shared definitions that equal ids describe equally
+    }
+    if (auto id = element.attribute("id"); id && *id.value() != '\0') {
+        id.set_value(renamed(m_shapeIds, target.ids.shapeIds, id.value()).c_str());
+    }
+    if (m_officePrefix.empty()) {
+        return;
+    }
+    const std::string spidName = m_officePrefix + ":spid";
+    if (auto spid = element.attribute(spidName.c_str()); spid && *spid.value() != '\0') {
+        spid.set_value(renamed(m_shapeSpids, target.ids.shapeSpids, spid.value()).c_str());
+    }
+}
+
+} // namespace paperloom::engine
