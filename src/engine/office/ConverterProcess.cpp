@@ -167,7 +167,10 @@ public:
     /// The converter's answer, or nothing when it is not available or died on this document.
     std::optional<office::Message> convert(const std::string& input, const std::string& output,
                                            const std::string& format) {
-        if (m_pid <= 0 && !start()) {
+        if (m_pid <= 0 && !spawn()) {
+            return std::nullopt;
+        }
+        if (!m_ready && !awaitReady()) {
             return std::nullopt;
         }
         // fileUrl leaves nothing in a URL that JSON would need escaped.
@@ -186,8 +189,16 @@ public:
         return failed(saving ? office::kReasonSave : office::kReasonLoad, reply);
     }
 
+    /// Starts the converter without waiting for it, so its LibreOffice comes up beside ours
+    /// rather than after it, when the first document with comments arrives.
+    void prestart() {
+        if (m_pid <= 0) {
+            spawn();
+        }
+    }
+
 private:
-    bool start() {
+    bool spawn() {
         constexpr const char* kPython = "/usr/bin/python3";
         if (m_unavailable || ::access(m_script.c_str(), R_OK) != 0 ||
             ::access(kPython, X_OK) != 0) {
@@ -233,12 +244,18 @@ private:
         m_pid = pid;
         m_to = toChild[1];
         m_from = fromChild[0];
+        m_ready = false;
+        return true;
+    }
+
+    bool awaitReady() {
         std::string line;
         if (!readLine(line) || line != "ready") {
             stop();
             m_unavailable = true;
             return false;
         }
+        m_ready = true;
         return true;
     }
 
@@ -291,6 +308,7 @@ private:
     int m_to = -1;
     int m_from = -1;
     std::string m_buffer;
+    bool m_ready = false;
     bool m_unavailable = false;
 };
 
@@ -408,6 +426,7 @@ int main(int argc, char** argv) {
     // A profile of its own: soffice runs that share a profile hand their work to each other.
     UnoConverter uno(unoScript(), Fallback{programFolder, profileUrl + "/uno", {}});
 
+    uno.prestart();
     LibreOfficeKit* kit = lok_init_2(programFolder.c_str(), profileUrl.c_str());
     if (kit == nullptr) {
         sendMessage(failed(office::kReasonStart, "lok_init_2 failed for " + programFolder));

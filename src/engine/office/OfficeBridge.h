@@ -32,7 +32,8 @@ struct OfficeBridgeOptions {
 /// Converts legacy Word, RTF, ODF and PDF through a headless LibreOffice hosted by our own
 /// converter program (paperloom-convert, built on LibreOfficeKit), which runs in a process of
 /// its own. Documents LibreOfficeKit cannot open (those with comments, in the no-GUI build) it
-/// hands to a second, UNO-driven LibreOffice of its own (paperloom-convert-uno).
+/// hands to a second, UNO-driven LibreOffice of its own (paperloom-convert-uno), which starts
+/// beside the first so that such a document never waits for a start.
 ///
 /// The process starts on the first conversion and stays warm until the bridge is destroyed.
 /// It gets a private, temporary LibreOffice profile in a folder named
