@@ -101,7 +101,6 @@ private:
     void mergeComments();
     void mergeFonts();
     void insertBody();
-    void addEmptyHeaderReferences(pugi::xml_node sectPr);
 
     std::unordered_map<std::string, Relationships> m_sourceRels;
     std::unordered_map<std::string, std::string> m_copied;

@@ -462,8 +462,14 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
     const Written out(join(inputs, JoinChoices{c.pageBreaks, false}));
     const auto doc = out.document();
     const auto root = doc.document_element();
-    // A break the page takes is a break run, or a paragraph that starts a new page.
+    // A break the page takes is a break run, a paragraph that starts a new page, or a section
+    // after the first that starts its own page.
     int breaks = 0;
+    const auto sections = root.select_nodes("//w:sectPr");
+    for (std::size_t i = 1; i < sections.size(); ++i) {
+        const auto type = sections[i].node().child("w:type").attribute("w:val");
+        breaks += !type || std::strcmp(type.value(), "continuous") != 0 ? 1 : 0;
+    }
     forEachElement(root, [&](pugi::xml_node element) {
         breaks += std::strcmp(element.name(), "w:pageBreakBefore") == 0 ? 1 : 0;
         breaks += std::strcmp(element.name(), "w:br") == 0 &&
@@ -484,9 +490,10 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
         EXPECT_EQ(texts[2 * i], "doc" + std::to_string(i) + " first");
     }
     if (c.pageBreaks && c.entries > 1) {
-        // Each document after the first starts on a new page, said by its first paragraph.
+        // Each document after the first starts on a new page, said by its section alone.
         const auto first = paragraphWithText(root, "doc1 first");
-        EXPECT_TRUE(first.child("w:pPr").child("w:pageBreakBefore"));
+        EXPECT_FALSE(first.child("w:pPr").child("w:pageBreakBefore"));
+        EXPECT_STREQ(sections[1].node().child("w:type").attribute("w:val").value(), "nextPage");
     }
 }
 
