@@ -1,5 +1,6 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
 #include "engine/BlankDocument.h"
+#include "engine/FirstDocument.h"
 #include "engine/PasteSession.h"
 #include "engine/SectionMerge.h"
 #include "engine/Xml.h"
@@ -60,6 +61,7 @@ bool isLandscape(const pugi::xml_node& pgSz) {
 } // namespace
 
 void PasteSession::run() {
+    adoptFirstDocument(*this);
     prepareNumbering(*this);
     mergeStyles(*this);
     emitNumbering(*this);
@@ -195,7 +197,7 @@ void PasteSession::insertBody() {
         blocks.pop_back();
         sections.push_back(lastSectPr);
     }
-    prepareSourceSections(*this, sections, !hasPrevious);
+    prepareSourceSections(*this, sections);
     remap(body, sourceMain, target.mainPart);
     for (auto block : blocks) {
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());

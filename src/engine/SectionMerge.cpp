@@ -18,24 +18,6 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-/// Settings that change how the first document's pages are laid out. The first document is
-/// pasted into a new, empty document, so taking its values over changes nothing else.
-constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",
-                                           "w:gutterAtTop",
-                                           "w:defaultTabStop",
-                                           "w:autoHyphenation",
-                                           "w:consecutiveHyphenLimit",
-                                           "w:hyphenationZone",
-                                           "w:doNotHyphenateCaps",
-                                           "w:evenAndOddHeaders",
-                                           "w:bookFoldRevPrinting",
-                                           "w:bookFoldPrinting",
-                                           "w:bookFoldPrintingSheets",
-                                           "w:noPunctuationKerning",
-                                           "w:characterSpacingControl",
-                                           "w:printTwoOnOne",
-                                           "w:compat"};
-
 /// The height of the empty header or footer (one exact line of 1 pt), in twips.
 constexpr long long kEmptyHeight = 20;
 constexpr const char* kEmptyParagraph =
@@ -88,18 +70,6 @@ void evenHeadersFollowDefault(pugi::xml_node sectPr) {
     }
 }
 
-/// Copies a settings element of the source over the target's (removing the target's when the
-/// source has none).
-void adoptSetting(pugi::xml_node target, const pugi::xml_node& source, const char* name) {
-    while (auto old = target.child(name)) {
-        target.remove_child(old);
-    }
-    if (const auto value = source.child(name)) {
-        auto copy = insertOrdered(target, value, kSettingsOrder);
-        PasteSession::declareMissingNamespaces(copy, source, namespacesOf(target));
-    }
-}
-
 long long measure(const pugi::xml_node& node, const char* attribute) {
     const auto attr = node.attribute(attribute);
     return attr ? attr.as_llong() : -1;
@@ -127,8 +97,7 @@ void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
 
 } // namespace
 
-void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections,
-                           bool firstDocument) {
+void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections) {
     DocumentModel& target = session.target;
     const std::string settingsPart = session.sourcePartOfKind("settings");
     pugi::xml_document sourceSettings;
@@ -142,12 +111,7 @@ void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_no
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
     auto root = settings.doc.document_element();
-    if (firstDocument) {
-        for (const char* name : kLayoutSettings) {
-            adoptSetting(root, source, name);
-        }
-        settings.dirty = true;
-    } else if (evenAndOdd && !isOn(root.child("w:evenAndOddHeaders"))) {
+    if (evenAndOdd && !isOn(root.child("w:evenAndOddHeaders"))) {
         // Documents pasted before this one state their even headers already (see below).
         while (auto old = root.child("w:evenAndOddHeaders")) {
             root.remove_child(old);
@@ -157,8 +121,8 @@ void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_no
         insertOrdered(root, scratch.document_element(), kSettingsOrder);
         settings.dirty = true;
     }
-    // Tab stops, compatibility options and mirrored margins of later documents stay the first
-    // document's: they cannot differ between sections, and the first document sets the tone.
+    // Tab stops, compatibility options and mirrored margins of later documents give way to the
+    // first document's (see adoptFirstDocument): they cannot differ between sections.
     if (!evenAndOdd) {
         for (auto sectPr : sections) {
             evenHeadersFollowDefault(sectPr);

@@ -22,8 +22,7 @@ struct Landing {
 /// (settings.xml) and states in the source's own sections what they would otherwise take from
 /// those settings. Sections are the source's sectPr elements in document order; a source
 /// without a settings part counts as one with the defaults.
-void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections,
-                           bool firstDocument);
+void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections);
 
 /// After the remap: makes the pasted sections hold where they land (section type of the first,
 /// headers it must not inherit, page numbering, the orientation of the final one). Returns true

@@ -132,7 +132,11 @@ TEST_F(JoinTest, DifferentDocumentDefaultsAreResolvedIntoThePastedStyles) {
                    "</w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" "
                    "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
     draft.body = para("big by default");
-    const Written out(join({write("defaults.docx", draft)}));
+    DocDraft first = draft; // the first document's defaults become the joined document's
+    first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"22\"/></w:rPr>"
+                   "</w:rPrDefault></w:docDefaults>";
+    first.body = para("first");
+    const Written out(join({write("first.docx", first), write("defaults.docx", draft)}));
     const auto styles = out.xml("word/styles.xml");
     const auto doc = out.document();
     const std::string id = paragraphWithText(doc, "big by default")

@@ -409,10 +409,15 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
     DocDraft first;
     first.body = para("first");
     first.settings = "<w:mirrorMargins/><w:defaultTabStop w:val=\"567\"/>"
-                     "<w:autoHyphenation/>";
+                     "<w:autoHyphenation/><w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+                     "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"14\"/></w:compat>";
+    first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"40\"/></w:rPr>"
+                   "</w:rPrDefault></w:docDefaults>";
     DocDraft second;
     second.body = para("second");
     second.settings = "<w:defaultTabStop w:val=\"1440\"/><w:gutterAtTop/>";
+    second.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"18\"/></w:rPr>"
+                    "</w:rPrDefault></w:docDefaults>";
     const Written out(
         join({write("first.docx", first), write("second.docx", second)}, JoinChoices{true, false}));
     const auto settings = out.xml("word/settings.xml");
@@ -421,6 +426,14 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
     EXPECT_TRUE(root.child("w:autoHyphenation"));
     EXPECT_FALSE(root.child("w:gutterAtTop"));
     EXPECT_EQ(root.child("w:defaultTabStop").attribute("w:val").as_int(), 567);
+    // Compatibility options stay the new document's, which later documents share.
+    EXPECT_STREQ(root.child("w:compat").child("w:compatSetting").attribute("w:val").value(), "15");
+    const auto styles = out.xml("word/styles.xml");
+    EXPECT_EQ(styles.select_node("//w:docDefaults/w:rPrDefault/w:rPr/w:sz")
+                  .node()
+                  .attribute("w:val")
+                  .as_int(),
+              40);
     // Schema order: mirrorMargins before defaultTabStop before autoHyphenation.
     std::vector<std::string> order;
     for (auto child : root.children()) {

@@ -1,0 +1,78 @@
+// What a new document takes over from the first document pasted into it.
+#include "engine/FirstDocument.h"
+
+#include "engine/BlankDocument.h"
+#include "engine/PasteSession.h"
+#include "engine/Xml.h"
+#include "engine/XmlOrder.h"
+
+#include <string>
+
+namespace paperloom::engine {
+namespace {
+
+constexpr const char* kTypePrefix =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.";
+
+/// Settings that change how pages are laid out. The compatibility options (w:compat) stay the
+/// new document's: they apply to every later document too, and most documents are written in
+/// the current mode that a new document has.
+constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutterAtTop",
+                                           "w:defaultTabStop",         "w:autoHyphenation",
+                                           "w:consecutiveHyphenLimit", "w:hyphenationZone",
+                                           "w:doNotHyphenateCaps",     "w:bookFoldRevPrinting",
+                                           "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
+                                           "w:noPunctuationKerning",   "w:characterSpacingControl",
+                                           "w:printTwoOnOne"};
+
+/// Replaces the target's child of this name by a copy of the source's (removing it when the
+/// source has none: the reader's default applies there, as it did to the source).
+void adopt(pugi::xml_node target, const pugi::xml_node& source, const char* name,
+           std::initializer_list<const char*> order) {
+    while (auto old = target.child(name)) {
+        target.remove_child(old);
+    }
+    if (const auto value = source.child(name)) {
+        auto copy =
+            order.size() == 0 ? target.prepend_copy(value) : insertOrdered(target, value, order);
+        PasteSession::declareMissingNamespaces(copy, source, namespacesOf(target));
+    }
+}
+
+pugi::xml_document partOf(PasteSession& session, const char* kind) {
+    pugi::xml_document doc;
+    const std::string name = session.sourcePartOfKind(kind);
+    if (!name.empty()) {
+        doc = parseXml(session.source.text(name), name);
+    }
+    return doc;
+}
+
+} // namespace
+
+void adoptFirstDocument(PasteSession& session) {
+    DocumentModel& target = session.target;
+    if (!target.body.isEmpty()) {
+        return;
+    }
+    const auto sourceSettings = partOf(session, "settings");
+    XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
+                                          std::string(kTypePrefix) + "settings+xml",
+                                          blankStartTag("w:settings") + "</w:settings>");
+    for (const char* name : kLayoutSettings) {
+        adopt(settings.doc.document_element(), sourceSettings.document_element(), name,
+              kSettingsOrder);
+    }
+    settings.dirty = true;
+
+    if (target.styles) {
+        // Styles compare their look against these defaults; with the first document's, its own
+        // styles stay as they are, and its paragraphs without a style look as they did.
+        const auto sourceStyles = partOf(session, "styles");
+        adopt(target.styles.doc.document_element(), sourceStyles.document_element(),
+              "w:docDefaults", {});
+        target.styles.dirty = true;
+    }
+}
+
+} // namespace paperloom::engine
