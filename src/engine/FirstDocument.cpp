@@ -23,7 +23,8 @@ constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutter
                                            "w:doNotHyphenateCaps",     "w:bookFoldRevPrinting",
                                            "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
                                            "w:noPunctuationKerning",   "w:characterSpacingControl",
-                                           "w:printTwoOnOne"};
+                                           "w:printTwoOnOne",          "w:themeFontLang",
+                                           "w:clrSchemeMapping"};
 
 /// Replaces the target's child of this name by a copy of the source's (removing it when the
 /// source has none: the reader's default applies there, as it did to the source).
@@ -64,6 +65,16 @@ void adoptFirstDocument(PasteSession& session) {
               kSettingsOrder);
     }
     settings.dirty = true;
+
+    // Theme fonts and colours of the document defaults and styles mean what they meant in the
+    // first document. A theme with relationships of its own (pictures in fills) stays out: its
+    // parts would have to come along.
+    const std::string sourceTheme = session.sourcePartOfKind("theme");
+    if (!sourceTheme.empty() && !target.themeName.empty() &&
+        target.package.contains(target.themeName) &&
+        !session.source.contains(relsPartName(sourceTheme))) {
+        target.putPart(target.themeName, session.source.parts.at(sourceTheme));
+    }
 
     if (target.styles) {
         // Styles compare their look against these defaults; with the first document's, its own

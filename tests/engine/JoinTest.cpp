@@ -194,7 +194,8 @@ TEST_F(JoinTest, ThemeFontsAndColoursOfAnotherThemeAreResolvedInThePastedContent
     draft.body = para("Titled", "<w:pStyle w:val=\"Title\"/>") +
                  "<w:p><w:r><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:color "
                  "w:val=\"4F81BD\" w:themeColor=\"accent1\"/></w:rPr><w:t>body</w:t></w:r></w:p>";
-    const Written out(join({write("themed.docx", draft)}));
+    // After a document with the new document's theme (the first document's theme is taken over).
+    const Written out(join({write("plain.docx", DocDraft{}), write("themed.docx", draft)}));
     const auto doc = out.document();
     const auto styles = out.xml("word/styles.xml");
     const std::string titleId = paragraphWithText(doc, "Titled")

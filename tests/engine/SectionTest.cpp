@@ -411,8 +411,15 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
     first.settings = "<w:mirrorMargins/><w:defaultTabStop w:val=\"567\"/>"
                      "<w:autoHyphenation/><w:compat><w:compatSetting w:name=\"compatibilityMode\" "
                      "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"14\"/></w:compat>";
-    first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"40\"/></w:rPr>"
-                   "</w:rPrDefault></w:docDefaults>";
+    first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/>"
+                   "<w:sz w:val=\"40\"/></w:rPr></w:rPrDefault></w:docDefaults>";
+    first.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    first.parts["word/theme/theme1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.theme+xml",
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+        "name=\"First\"><a:themeElements><a:fontScheme name=\"First\"><a:majorFont><a:latin "
+        "typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin typeface=\"Constantia\"/>"
+        "</a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
     DocDraft second;
     second.body = para("second");
     second.settings = "<w:defaultTabStop w:val=\"1440\"/><w:gutterAtTop/>";
@@ -434,6 +441,14 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
                   .attribute("w:val")
                   .as_int(),
               40);
+    // The defaults keep naming the theme, which is now the first document's.
+    EXPECT_TRUE(styles.select_node("//w:docDefaults//w:rFonts/@w:asciiTheme"));
+    bool firstTheme = false;
+    for (const auto& [name, data] : out.package().parts) {
+        firstTheme = firstTheme || (name.rfind("word/theme/", 0) == 0 &&
+                                    out.text(name).find("Constantia") != std::string::npos);
+    }
+    EXPECT_TRUE(firstTheme);
     // Schema order: mirrorMargins before defaultTabStop before autoHyphenation.
     std::vector<std::string> order;
     for (auto child : root.children()) {
