@@ -14,17 +14,16 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-/// Settings that change how pages are laid out. The compatibility options (w:compat) stay the
-/// new document's: they apply to every later document too, and most documents are written in
-/// the current mode that a new document has.
+/// Settings that change how pages are laid out, the compatibility options among them (the
+/// layout mode moves tables and spacing): later documents share them.
 constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutterAtTop",
                                            "w:defaultTabStop",         "w:autoHyphenation",
                                            "w:consecutiveHyphenLimit", "w:hyphenationZone",
                                            "w:doNotHyphenateCaps",     "w:bookFoldRevPrinting",
                                            "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
                                            "w:noPunctuationKerning",   "w:characterSpacingControl",
-                                           "w:printTwoOnOne",          "w:themeFontLang",
-                                           "w:clrSchemeMapping"};
+                                           "w:printTwoOnOne",          "w:compat",
+                                           "w:themeFontLang",          "w:clrSchemeMapping"};
 
 /// Replaces the target's child of this name by a copy of the source's (removing it when the
 /// source has none: the reader's default applies there, as it did to the source).

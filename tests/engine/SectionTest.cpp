@@ -433,8 +433,8 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
     EXPECT_TRUE(root.child("w:autoHyphenation"));
     EXPECT_FALSE(root.child("w:gutterAtTop"));
     EXPECT_EQ(root.child("w:defaultTabStop").attribute("w:val").as_int(), 567);
-    // Compatibility options stay the new document's, which later documents share.
-    EXPECT_STREQ(root.child("w:compat").child("w:compatSetting").attribute("w:val").value(), "15");
+    // The first document's layout mode holds for the documents after it.
+    EXPECT_STREQ(root.child("w:compat").child("w:compatSetting").attribute("w:val").value(), "14");
     const auto styles = out.xml("word/styles.xml");
     EXPECT_EQ(styles.select_node("//w:docDefaults/w:rPrDefault/w:rPr/w:sz")
                   .node()
