@@ -3,6 +3,7 @@
 #include "engine/FirstDocument.h"
 #include "engine/PasteSession.h"
 #include "engine/SectionMerge.h"
+#include "engine/TableDefaults.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
@@ -198,6 +199,7 @@ void PasteSession::insertBody() {
         sections.push_back(lastSectPr);
     }
     prepareSourceSections(*this, sections);
+    keepTableStylesOverDefaults(*this, body);
     remap(body, sourceMain, target.mainPart);
     for (auto block : blocks) {
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());

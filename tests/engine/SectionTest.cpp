@@ -461,6 +461,54 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
     EXPECT_LT(at("w:defaultTabStop"), at("w:autoHyphenation"));
 }
 
+TEST_F(SectionTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
+    DocDraft first; // defaults without paragraph spacing
+    first.body = para("first");
+    first.styles = "<w:docDefaults><w:pPrDefault/></w:docDefaults>";
+    DocDraft later; // defaults with spacing, which a table style takes back in its cells
+    later.styles =
+        "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" w:line=\"259\" "
+        "w:lineRule=\"auto\"/></w:pPr></w:pPrDefault></w:docDefaults>"
+        "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+        "w:val=\"Normal\"/></w:style>"
+        "<w:style w:type=\"paragraph\" w:styleId=\"Spaced\"><w:name w:val=\"Spaced\"/>"
+        "<w:pPr><w:spacing w:after=\"400\"/></w:pPr></w:style>"
+        "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Grid\"/><w:pPr>"
+        "<w:spacing w:after=\"0\" w:line=\"240\" w:lineRule=\"auto\"/></w:pPr></w:style>";
+    const std::string cell = "<w:tc><w:tcPr><w:tcW w:w=\"2000\" w:type=\"dxa\"/></w:tcPr>%</w:tc>";
+    auto inCell = [&](const std::string& content) {
+        std::string text = cell;
+        text.replace(text.find('%'), 1, content);
+        return text;
+    };
+    later.body = para("outside") +
+                 "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+                 "w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
+                 inCell(para("plain cell")) +
+                 inCell(para("own spacing", "<w:pStyle w:val=\"Spaced\"/>")) + "</w:tr></w:tbl>" +
+                 para("after");
+    const Written out(
+        join({write("first.docx", first), write("later.docx", later)}, JoinChoices{true, false}));
+    const auto doc = out.document();
+    auto spacingOf = [&](const char* text) {
+        for (const auto& hit : doc.select_nodes("//w:p")) {
+            std::string content;
+            for (const auto& t : hit.node().select_nodes(".//w:t")) {
+                content += t.node().text().get();
+            }
+            if (content == text) {
+                return hit.node().child("w:pPr").child("w:spacing");
+            }
+        }
+        return pugi::xml_node();
+    };
+    ASSERT_TRUE(spacingOf("plain cell"));
+    EXPECT_STREQ(spacingOf("plain cell").attribute("w:after").value(), "0");
+    EXPECT_STREQ(spacingOf("plain cell").attribute("w:line").value(), "240");
+    EXPECT_FALSE(spacingOf("own spacing")); // its style's spacing outranks the table's anyway
+    EXPECT_FALSE(spacingOf("outside"));
+}
+
 // ------------------------------------------------------------------------------ real pages
 
 /// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
