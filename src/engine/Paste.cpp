@@ -1,6 +1,7 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
 #include "engine/BlankDocument.h"
 #include "engine/FirstDocument.h"
+#include "engine/LayoutMode.h"
 #include "engine/PasteSession.h"
 #include "engine/SectionMerge.h"
 #include "engine/TableDefaults.h"
@@ -200,6 +201,7 @@ void PasteSession::insertBody() {
     }
     prepareSourceSections(*this, sections);
     keepTableStylesOverDefaults(*this, body);
+    keepTablePlacesAcrossLayoutModes(*this, body);
     remap(body, sourceMain, target.mainPart);
     for (auto block : blocks) {
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -507,6 +508,64 @@ TEST_F(SectionTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
     EXPECT_STREQ(spacingOf("plain cell").attribute("w:line").value(), "240");
     EXPECT_FALSE(spacingOf("own spacing")); // its style's spacing outranks the table's anyway
     EXPECT_FALSE(spacingOf("outside"));
+}
+
+std::string compatMode(int mode) {
+    return "<w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+           "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"" +
+           std::to_string(mode) + "\"/></w:compat>";
+}
+
+TEST_F(SectionTest, TablesStayInPlaceAcrossLayoutModes) {
+    const std::string grid =
+        "<w:tblGrid><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr><w:tc><w:p><w:r>"
+        "<w:t>cell</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
+    DocDraft tables;
+    tables.body = "<w:tbl><w:tblPr><w:tblCaption w:val=\"plain\"/></w:tblPr>" + grid +
+                  "<w:tbl><w:tblPr><w:tblInd w:w=\"200\" w:type=\"dxa\"/><w:tblCellMar><w:left "
+                  "w:w=\"150\" w:type=\"dxa\"/></w:tblCellMar><w:tblCaption w:val=\"indented\"/>"
+                  "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:jc w:val=\"center\"/><w:tblCaption w:val=\"centred\"/>"
+                  "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:tblpPr w:tblpY=\"300\"/><w:tblCaption w:val=\"floating\"/>"
+                  "</w:tblPr>" +
+                  grid + para("end");
+    DocDraft modern;
+    modern.body = para("modern");
+    modern.settings = compatMode(15);
+    DocDraft older;
+    older.body = para("older");
+    older.settings = compatMode(14);
+
+    auto indents = [](const Written& out) {
+        std::map<std::string, std::string> found;
+        const auto doc = out.document();
+        for (const auto& hit : doc.select_nodes("//w:tblPr")) {
+            const auto tblPr = hit.node();
+            const auto ind = tblPr.child("w:tblInd");
+            found[tblPr.child("w:tblCaption").attribute("w:val").value()] =
+                ind ? ind.attribute("w:w").value() : "-";
+        }
+        return found;
+    };
+    // Written for Word 2013 and later, joined after an older document: indents grow by the
+    // left cell margin; centred and floating tables stay as they are.
+    tables.settings = compatMode(15);
+    const std::string modernTables = write("modern-tables.docx", tables);
+    const std::map<std::string, std::string> grown = {
+        {"plain", "108"}, {"indented", "350"}, {"centred", "-"}, {"floating", "-"}};
+    EXPECT_EQ(indents(Written(join({write("older.docx", older), modernTables}))), grown);
+    // The other way round they shrink; in the same mode nothing changes.
+    tables.settings = compatMode(14);
+    const std::string olderTables = write("older-tables.docx", tables);
+    const std::map<std::string, std::string> shrunk = {
+        {"plain", "-108"}, {"indented", "50"}, {"centred", "-"}, {"floating", "-"}};
+    EXPECT_EQ(indents(Written(join({write("modern.docx", modern), olderTables}))), shrunk);
+    const std::map<std::string, std::string> same = {
+        {"plain", "-"}, {"indented", "200"}, {"centred", "-"}, {"floating", "-"}};
+    EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
 }
 
 // ------------------------------------------------------------------------------ real pages
