@@ -76,11 +76,17 @@ void adoptFirstDocument(PasteSession& session) {
     }
 
     if (target.styles) {
-        // Styles compare their look against these defaults; with the first document's, its own
-        // styles stay as they are, and its paragraphs without a style look as they did.
-        const auto sourceStyles = partOf(session, "styles");
-        adopt(target.styles.doc.document_element(), sourceStyles.document_element(),
-              "w:docDefaults", {});
+        // The new document's styles serve no content yet. With the first document's in their
+        // place, its styles are shared as they are (no renamed copies): the default paragraph
+        // style, which readers size text grids and form fields by, stays its own. Later
+        // documents compare their styles and document defaults against these.
+        auto sourceStyles = partOf(session, "styles");
+        if (sourceStyles.document_element()) {
+            target.styles.doc.reset(sourceStyles);
+        } else {
+            // No styles: the reader's defaults applied to it, not the new document's defaults.
+            adopt(target.styles.doc.document_element(), {}, "w:docDefaults", {});
+        }
         target.styles.dirty = true;
     }
 }

@@ -413,7 +413,9 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
                      "<w:autoHyphenation/><w:compat><w:compatSetting w:name=\"compatibilityMode\" "
                      "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"14\"/></w:compat>";
     first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/>"
-                   "<w:sz w:val=\"40\"/></w:rPr></w:rPrDefault></w:docDefaults>";
+                   "<w:sz w:val=\"40\"/></w:rPr></w:rPrDefault></w:docDefaults>"
+                   "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+                   "w:val=\"Normal\"/><w:rPr><w:b/></w:rPr></w:style>";
     first.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
     first.parts["word/theme/theme1.xml"] = {
         "application/vnd.openxmlformats-officedocument.theme+xml",
@@ -442,6 +444,12 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
                   .attribute("w:val")
                   .as_int(),
               40);
+    // Its styles are the joined document's own: its default style keeps its id and stays default.
+    EXPECT_FALSE(out.document().select_node("//w:p[.//w:t='first']/w:pPr/w:pStyle"));
+    const auto normal =
+        styles.select_node("//w:style[@w:type='paragraph' and @w:default='1']").node();
+    EXPECT_STREQ(normal.attribute("w:styleId").value(), "Normal");
+    EXPECT_TRUE(normal.child("w:rPr").child("w:b"));
     // The defaults keep naming the theme, which is now the first document's.
     EXPECT_TRUE(styles.select_node("//w:docDefaults//w:rFonts/@w:asciiTheme"));
     bool firstTheme = false;
