@@ -3,6 +3,7 @@
 
 #include "engine/BlankDocument.h"
 #include "engine/PasteSession.h"
+#include "engine/SectionMerge.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
@@ -55,7 +56,7 @@ void adoptFirstDocument(PasteSession& session) {
     if (!target.body.isEmpty()) {
         return;
     }
-    const auto sourceSettings = partOf(session, "settings");
+    const auto sourceSettings = readSourceSettings(session);
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");

@@ -2,6 +2,7 @@
 #include "engine/LayoutMode.h"
 
 #include "engine/PasteSession.h"
+#include "engine/SectionMerge.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
@@ -74,11 +75,7 @@ pugi::xml_node styleProperty(const std::unordered_map<std::string, pugi::xml_nod
 } // namespace
 
 void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body) {
-    const std::string settingsPart = session.sourcePartOfKind("settings");
-    pugi::xml_document sourceSettings;
-    if (!settingsPart.empty()) {
-        sourceSettings = parseXml(session.source.text(settingsPart), settingsPart);
-    }
+    const auto sourceSettings = readSourceSettings(session);
     const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
     const bool targetToBorder =
         session.target.settings && measuresToBorder(session.target.settings.doc.document_element());

@@ -470,6 +470,24 @@ TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride
     EXPECT_LT(at("w:defaultTabStop"), at("w:autoHyphenation"));
 }
 
+TEST_F(SectionTest, DamagedSettingsCostTheSettingsNotTheDocument) {
+    DocDraft damaged;
+    damaged.body = para("still here");
+    damaged.settings = "<w:evenAndOddHeaders><w:zoom"; // not well-formed
+    DocDraft plain;
+    plain.body = para("plain");
+    for (const bool first : {true, false}) {
+        const std::vector<std::string> inputs =
+            first
+                ? std::vector<std::string>{write("damaged.docx", damaged), write("p.docx", plain)}
+                : std::vector<std::string>{write("p.docx", plain), write("damaged.docx", damaged)};
+        const Written out(join(inputs, JoinChoices{true, false}));
+        const auto texts = out.paragraphs();
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "still here"), texts.end()) << first;
+        EXPECT_FALSE(out.xml("word/settings.xml").document_element().child("w:evenAndOddHeaders"));
+    }
+}
+
 TEST_F(SectionTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
     DocDraft first; // defaults without paragraph spacing
     first.body = para("first");
