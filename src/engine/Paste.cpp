@@ -1,11 +1,16 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
 #include "engine/BlankDocument.h"
+#include "engine/FirstDocument.h"
+#include "engine/LayoutMode.h"
 #include "engine/PasteSession.h"
+#include "engine/SectionMerge.h"
+#include "engine/TableDefaults.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
 #include <cstring>
 #include <unordered_set>
+#include <vector>
 
 namespace paperloom::engine {
 namespace {
@@ -55,27 +60,10 @@ bool isLandscape(const pugi::xml_node& pgSz) {
     return std::strcmp(pgSz.attribute("w:orient").value(), "landscape") == 0;
 }
 
-void applyOrientation(pugi::xml_node sectPr, bool landscape) {
-    auto pgSz = sectPr.child("w:pgSz");
-    if (!pgSz) {
-        return;
-    }
-    const long long width = pgSz.attribute("w:w").as_llong();
-    const long long height = pgSz.attribute("w:h").as_llong();
-    if ((landscape && width < height) || (!landscape && width > height)) {
-        pgSz.attribute("w:w").set_value(height);
-        pgSz.attribute("w:h").set_value(width);
-    }
-    auto orient = pgSz.attribute("w:orient");
-    if (!orient) {
-        orient = pgSz.append_attribute("w:orient");
-    }
-    orient.set_value(landscape ? "landscape" : "portrait");
-}
-
 } // namespace
 
 void PasteSession::run() {
+    adoptFirstDocument(*this);
     prepareNumbering(*this);
     mergeStyles(*this);
     emitNumbering(*this);
@@ -142,19 +130,29 @@ void PasteSession::insertBody() {
     const auto sourceRoot = sourceDoc.document_element();
     auto body = sourceRoot.child("w:body");
     const bool hadHeaders = target.hasHeaders;
-    remap(body, sourceMain, target.mainPart);
+    Body& targetBody = target.body;
+    const bool hasPrevious = !targetBody.isEmpty();
 
     std::vector<pugi::xml_node> blocks;
+    std::vector<pugi::xml_node> sections;
     for (auto child : body.children()) {
         if (child.type() == pugi::node_element) {
             blocks.push_back(child);
+            if (auto inner = child.child("w:pPr").child("w:sectPr")) {
+                sections.push_back(inner);
+            }
         }
     }
     pugi::xml_node lastSectPr;
     if (!blocks.empty() && std::strcmp(blocks.back().name(), "w:sectPr") == 0) {
         lastSectPr = blocks.back();
         blocks.pop_back();
+        sections.push_back(lastSectPr);
     }
+    prepareSourceSections(*this, sections);
+    keepTableStylesOverDefaults(*this, body);
+    keepTablePlacesAcrossLayoutModes(*this, body);
+    remap(body, sourceMain, target.mainPart);
     for (auto block : blocks) {
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
     }
@@ -162,26 +160,9 @@ void PasteSession::insertBody() {
         declareMissingNamespaces(lastSectPr, sourceRoot, target.body.namespaces());
     }
 
-    Body& targetBody = target.body;
-    const bool hasPrevious = !targetBody.isEmpty();
-    pugi::xml_node firstSection = lastSectPr;
-    for (auto block : blocks) {
-        if (auto inner = block.child("w:pPr").child("w:sectPr")) {
-            firstSection = inner;
-            break;
-        }
-    }
-    if (hasPrevious && firstSection) {
-        // The pasted document follows on: whether a new page starts is the page break's call.
-        orderedChild(firstSection, "w:type", kSectionOrder).remove_attributes();
-        firstSection.child("w:type").append_attribute("w:val") = "continuous";
-        if (hadHeaders) {
-            addEmptyHeaderReferences(firstSection);
-        }
-    }
     const auto targetSect = targetBody.finalSectPr();
     if (lastSectPr && targetSect && targetSect.child("w:pgSz").attribute("w:orient")) {
-        applyOrientation(lastSectPr, isLandscape(targetSect.child("w:pgSz")));
+        turnSection(lastSectPr, isLandscape(targetSect.child("w:pgSz")));
     }
 
     // The insertion paragraph: when it holds only breaks, they move into the pasted content.
@@ -195,6 +176,12 @@ void PasteSession::insertBody() {
             carriedRuns.append_copy(run);
         }
         targetBody.openRoot().remove_child(tail);
+    }
+    const bool pageBreak = onlyPageBreaks(carriedRuns);
+    const Landing landing{targetSect, hasPrevious, pageBreak, hadHeaders};
+    if (joinSections(*this, sections, landing) && pageBreak) {
+        carried.remove_child(carriedRuns); // the section starts the new page
+        carriedRuns = carried.append_child("runs");
     }
     if (lastSectPr) {
         auto open = targetBody.openRoot();
@@ -211,7 +198,7 @@ void PasteSession::insertBody() {
     if (carriedRuns.first_child()) {
         const bool firstIsParagraph =
             !blocks.empty() && std::strcmp(blocks.front().name(), "w:p") == 0;
-        if (firstIsParagraph && onlyPageBreaks(carriedRuns)) {
+        if (firstIsParagraph && pageBreak) {
             // A page break before the pasted content: said by the paragraph itself, which
             // leaves its text and its list item as they were.
             auto pPr = childOrPrepend(blocks.front(), "w:pPr");
@@ -240,48 +227,6 @@ void PasteSession::insertBody() {
         }
     }
     targetBody.appendBlocks(blocks);
-}
-
-void PasteSession::addEmptyHeaderReferences(pugi::xml_node sectPr) {
-    std::string rPrefix = "r";
-    for (const auto& [prefix, uri] : target.body.namespaces()) {
-        if (uri == ns::R) {
-            rPrefix = prefix;
-        }
-    }
-    for (const char* kind : {"header", "footer"}) {
-        const std::string element = std::string("w:") + kind + "Reference";
-        std::unordered_set<std::string> present;
-        for (auto ref : sectPr.children(element.c_str())) {
-            present.insert(ref.attribute("w:type").value());
-        }
-        for (const char* type : {"default", "first", "even"}) {
-            if (present.count(type) != 0) {
-                continue;
-            }
-            std::string& partName =
-                kind[0] == 'h' ? target.emptyHeaderPart : target.emptyFooterPart;
-            if (partName.empty()) {
-                partName = target.uniquePartName(std::string("word/") + kind + "1.xml");
-                const std::string root = std::string("w:") + (kind[0] == 'h' ? "hdr" : "ftr");
-                target.putPart(partName,
-                               PartData::fromText("<?xml version=\"1.0\" encoding=\"UTF-8\" "
-                                                  "standalone=\"yes\"?>\r\n" +
-                                                  blankStartTag(root) + "<w:p/></" + root + ">"));
-                target.contentTypes.setOverride(partName, std::string(kTypePrefix) + kind + "+xml");
-            }
-            const std::string relId =
-                target.relsOf(target.mainPart)
-                    .add(std::string(ns::RelTypeBase) + kind,
-                         relativeTarget(target.mainPart, partName), false, true);
-            target.dirtyRels.insert(target.mainPart);
-            pugi::xml_document scratch;
-            auto ref = scratch.append_child(element.c_str());
-            ref.append_attribute("w:type") = type;
-            ref.append_attribute((rPrefix + ":id").c_str()) = relId.c_str();
-            insertOrdered(sectPr, ref, kSectionOrder);
-        }
-    }
 }
 
 } // namespace paperloom::engine

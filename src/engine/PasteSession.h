@@ -109,7 +109,6 @@ private:
     void mergeComments();
     void mergeFonts();
     void insertBody();
-    void addEmptyHeaderReferences(pugi::xml_node sectPr);
 
     // --- parts around the comments, ids of pasted objects, parts that name other parts ---
     void mergeCommentThreads(const std::unordered_map<std::string, std::string>& paraIds);

@@ -118,8 +118,13 @@ TEST_F(JoinTest, ParagraphsWithoutStyleKeepTheirDocumentsDefaultStyle) {
          {std::pair{"small text", "20"}, std::pair{"large text", "40"}}) {
         const auto paragraph = paragraphWithText(doc, text);
         ASSERT_TRUE(paragraph) << text;
-        const std::string id =
-            paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+        std::string id = paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+        if (id.empty()) { // the first document's default style is the joined document's
+            id = styles.select_node("//w:style[@w:type='paragraph' and @w:default='1']")
+                     .node()
+                     .attribute("w:styleId")
+                     .value();
+        }
         const auto style = styleById(styles, id);
         ASSERT_TRUE(style) << text << " names style '" << id << "'";
         EXPECT_STREQ(style.child("w:rPr").child("w:sz").attribute("w:val").value(), size) << text;
@@ -132,7 +137,11 @@ TEST_F(JoinTest, DifferentDocumentDefaultsAreResolvedIntoThePastedStyles) {
                    "</w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" "
                    "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
     draft.body = para("big by default");
-    const Written out(join({write("defaults.docx", draft)}));
+    DocDraft first = draft; // the first document's defaults become the joined document's
+    first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"22\"/></w:rPr>"
+                   "</w:rPrDefault></w:docDefaults>";
+    first.body = para("first");
+    const Written out(join({write("first.docx", first), write("defaults.docx", draft)}));
     const auto styles = out.xml("word/styles.xml");
     const auto doc = out.document();
     const std::string id = paragraphWithText(doc, "big by default")
@@ -190,7 +199,8 @@ TEST_F(JoinTest, ThemeFontsAndColoursOfAnotherThemeAreResolvedInThePastedContent
     draft.body = para("Titled", "<w:pStyle w:val=\"Title\"/>") +
                  "<w:p><w:r><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:color "
                  "w:val=\"4F81BD\" w:themeColor=\"accent1\"/></w:rPr><w:t>body</w:t></w:r></w:p>";
-    const Written out(join({write("themed.docx", draft)}));
+    // After a document with the new document's theme (the first document's theme is taken over).
+    const Written out(join({write("plain.docx", DocDraft{}), write("themed.docx", draft)}));
     const auto doc = out.document();
     const auto styles = out.xml("word/styles.xml");
     const std::string titleId = paragraphWithText(doc, "Titled")
@@ -462,8 +472,14 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
     const Written out(join(inputs, JoinChoices{c.pageBreaks, false}));
     const auto doc = out.document();
     const auto root = doc.document_element();
-    // A break the page takes is a break run, or a paragraph that starts a new page.
+    // A break the page takes is a break run, a paragraph that starts a new page, or a section
+    // after the first that starts its own page.
     int breaks = 0;
+    const auto sections = root.select_nodes("//w:sectPr");
+    for (std::size_t i = 1; i < sections.size(); ++i) {
+        const auto type = sections[i].node().child("w:type").attribute("w:val");
+        breaks += !type || std::strcmp(type.value(), "continuous") != 0 ? 1 : 0;
+    }
     forEachElement(root, [&](pugi::xml_node element) {
         breaks += std::strcmp(element.name(), "w:pageBreakBefore") == 0 ? 1 : 0;
         breaks += std::strcmp(element.name(), "w:br") == 0 &&
@@ -484,9 +500,10 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
         EXPECT_EQ(texts[2 * i], "doc" + std::to_string(i) + " first");
     }
     if (c.pageBreaks && c.entries > 1) {
-        // Each document after the first starts on a new page, said by its first paragraph.
+        // Each document after the first starts on a new page, said by its section alone.
         const auto first = paragraphWithText(root, "doc1 first");
-        EXPECT_TRUE(first.child("w:pPr").child("w:pageBreakBefore"));
+        EXPECT_FALSE(first.child("w:pPr").child("w:pageBreakBefore"));
+        EXPECT_STREQ(sections[1].node().child("w:type").attribute("w:val").value(), "nextPage");
     }
 }
 

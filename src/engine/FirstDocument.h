@@ -1,0 +1,14 @@
+// What a new document takes over from the first document pasted into it.
+#pragma once
+
+namespace paperloom::engine {
+
+class PasteSession;
+
+/// Before anything else of the paste: when the target holds no content yet, its layout settings
+/// (settings.xml), theme and styles (styles.xml) become the pasted document's, so the
+/// first document keeps its look and later ones are compared against it. Nothing in the target
+/// depends on them yet. Does nothing when the target has content.
+void adoptFirstDocument(PasteSession& session);
+
+} // namespace paperloom::engine

@@ -1,0 +1,138 @@
+// Tables of a pasted document written in another layout mode than the joined document's.
+#include "engine/LayoutMode.h"
+
+#include "engine/PasteSession.h"
+#include "engine/SectionMerge.h"
+#include "engine/Xml.h"
+#include "engine/XmlOrder.h"
+
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+namespace paperloom::engine {
+namespace {
+
+/// Children of w:tblPr in schema order.
+constexpr std::initializer_list<const char*> kTablePropertyOrder = {"w:tblStyle",
+                                                                    "w:tblpPr",
+                                                                    "w:tblOverlap",
+                                                                    "w:bidiVisual",
+                                                                    "w:tblStyleRowBandSize",
+                                                                    "w:tblStyleColBandSize",
+                                                                    "w:tblW",
+                                                                    "w:jc",
+                                                                    "w:tblCellSpacing",
+                                                                    "w:tblInd",
+                                                                    "w:tblBorders",
+                                                                    "w:shd",
+                                                                    "w:tblLayout",
+                                                                    "w:tblCellMar",
+                                                                    "w:tblLook",
+                                                                    "w:tblCaption",
+                                                                    "w:tblDescription",
+                                                                    "w:tblPrChange"};
+
+/// Word 2013 and later (mode 15) measure table indents to the border.
+bool measuresToBorder(const pugi::xml_node& settingsRoot) {
+    for (auto setting : settingsRoot.child("w:compat").children("w:compatSetting")) {
+        if (std::strcmp(setting.attribute("w:name").value(), "compatibilityMode") == 0) {
+            return setting.attribute("w:val").as_int() >= 15;
+        }
+    }
+    return false;
+}
+
+/// A twips measure of a table width element (w:w with type dxa or no type); false otherwise.
+bool twips(const pugi::xml_node& measure, long long& value) {
+    if (!measure || !measure.attribute("w:w")) {
+        return false;
+    }
+    const char* type = measure.attribute("w:type").value();
+    if (*type != '\0' && std::strcmp(type, "dxa") != 0) {
+        return false;
+    }
+    value = measure.attribute("w:w").as_llong();
+    return true;
+}
+
+/// A table property along the basedOn chain of a table style.
+pugi::xml_node styleProperty(const std::unordered_map<std::string, pugi::xml_node>& styles,
+                             std::string id, const char* name) {
+    for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
+        const auto it = styles.find(id);
+        if (it == styles.end()) {
+            break;
+        }
+        if (auto found = it->second.child("w:tblPr").child(name)) {
+            return found;
+        }
+        id = it->second.child("w:basedOn").attribute("w:val").value();
+    }
+    return {};
+}
+
+} // namespace
+
+void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body) {
+    const auto sourceSettings = readSourceSettings(session);
+    const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
+    const bool targetToBorder =
+        session.target.settings && measuresToBorder(session.target.settings.doc.document_element());
+    if (sourceToBorder == targetToBorder) {
+        return;
+    }
+    std::unordered_map<std::string, pugi::xml_node> styles;
+    std::string defaultTable;
+    pugi::xml_document stylesDoc;
+    const std::string stylesPart = session.sourcePartOfKind("styles");
+    if (!stylesPart.empty()) {
+        stylesDoc = parseXml(session.source.text(stylesPart), stylesPart);
+        for (auto style : stylesDoc.document_element().children("w:style")) {
+            if (std::strcmp(style.attribute("w:type").value(), "table") != 0) {
+                continue;
+            }
+            const std::string id = style.attribute("w:styleId").value();
+            styles.emplace(id, style);
+            const std::string isDefault = style.attribute("w:default").value();
+            if (isDefault == "1" || isDefault == "true" || isDefault == "on") {
+                defaultTable = id;
+            }
+        }
+    }
+    for (auto table : body.children("w:tbl")) {
+        auto tblPr = table.child("w:tblPr");
+        std::string style = tblPr.child("w:tblStyle").attribute("w:val").value();
+        if (style.empty()) {
+            style = defaultTable;
+        }
+        auto property = [&](const char* name) {
+            const auto own = tblPr.child(name);
+            return own ? own : styleProperty(styles, style, name);
+        };
+        const std::string jc = property("w:jc").attribute("w:val").value();
+        if (!tblPr || tblPr.child("w:tblpPr") || (!jc.empty() && jc != "left" && jc != "start")) {
+            continue;
+        }
+        const auto margins = property("w:tblCellMar");
+        auto leftMargin = margins.child("w:left");
+        if (!leftMargin) {
+            leftMargin = margins.child("w:start");
+        }
+        long long margin = 108; // the format's default left cell margin
+        if (leftMargin && !twips(leftMargin, margin)) {
+            continue;
+        }
+        long long indent = 0;
+        if (const auto ind = property("w:tblInd"); ind && !twips(ind, indent)) {
+            continue;
+        }
+        indent += sourceToBorder ? margin : -margin;
+        auto ind = orderedChild(tblPr, "w:tblInd", kTablePropertyOrder);
+        ind.remove_attributes();
+        ind.append_attribute("w:w") = indent;
+        ind.append_attribute("w:type") = "dxa";
+    }
+}
+
+} // namespace paperloom::engine

@@ -1,0 +1,48 @@
+// How a pasted document's sections meet the document they join: page setup, headers, numbering.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <vector>
+
+namespace paperloom::engine {
+
+class PasteSession;
+class DocumentModel;
+
+/// Where the pasted document lands, as seen by its first section.
+struct Landing {
+    pugi::xml_node previous;  // the section the content lands after (empty when none)
+    bool hasPrevious = false; // the document already holds content
+    bool pageBreak = false;   // the join asked for a new page (a page break was carried)
+    bool hadHeaders = false;  // some earlier section states a header or footer
+};
+
+/// The settings part of the pasted document; an empty document when it has none or it cannot
+/// be read (the settings are not worth losing the document over).
+[[nodiscard]] pugi::xml_document readSourceSettings(PasteSession& session);
+
+/// Before the pasted body is remapped: settles the document-wide settings the source brings
+/// (settings.xml) and states in the source's own sections what they would otherwise take from
+/// those settings. Sections are the source's sectPr elements in document order; a source
+/// without a settings part counts as one with the defaults.
+void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections);
+
+/// After the remap: makes the pasted sections hold where they land (section type of the first,
+/// headers it must not inherit, page numbering, the orientation of the final one). Returns true
+/// when the first section starts a new page itself, so that a carried page break must go.
+[[nodiscard]] bool joinSections(PasteSession& session, const std::vector<pugi::xml_node>& sections,
+                                const Landing& landing);
+
+/// Turns a section to landscape or portrait: width and height swap and the margins turn with
+/// the paper (a quarter turn clockwise into landscape, back again into portrait).
+void turnSection(pugi::xml_node sectPr, bool landscape);
+
+/// True when two sections put their text on pages of the same size and margins.
+[[nodiscard]] bool samePageGeometry(const pugi::xml_node& a, const pugi::xml_node& b);
+
+/// Gives sectPr a reference to an empty header or footer for every kind and type it lacks, so
+/// that it does not show the header of the section before it.
+void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr);
+
+} // namespace paperloom::engine

@@ -1,0 +1,128 @@
+// Table styles over the document defaults of a pasted document whose defaults differ.
+#include "engine/TableDefaults.h"
+
+#include "engine/PasteSession.h"
+#include "engine/Xml.h"
+#include "engine/XmlOrder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace paperloom::engine {
+namespace {
+
+bool isOn(const pugi::xml_attribute& attr) {
+    const std::string value = attr.value();
+    return value == "1" || value == "true" || value == "on";
+}
+
+/// The styles of one part by id, with the default style of each type.
+struct StyleIndex {
+    std::unordered_map<std::string, pugi::xml_node> byId;
+    std::string defaultParagraph;
+    std::string defaultTable;
+
+    explicit StyleIndex(const pugi::xml_node& root) {
+        for (auto style : root.children("w:style")) {
+            const std::string id = style.attribute("w:styleId").value();
+            byId.emplace(id, style);
+            if (isOn(style.attribute("w:default"))) {
+                const std::string type = style.attribute("w:type").value();
+                if (type == "paragraph") {
+                    defaultParagraph = id;
+                } else if (type == "table") {
+                    defaultTable = id;
+                }
+            }
+        }
+    }
+
+    /// The first paragraph property of this name along the basedOn chain of a style.
+    [[nodiscard]] pugi::xml_node property(std::string id, const char* name) const {
+        for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
+            const auto it = byId.find(id);
+            if (it == byId.end()) {
+                break;
+            }
+            if (auto found = it->second.child("w:pPr").child(name)) {
+                return found;
+            }
+            id = it->second.child("w:basedOn").attribute("w:val").value();
+        }
+        return {};
+    }
+};
+
+} // namespace
+
+void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body) {
+    const std::string sourcePart = session.sourcePartOfKind("styles");
+    if (sourcePart.empty() || !session.target.styles) {
+        return;
+    }
+    const auto sourceDoc = parseXml(session.source.text(sourcePart), sourcePart);
+    const auto sourceDefaults =
+        sourceDoc.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
+    const auto targetDefaults = session.target.styles.doc.document_element()
+                                    .child("w:docDefaults")
+                                    .child("w:pPrDefault")
+                                    .child("w:pPr");
+    std::vector<std::string> differing;
+    for (const auto& props : {sourceDefaults, targetDefaults}) {
+        for (auto property : props.children()) {
+            const char* name = property.name();
+            const auto mine = sourceDefaults.child(name);
+            const auto theirs = targetDefaults.child(name);
+            if ((!mine || !theirs || serializeNode(mine) != serializeNode(theirs)) &&
+                std::strcmp(name, "w:rPr") != 0 &&
+                std::find(differing.begin(), differing.end(), name) == differing.end()) {
+                differing.emplace_back(name);
+            }
+        }
+    }
+    if (differing.empty()) {
+        return;
+    }
+    const StyleIndex styles(sourceDoc.document_element());
+    forEachElement(body, [&](pugi::xml_node table) {
+        if (std::strcmp(table.name(), "w:tbl") != 0) {
+            return true;
+        }
+        std::string tableStyle =
+            table.child("w:tblPr").child("w:tblStyle").attribute("w:val").value();
+        if (tableStyle.empty()) {
+            tableStyle = styles.defaultTable;
+        }
+        for (const auto& name : differing) {
+            const auto fromTable = styles.property(tableStyle, name.c_str());
+            if (!fromTable) {
+                continue;
+            }
+            for (auto row : table.children("w:tr")) {
+                for (auto cell : row.children("w:tc")) {
+                    for (auto paragraph : cell.children("w:p")) {
+                        auto pPr = paragraph.child("w:pPr");
+                        if (pPr.child(name.c_str())) {
+                            continue;
+                        }
+                        std::string style = pPr.child("w:pStyle").attribute("w:val").value();
+                        if (style.empty()) {
+                            style = styles.defaultParagraph;
+                        }
+                        if (styles.property(style, name.c_str())) {
+                            continue;
+                        }
+                        insertOrdered(childOrPrepend(paragraph, "w:pPr"), fromTable,
+                                      kParagraphPropertyOrder);
+                    }
+                }
+            }
+        }
+        return true; // nested tables have their own style
+    });
+}
+
+} // namespace paperloom::engine

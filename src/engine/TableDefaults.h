@@ -1,0 +1,18 @@
+// Table styles over the document defaults of a pasted document whose defaults differ.
+#pragma once
+
+#include <pugixml.hpp>
+
+namespace paperloom::engine {
+
+class PasteSession;
+
+/// Where the pasted document's paragraph defaults (docDefaults) differ from the target's, the
+/// style merge states the source's values in its paragraph styles, which outrank table styles.
+/// For paragraphs in tables whose table style sets such a property and whose own style does
+/// not, this states the table style's value on the paragraph, as the source showed it. Runs
+/// on the source body before the remap (style ids are the source's). Changes nothing when the
+/// defaults agree.
+void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body);
+
+} // namespace paperloom::engine

@@ -1,0 +1,656 @@
+// What a join keeps of each document's pages: paper, margins, orientation, headers and footers,
+// page numbers, section types, the settings that decide them, and no blank pages.
+#include "EngineFixture.h"
+
+#include "engine/Relationships.h"
+#include "engine/Xml.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace paperloom::engine::testing {
+namespace {
+
+using SectionTest = EngineFixture;
+
+constexpr const char* kHeaderType =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
+constexpr const char* kFooterType =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml";
+
+/// Section properties: before holds what precedes the page size in schema order (references,
+/// type), after what follows the margins.
+std::string section(const std::string& before, const std::string& after = {}, int width = 11906,
+                    int height = 16838,
+                    const std::string& margins = "w:top=\"1440\" w:right=\"1440\" "
+                                                 "w:bottom=\"1440\" w:left=\"1440\" "
+                                                 "w:header=\"708\" w:footer=\"708\"") {
+    return "<w:sectPr>" + before + "<w:pgSz w:w=\"" + std::to_string(width) + "\" w:h=\"" +
+           std::to_string(height) + "\"" + (width > height ? " w:orient=\"landscape\"" : "") +
+           "/><w:pgMar " + margins + "/>" + after + "</w:sectPr>";
+}
+
+/// Adds a header or footer part with one paragraph of text, referenced as rId<kind><type>.
+std::string addStory(DocDraft& draft, const std::string& kind, const std::string& type,
+                     const std::string& text, const std::string& extra = {}) {
+    const std::string id = "rId" + kind + type;
+    const std::string part = kind + type + ".xml";
+    draft.rels[id] = {kind, part, false};
+    const std::string root = kind == "header" ? "w:hdr" : "w:ftr";
+    draft.parts["word/" + part] = {kind == "header" ? kHeaderType : kFooterType,
+                                   "<" + root + testNamespaces() + "><w:p><w:r><w:t>" + text +
+                                       "</w:t></w:r>" + extra + "</w:p></" + root + ">"};
+    return "<w:" + kind + "Reference w:type=\"" + type + "\" r:id=\"" + id + "\"/>";
+}
+
+std::vector<pugi::xml_node> sectionsOf(const pugi::xml_document& doc) {
+    std::vector<pugi::xml_node> found;
+    for (const auto& hit : doc.select_nodes("//w:sectPr")) {
+        found.push_back(hit.node());
+    }
+    return found;
+}
+
+/// The text of the header or footer a section names for a type; "-" when it names none.
+std::string storyText(const Written& out, const pugi::xml_node& sectPr, const std::string& kind,
+                      const std::string& type) {
+    const std::string element = "w:" + kind + "Reference";
+    for (auto ref : sectPr.children(element.c_str())) {
+        if (type == ref.attribute("w:type").value()) {
+            const std::string target = out.relTarget(ref.attribute("r:id").value());
+            if (target.empty() || !out.has("word/" + target)) {
+                return "<dangling>";
+            }
+            const auto story = out.xml("word/" + target);
+            std::string text;
+            for (const auto& t : story.select_nodes("//w:t")) {
+                text += t.node().text().get();
+            }
+            return text;
+        }
+    }
+    return "-";
+}
+
+std::string typeOf(const pugi::xml_node& sectPr) {
+    const auto type = sectPr.child("w:type");
+    return type ? type.attribute("w:val").value() : "nextPage";
+}
+
+int pageBreaksIn(const pugi::xml_document& doc) {
+    int breaks = 0;
+    forEachElement(doc.document_element(), [&](pugi::xml_node element) {
+        breaks += std::strcmp(element.name(), "w:pageBreakBefore") == 0 ? 1 : 0;
+        breaks += std::strcmp(element.name(), "w:br") == 0 &&
+                          std::strcmp(element.attribute("w:type").value(), "page") == 0
+                      ? 1
+                      : 0;
+        return true;
+    });
+    return breaks;
+}
+
+// ------------------------------------------------------------------------------ page setup
+
+struct GeometryCase {
+    bool pageBreaks;
+    bool sameGeometry;
+    const char* expectedType; // of the second document's section
+};
+
+class GeometryTest : public EngineFixture, public ::testing::WithParamInterface<GeometryCase> {};
+
+TEST_P(GeometryTest, EachDocumentKeepsItsPaperMarginsAndHeaders) {
+    const GeometryCase& c = GetParam();
+    DocDraft a4;
+    a4.body = para("A4 text");
+    a4.sectPr = section(addStory(a4, "header", "default", "Head A"),
+                        "<w:lnNumType w:countBy=\"1\"/><w:vAlign w:val=\"center\"/>");
+    DocDraft letter;
+    letter.body = para("Letter text");
+    const std::string margins = c.sameGeometry ? "w:top=\"1440\" w:right=\"1440\" "
+                                                 "w:bottom=\"1440\" w:left=\"1440\" "
+                                                 "w:header=\"708\" w:footer=\"708\""
+                                               : "w:top=\"1000\" w:right=\"1100\" "
+                                                 "w:bottom=\"1200\" w:left=\"1300\" "
+                                                 "w:header=\"500\" w:footer=\"600\"";
+    letter.sectPr = section(addStory(letter, "header", "default", "Head B"),
+                            "<w:cols w:num=\"2\" w:space=\"720\"/>", c.sameGeometry ? 11906 : 12240,
+                            c.sameGeometry ? 16838 : 15840, margins);
+
+    const Written out(join({write("a4.docx", a4), write("letter.docx", letter)},
+                           JoinChoices{c.pageBreaks, false}));
+    const auto doc = out.document();
+    const auto sections = sectionsOf(doc);
+    ASSERT_EQ(sections.size(), 2u);
+    const auto first = sections[0];
+    const auto second = sections[1];
+    EXPECT_EQ(first.child("w:pgSz").attribute("w:w").as_int(), 11906);
+    EXPECT_TRUE(first.child("w:lnNumType"));
+    EXPECT_STREQ(first.child("w:vAlign").attribute("w:val").value(), "center");
+    EXPECT_EQ(storyText(out, first, "header", "default"), "Head A");
+    EXPECT_EQ(second.child("w:pgSz").attribute("w:w").as_int(), c.sameGeometry ? 11906 : 12240);
+    EXPECT_EQ(second.child("w:pgMar").attribute("w:left").as_int(), c.sameGeometry ? 1440 : 1300);
+    EXPECT_EQ(second.child("w:cols").attribute("w:num").as_int(), 2);
+    EXPECT_EQ(storyText(out, second, "header", "default"), "Head B");
+    EXPECT_EQ(typeOf(second), c.expectedType);
+    // A section that starts its page needs no page break as well: that would leave a blank page.
+    EXPECT_EQ(pageBreaksIn(doc), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, GeometryTest,
+                         ::testing::Values(GeometryCase{true, false, "nextPage"},
+                                           GeometryCase{true, true, "nextPage"},
+                                           GeometryCase{false, false, "nextPage"},
+                                           GeometryCase{false, true, "continuous"}),
+                         [](const ::testing::TestParamInfo<GeometryCase>& param) {
+                             return std::string(param.param.pageBreaks ? "WithBreaks"
+                                                                       : "WithoutBreaks") +
+                                    (param.param.sameGeometry ? "SamePaper" : "OtherPaper");
+                         });
+
+TEST_F(SectionTest, TheChosenOrientationTurnsTheLastSectionAndItsMarginsOnly) {
+    DocDraft wide;
+    wide.body = para("inner portrait", section("", "", 11906, 16838)) + para("wide");
+    wide.sectPr = section("", "", 16838, 11906,
+                          "w:top=\"1000\" w:right=\"2000\" w:bottom=\"3000\" w:left=\"4000\" "
+                          "w:header=\"500\" w:footer=\"600\"");
+    DocDraft tall;
+    tall.body = para("tall");
+    tall.sectPr = section("", "", 11906, 16838,
+                          "w:top=\"1000\" w:right=\"2000\" w:bottom=\"3000\" w:left=\"4000\" "
+                          "w:header=\"500\" w:footer=\"600\"");
+    const std::string widePath = write("wide.docx", wide);
+    const std::string tallPath = write("tall.docx", tall);
+
+    for (const bool landscape : {false, true}) {
+        SCOPED_TRACE(landscape ? "Landscape" : "Portrait");
+        const Written out(join({widePath, tallPath}, JoinChoices{true, landscape}));
+        const auto doc = out.document();
+        const auto sections = sectionsOf(doc);
+        ASSERT_EQ(sections.size(), 3u);
+        // The inner section keeps its own page.
+        EXPECT_EQ(sections[0].child("w:pgSz").attribute("w:w").as_int(), 11906);
+        for (std::size_t i = 1; i < 3; ++i) {
+            const auto pgSz = sections[i].child("w:pgSz");
+            const auto pgMar = sections[i].child("w:pgMar");
+            EXPECT_STREQ(pgSz.attribute("w:orient").value(), landscape ? "landscape" : "portrait");
+            EXPECT_EQ(pgSz.attribute("w:w").as_int(), landscape ? 16838 : 11906);
+            const bool turned =
+                (i == 1) == !landscape; // wide turned in portrait, tall in landscape
+            const bool wasWide = i == 1;
+            // Into landscape the left margin goes to the top; into portrait the top to the left.
+            const std::tuple<int, int, int, int> expected =
+                !turned   ? std::tuple{1000, 2000, 3000, 4000}
+                : wasWide ? std::tuple{2000, 3000, 4000, 1000}
+                          : std::tuple{4000, 1000, 2000, 3000};
+            EXPECT_EQ(
+                (std::tuple{pgMar.attribute("w:top").as_int(), pgMar.attribute("w:right").as_int(),
+                            pgMar.attribute("w:bottom").as_int(),
+                            pgMar.attribute("w:left").as_int()}),
+                expected)
+                << "section " << i;
+            EXPECT_EQ(pgMar.attribute("w:header").as_int(), 500);
+        }
+    }
+}
+
+// ------------------------------------------------------------------------------ headers
+
+TEST_F(SectionTest, FirstAndEvenPageHeadersStayAndEvenHeadersAreResolvedPerDocument) {
+    DocDraft plain; // no even headers: its even pages show its default header
+    plain.body = para("plain");
+    plain.sectPr = section(addStory(plain, "header", "default", "Plain default") +
+                           addStory(plain, "header", "even", "Plain unused even"));
+    DocDraft evenOdd;
+    evenOdd.body = para("even and odd");
+    evenOdd.settings = "<w:evenAndOddHeaders/>";
+    evenOdd.sectPr = section(addStory(evenOdd, "header", "default", "Odd") +
+                                 addStory(evenOdd, "header", "first", "Title page") +
+                                 addStory(evenOdd, "header", "even", "Even") +
+                                 addStory(evenOdd, "footer", "default", "Odd foot"),
+                             "<w:titlePg/>");
+
+    for (const bool evenFirst : {false, true}) {
+        SCOPED_TRACE(evenFirst ? "even headers first" : "even headers second");
+        const std::vector<std::string> inputs =
+            evenFirst
+                ? std::vector<std::string>{write("eo.docx", evenOdd), write("plain.docx", plain)}
+                : std::vector<std::string>{write("plain.docx", plain), write("eo.docx", evenOdd)};
+        const Written out(join(inputs, JoinChoices{true, false}));
+        const auto settings = out.xml("word/settings.xml");
+        EXPECT_TRUE(settings.document_element().child("w:evenAndOddHeaders"));
+        const auto doc = out.document();
+        const auto sections = sectionsOf(doc);
+        ASSERT_EQ(sections.size(), 2u);
+        const auto plainSection = sections[evenFirst ? 1 : 0];
+        const auto eoSection = sections[evenFirst ? 0 : 1];
+        EXPECT_EQ(storyText(out, plainSection, "header", "default"), "Plain default");
+        EXPECT_EQ(storyText(out, plainSection, "header", "even"), "Plain default");
+        EXPECT_EQ(storyText(out, eoSection, "header", "default"), "Odd");
+        EXPECT_EQ(storyText(out, eoSection, "header", "first"), "Title page");
+        EXPECT_EQ(storyText(out, eoSection, "header", "even"), "Even");
+        EXPECT_TRUE(eoSection.child("w:titlePg"));
+        EXPECT_FALSE(plainSection.child("w:titlePg"));
+        if (evenFirst) {
+            // After a document with footers, the plain one states empty footers of its own.
+            EXPECT_EQ(storyText(out, plainSection, "footer", "default"), "");
+            EXPECT_EQ(storyText(out, plainSection, "footer", "even"), "");
+        }
+        for (const auto& [name, data] : out.package().parts) {
+            EXPECT_EQ(out.text(name).find("Plain unused even"), std::string::npos) << name;
+        }
+    }
+}
+
+TEST_F(SectionTest, ADocumentWithoutHeadersNeverShowsAnotherDocumentsHeaders) {
+    DocDraft headed;
+    headed.body = para("headed");
+    headed.sectPr = section(addStory(headed, "header", "default", "Head") +
+                                addStory(headed, "footer", "first", "First foot"),
+                            "<w:titlePg/>");
+    DocDraft bare; // no headers; its header distance reaches below its top margin
+    bare.body = para("bare one", section("", "", 11906, 16838,
+                                         "w:top=\"600\" w:right=\"1440\" w:bottom=\"1440\" "
+                                         "w:left=\"1440\" w:header=\"708\" w:footer=\"708\"")) +
+                para("bare two");
+    bare.sectPr = section("", "", 11906, 16838,
+                          "w:top=\"-600\" w:right=\"1440\" w:bottom=\"700\" w:left=\"1440\" "
+                          "w:header=\"708\" w:footer=\"708\"");
+    const std::string headedPath = write("headed.docx", headed);
+    const std::string barePath = write("bare.docx", bare);
+
+    // Headed, bare, headed: the bare document states empty headers and footers of every type.
+    {
+        const Written out(join({headedPath, barePath, headedPath}, JoinChoices{true, false}));
+        const auto doc = out.document();
+        const auto sections = sectionsOf(doc);
+        ASSERT_EQ(sections.size(), 4u);
+        const auto bareFirst = sections[1];
+        for (const char* kind : {"header", "footer"}) {
+            for (const char* type : {"default", "first", "even"}) {
+                EXPECT_EQ(storyText(out, bareFirst, kind, type), "") << kind << " " << type;
+            }
+        }
+        // The bare document's second section inherits those empty ones, as in its source.
+        EXPECT_FALSE(sections[2].child("w:headerReference"));
+        EXPECT_EQ(storyText(out, sections[3], "header", "default"), "Head");
+        EXPECT_EQ(storyText(out, sections[3], "footer", "first"), "First foot");
+        // The empty header sits above the text: its distance is pulled inside the top margin
+        // where it reached below it; a negative margin and a footer that fits stay as they were.
+        EXPECT_LE(bareFirst.child("w:pgMar").attribute("w:header").as_int(), 600 - 20);
+        EXPECT_EQ(bareFirst.child("w:pgMar").attribute("w:footer").as_int(), 708);
+        EXPECT_EQ(sections[2].child("w:pgMar").attribute("w:header").as_int(), 708);
+        EXPECT_LE(sections[2].child("w:pgMar").attribute("w:footer").as_int(), 700 - 20);
+    }
+    // Bare first: nothing to inherit, so no references are made up; the headed one keeps its own.
+    {
+        const Written out(join({barePath, headedPath}, JoinChoices{true, false}));
+        const auto doc = out.document();
+        const auto sections = sectionsOf(doc);
+        ASSERT_EQ(sections.size(), 3u);
+        EXPECT_FALSE(sections[0].child("w:headerReference"));
+        EXPECT_FALSE(sections[1].child("w:footerReference"));
+        EXPECT_EQ(storyText(out, sections[2], "header", "default"), "Head");
+        EXPECT_EQ(sections[0].child("w:pgMar").attribute("w:header").as_int(), 708);
+    }
+}
+
+TEST_F(SectionTest, PicturesAndLinksInHeadersKeepTheirTargets) {
+    // One pixel PNG.
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\1\0\0\0\1\x08\x06\0\0\0\x1f\x15\xc4"
+                          "\x89\0\0\0\rIDATx\x9c\x63\xf8\x0f\x00\x00\x01\x01\x00\x05\x18\xd8N\0\0"
+                          "\0\0IEND\xae\x42\x60\x82",
+                          67);
+    const std::string picture =
+        "<w:r><w:drawing><wp:inline><wp:extent cx=\"9525\" cy=\"9525\"/><wp:docPr id=\"1\" "
+        "name=\"p\"/><a:graphic><a:graphicData "
+        "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic><pic:blipFill>"
+        "<a:blip r:embed=\"rId1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
+        "</wp:inline></w:drawing></w:r><w:hyperlink r:id=\"rId2\"><w:r><w:t>site</w:t></w:r>"
+        "</w:hyperlink>";
+    std::vector<std::string> inputs;
+    for (const std::string name : {"one", "two"}) {
+        DocDraft draft;
+        draft.body = para(name);
+        draft.sectPr = section(addStory(draft, "header", "default", name, picture));
+        draft.parts["word/media/image1.png"] = {"", png + name}; // different pictures
+        draft.parts["word/_rels/headerdefault.xml.rels"] = {
+            "", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                "relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats."
+                "org/officeDocument/2006/relationships/image\" Target=\"media/image1.png\"/>"
+                "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/"
+                "officeDocument/2006/relationships/hyperlink\" Target=\"https://example.org/" +
+                    name + "\" TargetMode=\"External\"/></Relationships>"};
+        // The body uses the same ids for something else.
+        draft.rels["rId1"] = {"hyperlink", "https://example.org/body", true};
+        inputs.push_back(write(name + ".docx", draft));
+    }
+    const Written out(join(inputs, JoinChoices{true, false}));
+    const auto doc = out.document();
+    const auto sections = sectionsOf(doc);
+    ASSERT_EQ(sections.size(), 2u);
+    std::set<std::string> media;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::string name = i == 0 ? "one" : "two";
+        const std::string headerPart =
+            "word/" +
+            out.relTarget(sections[i].child("w:headerReference").attribute("r:id").value());
+        ASSERT_TRUE(out.has(headerPart));
+        const auto header = out.xml(headerPart);
+        const std::string relsPart = "word/_rels/" + headerPart.substr(5) + ".rels";
+        ASSERT_TRUE(out.has(relsPart)) << relsPart;
+        const auto rels = Relationships::parse(out.text(relsPart), relsPart);
+        const auto* image =
+            rels.byId(header.select_node("//a:blip").node().attribute("r:embed").value());
+        ASSERT_NE(image, nullptr);
+        const std::string imagePart = resolvePartName(headerPart, image->target);
+        ASSERT_TRUE(out.has(imagePart));
+        EXPECT_EQ(out.text(imagePart), png + name);
+        media.insert(imagePart);
+        const auto* link =
+            rels.byId(header.select_node("//w:hyperlink").node().attribute("r:id").value());
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->target, "https://example.org/" + name);
+    }
+    EXPECT_EQ(media.size(), 2u);
+}
+
+// ------------------------------------------------------------------------------ types, numbers
+
+TEST_F(SectionTest, InnerSectionTypesStayAndPageNumbersRestartWhereADocumentStartsAPage) {
+    DocDraft inner;
+    inner.body = para("one", section("", "<w:pgNumType w:fmt=\"lowerRoman\" w:start=\"5\"/>")) +
+                 para("two", section("<w:type w:val=\"continuous\"/>")) +
+                 para("three", section("<w:type w:val=\"oddPage\"/>")) + para("four");
+    inner.sectPr = section("<w:type w:val=\"continuous\"/>");
+    DocDraft plain;
+    plain.body = para("plain");
+    plain.sectPr = section("");
+    const std::string innerPath = write("inner.docx", inner);
+    const std::string plainPath = write("plain.docx", plain);
+
+    {
+        const Written out(join({plainPath, innerPath, plainPath}, JoinChoices{true, false}));
+        const auto doc = out.document();
+        const auto sections = sectionsOf(doc);
+        ASSERT_EQ(sections.size(), 6u);
+        // The pasted document's first section starts the page and keeps its own numbering.
+        EXPECT_EQ(typeOf(sections[1]), "nextPage");
+        EXPECT_STREQ(sections[1].child("w:pgNumType").attribute("w:fmt").value(), "lowerRoman");
+        EXPECT_EQ(sections[1].child("w:pgNumType").attribute("w:start").as_int(), 5);
+        EXPECT_EQ(typeOf(sections[2]), "continuous");
+        EXPECT_EQ(typeOf(sections[3]), "oddPage");
+        EXPECT_EQ(typeOf(sections[4]), "continuous");
+        EXPECT_FALSE(sections[2].child("w:pgNumType").attribute("w:start"));
+        // A document without numbering of its own starts again at 1, as it did on its own.
+        EXPECT_EQ(typeOf(sections[5]), "nextPage");
+        EXPECT_EQ(sections[5].child("w:pgNumType").attribute("w:start").as_int(), 1);
+        EXPECT_FALSE(sections[0].child("w:pgNumType"));
+    }
+    {
+        // Documents that run on share their pages, and so their page numbers.
+        const Written out(join({plainPath, plainPath}, JoinChoices{false, false}));
+        const auto doc = out.document();
+        const auto sections = sectionsOf(doc);
+        ASSERT_EQ(sections.size(), 2u);
+        EXPECT_EQ(typeOf(sections[1]), "continuous");
+        EXPECT_FALSE(sections[1].child("w:pgNumType"));
+    }
+}
+
+// ------------------------------------------------------------------------------ settings
+
+TEST_F(SectionTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride) {
+    DocDraft first;
+    first.body = para("first");
+    first.settings = "<w:mirrorMargins/><w:defaultTabStop w:val=\"567\"/>"
+                     "<w:autoHyphenation/><w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+                     "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"14\"/></w:compat>";
+    first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/>"
+                   "<w:sz w:val=\"40\"/></w:rPr></w:rPrDefault></w:docDefaults>"
+                   "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+                   "w:val=\"Normal\"/><w:rPr><w:b/></w:rPr></w:style>";
+    first.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    first.parts["word/theme/theme1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.theme+xml",
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+        "name=\"First\"><a:themeElements><a:fontScheme name=\"First\"><a:majorFont><a:latin "
+        "typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin typeface=\"Constantia\"/>"
+        "</a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+    DocDraft second;
+    second.body = para("second");
+    second.settings = "<w:defaultTabStop w:val=\"1440\"/><w:gutterAtTop/>";
+    second.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"18\"/></w:rPr>"
+                    "</w:rPrDefault></w:docDefaults>";
+    const Written out(
+        join({write("first.docx", first), write("second.docx", second)}, JoinChoices{true, false}));
+    const auto settings = out.xml("word/settings.xml");
+    const auto root = settings.document_element();
+    EXPECT_TRUE(root.child("w:mirrorMargins"));
+    EXPECT_TRUE(root.child("w:autoHyphenation"));
+    EXPECT_FALSE(root.child("w:gutterAtTop"));
+    EXPECT_EQ(root.child("w:defaultTabStop").attribute("w:val").as_int(), 567);
+    // The first document's layout mode holds for the documents after it.
+    EXPECT_STREQ(root.child("w:compat").child("w:compatSetting").attribute("w:val").value(), "14");
+    const auto styles = out.xml("word/styles.xml");
+    EXPECT_EQ(styles.select_node("//w:docDefaults/w:rPrDefault/w:rPr/w:sz")
+                  .node()
+                  .attribute("w:val")
+                  .as_int(),
+              40);
+    // Its styles are the joined document's own: its default style keeps its id and stays default.
+    EXPECT_FALSE(out.document().select_node("//w:p[.//w:t='first']/w:pPr/w:pStyle"));
+    const auto normal =
+        styles.select_node("//w:style[@w:type='paragraph' and @w:default='1']").node();
+    EXPECT_STREQ(normal.attribute("w:styleId").value(), "Normal");
+    EXPECT_TRUE(normal.child("w:rPr").child("w:b"));
+    // The defaults keep naming the theme, which is now the first document's.
+    EXPECT_TRUE(styles.select_node("//w:docDefaults//w:rFonts/@w:asciiTheme"));
+    bool firstTheme = false;
+    for (const auto& [name, data] : out.package().parts) {
+        firstTheme = firstTheme || (name.rfind("word/theme/", 0) == 0 &&
+                                    out.text(name).find("Constantia") != std::string::npos);
+    }
+    EXPECT_TRUE(firstTheme);
+    // Schema order: mirrorMargins before defaultTabStop before autoHyphenation.
+    std::vector<std::string> order;
+    for (auto child : root.children()) {
+        order.push_back(child.name());
+    }
+    const auto at = [&](const char* name) {
+        return std::find(order.begin(), order.end(), name) - order.begin();
+    };
+    EXPECT_LT(at("w:mirrorMargins"), at("w:defaultTabStop"));
+    EXPECT_LT(at("w:defaultTabStop"), at("w:autoHyphenation"));
+}
+
+TEST_F(SectionTest, DamagedSettingsCostTheSettingsNotTheDocument) {
+    DocDraft damaged;
+    damaged.body = para("still here");
+    damaged.settings = "<w:evenAndOddHeaders><w:zoom"; // not well-formed
+    DocDraft plain;
+    plain.body = para("plain");
+    for (const bool first : {true, false}) {
+        const std::vector<std::string> inputs =
+            first
+                ? std::vector<std::string>{write("damaged.docx", damaged), write("p.docx", plain)}
+                : std::vector<std::string>{write("p.docx", plain), write("damaged.docx", damaged)};
+        const Written out(join(inputs, JoinChoices{true, false}));
+        const auto texts = out.paragraphs();
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "still here"), texts.end()) << first;
+        EXPECT_FALSE(out.xml("word/settings.xml").document_element().child("w:evenAndOddHeaders"));
+    }
+}
+
+TEST_F(SectionTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
+    DocDraft first; // defaults without paragraph spacing
+    first.body = para("first");
+    first.styles = "<w:docDefaults><w:pPrDefault/></w:docDefaults>";
+    DocDraft later; // defaults with spacing, which a table style takes back in its cells
+    later.styles =
+        "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" w:line=\"259\" "
+        "w:lineRule=\"auto\"/></w:pPr></w:pPrDefault></w:docDefaults>"
+        "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+        "w:val=\"Normal\"/></w:style>"
+        "<w:style w:type=\"paragraph\" w:styleId=\"Spaced\"><w:name w:val=\"Spaced\"/>"
+        "<w:pPr><w:spacing w:after=\"400\"/></w:pPr></w:style>"
+        "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Grid\"/><w:pPr>"
+        "<w:spacing w:after=\"0\" w:line=\"240\" w:lineRule=\"auto\"/></w:pPr></w:style>";
+    const std::string cell = "<w:tc><w:tcPr><w:tcW w:w=\"2000\" w:type=\"dxa\"/></w:tcPr>%</w:tc>";
+    auto inCell = [&](const std::string& content) {
+        std::string text = cell;
+        text.replace(text.find('%'), 1, content);
+        return text;
+    };
+    later.body = para("outside") +
+                 "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+                 "w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
+                 inCell(para("plain cell")) +
+                 inCell(para("own spacing", "<w:pStyle w:val=\"Spaced\"/>")) + "</w:tr></w:tbl>" +
+                 para("after");
+    const Written out(
+        join({write("first.docx", first), write("later.docx", later)}, JoinChoices{true, false}));
+    const auto doc = out.document();
+    auto spacingOf = [&](const char* text) {
+        for (const auto& hit : doc.select_nodes("//w:p")) {
+            std::string content;
+            for (const auto& t : hit.node().select_nodes(".//w:t")) {
+                content += t.node().text().get();
+            }
+            if (content == text) {
+                return hit.node().child("w:pPr").child("w:spacing");
+            }
+        }
+        return pugi::xml_node();
+    };
+    ASSERT_TRUE(spacingOf("plain cell"));
+    EXPECT_STREQ(spacingOf("plain cell").attribute("w:after").value(), "0");
+    EXPECT_STREQ(spacingOf("plain cell").attribute("w:line").value(), "240");
+    EXPECT_FALSE(spacingOf("own spacing")); // its style's spacing outranks the table's anyway
+    EXPECT_FALSE(spacingOf("outside"));
+}
+
+std::string compatMode(int mode) {
+    return "<w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+           "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"" +
+           std::to_string(mode) + "\"/></w:compat>";
+}
+
+TEST_F(SectionTest, TablesStayInPlaceAcrossLayoutModes) {
+    const std::string grid =
+        "<w:tblGrid><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr><w:tc><w:p><w:r>"
+        "<w:t>cell</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
+    DocDraft tables;
+    tables.body = "<w:tbl><w:tblPr><w:tblCaption w:val=\"plain\"/></w:tblPr>" + grid +
+                  "<w:tbl><w:tblPr><w:tblInd w:w=\"200\" w:type=\"dxa\"/><w:tblCellMar><w:left "
+                  "w:w=\"150\" w:type=\"dxa\"/></w:tblCellMar><w:tblCaption w:val=\"indented\"/>"
+                  "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:jc w:val=\"center\"/><w:tblCaption w:val=\"centred\"/>"
+                  "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:tblpPr w:tblpY=\"300\"/><w:tblCaption w:val=\"floating\"/>"
+                  "</w:tblPr>" +
+                  grid + para("end");
+    DocDraft modern;
+    modern.body = para("modern");
+    modern.settings = compatMode(15);
+    DocDraft older;
+    older.body = para("older");
+    older.settings = compatMode(14);
+
+    auto indents = [](const Written& out) {
+        std::map<std::string, std::string> found;
+        const auto doc = out.document();
+        for (const auto& hit : doc.select_nodes("//w:tblPr")) {
+            const auto tblPr = hit.node();
+            const auto ind = tblPr.child("w:tblInd");
+            found[tblPr.child("w:tblCaption").attribute("w:val").value()] =
+                ind ? ind.attribute("w:w").value() : "-";
+        }
+        return found;
+    };
+    // Written for Word 2013 and later, joined after an older document: indents grow by the
+    // left cell margin; centred and floating tables stay as they are.
+    tables.settings = compatMode(15);
+    const std::string modernTables = write("modern-tables.docx", tables);
+    const std::map<std::string, std::string> grown = {
+        {"plain", "108"}, {"indented", "350"}, {"centred", "-"}, {"floating", "-"}};
+    EXPECT_EQ(indents(Written(join({write("older.docx", older), modernTables}))), grown);
+    // The other way round they shrink; in the same mode nothing changes.
+    tables.settings = compatMode(14);
+    const std::string olderTables = write("older-tables.docx", tables);
+    const std::map<std::string, std::string> shrunk = {
+        {"plain", "-108"}, {"indented", "50"}, {"centred", "-"}, {"floating", "-"}};
+    EXPECT_EQ(indents(Written(join({write("modern.docx", modern), olderTables}))), shrunk);
+    const std::map<std::string, std::string> same = {
+        {"plain", "-"}, {"indented", "200"}, {"centred", "-"}, {"floating", "-"}};
+    EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
+}
+
+// ------------------------------------------------------------------------------ real pages
+
+/// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
+int pdfPages(const std::filesystem::path& pdf) {
+    const std::string command = "pdfinfo '" + pdf.string() + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    char line[512];
+    int pages = -1;
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        if (std::strncmp(line, "Pages:", 6) == 0) {
+            pages = std::atoi(line + 6);
+        }
+    }
+    ::pclose(pipe);
+    return pages;
+}
+
+TEST_F(SectionTest, LibreOfficeShowsNoBlankPagesBetweenOrAfterDocumentsOfDifferentPaper) {
+    if (std::system("command -v soffice >/dev/null 2>&1 && command -v pdfinfo >/dev/null 2>&1") !=
+        0) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    DocDraft a4;
+    a4.body = para("A4");
+    a4.sectPr = section(addStory(a4, "header", "default", "Head"));
+    DocDraft letter;
+    letter.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
+                  "<w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"2000\" "
+                  "w:type=\"dxa\"/></w:tcPr><w:p><w:r><w:t>cell</w:t></w:r></w:p></w:tc></w:tr>"
+                  "</w:tbl>" +
+                  para("Letter");
+    letter.sectPr = section("", "", 12240, 15840);
+    const std::string a4Path = write("a4.docx", a4);
+    const std::string letterPath = write("letter.docx", letter);
+    const std::vector<std::tuple<std::string, std::vector<std::string>, bool, int>> cases = {
+        {"breaks", {a4Path, letterPath, a4Path}, true, 3},
+        {"nobreaks", {a4Path, letterPath, a4Path}, false, 3},
+        {"same", {a4Path, a4Path}, false, 1},
+        {"samebreaks", {a4Path, a4Path}, true, 2}};
+    std::string files;
+    for (const auto& [name, inputs, breaks, pages] : cases) {
+        const std::string output = (dir / (name + ".docx")).string();
+        joinDocuments(engine, inputs, output, JoinChoices{breaks, false});
+        files += " '" + output + "'";
+    }
+    const std::string command =
+        "cd '" + dir.path().string() + "' && timeout 240 soffice -env:UserInstallation=file://" +
+        (dir / "profile").string() + " --headless --convert-to pdf" + " --outdir '" +
+        (dir / "pdf").string() + "'" + files + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const auto& [name, inputs, breaks, pages] : cases) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), pages) << name;
+    }
+}
+
+} // namespace
+} // namespace paperloom::engine::testing
