@@ -9,6 +9,8 @@
 #include "engine/XmlOrder.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -56,6 +58,47 @@ bool onlyPageBreaks(const pugi::xml_node& runs) {
     return any;
 }
 
+/// True for a separator or continuation notice: a note with a type other than normal.
+bool isSeparator(const pugi::xml_node& note) {
+    const char* type = note.attribute("w:type").value();
+    return *type != '\0' && std::strcmp(type, "normal") != 0;
+}
+
+/// The separators of a notes part first, then its notes in the order the body refers to them,
+/// then those the body never names, in their stored order. Word processors may give the n-th
+/// reference the note of the n-th smallest id rather than the one it names (LibreOffice does),
+/// so new ids must rise with the references.
+std::vector<pugi::xml_node> notesInReadingOrder(const pugi::xml_node& notesRoot,
+                                                const char* element, const pugi::xml_node& body,
+                                                const char* reference) {
+    std::unordered_map<std::string_view, pugi::xml_node> byId;
+    std::vector<pugi::xml_node> notes;
+    std::unordered_set<const void*> taken;
+    for (auto note : notesRoot.children(element)) {
+        if (isSeparator(note)) {
+            notes.push_back(note);
+            taken.insert(note.internal_object());
+        } else {
+            byId.emplace(note.attribute("w:id").value(), note);
+        }
+    }
+    forEachElement(body, [&](pugi::xml_node node) {
+        if (std::strcmp(node.name(), reference) == 0) {
+            const auto it = byId.find(node.attribute("w:id").value());
+            if (it != byId.end() && taken.insert(it->second.internal_object()).second) {
+                notes.push_back(it->second);
+            }
+        }
+        return true;
+    });
+    for (auto note : notesRoot.children(element)) {
+        if (taken.insert(note.internal_object()).second) {
+            notes.push_back(note);
+        }
+    }
+    return notes;
+}
+
 bool isLandscape(const pugi::xml_node& pgSz) {
     return std::strcmp(pgSz.attribute("w:orient").value(), "landscape") == 0;
 }
@@ -98,9 +141,10 @@ void PasteSession::mergeNotes(bool endnotes) {
         next = std::max(next, note.attribute("w:id").as_llong() + 1);
     }
     auto& ids = endnotes ? endnoteIds : footnoteIds;
-    for (auto note : sourceRoot.children(element)) {
-        const std::string type = note.attribute("w:type").value();
-        const bool special = !type.empty() && type != "normal";
+    const auto body = sourceDoc.document_element().child("w:body");
+    for (auto note : notesInReadingOrder(sourceRoot, element, body,
+                                         endnotes ? "w:endnoteReference" : "w:footnoteReference")) {
+        const bool special = isSeparator(note);
         if (special && !created) {
             continue; // the target's own separators stay; ours are never duplicated
         }

@@ -402,6 +402,50 @@ TEST_F(JoinTest, FootnotesFromTwoDocumentsKeepTheirTextsLinksAndSeparators) {
     }
 }
 
+TEST_F(JoinTest, NoteIdsRiseWithTheirReferencesWhateverTheSourceOrder) {
+    // Some word processors hand out notes by their rank among the ids, so a note list stored
+    // out of order (first reference id 0, no separators, an unreferenced note) must come out
+    // numbered in reading order, whether it creates the notes part or joins an existing one.
+    DocDraft scrambled;
+    scrambled.body = "<w:p><w:r><w:t>x</w:t></w:r><w:r><w:footnoteReference w:id=\"0\"/></w:r>"
+                     "<w:r><w:footnoteReference w:id=\"7\"/></w:r></w:p><w:p><w:r>"
+                     "<w:footnoteReference w:id=\"3\"/></w:r></w:p>";
+    auto note = [](const char* id, const char* text) {
+        return std::string("<w:footnote w:id=\"") + id + "\"><w:p><w:r><w:t>" + text +
+               "</w:t></w:r></w:p></w:footnote>";
+    };
+    scrambled.footnotes =
+        note("3", "three") + note("9", "orphan") + note("7", "two") + note("0", "one");
+    const std::string first = write("scrambled.docx", scrambled);
+    const Written out(join({first, write("a.docx", noteDoc("A", "https://a.example/")), first}));
+
+    const auto notes = out.xml("word/footnotes.xml");
+    std::map<std::string, std::string> textById;
+    std::vector<std::string> storedOrder;
+    for (auto n : notes.document_element().children("w:footnote")) {
+        if (!n.attribute("w:type")) {
+            const std::string id = n.attribute("w:id").value();
+            textById[id] = n.select_node(".//w:t").node().text().get();
+            storedOrder.push_back(id);
+        }
+    }
+    const auto doc = out.document();
+    const auto refs = attributeValues(doc.document_element(), "w:footnoteReference", "w:id");
+    std::vector<std::string> texts;
+    long long previous = -1;
+    for (const auto& id : refs) {
+        texts.push_back(textById[id]);
+        EXPECT_GT(std::stoll(id), previous) << "reference ids must rise in reading order";
+        previous = std::stoll(id);
+    }
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"one", "two", "three", "A note", "one", "two", "three"}));
+    // Stored in reading order too, each document's unreferenced note kept after its own notes.
+    ASSERT_EQ(storedOrder.size(), 9u);
+    EXPECT_EQ(textById[storedOrder[3]], "orphan");
+    EXPECT_EQ(textById[storedOrder[8]], "orphan");
+}
+
 // ------------------------------------------------------------------------------ ids
 
 TEST_F(JoinTest, IdsStayUniqueAndBookmarkReferencesFollowRenames) {
