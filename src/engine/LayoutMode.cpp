@@ -72,6 +72,21 @@ pugi::xml_node styleProperty(const std::unordered_map<std::string, pugi::xml_nod
     return {};
 }
 
+/// Half the width of a table's left border in twips (its w:sz is in eighths of a point); 0 for
+/// no border.
+long long halfLeftBorder(const pugi::xml_node& borders) {
+    auto left = borders.child("w:left");
+    if (!left) {
+        left = borders.child("w:start");
+    }
+    const std::string val = left.attribute("w:val").value();
+    if (!left || val.empty() || val == "nil" || val == "none") {
+        return 0;
+    }
+    const long long eighths = left.attribute("w:sz").as_llong();
+    return eighths > 0 ? (eighths * 5 + 2) / 4 : 0;
+}
+
 } // namespace
 
 void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body) {
@@ -127,7 +142,10 @@ void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body
         if (const auto ind = property("w:tblInd"); ind && !twips(ind, indent)) {
             continue;
         }
-        indent += sourceToBorder ? margin : -margin;
+        // The older mode also centres the left border on the edge it derives, so half of the
+        // border lies further out than the cell margin alone.
+        const long long shift = margin + halfLeftBorder(property("w:tblBorders"));
+        indent += sourceToBorder ? shift : -shift;
         auto ind = orderedChild(tblPr, "w:tblInd", kTablePropertyOrder);
         ind.remove_attributes();
         ind.append_attribute("w:w") = indent;

@@ -10,7 +10,8 @@ class PasteSession;
 /// The layout mode (compatibility mode) of the documents before Word 2013 measures a table's
 /// indent to the text of its first cell, later ones to its border. When the pasted document and
 /// the target differ there, the indent of each table that sits at the left of the text column
-/// is moved by the table's left cell margin, so the table stays where it was. Runs on the
+/// is moved by the table's left cell margin and half its left border, so the table stays where
+/// it was. Runs on the
 /// source body before the remap. Centred, right-aligned and floating tables are left alone.
 void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body);
 

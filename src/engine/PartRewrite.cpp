@@ -1,6 +1,6 @@
 // Copied parts that name something outside themselves: a diagram's data names its drawing by
 // a relationship of the part that shows the diagram; custom XML properties carry the item id
-// that bindings use.
+// that bindings use; a chart names the fonts of its theme.
 #include "engine/PasteSession.h"
 #include "engine/Xml.h"
 
@@ -28,6 +28,9 @@ PartDataPtr PasteSession::rewrite(const std::string& sourcePart, const std::stri
             }
         }
         return PartData::fromText(serializeDocument(doc));
+    }
+    if (kind == "chart") {
+        return rewriteChartFonts(sourcePart);
     }
     if (kind == "diagramData") {
         // The data names its drawing by a relationship of the part that shows the diagram.

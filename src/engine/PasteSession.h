@@ -129,6 +129,9 @@ private:
     [[nodiscard]] PartDataPtr rewrittenCopy(const std::string& sourcePart, const std::string& kind);
     /// rewrittenCopy's work; throws PackageError for a part that does not parse.
     [[nodiscard]] PartDataPtr rewrite(const std::string& sourcePart, const std::string& kind);
+    /// A chart whose theme fonts would resolve against another theme in the target, with the
+    /// source theme's typefaces written in; null when the themes agree or the source has none.
+    [[nodiscard]] PartDataPtr rewriteChartFonts(const std::string& sourcePart);
 
     struct PartOwner {
         std::string sourcePart; // the part that refers to a diagram's data

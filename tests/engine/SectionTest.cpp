@@ -557,6 +557,12 @@ TEST_F(SectionTest, TablesStayInPlaceAcrossLayoutModes) {
                   grid +
                   "<w:tbl><w:tblPr><w:tblpPr w:tblpY=\"300\"/><w:tblCaption w:val=\"floating\"/>"
                   "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:tblBorders><w:left w:val=\"single\" w:sz=\"12\"/>"
+                  "</w:tblBorders><w:tblCaption w:val=\"bordered\"/></w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:tblBorders><w:left w:val=\"nil\" w:sz=\"12\"/>"
+                  "</w:tblBorders><w:tblCaption w:val=\"unbordered\"/></w:tblPr>" +
                   grid + para("end");
     DocDraft modern;
     modern.body = para("modern");
@@ -577,20 +583,24 @@ TEST_F(SectionTest, TablesStayInPlaceAcrossLayoutModes) {
         return found;
     };
     // Written for Word 2013 and later, joined after an older document: indents grow by the
-    // left cell margin; centred and floating tables stay as they are.
+    // left cell margin and half the left border (12 eighths of a point: 15 twips); centred and
+    // floating tables stay as they are.
     tables.settings = compatMode(15);
     const std::string modernTables = write("modern-tables.docx", tables);
-    const std::map<std::string, std::string> grown = {
-        {"plain", "108"}, {"indented", "350"}, {"centred", "-"}, {"floating", "-"}};
+    const std::map<std::string, std::string> grown = {{"plain", "108"},    {"indented", "350"},
+                                                      {"centred", "-"},    {"floating", "-"},
+                                                      {"bordered", "123"}, {"unbordered", "108"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), modernTables}))), grown);
     // The other way round they shrink; in the same mode nothing changes.
     tables.settings = compatMode(14);
     const std::string olderTables = write("older-tables.docx", tables);
     const std::map<std::string, std::string> shrunk = {
-        {"plain", "-108"}, {"indented", "50"}, {"centred", "-"}, {"floating", "-"}};
+        {"plain", "-108"}, {"indented", "50"},   {"centred", "-"},
+        {"floating", "-"}, {"bordered", "-123"}, {"unbordered", "-108"}};
     EXPECT_EQ(indents(Written(join({write("modern.docx", modern), olderTables}))), shrunk);
-    const std::map<std::string, std::string> same = {
-        {"plain", "-"}, {"indented", "200"}, {"centred", "-"}, {"floating", "-"}};
+    const std::map<std::string, std::string> same = {{"plain", "-"},    {"indented", "200"},
+                                                     {"centred", "-"},  {"floating", "-"},
+                                                     {"bordered", "-"}, {"unbordered", "-"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
 }
 
