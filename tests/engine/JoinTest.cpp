@@ -524,14 +524,7 @@ TEST_P(PageBreakTest, BreaksSeparateDocumentsAndLeaveNoBlankPageAfterTheLast) {
         const auto type = sections[i].node().child("w:type").attribute("w:val");
         breaks += !type || std::strcmp(type.value(), "continuous") != 0 ? 1 : 0;
     }
-    forEachElement(root, [&](pugi::xml_node element) {
-        breaks += std::strcmp(element.name(), "w:pageBreakBefore") == 0 ? 1 : 0;
-        breaks += std::strcmp(element.name(), "w:br") == 0 &&
-                          std::strcmp(element.attribute("w:type").value(), "page") == 0
-                      ? 1
-                      : 0;
-        return true;
-    });
+    breaks += pageBreaksUnder(root);
     EXPECT_EQ(breaks, c.expectedBreaks);
     std::vector<std::string> texts;
     for (const auto& text : out.paragraphs()) {

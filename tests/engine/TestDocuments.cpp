@@ -191,4 +191,17 @@ std::vector<std::string> attributeValues(const pugi::xml_node& node, const char*
     return out;
 }
 
+int pageBreaksUnder(const pugi::xml_node& node) {
+    int breaks = 0;
+    forEachElement(node, [&](pugi::xml_node element) {
+        breaks += std::strcmp(element.name(), "w:pageBreakBefore") == 0 ? 1 : 0;
+        breaks += std::strcmp(element.name(), "w:br") == 0 &&
+                          std::strcmp(element.attribute("w:type").value(), "page") == 0
+                      ? 1
+                      : 0;
+        return true;
+    });
+    return breaks;
+}
+
 } // namespace paperloom::engine::testing

@@ -83,4 +83,7 @@ private:
 [[nodiscard]] std::vector<std::string> attributeValues(const pugi::xml_node& node,
                                                        const char* element, const char* attribute);
 
+/// Page break runs and paragraphs that start a new page, anywhere under node.
+[[nodiscard]] int pageBreaksUnder(const pugi::xml_node& node);
+
 } // namespace paperloom::engine::testing
