@@ -92,7 +92,9 @@ PartDataPtr PasteSession::rewriteChartFonts(const std::string& sourcePart) {
             .append_child((aColon + "pPr").c_str())
             .append_child((aColon + "defRPr").c_str());
     }
-    for (auto paragraph : txPr.children((aColon + "p").c_str())) {
+    // The name outlives the loop: the range keeps a pointer to it.
+    const std::string paragraphName = aColon + "p";
+    for (auto paragraph : txPr.children(paragraphName.c_str())) {
         auto pPr = childOrPrepend(paragraph, (aColon + "pPr").c_str());
         auto defRPr = pPr.child((aColon + "defRPr").c_str());
         if (!defRPr) {
