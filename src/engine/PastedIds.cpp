@@ -51,8 +51,8 @@ void PasteSession::remapContentControlId(pugi::xml_node element) {
 }
 
 void PasteSession::remapShapeIds(pugi::xml_node element, std::string_view local) {
-    auto renamed = [this](std::unordered_map<std::string, std::string>& map,
-                          std::unordered_set<std::string>& used, const std::string& id) {
+    auto renamed = [](std::unordered_map<std::string, std::string>& map,
+                      std::unordered_set<std::string>& used, const std::string& id) {
         const auto known = map.find(id);
         if (known != map.end()) {
             return known->second; // the same shape in Choice and Fallback, or a repeat
