@@ -3,12 +3,12 @@
 
 #include "engine/PasteSession.h"
 #include "engine/SectionMerge.h"
+#include "engine/StyleIndex.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
 #include <cstring>
 #include <string>
-#include <unordered_map>
 
 namespace paperloom::engine {
 namespace {
@@ -56,22 +56,6 @@ bool twips(const pugi::xml_node& measure, long long& value) {
     return true;
 }
 
-/// A table property along the basedOn chain of a table style.
-pugi::xml_node styleProperty(const std::unordered_map<std::string, pugi::xml_node>& styles,
-                             std::string id, const char* name) {
-    for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
-        const auto it = styles.find(id);
-        if (it == styles.end()) {
-            break;
-        }
-        if (auto found = it->second.child("w:tblPr").child(name)) {
-            return found;
-        }
-        id = it->second.child("w:basedOn").attribute("w:val").value();
-    }
-    return {};
-}
-
 /// Half the width of a table's left border in twips (its w:sz is in eighths of a point); 0 for
 /// no border.
 long long halfLeftBorder(const pugi::xml_node& borders) {
@@ -97,33 +81,21 @@ void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body
     if (sourceToBorder == targetToBorder) {
         return;
     }
-    std::unordered_map<std::string, pugi::xml_node> styles;
-    std::string defaultTable;
     pugi::xml_document stylesDoc;
     const std::string stylesPart = session.sourcePartOfKind("styles");
     if (!stylesPart.empty()) {
         stylesDoc = parseXml(session.source.text(stylesPart), stylesPart);
-        for (auto style : stylesDoc.document_element().children("w:style")) {
-            if (std::strcmp(style.attribute("w:type").value(), "table") != 0) {
-                continue;
-            }
-            const std::string id = style.attribute("w:styleId").value();
-            styles.emplace(id, style);
-            const std::string isDefault = style.attribute("w:default").value();
-            if (isDefault == "1" || isDefault == "true" || isDefault == "on") {
-                defaultTable = id;
-            }
-        }
     }
+    const StyleIndex styles(stylesDoc.document_element());
     for (auto table : body.children("w:tbl")) {
         auto tblPr = table.child("w:tblPr");
         std::string style = tblPr.child("w:tblStyle").attribute("w:val").value();
         if (style.empty()) {
-            style = defaultTable;
+            style = styles.defaultTable();
         }
         auto property = [&](const char* name) {
             const auto own = tblPr.child(name);
-            return own ? own : styleProperty(styles, style, name);
+            return own ? own : styles.property(style, "w:tblPr", name);
         };
         const std::string jc = property("w:jc").attribute("w:val").value();
         if (!tblPr || tblPr.child("w:tblpPr") || (!jc.empty() && jc != "left" && jc != "start")) {

@@ -2,61 +2,17 @@
 #include "engine/TableDefaults.h"
 
 #include "engine/PasteSession.h"
+#include "engine/StyleIndex.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace paperloom::engine {
-namespace {
-
-bool isOn(const pugi::xml_attribute& attr) {
-    const std::string value = attr.value();
-    return value == "1" || value == "true" || value == "on";
-}
-
-/// The styles of one part by id, with the default style of each type.
-struct StyleIndex {
-    std::unordered_map<std::string, pugi::xml_node> byId;
-    std::string defaultParagraph;
-    std::string defaultTable;
-
-    explicit StyleIndex(const pugi::xml_node& root) {
-        for (auto style : root.children("w:style")) {
-            const std::string id = style.attribute("w:styleId").value();
-            byId.emplace(id, style);
-            if (isOn(style.attribute("w:default"))) {
-                const std::string type = style.attribute("w:type").value();
-                if (type == "paragraph") {
-                    defaultParagraph = id;
-                } else if (type == "table") {
-                    defaultTable = id;
-                }
-            }
-        }
-    }
-
-    /// The first paragraph property of this name along the basedOn chain of a style.
-    [[nodiscard]] pugi::xml_node property(std::string id, const char* name) const {
-        for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
-            const auto it = byId.find(id);
-            if (it == byId.end()) {
-                break;
-            }
-            if (auto found = it->second.child("w:pPr").child(name)) {
-                return found;
-            }
-            id = it->second.child("w:basedOn").attribute("w:val").value();
-        }
-        return {};
-    }
-};
-
-} // namespace
+namespace {} // namespace
 
 void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body) {
     const std::string sourcePart = session.sourcePartOfKind("styles");
@@ -94,10 +50,10 @@ void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body) {
         std::string tableStyle =
             table.child("w:tblPr").child("w:tblStyle").attribute("w:val").value();
         if (tableStyle.empty()) {
-            tableStyle = styles.defaultTable;
+            tableStyle = styles.defaultTable();
         }
         for (const auto& name : differing) {
-            const auto fromTable = styles.property(tableStyle, name.c_str());
+            const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
             if (!fromTable) {
                 continue;
             }
@@ -110,9 +66,9 @@ void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body) {
                         }
                         std::string style = pPr.child("w:pStyle").attribute("w:val").value();
                         if (style.empty()) {
-                            style = styles.defaultParagraph;
+                            style = styles.defaultParagraph();
                         }
-                        if (styles.property(style, name.c_str())) {
+                        if (styles.property(style, "w:pPr", name.c_str())) {
                             continue;
                         }
                         insertOrdered(childOrPrepend(paragraph, "w:pPr"), fromTable,
