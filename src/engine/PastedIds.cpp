@@ -62,17 +62,9 @@ void PasteSession::remapShapeIds(pugi::xml_node element, std::string_view local)
         map.emplace(id, result);
         return result;
     };
-    if (local == "OLEObject") {
-        // ShapeID names the VML shape that shows the object, which came before it.
-        auto shape = element.attribute("ShapeID");
-        const auto it = shape ? m_shapeIds.find(shape.value()) : m_shapeIds.end();
-        if (it != m_shapeIds.end()) {
-            shape.set_value(it->second.c_str());
-        }
-        return;
-    }
-    if (local == "control") {
-        auto shape = element.attribute("w:shapeid");
+    if (local == "OLEObject" || local == "control") {
+        // These name the VML shape that shows them, which came before them.
+        auto shape = element.attribute(local == "control" ? "w:shapeid" : "ShapeID");
         const auto it = shape ? m_shapeIds.find(shape.value()) : m_shapeIds.end();
         if (it != m_shapeIds.end()) {
             shape.set_value(it->second.c_str());
