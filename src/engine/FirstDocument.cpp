@@ -56,7 +56,7 @@ void adoptFirstDocument(PasteSession& session) {
     if (!target.body.isEmpty()) {
         return;
     }
-    const auto sourceSettings = readSourceSettings(session);
+    const auto& sourceSettings = session.sourceSettings();
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");

@@ -74,19 +74,14 @@ long long halfLeftBorder(const pugi::xml_node& borders) {
 } // namespace
 
 void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body) {
-    const auto sourceSettings = readSourceSettings(session);
+    const auto& sourceSettings = session.sourceSettings();
     const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
     const bool targetToBorder =
         session.target.settings && measuresToBorder(session.target.settings.doc.document_element());
     if (sourceToBorder == targetToBorder) {
         return;
     }
-    pugi::xml_document stylesDoc;
-    const std::string stylesPart = session.sourcePartOfKind("styles");
-    if (!stylesPart.empty()) {
-        stylesDoc = parseXml(session.source.text(stylesPart), stylesPart);
-    }
-    const StyleIndex styles(stylesDoc.document_element());
+    const StyleIndex styles(session.sourceStyles().document_element());
     for (auto table : body.children("w:tbl")) {
         auto tblPr = table.child("w:tblPr");
         std::string style = tblPr.child("w:tblStyle").attribute("w:val").value();

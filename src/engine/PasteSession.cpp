@@ -119,6 +119,32 @@ PasteSession::PasteSession(const Package& sourcePackage, std::string main, Docum
     }
 }
 
+const pugi::xml_document& PasteSession::sourceSettings() {
+    if (!m_sourceSettingsRead) {
+        m_sourceSettingsRead = true;
+        const std::string name = sourcePartOfKind("settings");
+        if (!name.empty()) {
+            try {
+                m_sourceSettings = parseXml(source.text(name), name);
+            } catch (const PackageError&) {
+                m_sourceSettings.reset();
+            }
+        }
+    }
+    return m_sourceSettings;
+}
+
+const pugi::xml_document& PasteSession::sourceStyles() {
+    if (!m_sourceStylesRead) {
+        m_sourceStylesRead = true;
+        const std::string name = sourcePartOfKind("styles");
+        if (!name.empty()) {
+            m_sourceStyles = parseXml(source.text(name), name);
+        }
+    }
+    return m_sourceStyles;
+}
+
 const Relationships& PasteSession::sourceRels(const std::string& partName) {
     auto it = m_sourceRels.find(partName);
     if (it == m_sourceRels.end()) {

@@ -78,6 +78,12 @@ public:
 
     /// The relationships of a source part (empty when it has none).
     const Relationships& sourceRels(const std::string& partName);
+    /// The source's settings, parsed once per paste; empty when absent or unreadable (such a
+    /// document counts as one with the default settings).
+    const pugi::xml_document& sourceSettings();
+    /// The source's styles, parsed once per paste for the steps that only read them; empty
+    /// when absent. A malformed part throws, as it fails the paste.
+    const pugi::xml_document& sourceStyles();
     /// The name of the source part a main-part relationship of this kind points to, or "".
     [[nodiscard]] std::string sourcePartOfKind(const std::string& kind);
     /// Rewrites every reference, id and name in the content under node, which comes from
@@ -149,6 +155,10 @@ private:
     std::unordered_map<std::string, CustomXmlItem> m_targetItems;
 
     std::unordered_map<std::string, Relationships> m_sourceRels;
+    pugi::xml_document m_sourceSettings;
+    pugi::xml_document m_sourceStyles;
+    bool m_sourceSettingsRead = false;
+    bool m_sourceStylesRead = false;
     std::unordered_map<std::string, std::string> m_copied;
     std::deque<std::pair<std::string, std::string>> m_pending; // source part, relationship type
     std::set<std::string> m_relPrefixes;

@@ -97,22 +97,9 @@ void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
 
 } // namespace
 
-pugi::xml_document readSourceSettings(PasteSession& session) {
-    pugi::xml_document settings;
-    const std::string name = session.sourcePartOfKind("settings");
-    if (!name.empty()) {
-        try {
-            settings = parseXml(session.source.text(name), name);
-        } catch (const PackageError&) {
-            settings.reset();
-        }
-    }
-    return settings;
-}
-
 void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections) {
     DocumentModel& target = session.target;
-    const auto sourceSettings = readSourceSettings(session);
+    const auto& sourceSettings = session.sourceSettings();
     const auto source = sourceSettings.document_element();
     const bool evenAndOdd = isOn(source.child("w:evenAndOddHeaders"));
 

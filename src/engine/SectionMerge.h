@@ -18,10 +18,6 @@ struct Landing {
     bool hadHeaders = false;  // some earlier section states a header or footer
 };
 
-/// The settings part of the pasted document; an empty document when it has none or it cannot
-/// be read (the settings are not worth losing the document over).
-[[nodiscard]] pugi::xml_document readSourceSettings(PasteSession& session);
-
 /// Before the pasted body is remapped: settles the document-wide settings the source brings
 /// (settings.xml) and states in the source's own sections what they would otherwise take from
 /// those settings. Sections are the source's sectPr elements in document order; a source

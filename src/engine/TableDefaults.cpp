@@ -12,14 +12,11 @@
 #include <vector>
 
 namespace paperloom::engine {
-namespace {} // namespace
-
 void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body) {
-    const std::string sourcePart = session.sourcePartOfKind("styles");
-    if (sourcePart.empty() || !session.target.styles) {
+    const auto& sourceDoc = session.sourceStyles();
+    if (!sourceDoc.document_element() || !session.target.styles) {
         return;
     }
-    const auto sourceDoc = parseXml(session.source.text(sourcePart), sourcePart);
     const auto sourceDefaults =
         sourceDoc.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
     const auto targetDefaults = session.target.styles.doc.document_element()
