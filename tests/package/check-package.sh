@@ -57,7 +57,7 @@ done
 
 # Every file, with its type, mode and owner: nothing missing, nothing a build left behind.
 list_files() {
-    awk '$1 !~ /^d/ { line = $1 " " $2 " " $6; if ($7 == "->") line = line " -> " $8; print line }' |
+    awk '$1 !~ /^d/ { f = $1 " " $2 " " $6; if ($7 == "->") f = f " -> " $8; print f }' |
         LC_ALL=C sort -k3
 }
 expected=$(
@@ -106,18 +106,18 @@ done
 for page in paperloom paperloom-join; do
     gzip --test "$root/usr/share/man/man1/$page.1.gz" || fail "$page.1.gz is not gzip"
     if command -v man >/dev/null; then
-        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" \
-            2>&1 >/dev/null)
+        warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 \
+            >/dev/null)
         [ -z "$warnings" ] || fail "the manual page $page(1) has warnings: $warnings"
     fi
 done
 
 echo "desktop-file-validate:"
-if ! desktop-file-validate "$root/usr/share/applications/paperloom.desktop" >"$work/desktop.log" 2>&1 ||
-    [ -s "$work/desktop.log" ]; then
+desktop=$root/usr/share/applications/paperloom.desktop
+if ! desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 || [ -s "$work/desktop.log" ]; then
     fail "desktop-file-validate: $(cat "$work/desktop.log")"
 fi
-grep -E '^(MimeType=|Exec=.*%)' "$root/usr/share/applications/paperloom.desktop" &&
+grep -E '^(MimeType=|Exec=.*%)' "$desktop" &&
     fail "the menu entry hands files to a program that reads no command line"
 
 # The only remark allowed: the reserved domain's top level is unknown to the validator.
@@ -145,22 +145,22 @@ QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/paperloom" >"$work/window.log
 # Two small Word documents of our own, joined by the unpacked program.
 python3 - "$work" <<'EOF'
 import sys, zipfile
-W = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main'
-R = 'http://schemas.openxmlformats.org/package/2006/relationships'
+OOXML = 'http://schemas.openxmlformats.org/'
+MAIN = 'application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml'
+RELS = 'application/vnd.openxmlformats-package.relationships+xml'
 for name, text in (('a.docx', 'Alpha paragraph'), ('b.docx', 'Beta paragraph')):
     with zipfile.ZipFile(f'{sys.argv[1]}/{name}', 'w', zipfile.ZIP_DEFLATED) as docx:
         docx.writestr('[Content_Types].xml',
-            '<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
-            '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
+            f'<Types xmlns="{OOXML}package/2006/content-types">'
+            f'<Default Extension="rels" ContentType="{RELS}"/>'
             '<Default Extension="xml" ContentType="application/xml"/>'
-            '<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>'
-            '</Types>')
+            f'<Override PartName="/word/document.xml" ContentType="{MAIN}"/></Types>')
         docx.writestr('_rels/.rels',
-            f'<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="{R}">'
-            '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>'
-            '</Relationships>')
+            f'<Relationships xmlns="{OOXML}package/2006/relationships">'
+            f'<Relationship Id="rId1" Target="word/document.xml"'
+            f' Type="{OOXML}officeDocument/2006/relationships/officeDocument"/></Relationships>')
         docx.writestr('word/document.xml',
-            f'<?xml version="1.0" encoding="UTF-8"?><w:document xmlns:w="{W}"><w:body>'
+            f'<w:document xmlns:w="{OOXML}wordprocessingml/2006/main"><w:body>'
             f'<w:p><w:r><w:t>{text}</w:t></w:r></w:p></w:body></w:document>')
 EOF
 # True when the document holds every text: a Word package in its document part, a Word
