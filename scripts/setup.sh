@@ -11,6 +11,7 @@ PAPERLOOM_PACKAGES=(
     fonts-liberation fonts-dejavu-core
     libreoffice-writer-nogui libreofficekit-dev python3-uno python3-docx poppler-utils
     clang libclang-rt-14-dev
+    dpkg-dev desktop-file-utils appstream
 )
 
 paperloom_missing_packages() {

@@ -58,6 +58,31 @@ private:
     bool m_drawn = false;
 };
 
+// --help: the usage line, the options and the formats by extension of the names.
+constexpr const char* kHelp =
+    "\n"
+    "Joins the INPUT documents, in the order given, into one new document OUTPUT, replacing\n"
+    "OUTPUT when it exists.\n"
+    "\n"
+    "  --landscape    set up the joined document's pages in landscape, not portrait\n"
+    "  --page-breaks  put a page break between the documents\n"
+    "  --help         print this help and exit\n"
+    "  --version      print the version and exit\n"
+    "  --             end of options: later arguments are file names\n"
+    "\n"
+    "OUTPUT is written in the format its extension names:\n"
+    "  .docx .docm .dotx .dotm, or any other  Word (Office Open XML)\n"
+    "  .doc .dot                              Word 97-2003 (needs LibreOffice)\n"
+    "  .rtf                                   RTF (needs LibreOffice)\n"
+    "  .odt                                   OpenDocument text (needs LibreOffice)\n"
+    "  .pdf                                   PDF (needs LibreOffice)\n"
+    "INPUT documents are recognised by their content, whatever their extension: Word\n"
+    "(Office Open XML) directly; Word 97-2003, RTF and OpenDocument text through LibreOffice\n"
+    "(Debian package libreoffice-writer-nogui).\n"
+    "\n"
+    "Exit status: 0 joined, 1 the join failed (the reason is printed; OUTPUT then holds the\n"
+    "documents before the one that failed, or is not written), 2 wrong usage.\n";
+
 int usageError(std::ostream& err, const std::string& problem) {
     err << "paperloom-join: " << problem << "\n" << kUsage << "\n";
     return kUsageError;
@@ -91,7 +116,10 @@ int runJoinTool(const std::vector<std::string>& arguments, WordAutomation& autom
         } else if (!optionsEnded && argument == "--page-breaks") {
             request.pageBreaks = true;
         } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
-            out << kUsage << "\n";
+            out << kUsage << "\n" << kHelp;
+            return kJoined;
+        } else if (!optionsEnded && argument == "--version") {
+            out << "paperloom-join " << PAPERLOOM_VERSION << "\n";
             return kJoined;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
             return usageError(err, "unknown option " + argument);

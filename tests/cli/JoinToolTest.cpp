@@ -58,6 +58,27 @@ TEST(JoinTool, usageErrorsExitWithTwoAndTheUsageLine) {
     }
 }
 
+TEST(JoinTool, helpAndVersionGoToStandardOutputAndJoinNothing) {
+    RecordingWord word;
+    const ToolRun help = runTool(word, {"out.docx", "--help", "-x"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_TRUE(help.out.starts_with(std::string(cli::kUsage) + "\n")) << help.out;
+    for (const char* format : {".docx", ".doc .dot", ".rtf", ".odt", ".pdf"}) {
+        EXPECT_NE(help.out.find(format), std::string::npos) << format;
+    }
+
+    const ToolRun version = runTool(word, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "paperloom-join " PAPERLOOM_VERSION "\n");
+    EXPECT_TRUE(word.calls.empty());
+
+    // After "--" they are file names like any other.
+    RecordingWord named;
+    EXPECT_EQ(runTool(named, {"/o.docx", "--", "--version"}).out, "");
+    EXPECT_EQ(count(named, "Documents.Open(--version)"), 1);
+}
+
 TEST(JoinTool, optionsChooseOrientationAndPageBreaks) {
     RecordingWord word;
     const ToolRun run =
