@@ -5,6 +5,7 @@
 #include "engine/PasteSession.h"
 #include "engine/ZipWriter.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,6 +45,15 @@ std::string tempPackagePath() {
     return (folder /
             ("paperloom-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".docx"))
         .string();
+}
+
+/// Refuses what is not a regular file before anything opens it: opening a named pipe waits for
+/// a writer for ever, and a device or a socket is no document either.
+void checkRegularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        throw PackageError("it is " + nonRegularKind(st.st_mode) + ", not a document", path);
+    }
 }
 
 class EngineRange : public WordRange {
@@ -272,6 +282,7 @@ WordDocument& EngineApplication::Open(const std::string& path) {
         return adopt(std::make_unique<EngineDocument>(*this, std::move(cached), path));
     }
     auto opened = guarded(what, [&]() -> OpenedPackage {
+        checkRegularFile(path);
         const FileKind kind = sniffFile(path);
         switch (kind) {
         case FileKind::WordPackage:

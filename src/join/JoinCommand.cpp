@@ -6,6 +6,7 @@
 #include <exception>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include "join/FileExists.h"
@@ -91,6 +92,23 @@ bool isSameFile(const std::string& first, const std::string& second) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+std::string specialFileKind(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        return "a named pipe";
+    }
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(st.st_mode)) {
+        return "a socket";
+    }
+    return {};
+}
+
 void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& window) {
     FileDialogSettings dialog;
     dialog.FileName = QString();
@@ -103,6 +121,14 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
     }
     const std::string output = fileName(outputPath);
 
+    const std::string special = specialFileKind(output);
+    if (!special.empty()) {
+        prompts.MsgBox(QStringLiteral("\"%1\" is %2, not a file, and cannot be the output "
+                                      "document. Please choose another name.")
+                           .arg(outputPath, QString::fromStdString(special)),
+                       MsgBoxButtons::OK);
+        return;
+    }
     if (FileExists(outputPath)) {
         // Replacing a document that is also to be joined would destroy it before it is read.
         for (int i = 1; i <= window.entryCount(); ++i) {
@@ -120,7 +146,9 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
                            MsgBoxButtons::YesNo) != MsgBoxResult::Yes) {
             return;
         }
-        QFile existing(outputPath);
+        // Through a symbolic link the file it leads to is replaced, and the link stays.
+        const QString target = QFileInfo(outputPath).canonicalFilePath();
+        QFile existing(target.isEmpty() ? outputPath : target);
         if (!existing.remove()) {
             prompts.MsgBox(QStringLiteral("\"%1\" could not be replaced: %2. Nothing was joined.")
                                .arg(outputPath, existing.errorString()),

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "FormFixture.h"
 #include "RecordingWord.h"
 #include "engine/DocumentEngine.h"
@@ -163,6 +165,45 @@ private slots:
         QVERIFY(QFileInfo(output).isDir());
         QVERIFY(join.word.calls.empty());
         QCOMPARE(join.form.MousePointer(), 0);
+    }
+
+    void anOutputThatIsAPipeIsRefusedBeforeAnythingIsAsked() {
+        QTemporaryDir dir;
+        const QString output = dir.filePath(QStringLiteral("pipe.doc"));
+        QCOMPARE(::mkfifo(QFile::encodeName(output).constData(), 0600), 0);
+        JoinFixture join({"/in/a.docx"});
+        join.fixture.prompts.saveAnswers.push_back(output);
+        join.press();
+
+        QCOMPARE(join.fixture.prompts.messages(),
+                 QStringList{"\"" + output +
+                             "\" is a named pipe, not a file, and cannot be the output document. "
+                             "Please choose another name."});
+        struct stat st {};
+        QVERIFY(::lstat(QFile::encodeName(output).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        QVERIFY(join.word.calls.empty());
+        QCOMPARE(join.form.MousePointer(), 0);
+    }
+
+    void anOutputThatIsALinkIsReplacedBehindTheLink() {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("real.doc"));
+        const QString link = dir.filePath(QStringLiteral("link.doc"));
+        QVERIFY(writeFile(target, "old content"));
+        QVERIFY(QFile::link(QStringLiteral("real.doc"), link));
+        JoinFixture join({"/in/a.docx"});
+        join.fixture.prompts.saveAnswers.push_back(link);
+        join.fixture.prompts.msgBoxAnswers.push_back(MsgBoxResult::Yes);
+        bool linkKept = false;
+        join.word.onCall = [&](const std::string& call) {
+            if (call == "create") {
+                linkKept = QFileInfo(link).isSymLink() && !QFile::exists(target);
+            }
+        };
+        join.press();
+
+        QVERIFY2(linkKept, "the link's target is deleted, the link stays");
+        QCOMPARE(join.fixture.prompts.messages().back(), kSuccess + link);
     }
 
     void anOutputThatIsOneOfTheEntriesIsRefused() {
