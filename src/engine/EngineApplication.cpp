@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <new>
 
 namespace paperloom::engine {
@@ -31,20 +30,6 @@ auto guarded(const std::string& what, Action&& action) -> decltype(action()) {
     } catch (const std::exception& error) {
         throw WordError(what + ": the document engine failed.", error.what());
     }
-}
-
-/// A temporary package in the temporary folder, never beside the user's files: LibreOffice
-/// leaves lock files beside what it loads.
-std::string tempPackagePath() {
-    std::error_code error;
-    auto folder = std::filesystem::temp_directory_path(error);
-    if (error) {
-        folder = "/tmp";
-    }
-    static unsigned counter = 0;
-    return (folder /
-            ("paperloom-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".docx"))
-        .string();
 }
 
 /// Refuses what is not a regular file before anything opens it: opening a named pipe waits for
@@ -150,8 +135,10 @@ void EngineDocument::SaveAs(const std::string& path) {
         }
         const auto& converter = state.options.converter;
         if (converter && converter->convertsOutput(path)) {
-            const std::string temp = tempPackagePath();
-            writeZipPackage(package, temp);
+            // In a folder of our own, never beside the user's files: LibreOffice leaves lock
+            // files beside what it loads, and other users must not read the document.
+            const std::string temp = state.temporaries.newFilePath(".docx");
+            writeZipPackage(package, temp, FileAccess::OwnerOnly);
             try {
                 converter->fromWordPackage(temp, path);
             } catch (...) {
@@ -298,7 +285,7 @@ WordDocument& EngineApplication::Open(const std::string& path) {
                                    "available",
                                    "legacy, RTF or OpenDocument file");
             }
-            const std::string temp = tempPackagePath();
+            const std::string temp = m_state->temporaries.newFilePath(".docx");
             try {
                 converter->toWordPackage(path, temp);
                 OpenedPackage converted = openWordPackage(temp, m_state->options.limits);

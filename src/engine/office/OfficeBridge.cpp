@@ -1,6 +1,7 @@
 // The office bridge: starting, feeding, timing and stopping the converter process.
 #include "engine/office/OfficeBridge.h"
 
+#include "engine/ReplacementFile.h"
 #include "engine/office/LegacyWord.h"
 #include "engine/office/OfficeWire.h"
 
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 extern char** environ;
@@ -148,6 +150,21 @@ std::uint64_t fileSize(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
+/// Removes the sockets the soffice of a profile of ours made in /tmp, as the profile lists them:
+/// soffice removes them itself only when it ends normally, and ours is killed.
+void removeListedSockets(const std::string& profileFolder) {
+    std::ifstream listing(profileFolder + "/" + kUnoProfile + "/" + kSocketList);
+    const std::string ours = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_";
+    std::string path;
+    while (std::getline(listing, path)) {
+        struct stat st {};
+        if (path.rfind(ours, 0) == 0 && path.find('/', ours.size()) == std::string::npos &&
+            ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::getuid()) {
+            ::unlink(path.c_str());
+        }
+    }
+}
+
 /// Removes the profile folders that bridges of ended programs left behind (a program killed
 /// outright cannot remove its own). The folder name carries the owner's process id; a folder
 /// whose owner still runs, or that belongs to another user, is left alone.
@@ -168,6 +185,7 @@ void removeOrphanedProfiles(const std::string& folder) {
             continue;
         }
         if (::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
+            removeListedSockets(it->path().string());
             std::error_code ignored;
             fs::remove_all(it->path(), ignored);
         }
@@ -224,26 +242,32 @@ void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::st
     if (format.empty()) {
         throw fail("this name does not ask for a format that LibreOffice writes", outputPath);
     }
-    // Written beside the output and renamed over it, so the output is replaced whole or not at
-    // all, also when the conversion fails half-way.
-    const std::string output = absolutePath(outputPath);
-    static unsigned counter = 0;
-    const std::string temp = fs::path(output).parent_path().string() + "/.paperloom-" +
-                             std::to_string(::getpid()) + "-" + std::to_string(++counter) + "." +
-                             format;
+    // LibreOffice writes into our private folder, never beside the output: a kill then leaves
+    // none of its lock or temporary files there. The result is copied beside the output and
+    // renamed over it, so the output is replaced whole or not at all. The output is checked
+    // before LibreOffice spends time on it.
+    std::optional<ReplacementFile> replacement;
     try {
-        convert(absolutePath(packagePath), temp, format, Direction::Export, outputPath);
-        if (!fs::exists(temp)) {
-            throw fail("LibreOffice did not write the document", temp);
+        replacement.emplace(outputPath);
+    } catch (const WriteError& error) {
+        throw fail(error.reason(), error.detail());
+    }
+    const std::string converted =
+        convert(absolutePath(packagePath), {}, format, Direction::Export, outputPath);
+    try {
+        if (!fs::exists(converted)) {
+            throw fail("LibreOffice did not write the document", converted);
         }
-        if (::rename(temp.c_str(), output.c_str()) != 0) {
-            throw fail(std::string("the file cannot be written (") + std::strerror(errno) + ")",
-                       temp + " -> " + output);
-        }
+        replacement->copyFrom(converted);
+        replacement->commit();
+    } catch (const WriteError& error) {
+        std::remove(converted.c_str());
+        throw fail(error.reason(), error.detail());
     } catch (...) {
-        std::remove(temp.c_str());
+        std::remove(converted.c_str());
         throw;
     }
+    std::remove(converted.c_str());
 }
 
 std::string OfficeBridge::officeFolder() const {
@@ -327,6 +351,9 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
     }
     m_profileRoot = pattern;
     const std::string log = m_profileRoot + "/converter.log";
+    // LibreOffice's own temporary files (lu*.tmp) go inside the profile too, and go with it.
+    const std::string officeTemp = m_profileRoot + "/tmp";
+    ::mkdir(officeTemp.c_str(), 0700);
 
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
@@ -347,11 +374,13 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
     argv.push_back(nullptr);
     std::vector<std::string> environment;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "SAL_USE_VCLPLUGIN=", 18) != 0) {
+        if (std::strncmp(*entry, "SAL_USE_VCLPLUGIN=", 18) != 0 &&
+            std::strncmp(*entry, "TMPDIR=", 7) != 0) {
             environment.emplace_back(*entry);
         }
     }
     environment.emplace_back("SAL_USE_VCLPLUGIN=svp");
+    environment.emplace_back("TMPDIR=" + officeTemp);
     std::vector<char*> envp;
     for (auto& entry : environment) {
         envp.push_back(entry.data());
@@ -385,6 +414,8 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // What LibreOffice writes (converted documents among them) is for us alone.
+        ::umask(077);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -428,9 +459,9 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
     m_lastStartSeconds = std::chrono::duration<double>(Clock::now() - begun).count();
 }
 
-void OfficeBridge::convert(const std::string& input, const std::string& output,
-                           const std::string& format, Direction direction,
-                           const std::string& userFile) {
+std::string OfficeBridge::convert(const std::string& input, const std::string& requestedOutput,
+                                  const std::string& format, Direction direction,
+                                  const std::string& userFile) {
     const Failure fail(direction == Direction::Import, userFile);
     if (m_pid > 0) {
         // A process that ended while idle (killed from outside, say) is replaced quietly.
@@ -448,9 +479,13 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
 
     Message reply;
     Received outcome = Received::Closed;
+    std::string output = requestedOutput;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (m_pid <= 0) {
             start(userFile, direction);
+        }
+        if (requestedOutput.empty()) {
+            output = m_profileRoot + "/converted." + format;
         }
         const bool warm = m_conversions > 0;
         ++m_conversions;
@@ -483,7 +518,7 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
         throw fail("LibreOffice stopped unexpectedly while converting it", input + log);
     }
     if (!reply.empty() && reply[0] == kOk) {
-        return;
+        return output;
     }
     const std::string reason = reply.size() >= 2 ? reply[1] : std::string();
     const std::string detail =
@@ -525,6 +560,7 @@ void OfficeBridge::removeProfile() {
     if (m_profileRoot.empty()) {
         return;
     }
+    removeListedSockets(m_profileRoot);
     std::error_code error;
     fs::remove_all(m_profileRoot, error);
     m_profileRoot.clear();

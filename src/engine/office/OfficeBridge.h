@@ -73,8 +73,11 @@ public:
 
 private:
     enum class Direction { Import, Export };
-    void convert(const std::string& input, const std::string& output, const std::string& format,
-                 Direction direction, const std::string& userFile);
+    /// Converts input into output, or with no output given into a file of the profile folder;
+    /// returns the file written.
+    std::string convert(const std::string& input, const std::string& output,
+                        const std::string& format, Direction direction,
+                        const std::string& userFile);
     void start(const std::string& userFile, Direction direction);
     [[nodiscard]] std::string officeFolder() const;
     [[nodiscard]] std::string converterProgram() const;
