@@ -138,7 +138,14 @@ void EngineDocument::SaveAs(const std::string& path) {
             // In a folder of our own, never beside the user's files: LibreOffice leaves lock
             // files beside what it loads, and other users must not read the document.
             const std::string temp = state.temporaries.newFilePath(".docx");
-            writeZipPackage(package, temp, FileAccess::OwnerOnly);
+            try {
+                writeZipPackage(package, temp, FileAccess::OwnerOnly);
+            } catch (const WriteError& error) {
+                throw WriteError("the copy for LibreOffice cannot be written in the temporary "
+                                 "folder " +
+                                     temporaryFolder() + ": " + error.reason(),
+                                 error.detail());
+            }
             try {
                 converter->fromWordPackage(temp, path);
             } catch (...) {

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,6 +92,38 @@ std::string writeFailureReason(int error) {
     default:
         return "the file cannot be written";
     }
+}
+
+int writeProbe(const std::string& folder, std::uint64_t bytes) {
+    constexpr std::uint64_t kMaxProbe = 16 << 20;
+    bytes = std::min(bytes, kMaxProbe);
+    struct statvfs space {};
+    if (::statvfs(folder.c_str(), &space) == 0 &&
+        static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize < bytes) {
+        return ENOSPC;
+    }
+    std::string probe = folder + "/.write-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        return errno;
+    }
+    ::unlink(probe.c_str());
+    const std::string chunk(std::size_t{64} << 10, '\0');
+    int error = 0;
+    for (std::uint64_t written = 0; written < bytes && error == 0;) {
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), bytes - written));
+        const ssize_t n = ::write(fd, chunk.data(), size);
+        if (n < 0 && errno != EINTR) {
+            error = errno;
+        } else if (n > 0) {
+            written += static_cast<std::uint64_t>(n);
+        }
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) {
+        error = errno;
+    }
+    return error;
 }
 
 std::string nonRegularKind(mode_t mode) {

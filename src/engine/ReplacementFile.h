@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -28,6 +29,12 @@ private:
 /// "a folder", "a named pipe", "a device", "a socket" for a file system entry that is not a
 /// regular file (nor a symbolic link); empty for a regular file.
 [[nodiscard]] std::string nonRegularKind(mode_t mode);
+
+/// 0 when a file of bytes bytes can be written in folder right now; otherwise the error that
+/// writing one fails with (ENOSPC for a full disk, EFBIG over a file size limit, EACCES, ...).
+/// Writes and removes a file of at most 16 MiB to find out. For explaining a failure that
+/// another program reported without its cause.
+[[nodiscard]] int writeProbe(const std::string& folder, std::uint64_t bytes);
 
 /// Where writing to path really writes: path itself, or, when path is a symbolic link (or a
 /// chain of them), the file the link leads to, which need not exist yet. Links are kept, as

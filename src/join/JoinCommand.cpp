@@ -21,10 +21,13 @@ constexpr const char* kUnexpectedFailure = "The documents could not be joined be
 
 // Says which document the join stopped at and what the output file holds now, so the user
 // knows what is on disk: every step saves the output whole, so it holds exactly the entries
-// before the one that failed.
+// before the one that failed. A first save that fails is no fault of the first document.
 std::string whereItStopped(int entry, int count, const std::string& entryPath,
-                           const std::string& outputPath) {
+                           const std::string& outputPath, bool outputFailed) {
     const std::string named = entryPath.empty() ? std::string() : ", \"" + entryPath + "\"";
+    if (entry <= 1 && outputFailed) {
+        return "Nothing was joined; no output document was written.";
+    }
     if (entry <= 1) {
         return "The join stopped at the first document" + named +
                "; no output document was written.";
@@ -35,9 +38,11 @@ std::string whereItStopped(int entry, int count, const std::string& entryPath,
 }
 
 JoinFailure failureAt(int entry, int count, const std::string& entryPath,
-                      const std::string& outputPath, const std::string& sentence) {
+                      const std::string& outputPath, const std::string& sentence,
+                      bool outputFailed = false) {
     const std::string reason = sentence.empty() ? std::string(kUnexpectedFailure) : sentence;
-    return {reason + "\r\r" + whereItStopped(entry, count, entryPath, outputPath), entry, count};
+    return {reason + "\r\r" + whereItStopped(entry, count, entryPath, outputPath, outputFailed),
+            entry, count};
 }
 
 std::string fileName(const QString& path) {
@@ -74,6 +79,8 @@ std::optional<JoinFailure> joinEntries(WordAutomation& automation, JoinWindow& w
                 AppendDocument(automation, window, outputPath);
             }
             window.setBusyPointer();
+        } catch (const OutputError& error) {
+            return failureAt(i, count, entry, outputPath, error.userMessage(), true);
         } catch (const WordError& error) {
             return failureAt(i, count, entry, outputPath, error.userMessage());
         } catch (const std::exception&) {

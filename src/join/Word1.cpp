@@ -61,7 +61,11 @@ void openOutputAndPaste(StepInstance& word, JoinContext& context, const std::str
 // Steps 9 to 12 of every step that writes the output document.
 void saveOutputAndQuit(StepInstance& word, JoinContext& context, const std::string& outputPath) {
     context.setBusyPointer();
-    word->ActiveDocument().SaveAs(outputPath);
+    try {
+        word->ActiveDocument().SaveAs(outputPath);
+    } catch (const WordError& error) {
+        throw OutputError(error);
+    }
     context.setBusyPointer();
     word.Quit();
 }

@@ -308,11 +308,13 @@ TEST_P(JoinFailureTest, stopsAtTheFailingEntryAndReportsIt) {
     EXPECT_EQ(failure->entry, c.entry);
     EXPECT_EQ(failure->count, 3);
     const std::string entry = "\"/in/" + std::string(1, char('a' + c.entry - 1)) + ".docx\"";
+    const bool firstSave = c.call == "ActiveDocument.SaveAs(" + kOutput + ")" && c.entry == 1;
     const std::string where =
-        c.entry == 1 ? "The join stopped at the first document, " + entry +
-                           "; no output document was written."
-                     : "The join stopped at document " + std::to_string(c.entry) + " of 3, " +
-                           entry + "; \"" + kOutput + "\" holds the documents before it.";
+        firstSave      ? std::string("Nothing was joined; no output document was written.")
+        : c.entry == 1 ? "The join stopped at the first document, " + entry +
+                             "; no output document was written."
+                       : "The join stopped at document " + std::to_string(c.entry) + " of 3, " +
+                             entry + "; \"" + kOutput + "\" holds the documents before it.";
     EXPECT_EQ(failure->message, RecordingWord::failureMessage(c.call) + "\r\r" + where);
     const Calls calls = withoutPointer(word.calls);
     ASSERT_GE(calls.size(), c.lastCalls.size());
@@ -340,6 +342,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "ActiveDocument.SaveAs(" + kOutput + ")",
                     1,
                     1,
+                    {"ActiveDocument.SaveAs(" + kOutput + ")", "Quit"}},
+        FailureCase{"LaterSave",
+                    "ActiveDocument.SaveAs(" + kOutput + ")",
+                    2,
+                    2,
                     {"ActiveDocument.SaveAs(" + kOutput + ")", "Quit"}},
         FailureCase{"CopyOfLast", "Copy", 3, 3, {"Copy", "Quit"}}),
     [](const testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });

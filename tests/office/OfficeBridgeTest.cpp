@@ -12,12 +12,14 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -452,6 +454,58 @@ TEST_F(ConverterFaults, ProfilesOfProgramsThatDiedAreRemovedAtTheNextStart) {
     EXPECT_FALSE(openFailure(bridge, m_legacy).empty());
     EXPECT_FALSE(fs::exists(orphan));
     EXPECT_TRUE(fs::exists(alive)) << "a running program's profile stays";
+}
+
+/// A file size limit on this process while the object lives; writes beyond it fail (with
+/// EFBIG) instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, m_saved.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = SIG_DFL;
+};
+
+TEST_F(ConverterFaults, AWriteThatLibreOfficeReportsFailedIsExplainedByItsFolder) {
+    // Answers ready, then "failed" with the reason "save" and no detail, as LibreOffice does
+    // whatever stopped its write.
+    auto bridge = bridgeWith(std::string(kSayReady) +
+                             "while dd bs=64k count=1 status=none <&3 >/dev/null; do\n"
+                             "printf '\\003\\000\\000\\000\\006\\000\\000\\000failed"
+                             "\\004\\000\\000\\000save\\000\\000\\000\\000' >&3 || exit\n"
+                             "done\n");
+    const std::string output = m_scratch / "joined.doc";
+    const auto failure = [&] {
+        try {
+            bridge->fromWordPackage((kCorpus / "test01.docx").string(), output);
+        } catch (const WordError& error) {
+            return error.userMessage();
+        }
+        return std::string();
+    };
+    EXPECT_EQ(failure(),
+              "Cannot save " + output + ": LibreOffice could not write it in this format.");
+    {
+        // Where the folder LibreOffice writes in takes no more, that is the cause.
+        const FileSizeLimit limit(64 << 10);
+        EXPECT_EQ(failure(), "Cannot save " + output +
+                                 ": LibreOffice could not write it in the temporary folder " +
+                                 m_scratch.path().string() +
+                                 ": the file would be larger than this system allows.");
+    }
+    EXPECT_FALSE(fs::exists(output));
 }
 
 TEST_F(ConverterFaults, FailedExportLeavesAnExistingOutputUntouched) {

@@ -3,6 +3,7 @@
 
 #include "engine/ReplacementFile.h"
 #include "engine/office/LegacyWord.h"
+#include "engine/office/OfficeProfile.h"
 #include "engine/office/OfficeWire.h"
 
 #include "join/WordAutomation.h"
@@ -150,48 +151,6 @@ std::uint64_t fileSize(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
-/// Removes the sockets the soffice of a profile of ours made in /tmp, as the profile lists them:
-/// soffice removes them itself only when it ends normally, and ours is killed.
-void removeListedSockets(const std::string& profileFolder) {
-    std::ifstream listing(profileFolder + "/" + kUnoProfile + "/" + kSocketList);
-    const std::string ours = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_";
-    std::string path;
-    while (std::getline(listing, path)) {
-        struct stat st {};
-        if (path.rfind(ours, 0) == 0 && path.find('/', ours.size()) == std::string::npos &&
-            ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::getuid()) {
-            ::unlink(path.c_str());
-        }
-    }
-}
-
-/// Removes the profile folders that bridges of ended programs left behind (a program killed
-/// outright cannot remove its own). The folder name carries the owner's process id; a folder
-/// whose owner still runs, or that belongs to another user, is left alone.
-void removeOrphanedProfiles(const std::string& folder) {
-    std::error_code error;
-    const std::string prefix = kProfilePrefix;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(prefix, 0) != 0) {
-            continue;
-        }
-        char* rest = nullptr;
-        const long owner = std::strtol(name.c_str() + prefix.size(), &rest, 10);
-        struct stat st {};
-        if (owner <= 0 || rest == nullptr || *rest != '-' ||
-            ::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-            st.st_uid != ::getuid()) {
-            continue;
-        }
-        if (::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
-            removeListedSockets(it->path().string());
-            std::error_code ignored;
-            fs::remove_all(it->path(), ignored);
-        }
-    }
-}
-
 } // namespace
 
 std::string officeFormatFor(const std::string& outputPath) {
@@ -270,6 +229,14 @@ void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::st
     std::remove(converted.c_str());
 }
 
+std::string OfficeBridge::tempFolder() const {
+    if (!m_options.tempFolder.empty()) {
+        return m_options.tempFolder;
+    }
+    const char* tmpdir = std::getenv("TMPDIR");
+    return tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+}
+
 std::string OfficeBridge::officeFolder() const {
     if (!m_options.officeProgramFolder.empty()) {
         return isOfficeProgramFolder(m_options.officeProgramFolder) ? m_options.officeProgramFolder
@@ -337,17 +304,15 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
                    program);
     }
 
-    std::string temp = m_options.tempFolder;
-    if (temp.empty()) {
-        const char* tmpdir = std::getenv("TMPDIR");
-        temp = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-    }
+    const std::string temp = tempFolder();
     removeOrphanedProfiles(absolutePath(temp));
     std::string pattern =
         absolutePath(temp) + "/" + kProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw fail("no temporary folder can be made for LibreOffice",
-                   pattern + ": " + std::strerror(errno));
+        const int error = errno;
+        throw fail("no folder for LibreOffice can be made in the temporary folder " + temp + ": " +
+                       writeFailureReason(error),
+                   pattern + ": " + std::strerror(error));
     }
     m_profileRoot = pattern;
     const std::string log = m_profileRoot + "/converter.log";
@@ -414,8 +379,10 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        // What LibreOffice writes (converted documents among them) is for us alone.
+        // What LibreOffice writes (converted documents among them) is for us alone. A file size
+        // limit fails its writes instead of killing it, so the cause can be told.
         ::umask(077);
+        ::signal(SIGXFSZ, SIG_IGN);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -446,15 +413,21 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
         throw fail("LibreOffice did not start within " + secondsText(m_options.startTimeout),
                    program);
     case Received::Closed:
-        stop();
-        throw fail("LibreOffice could not be started", program + " ended before it was ready");
     case Received::Message:
         break;
     }
     if (reply.empty() || reply[0] != kReady) {
-        const std::string detail = reply.size() >= 3 ? reply[2] : std::string("no ready message");
+        // A LibreOffice that cannot write its profile does not start; the folder says why.
+        constexpr std::uint64_t kProfileSize = 4 << 20;
+        const int cause = writeProbe(m_profileRoot, kProfileSize);
+        const std::string detail = reply.size() >= 3 ? reply[2]
+                                   : reply.empty()   ? program + " ended before it was ready"
+                                                     : std::string("no ready message");
         stop();
-        throw fail("LibreOffice could not be started", detail);
+        throw fail(cause == 0 ? std::string("LibreOffice could not be started")
+                              : "LibreOffice could not be started in the temporary folder " + temp +
+                                    ": " + writeFailureReason(cause),
+                   detail);
     }
     m_lastStartSeconds = std::chrono::duration<double>(Clock::now() - begun).count();
 }
@@ -511,11 +484,20 @@ std::string OfficeBridge::convert(const std::string& input, const std::string& r
                        " and was stopped",
                    input);
     }
+    // LibreOffice says only that it could not write, or dies; the folder it writes in says why.
+    const auto writeFailure = [&] {
+        const int cause = writeProbe(m_profileRoot, std::max<std::uint64_t>(2 * size, 1 << 20));
+        return cause == 0 ? std::string()
+                          : "LibreOffice could not write it in the temporary folder " +
+                                tempFolder() + ": " + writeFailureReason(cause);
+    };
     if (outcome == Received::Closed) {
         const std::string log = tailOf(m_profileRoot + "/converter.log");
+        const std::string cause = writeFailure();
         stop();
         std::remove(output.c_str());
-        throw fail("LibreOffice stopped unexpectedly while converting it", input + log);
+        throw fail(cause.empty() ? "LibreOffice stopped unexpectedly while converting it" : cause,
+                   input + log);
     }
     if (!reply.empty() && reply[0] == kOk) {
         return output;
@@ -532,6 +514,10 @@ std::string OfficeBridge::convert(const std::string& input, const std::string& r
                    detail);
     }
     if (reason == kReasonSave) {
+        const std::string cause = writeFailure();
+        if (!cause.empty()) {
+            throw fail(cause, detail);
+        }
         throw fail(fail.opening() ? "LibreOffice could not convert it"
                                   : "LibreOffice could not write it in this format",
                    detail);
@@ -560,9 +546,7 @@ void OfficeBridge::removeProfile() {
     if (m_profileRoot.empty()) {
         return;
     }
-    removeListedSockets(m_profileRoot);
-    std::error_code error;
-    fs::remove_all(m_profileRoot, error);
+    removeProfileFolder(m_profileRoot);
     m_profileRoot.clear();
 }
 

@@ -80,6 +80,8 @@ private:
                         const std::string& userFile);
     void start(const std::string& userFile, Direction direction);
     [[nodiscard]] std::string officeFolder() const;
+    /// Where the profile folders are made.
+    [[nodiscard]] std::string tempFolder() const;
     [[nodiscard]] std::string converterProgram() const;
     void killProcess();
     void removeProfile();

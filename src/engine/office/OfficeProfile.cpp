@@ -1,4 +1,5 @@
-// Our LibreOffice settings, as the registry file a profile keeps its changes in.
+// Our LibreOffice profiles: the settings, as the registry file a profile keeps its changes in,
+// and their removal.
 //
 // The documents we convert come from anywhere. A picture linked by URL (file:///home/...) would
 // be fetched and end up embedded in a PDF the user shares, so LibreOffice is told to load no
@@ -7,9 +8,17 @@
 // source document, which a kill would leave behind.
 #include "engine/office/OfficeProfile.h"
 
-#include <sys/stat.h>
+#include "engine/office/OfficeWire.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace paperloom::engine::office {
@@ -26,6 +35,21 @@ constexpr const char* kSettings =
 </oor:items>
 )";
 
+namespace fs = std::filesystem;
+
+void removeListedSockets(const std::string& profileFolder) {
+    std::ifstream listing(profileFolder + "/" + kUnoProfile + "/" + kSocketList);
+    const std::string ours = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_";
+    std::string path;
+    while (std::getline(listing, path)) {
+        struct stat st {};
+        if (path.rfind(ours, 0) == 0 && path.find('/', ours.size()) == std::string::npos &&
+            ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::getuid()) {
+            ::unlink(path.c_str());
+        }
+    }
+}
+
 } // namespace
 
 bool writeProfileSettings(const std::string& folder) {
@@ -40,6 +64,34 @@ bool writeProfileSettings(const std::string& folder) {
     const std::string text = kSettings;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     return std::fclose(file) == 0 && written;
+}
+
+void removeProfileFolder(const std::string& folder) {
+    removeListedSockets(folder);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+}
+
+void removeOrphanedProfiles(const std::string& folder) {
+    std::error_code error;
+    const std::string prefix = kProfilePrefix;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) {
+            continue;
+        }
+        char* rest = nullptr;
+        const long owner = std::strtol(name.c_str() + prefix.size(), &rest, 10);
+        struct stat st {};
+        if (owner <= 0 || rest == nullptr || *rest != '-' ||
+            ::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != ::getuid()) {
+            continue;
+        }
+        if (::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
+            removeProfileFolder(it->path().string());
+        }
+    }
 }
 
 } // namespace paperloom::engine::office
