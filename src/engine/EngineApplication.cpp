@@ -3,6 +3,7 @@
 
 #include "engine/PackageOpener.h"
 #include "engine/PasteSession.h"
+#include "engine/StopRequest.h"
 #include "engine/ZipWriter.h"
 
 #include <sys/stat.h>
@@ -124,6 +125,7 @@ void EngineDocument::setOrientation(std::int32_t orientation) {
 
 void EngineDocument::SaveAs(const std::string& path) {
     checkOpen();
+    throwIfStopRequested();
     const std::string what = "Cannot save " + path;
     EngineState& state = m_application.state();
     guarded(what, [&] {
@@ -263,6 +265,7 @@ EngineDocument& EngineApplication::adopt(std::unique_ptr<EngineDocument> documen
 
 WordDocument& EngineApplication::Add() {
     checkRunning();
+    throwIfStopRequested();
     const PaperSize paper = m_state->options.paper.value_or(paperFromLocale());
     auto model =
         guarded("Cannot create a new document", [&] { return DocumentModel::blank(paper); });
@@ -271,6 +274,7 @@ WordDocument& EngineApplication::Add() {
 
 WordDocument& EngineApplication::Open(const std::string& path) {
     checkRunning();
+    throwIfStopRequested();
     const std::string what = "Cannot open " + path;
     if (auto cached = m_state->cache.take(path)) {
         return adopt(std::make_unique<EngineDocument>(*this, std::move(cached), path));
@@ -327,6 +331,7 @@ void EngineApplication::EndKey(const EndKeyArgs& args) {
 
 void EngineApplication::pasteClipboard() {
     EngineDocument& document = active();
+    throwIfStopRequested();
     const auto clipboard = m_state->clipboard;
     if (!clipboard) {
         throw WordError("There is nothing to paste.");

@@ -2,6 +2,8 @@
 // files ever replaced.
 #include "engine/ReplacementFile.h"
 
+#include "engine/TemporaryRecord.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -188,10 +190,14 @@ ReplacementFile::ReplacementFile(const std::string& path, FileAccess access)
     const std::string stem = temporaryStem(folder, base);
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         m_temporary = stem + randomSuffix();
+        m_record = std::make_unique<TemporaryRecord>(m_temporary);
         m_fd =
             ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (m_fd < 0 && errno != EEXIST) {
-            const int error = errno;
+        const int error = errno;
+        if (m_fd < 0) {
+            m_record.reset(); // the name was taken, or nothing was made
+        }
+        if (m_fd < 0 && error != EEXIST) {
             m_temporary.clear();
             throw WriteError(writeFailureReason(error),
                              (folder.empty() ? "." : folder) + ": " + std::strerror(error));
@@ -216,6 +222,7 @@ void ReplacementFile::discard() noexcept {
         ::unlink(m_temporary.c_str());
         m_temporary.clear();
     }
+    m_record.reset();
 }
 
 void ReplacementFile::fail(int error, const std::string& where) {
@@ -283,6 +290,7 @@ void ReplacementFile::commit() {
         fail(errno, m_target);
     }
     m_committed = true;
+    m_record.reset();
 }
 
 } // namespace paperloom::engine

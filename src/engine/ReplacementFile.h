@@ -4,11 +4,14 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace paperloom::engine {
+
+class TemporaryRecord;
 
 /// A failure to write a file; reason is a sentence fragment ("the folder does not exist").
 class WriteError : public std::runtime_error {
@@ -48,7 +51,8 @@ enum class FileAccess { Umask, OwnerOnly };
 /// renamed over the target by commit(), so the target holds either its old content or all of
 /// the new. The target is replacementTarget(path); a target that is a folder, a device, a named
 /// pipe or a socket is refused, never replaced. The temporary, named ".NAME.XXXXXX" (NAME cut
-/// short when the folder's name length limit needs it), is removed unless committed. An
+/// short when the folder's name length limit needs it), is removed unless committed, and is on
+/// record (TemporaryRecord) while it exists, so that a kill does not leave it for good. An
 /// existing target's permissions carry over. Every failure throws WriteError.
 class ReplacementFile {
 public:
@@ -76,6 +80,7 @@ private:
 
     std::string m_target;
     std::string m_temporary;
+    std::unique_ptr<TemporaryRecord> m_record;
     mode_t m_mode = 0600;
     int m_fd = -1;
     bool m_committed = false;

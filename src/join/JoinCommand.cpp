@@ -79,6 +79,10 @@ std::optional<JoinFailure> joinEntries(WordAutomation& automation, JoinWindow& w
                 AppendDocument(automation, window, outputPath);
             }
             window.setBusyPointer();
+        } catch (const WordInterrupted& error) {
+            JoinFailure failure = failureAt(i, count, entry, outputPath, error.userMessage());
+            failure.stopped = true;
+            return failure;
         } catch (const OutputError& error) {
             return failureAt(i, count, entry, outputPath, error.userMessage(), true);
         } catch (const WordError& error) {
@@ -169,7 +173,9 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
         prompts.MsgBox(QStringLiteral("No files added."), MsgBoxButtons::OK);
     } else if (!CancelIfWordRunning(automation, prompts)) {
         const std::optional<JoinFailure> failure = joinEntries(automation, window, output);
-        if (failure) {
+        if (failure && failure->stopped) {
+            // The program ends; a message box would only hold that up.
+        } else if (failure) {
             prompts.MsgBox(displayed(failure->message), MsgBoxButtons::OK);
         } else {
             prompts.MsgBox(

@@ -37,11 +37,13 @@ inline constexpr int kBusyPointer = 11;
 /// Settings of the save dialog that asks for the output document.
 inline constexpr int kSaveDialogFlags = 2621953;
 
-/// Why a join stopped: the sentence for the user, and where in the list it stopped.
+/// Why a join stopped: the sentence for the user, and where in the list it stopped. stopped is
+/// set when the program was asked to end, which needs no message box.
 struct JoinFailure {
     std::string message;
     int entry = 0;
     int count = 0;
+    bool stopped = false;
 };
 
 /// Joins entries 1 to entryCount() into outputPath, one copy step and one append step per

@@ -63,6 +63,8 @@ void saveOutputAndQuit(StepInstance& word, JoinContext& context, const std::stri
     context.setBusyPointer();
     try {
         word->ActiveDocument().SaveAs(outputPath);
+    } catch (const WordInterrupted&) {
+        throw;
     } catch (const WordError& error) {
         throw OutputError(error);
     }
@@ -136,6 +138,8 @@ void PasteIntoSelection(WordApplication& word, JoinContext& context) {
         word.Selection().PasteAndFormat(wd::FormatOriginal);
         context.setBusyPointer();
         return;
+    } catch (const WordInterrupted&) {
+        throw;
     } catch (const WordError&) {
         // Content the formatted paste refuses still goes in as a plain paste.
     }

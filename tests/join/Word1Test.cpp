@@ -2,6 +2,7 @@
 // processor; and the guard against a word processor of the user's own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -350,6 +351,30 @@ INSTANTIATE_TEST_SUITE_P(
                     {"ActiveDocument.SaveAs(" + kOutput + ")", "Quit"}},
         FailureCase{"CopyOfLast", "Copy", 3, 3, {"Copy", "Quit"}}),
     [](const testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });
+
+TEST(JoinFailure, aStopEndsTheJoinWithoutAPlainPasteOrAnOutputFailure) {
+    for (const std::string& call :
+         {std::string("PasteAndFormat(0)"), "ActiveDocument.SaveAs(" + kOutput + ")"}) {
+        RecordingWord word;
+        int seen = 0;
+        word.onCall = [&](const std::string& made) {
+            if (made == call && ++seen == 2) {
+                throw WordInterrupted("Asked to end.");
+            }
+        };
+        RecordingWindow window(word, {"/in/a.docx", "/in/b.docx", "/in/c.docx"});
+
+        const std::optional<JoinFailure> failure = joinEntries(word, window, kOutput);
+
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_TRUE(failure->stopped);
+        EXPECT_EQ(failure->message, "Asked to end.\r\rThe join stopped at document 2 of 3, "
+                                    "\"/in/b.docx\"; \"" +
+                                        kOutput + "\" holds the documents before it.");
+        EXPECT_EQ(std::count(word.calls.begin(), word.calls.end(), "Paste"), 0) << call;
+        EXPECT_EQ(word.liveInstances(), 0);
+    }
+}
 
 TEST(JoinFailure, anUnexpectedErrorIsReportedWithoutItsTechnicalText) {
     class BrokenEngine final : public WordAutomation {

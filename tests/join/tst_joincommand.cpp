@@ -316,6 +316,23 @@ private slots:
         QCOMPARE(join.word.liveInstances(), 0);
     }
 
+    void aStopAskedForDuringTheJoinEndsItWithoutAMessage() {
+        JoinFixture join({"/in/a.docx", "/in/b.docx"});
+        join.fixture.prompts.saveAnswers.push_back(QStringLiteral("/out/x.doc"));
+        join.word.onCall = [](const std::string& call) {
+            if (call == "Documents.Open(/in/b.docx)") {
+                throw WordInterrupted("Asked to end.");
+            }
+        };
+        join.press();
+
+        QCOMPARE(join.fixture.prompts.messages(), QStringList{});
+        QCOMPARE(join.count("Documents.Open(/out/x.doc)"), 0);
+        QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
+        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.word.liveInstances(), 0);
+    }
+
     // The window over the real engine, with names the file system must get byte for byte.
     void documentsAreJoinedByTheEngine() {
         QTemporaryDir dir;

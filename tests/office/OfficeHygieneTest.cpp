@@ -1,14 +1,25 @@
 // What LibreOffice sees and leaves: a file a document links to is never fetched, documents with
-// comments become PDFs, the copies handed to LibreOffice are private, and nothing of a
-// conversion stays beside the documents or in the temporary folder.
+// comments become PDFs, the copies handed to LibreOffice are private, nothing of a conversion
+// stays beside the documents or in the temporary folder, a stop signal ends a join cleanly, and
+// what a kill leaves is removed at the next start.
 #include "tests/engine/JoinSteps.h"
 #include "tests/engine/TestDocuments.h"
 #include "tests/office/OfficeTestSupport.h"
 
-#include <sys/stat.h>
+#include "engine/office/OfficeWire.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <string_view>
+
+extern char** environ;
 
 namespace paperloom::engine::office {
 namespace {
@@ -141,6 +152,163 @@ TEST_F(OfficeHygiene, CopiesForLibreOfficeArePrivateAndNothingOfAConversionStays
                     name.rfind("paperloom-office-test-", 0) == 0)
             << name;
     }
+}
+
+/// paperloom-join run as a user would, with a temporary folder and a state folder of the test's.
+class JoinProgram {
+public:
+    JoinProgram(const Scratch& scratch, const std::vector<std::string>& arguments)
+        : m_temp(scratch.path() / "tmp"), m_state(scratch.path() / "state"),
+          m_err(scratch / "stderr") {
+        fs::create_directories(m_temp);
+        std::vector<std::string> args{PAPERLOOM_JOIN_TOOL};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        std::vector<std::string> env{"TMPDIR=" + m_temp.string(),
+                                     "XDG_STATE_HOME=" + m_state.string(), "HOME=/nonexistent"};
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string_view text(*entry);
+            if (!text.starts_with("TMPDIR=") && !text.starts_with("XDG_STATE_HOME=") &&
+                !text.starts_with("HOME=")) {
+                env.emplace_back(text);
+            }
+        }
+        std::vector<char*> argv;
+        std::vector<char*> envp;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        for (auto& entry : env) {
+            envp.push_back(entry.data());
+        }
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        const std::string err = m_err;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fd, 2);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+    }
+    ~JoinProgram() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    JoinProgram(const JoinProgram&) = delete;
+    JoinProgram& operator=(const JoinProgram&) = delete;
+
+    /// Waits up to a minute for done(); false when it never came.
+    template <typename Condition> static bool waitFor(Condition done) {
+        for (int i = 0; i < 1200; ++i) {
+            if (done()) {
+                return true;
+            }
+            ::usleep(50'000);
+        }
+        return false;
+    }
+    /// Waits for the program to end; its wait status, or -1 after a minute.
+    int wait() {
+        int status = -1;
+        waitFor([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; });
+        m_pid = 0;
+        return status;
+    }
+    [[nodiscard]] pid_t pid() const { return m_pid; }
+    [[nodiscard]] const fs::path& temp() const { return m_temp; }
+    [[nodiscard]] fs::path journal() const { return m_state / "paperloom" / "temporaries"; }
+    [[nodiscard]] std::string err() const { return contentOf(m_err); }
+    /// True once a LibreOffice profile of the program is there.
+    [[nodiscard]] bool officeStarting() const {
+        for (const auto& entry : fs::directory_iterator(m_temp)) {
+            if (entry.path().filename().string().starts_with(kProfilePrefix)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    fs::path m_temp;
+    fs::path m_state;
+    std::string m_err;
+    pid_t m_pid = 0;
+};
+
+std::size_t entriesIn(const fs::path& folder) {
+    std::error_code absent;
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder, absent), fs::directory_iterator()));
+}
+
+TEST_F(OfficeHygiene, AStopSignalEndsAJoinCleanlyAndAKilledJoinIsCleanedUpAtTheNextStart) {
+    Scratch scratch;
+    const fs::path work = scratch.path() / "work";
+    fs::create_directories(work);
+    fs::copy_file(kCorpus / "test01.docx", work / "a.docx");
+    fs::copy_file(kCorpus / "test01.doc", work / "b.doc");
+    const std::vector<std::string> arguments{(work / "out.docx").string(),
+                                             (work / "a.docx").string(), (work / "b.doc").string()};
+    {
+        // Stopped while LibreOffice starts for the second document.
+        JoinProgram join(scratch, arguments);
+        ASSERT_TRUE(JoinProgram::waitFor([&] { return join.officeStarting(); })) << join.err();
+        ASSERT_TRUE(fs::exists(work / "out.docx"));
+        ::kill(join.pid(), SIGTERM);
+        const auto asked = std::chrono::steady_clock::now();
+        const int status = join.wait();
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(10));
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_NE(join.err().find("The join was stopped because Paperloom was asked to end "
+                                  "(SIGTERM).\nThe join stopped at document 2 of 2"),
+                  std::string::npos)
+            << join.err();
+        EXPECT_EQ(whereTheyDiffer(wordsOf((work / "out.docx").string()),
+                                  wordsOf((work / "a.docx").string())),
+                  "");
+        EXPECT_EQ(entriesIn(join.temp()), 0u);
+        EXPECT_EQ(entriesIn(join.journal()), 0u);
+        EXPECT_EQ(entriesIn(work), 3u);
+        EXPECT_TRUE(processesMentioning(join.temp().string()).empty());
+    }
+    fs::remove(work / "out.docx");
+    pid_t killed = 0;
+    {
+        JoinProgram join(scratch, arguments);
+        ASSERT_TRUE(JoinProgram::waitFor([&] { return join.officeStarting(); })) << join.err();
+        killed = join.pid();
+        ::kill(killed, SIGKILL);
+        join.wait();
+        // What a kill leaves: the program's LibreOffice profile and private folder.
+        EXPECT_GE(entriesIn(join.temp()), 2u);
+        EXPECT_TRUE(JoinProgram::waitFor(
+            [&] { return processesMentioning(join.temp().string()).empty(); }));
+    }
+    // A temporary beside an output that the killed program had on record, one it did not, and
+    // one of a program that still runs (this test).
+    fs::create_directories(scratch.path() / "state" / "paperloom" / "temporaries");
+    const auto record = [&](pid_t owner, const std::string& name) {
+        const fs::path temporary = work / name;
+        writeFile(temporary.string(), "part of a document");
+        writeFile((scratch.path() / "state" / "paperloom" / "temporaries" /
+                   (std::to_string(owner) + "-1"))
+                      .string(),
+                  temporary.string() + "\n");
+    };
+    record(killed, ".out.docx.Ab12Cd");
+    record(::getpid(), ".out.docx.Li5ve0");
+    writeFile((work / ".out.docx.Zz99Zz").string(), "not on record");
+
+    JoinProgram next(scratch, {(work / "again.docx").string(), (work / "a.docx").string()});
+    EXPECT_EQ(next.wait(), 0) << next.err();
+    EXPECT_EQ(entriesIn(next.temp()), 0u) << "the killed program's folders are gone";
+    EXPECT_FALSE(fs::exists(work / ".out.docx.Ab12Cd"));
+    EXPECT_TRUE(fs::exists(work / ".out.docx.Li5ve0"));
+    EXPECT_TRUE(fs::exists(work / ".out.docx.Zz99Zz"));
+    EXPECT_EQ(entriesIn(next.journal()), 1u) << "the running program's record stays";
 }
 
 } // namespace

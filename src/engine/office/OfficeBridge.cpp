@@ -2,6 +2,7 @@
 #include "engine/office/OfficeBridge.h"
 
 #include "engine/ReplacementFile.h"
+#include "engine/StopRequest.h"
 #include "engine/office/LegacyWord.h"
 #include "engine/office/OfficeProfile.h"
 #include "engine/office/OfficeWire.h"
@@ -91,9 +92,10 @@ bool sendAll(int socket, const std::string& bytes) {
     });
 }
 
-enum class Received { Message, Closed, TimedOut };
+enum class Received { Message, Closed, TimedOut, Stopped };
 
-/// Waits until a whole message has arrived, the peer closed the socket, or the deadline.
+/// Waits until a whole message has arrived, the peer closed the socket, the deadline, or a stop
+/// of the program was asked for.
 Received receive(int socket, std::string& buffer, Message& message, Clock::time_point deadline) {
     for (;;) {
         bool malformed = false;
@@ -109,16 +111,19 @@ Received receive(int socket, std::string& buffer, Message& message, Clock::time_
         if (left.count() <= 0) {
             return Received::TimedOut;
         }
-        pollfd entry{socket, POLLIN, 0};
-        const int ready =
-            ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        pollfd entries[2] = {{socket, POLLIN, 0}, {stopNotifier(), POLLIN, 0}};
+        const int ready = ::poll(entries, entries[1].fd >= 0 ? 2 : 1,
+                                 static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        if (stopSignal() != 0) {
+            return Received::Stopped;
+        }
         if (ready < 0 && errno == EINTR) {
             continue;
         }
         if (ready < 0) {
             return Received::Closed;
         }
-        if (ready == 0) {
+        if (ready == 0 || (entries[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
             continue;
         }
         char chunk[4096];
@@ -412,6 +417,10 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
         stop();
         throw fail("LibreOffice did not start within " + secondsText(m_options.startTimeout),
                    program);
+    case Received::Stopped:
+        stop();
+        throwIfStopRequested();
+        break;
     case Received::Closed:
     case Received::Message:
         break;
@@ -436,6 +445,7 @@ std::string OfficeBridge::convert(const std::string& input, const std::string& r
                                   const std::string& format, Direction direction,
                                   const std::string& userFile) {
     const Failure fail(direction == Direction::Import, userFile);
+    throwIfStopRequested();
     if (m_pid > 0) {
         // A process that ended while idle (killed from outside, say) is replaced quietly.
         int status = 0;
@@ -471,11 +481,17 @@ std::string OfficeBridge::convert(const std::string& input, const std::string& r
         // document it failed to show does that). A crash in a process that had converted
         // before earns the file one more try in a fresh one; a fresh process that crashes
         // on it means the file.
-        if (outcome != Received::Closed || !warm) {
+        if (outcome != Received::Closed || !warm || stopSignal() != 0) {
             break;
         }
         std::remove(output.c_str());
         stop();
+    }
+    if (outcome == Received::Stopped) {
+        // What LibreOffice is doing is of no use any more, and it may take long.
+        stop();
+        std::remove(output.c_str());
+        throwIfStopRequested();
     }
     if (outcome == Received::TimedOut) {
         stop();
