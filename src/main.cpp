@@ -1,20 +1,34 @@
 // Paperloom: joins several Word documents into one.
 #include <QApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 
 #include <memory>
 
 #include "engine/DocumentEngine.h"
+#include "engine/PrivateFolder.h"
 #include "engine/RunningWordProcessor.h"
+#include "engine/StopRequest.h"
+#include "engine/TemporaryRecord.h"
 #include "engine/office/OfficeBridge.h"
+#include "engine/office/OfficeProfile.h"
 #include "platform/QtPrompts.h"
 #include "platform/RandomSource.h"
 #include "platform/UrlLauncher.h"
 #include "shell/Form1.h"
 #include "shell/Pictures.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int runWindow(int argc, char** argv) {
     QApplication app(argc, argv);
+    // A stop signal ends the event loop, and with it any dialog; a join under way stops at its
+    // next step by itself.
+    QSocketNotifier stop(paperloom::engine::stopNotifier(), QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, &app, [&stop] {
+        stop.setEnabled(false);
+        QCoreApplication::quit();
+    });
     QApplication::setWindowIcon(paperloom::picture(paperloom::Picture::ProgramIcon));
     paperloom::engine::DocumentEngine word;
     word.setConverter(std::make_shared<paperloom::engine::office::OfficeBridge>());
@@ -32,4 +46,15 @@ int main(int argc, char** argv) {
     form.Form_Load(QGuiApplication::primaryScreen()->geometry());
     form.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    paperloom::engine::installStopSignals();
+    paperloom::engine::removeLeftovers();
+    paperloom::engine::office::removeOrphanedProfiles(paperloom::engine::temporaryFolder());
+    const int status = runWindow(argc, argv);
+    paperloom::engine::endByStopSignal();
+    return status;
 }

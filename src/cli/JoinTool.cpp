@@ -134,6 +134,11 @@ int runJoinTool(const std::vector<std::string>& arguments, WordAutomation& autom
     }
     request.output = names.front();
     request.inputs.assign(names.begin() + 1, names.end());
+    const std::string special = specialFileKind(request.output);
+    if (!special.empty()) {
+        return usageError(err,
+                          "the output file " + request.output + " is " + special + ", not a file");
+    }
     for (const std::string& input : request.inputs) {
         if (isSameFile(input, request.output)) {
             return usageError(err, "the output file " + request.output +

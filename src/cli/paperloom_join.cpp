@@ -6,12 +6,24 @@
 
 #include "cli/JoinTool.h"
 #include "engine/DocumentEngine.h"
+#include "engine/PrivateFolder.h"
+#include "engine/StopRequest.h"
+#include "engine/TemporaryRecord.h"
 #include "engine/office/OfficeBridge.h"
+#include "engine/office/OfficeProfile.h"
 
 int main(int argc, char** argv) {
+    paperloom::engine::installStopSignals();
+    paperloom::engine::removeLeftovers();
+    paperloom::engine::office::removeOrphanedProfiles(paperloom::engine::temporaryFolder());
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    paperloom::engine::DocumentEngine engine;
-    engine.setConverter(std::make_shared<paperloom::engine::office::OfficeBridge>());
-    return paperloom::cli::runJoinTool(arguments, engine, std::cout, std::cerr,
-                                       ::isatty(STDERR_FILENO) == 1);
+    int status = 0;
+    {
+        paperloom::engine::DocumentEngine engine;
+        engine.setConverter(std::make_shared<paperloom::engine::office::OfficeBridge>());
+        status = paperloom::cli::runJoinTool(arguments, engine, std::cout, std::cerr,
+                                             ::isatty(STDERR_FILENO) == 1);
+    }
+    paperloom::engine::endByStopSignal();
+    return status;
 }

@@ -3,12 +3,13 @@
 
 #include "engine/PackageOpener.h"
 #include "engine/PasteSession.h"
+#include "engine/StopRequest.h"
 #include "engine/ZipWriter.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <new>
 
 namespace paperloom::engine {
@@ -32,18 +33,13 @@ auto guarded(const std::string& what, Action&& action) -> decltype(action()) {
     }
 }
 
-/// A temporary package in the temporary folder, never beside the user's files: LibreOffice
-/// leaves lock files beside what it loads.
-std::string tempPackagePath() {
-    std::error_code error;
-    auto folder = std::filesystem::temp_directory_path(error);
-    if (error) {
-        folder = "/tmp";
+/// Refuses what is not a regular file before anything opens it: opening a named pipe waits for
+/// a writer for ever, and a device or a socket is no document either.
+void checkRegularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        throw PackageError("it is " + nonRegularKind(st.st_mode) + ", not a document", path);
     }
-    static unsigned counter = 0;
-    return (folder /
-            ("paperloom-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".docx"))
-        .string();
 }
 
 class EngineRange : public WordRange {
@@ -129,6 +125,7 @@ void EngineDocument::setOrientation(std::int32_t orientation) {
 
 void EngineDocument::SaveAs(const std::string& path) {
     checkOpen();
+    throwIfStopRequested();
     const std::string what = "Cannot save " + path;
     EngineState& state = m_application.state();
     guarded(what, [&] {
@@ -140,8 +137,17 @@ void EngineDocument::SaveAs(const std::string& path) {
         }
         const auto& converter = state.options.converter;
         if (converter && converter->convertsOutput(path)) {
-            const std::string temp = tempPackagePath();
-            writeZipPackage(package, temp);
+            // In a folder of our own, never beside the user's files: LibreOffice leaves lock
+            // files beside what it loads, and other users must not read the document.
+            const std::string temp = state.temporaries.newFilePath(".docx");
+            try {
+                writeZipPackage(package, temp, FileAccess::OwnerOnly);
+            } catch (const WriteError& error) {
+                throw WriteError("the copy for LibreOffice cannot be written in the temporary "
+                                 "folder " +
+                                     temporaryFolder() + ": " + error.reason(),
+                                 error.detail());
+            }
             try {
                 converter->fromWordPackage(temp, path);
             } catch (...) {
@@ -259,6 +265,7 @@ EngineDocument& EngineApplication::adopt(std::unique_ptr<EngineDocument> documen
 
 WordDocument& EngineApplication::Add() {
     checkRunning();
+    throwIfStopRequested();
     const PaperSize paper = m_state->options.paper.value_or(paperFromLocale());
     auto model =
         guarded("Cannot create a new document", [&] { return DocumentModel::blank(paper); });
@@ -267,11 +274,13 @@ WordDocument& EngineApplication::Add() {
 
 WordDocument& EngineApplication::Open(const std::string& path) {
     checkRunning();
+    throwIfStopRequested();
     const std::string what = "Cannot open " + path;
     if (auto cached = m_state->cache.take(path)) {
         return adopt(std::make_unique<EngineDocument>(*this, std::move(cached), path));
     }
     auto opened = guarded(what, [&]() -> OpenedPackage {
+        checkRegularFile(path);
         const FileKind kind = sniffFile(path);
         switch (kind) {
         case FileKind::WordPackage:
@@ -287,7 +296,7 @@ WordDocument& EngineApplication::Open(const std::string& path) {
                                    "available",
                                    "legacy, RTF or OpenDocument file");
             }
-            const std::string temp = tempPackagePath();
+            const std::string temp = m_state->temporaries.newFilePath(".docx");
             try {
                 converter->toWordPackage(path, temp);
                 OpenedPackage converted = openWordPackage(temp, m_state->options.limits);
@@ -322,6 +331,7 @@ void EngineApplication::EndKey(const EndKeyArgs& args) {
 
 void EngineApplication::pasteClipboard() {
     EngineDocument& document = active();
+    throwIfStopRequested();
     const auto clipboard = m_state->clipboard;
     if (!clipboard) {
         throw WordError("There is nothing to paste.");

@@ -1,9 +1,11 @@
-// What the instances of one engine share: options, clipboard, saved-document cache.
+// What the instances of one engine share: options, clipboard, saved-document cache, the folder
+// of temporary copies.
 #pragma once
 
 #include "engine/DocumentCache.h"
 #include "engine/EngineOptions.h"
 #include "engine/Package.h"
+#include "engine/PrivateFolder.h"
 
 #include <memory>
 #include <string>
@@ -21,6 +23,8 @@ struct EngineState {
     EngineOptions options;
     std::shared_ptr<const ClipboardContent> clipboard;
     DocumentCache cache;
+    /// Where copies handed to the converter are written.
+    PrivateFolder temporaries;
 };
 
 } // namespace paperloom::engine

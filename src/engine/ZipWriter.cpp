@@ -1,13 +1,9 @@
 // A small zip writer: libzip cannot store data that is already compressed, which saves rely on.
 #include "engine/ZipWriter.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdint>
+#include <string_view>
+#include <vector>
 
 namespace paperloom::engine {
 namespace {
@@ -15,31 +11,9 @@ namespace {
 constexpr std::uint16_t kDosDate = (0 << 9) | (1 << 5) | 1; // 1980-01-01, the zip epoch
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
 
-std::string reasonFor(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return "the folder does not exist";
-    case EACCES:
-    case EPERM:
-        return "there is no permission to write there";
-    case EROFS:
-        return "the folder is read-only";
-    case ENOSPC:
-    case EDQUOT:
-        return "the disk is full";
-    case EISDIR:
-        return "a folder has that name";
-    case ENAMETOOLONG:
-        return "the name is too long";
-    default:
-        return "the file cannot be written";
-    }
-}
-
 class Output {
 public:
-    explicit Output(int fd) : m_fd(fd) { m_buffer.reserve(kBufferSize); }
+    explicit Output(ReplacementFile& file) : m_file(file) { m_buffer.reserve(kBufferSize); }
     void put16(std::uint16_t v) {
         const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
         put(std::string_view(b, 2));
@@ -69,20 +43,8 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
     static constexpr std::size_t kDirectSize = 64 << 10; // larger runs skip the buffer
-    void writeAll(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                const int error = errno;
-                throw WriteError(reasonFor(error), std::strerror(error));
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-    int m_fd;
+    void writeAll(std::string_view bytes) { m_file.write(bytes); }
+    ReplacementFile& m_file;
     std::string m_buffer;
     std::uint64_t m_offset = 0;
 };
@@ -171,66 +133,13 @@ void writeEntries(const Package& package, Output& out) {
     out.flush();
 }
 
-mode_t processUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-        }
-    }
-    return 022;
-}
-
 } // namespace
 
-void writeZipPackage(const Package& package, const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty()) {
-        throw WriteError("the name is not a file name", path);
-    }
-    struct stat existing {};
-    mode_t mode = 0666 & ~processUmask();
-    if (::stat(path.c_str(), &existing) == 0) {
-        if (S_ISDIR(existing.st_mode)) {
-            throw WriteError("a folder has that name", path);
-        }
-        mode = existing.st_mode & 07777;
-    }
-    std::string temp =
-        (slash == std::string::npos ? std::string() : folder) + "." + base + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        const int error = errno;
-        throw WriteError(reasonFor(error), folder + ": " + std::strerror(error));
-    }
-    bool open = true;
-    try {
-        Output out(fd);
-        writeEntries(package, out);
-        const bool modeSet = ::fchmod(fd, mode) == 0;
-        int error = modeSet ? 0 : errno;
-        open = false;
-        if (::close(fd) != 0 && error == 0) {
-            error = errno; // a full disk may show only now
-        }
-        if (error != 0) {
-            throw WriteError(reasonFor(error), temp + ": " + std::strerror(error));
-        }
-    } catch (...) {
-        if (open) {
-            ::close(fd);
-        }
-        ::unlink(temp.c_str());
-        throw;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        throw WriteError(reasonFor(error), path + ": " + std::strerror(error));
-    }
+void writeZipPackage(const Package& package, const std::string& path, FileAccess access) {
+    ReplacementFile file(path, access);
+    Output out(file);
+    writeEntries(package, out);
+    file.commit();
 }
 
 } // namespace paperloom::engine

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include "join/FileExists.h"
@@ -20,10 +21,13 @@ constexpr const char* kUnexpectedFailure = "The documents could not be joined be
 
 // Says which document the join stopped at and what the output file holds now, so the user
 // knows what is on disk: every step saves the output whole, so it holds exactly the entries
-// before the one that failed.
+// before the one that failed. A first save that fails is no fault of the first document.
 std::string whereItStopped(int entry, int count, const std::string& entryPath,
-                           const std::string& outputPath) {
+                           const std::string& outputPath, bool outputFailed) {
     const std::string named = entryPath.empty() ? std::string() : ", \"" + entryPath + "\"";
+    if (entry <= 1 && outputFailed) {
+        return "Nothing was joined; no output document was written.";
+    }
     if (entry <= 1) {
         return "The join stopped at the first document" + named +
                "; no output document was written.";
@@ -34,9 +38,11 @@ std::string whereItStopped(int entry, int count, const std::string& entryPath,
 }
 
 JoinFailure failureAt(int entry, int count, const std::string& entryPath,
-                      const std::string& outputPath, const std::string& sentence) {
+                      const std::string& outputPath, const std::string& sentence,
+                      bool outputFailed = false) {
     const std::string reason = sentence.empty() ? std::string(kUnexpectedFailure) : sentence;
-    return {reason + "\r\r" + whereItStopped(entry, count, entryPath, outputPath), entry, count};
+    return {reason + "\r\r" + whereItStopped(entry, count, entryPath, outputPath, outputFailed),
+            entry, count};
 }
 
 std::string fileName(const QString& path) {
@@ -73,6 +79,12 @@ std::optional<JoinFailure> joinEntries(WordAutomation& automation, JoinWindow& w
                 AppendDocument(automation, window, outputPath);
             }
             window.setBusyPointer();
+        } catch (const WordInterrupted& error) {
+            JoinFailure failure = failureAt(i, count, entry, outputPath, error.userMessage());
+            failure.stopped = true;
+            return failure;
+        } catch (const OutputError& error) {
+            return failureAt(i, count, entry, outputPath, error.userMessage(), true);
         } catch (const WordError& error) {
             return failureAt(i, count, entry, outputPath, error.userMessage());
         } catch (const std::exception&) {
@@ -91,6 +103,23 @@ bool isSameFile(const std::string& first, const std::string& second) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+std::string specialFileKind(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        return "a named pipe";
+    }
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(st.st_mode)) {
+        return "a socket";
+    }
+    return {};
+}
+
 void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& window) {
     FileDialogSettings dialog;
     dialog.FileName = QString();
@@ -103,6 +132,14 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
     }
     const std::string output = fileName(outputPath);
 
+    const std::string special = specialFileKind(output);
+    if (!special.empty()) {
+        prompts.MsgBox(QStringLiteral("\"%1\" is %2, not a file, and cannot be the output "
+                                      "document. Please choose another name.")
+                           .arg(outputPath, QString::fromStdString(special)),
+                       MsgBoxButtons::OK);
+        return;
+    }
     if (FileExists(outputPath)) {
         // Replacing a document that is also to be joined would destroy it before it is read.
         for (int i = 1; i <= window.entryCount(); ++i) {
@@ -120,7 +157,9 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
                            MsgBoxButtons::YesNo) != MsgBoxResult::Yes) {
             return;
         }
-        QFile existing(outputPath);
+        // Through a symbolic link the file it leads to is replaced, and the link stays.
+        const QString target = QFileInfo(outputPath).canonicalFilePath();
+        QFile existing(target.isEmpty() ? outputPath : target);
         if (!existing.remove()) {
             prompts.MsgBox(QStringLiteral("\"%1\" could not be replaced: %2. Nothing was joined.")
                                .arg(outputPath, existing.errorString()),
@@ -134,7 +173,9 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
         prompts.MsgBox(QStringLiteral("No files added."), MsgBoxButtons::OK);
     } else if (!CancelIfWordRunning(automation, prompts)) {
         const std::optional<JoinFailure> failure = joinEntries(automation, window, output);
-        if (failure) {
+        if (failure && failure->stopped) {
+            // The program ends; a message box would only hold that up.
+        } else if (failure) {
             prompts.MsgBox(displayed(failure->message), MsgBoxButtons::OK);
         } else {
             prompts.MsgBox(

@@ -37,11 +37,13 @@ inline constexpr int kBusyPointer = 11;
 /// Settings of the save dialog that asks for the output document.
 inline constexpr int kSaveDialogFlags = 2621953;
 
-/// Why a join stopped: the sentence for the user, and where in the list it stopped.
+/// Why a join stopped: the sentence for the user, and where in the list it stopped. stopped is
+/// set when the program was asked to end, which needs no message box.
 struct JoinFailure {
     std::string message;
     int entry = 0;
     int count = 0;
+    bool stopped = false;
 };
 
 /// Joins entries 1 to entryCount() into outputPath, one copy step and one append step per
@@ -54,9 +56,14 @@ struct JoinFailure {
 /// True when the two names lead to the same existing file (also through links).
 [[nodiscard]] bool isSameFile(const std::string& first, const std::string& second);
 
+/// "a named pipe", "a device" or "a socket" when path leads to such a thing, which the join must
+/// neither write nor delete as its output; empty for a file, a folder or nothing at all.
+[[nodiscard]] std::string specialFileKind(const std::string& path);
+
 /// The whole command behind "Join To One Doc", after the press cycle: asks for the output name,
 /// protects an existing file, runs the guard and the join, and reports the outcome in a message
-/// box. A failing deletion or step is reported there too; it never ends the program.
+/// box. A failing deletion or step is reported there too; it never ends the program. An output
+/// name that is a symbolic link keeps the link: the file it leads to is what is replaced.
 void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& window);
 
 } // namespace paperloom

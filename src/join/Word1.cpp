@@ -61,7 +61,13 @@ void openOutputAndPaste(StepInstance& word, JoinContext& context, const std::str
 // Steps 9 to 12 of every step that writes the output document.
 void saveOutputAndQuit(StepInstance& word, JoinContext& context, const std::string& outputPath) {
     context.setBusyPointer();
-    word->ActiveDocument().SaveAs(outputPath);
+    try {
+        word->ActiveDocument().SaveAs(outputPath);
+    } catch (const WordInterrupted&) {
+        throw;
+    } catch (const WordError& error) {
+        throw OutputError(error);
+    }
     context.setBusyPointer();
     word.Quit();
 }
@@ -132,6 +138,8 @@ void PasteIntoSelection(WordApplication& word, JoinContext& context) {
         word.Selection().PasteAndFormat(wd::FormatOriginal);
         context.setBusyPointer();
         return;
+    } catch (const WordInterrupted&) {
+        throw;
     } catch (const WordError&) {
         // Content the formatted paste refuses still goes in as a plain paste.
     }

@@ -27,13 +27,22 @@ public:
     virtual void setBusyPointer() = 0;
 };
 
+/// A failure to write the output document, raised by the steps that save it. Its sentence is
+/// that of the failed call, which names the output file; the join reports it as a failure of
+/// the output rather than of the document being added.
+class OutputError : public WordError {
+public:
+    explicit OutputError(const WordError& cause) : WordError(cause) {}
+};
+
 /// Opens sourcePath in a new instance and puts its whole content on the clipboard. Throws the
 /// WordError of the first failing call; the instance is then told to quit.
 void CopyDocumentToClipboard(WordAutomation& automation, JoinContext& context,
                              const std::string& sourcePath);
 
 /// Creates the output document: a new document in the chosen orientation, the clipboard pasted
-/// into it, a page break after it when chosen, saved under outputPath. Throws like the copy step.
+/// into it, a page break after it when chosen, saved under outputPath. Throws like the copy step;
+/// a failing save as OutputError.
 void StartJoinedDocument(WordAutomation& automation, JoinContext& context,
                          const std::string& outputPath);
 

@@ -29,6 +29,13 @@ private:
     std::string m_detail;
 };
 
+/// The failure of an operation refused because the program was asked to end (by a signal): the
+/// join stops where it is, without further questions, and the program ends.
+class WordInterrupted : public WordError {
+public:
+    using WordError::WordError;
+};
+
 /// Constants of the automation model, passed as plain numbers as the model expects them.
 namespace wd {
 inline constexpr std::int32_t Story = 6;           // EndKey Unit: the whole story

@@ -142,10 +142,20 @@ protected:
     void TearDown() override { fs::remove_all(m_dir); }
 
     ToolRun program(const std::string& arguments) {
+        return shell(std::string(PAPERLOOM_JOIN_TOOL) + " " + arguments);
+    }
+
+    /// Runs a shell script in which TOOL stands for the program.
+    ToolRun shell(std::string script) {
+        for (auto at = script.find("TOOL"); at != std::string::npos; at = script.find("TOOL")) {
+            script.replace(at, 4, PAPERLOOM_JOIN_TOOL);
+        }
+        const fs::path file = m_dir / "script.sh";
+        std::ofstream(file) << script;
         const fs::path out = m_dir / "stdout";
         const fs::path err = m_dir / "stderr";
-        const std::string command = std::string(PAPERLOOM_JOIN_TOOL) + " " + arguments + " >" +
-                                    out.string() + " 2>" + err.string() + " </dev/null";
+        const std::string command =
+            "sh " + file.string() + " >" + out.string() + " 2>" + err.string() + " </dev/null";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
     }
@@ -177,6 +187,39 @@ TEST_F(JoinToolProgram, joinsFailsAndRefusesWithItsExitStatuses) {
     EXPECT_EQ(misused.status, 2);
     EXPECT_NE(misused.err.find("usage: paperloom-join"), std::string::npos);
     EXPECT_FALSE(fs::exists(path("out3.docx")));
+}
+
+// Failures of the output name the output and the cause, never the first document.
+TEST_F(JoinToolProgram, outputFailuresNameTheOutputAndTheirCause) {
+    fs::create_directory(path("taken.docx"));
+    const ToolRun folder = program(path("taken.docx") + " " + path("a.docx"));
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "paperloom-join: Cannot save " + path("taken.docx") +
+                              ": a folder has that name.\nNothing was joined; no output document "
+                              "was written.\n");
+
+    // A full disk: a small file system of our own (in a user and mount namespace), filled up.
+    const std::string disk = path("disk");
+    fs::create_directory(disk);
+    const ToolRun full = shell("unshare -Urm sh -c '\n"
+                               "mount -t tmpfs -o size=64k tmpfs " +
+                               disk +
+                               " || exit 77\n"
+                               "head -c 1M /dev/zero >" +
+                               disk +
+                               "/filler 2>/dev/null\n"
+                               "TOOL " +
+                               disk + "/out.docx " + path("a.docx") + " " + path("b.docx") +
+                               " 2>&1\n"
+                               "echo \"status $?\"\n"
+                               "ls -A " +
+                               disk + "\n'\n");
+    if (full.out.find("status") == std::string::npos) {
+        GTEST_SKIP() << "no mount namespace here: " << full.out << full.err;
+    }
+    EXPECT_EQ(full.out, "paperloom-join: Cannot save " + disk +
+                            "/out.docx: the disk is full.\nNothing was joined; no output document "
+                            "was written.\nstatus 1\nfiller\n");
 }
 
 } // namespace

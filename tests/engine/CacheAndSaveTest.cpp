@@ -1,8 +1,11 @@
 // Saving: atomic, deterministic, clear errors; reopening the output reuses memory only safely.
 #include "EngineFixture.h"
 
+#include "engine/ReplacementFile.h"
+
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 
 namespace paperloom::engine::testing {
@@ -120,6 +123,40 @@ TEST_F(CacheAndSaveTest, SaveFailuresSaySo) {
             EXPECT_EQ(error.userMessage(),
                       "Cannot save " + path + ": there is no permission to write there.");
         }
+    }
+}
+
+TEST_F(CacheAndSaveTest, ASaveKeepsItsTemporaryOnRecordUntilItIsGone) {
+    // The record is what lets a later start remove the temporary of a killed program.
+    const char* saved = std::getenv("XDG_STATE_HOME");
+    const std::string previous = saved != nullptr ? saved : "";
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+    const auto journal = dir / "state" / "paperloom" / "temporaries";
+    const auto recorded = [&] {
+        std::vector<std::string> paths;
+        std::error_code absent;
+        for (const auto& entry : std::filesystem::directory_iterator(journal, absent)) {
+            std::ifstream in(entry.path());
+            std::string line;
+            std::getline(in, line);
+            paths.push_back(line);
+        }
+        return paths;
+    };
+    {
+        ReplacementFile file((dir / "out.docx").string());
+        EXPECT_EQ(recorded(), std::vector<std::string>{file.temporary()});
+        file.commit();
+        EXPECT_TRUE(recorded().empty());
+        ReplacementFile abandoned((dir / "other.docx").string());
+        EXPECT_EQ(recorded().size(), 1u);
+    }
+    EXPECT_TRUE(recorded().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.docx"));
+    if (saved != nullptr) {
+        ::setenv("XDG_STATE_HOME", previous.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_STATE_HOME");
     }
 }
 

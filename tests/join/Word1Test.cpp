@@ -2,6 +2,7 @@
 // processor; and the guard against a word processor of the user's own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -308,11 +309,13 @@ TEST_P(JoinFailureTest, stopsAtTheFailingEntryAndReportsIt) {
     EXPECT_EQ(failure->entry, c.entry);
     EXPECT_EQ(failure->count, 3);
     const std::string entry = "\"/in/" + std::string(1, char('a' + c.entry - 1)) + ".docx\"";
+    const bool firstSave = c.call == "ActiveDocument.SaveAs(" + kOutput + ")" && c.entry == 1;
     const std::string where =
-        c.entry == 1 ? "The join stopped at the first document, " + entry +
-                           "; no output document was written."
-                     : "The join stopped at document " + std::to_string(c.entry) + " of 3, " +
-                           entry + "; \"" + kOutput + "\" holds the documents before it.";
+        firstSave      ? std::string("Nothing was joined; no output document was written.")
+        : c.entry == 1 ? "The join stopped at the first document, " + entry +
+                             "; no output document was written."
+                       : "The join stopped at document " + std::to_string(c.entry) + " of 3, " +
+                             entry + "; \"" + kOutput + "\" holds the documents before it.";
     EXPECT_EQ(failure->message, RecordingWord::failureMessage(c.call) + "\r\r" + where);
     const Calls calls = withoutPointer(word.calls);
     ASSERT_GE(calls.size(), c.lastCalls.size());
@@ -341,8 +344,37 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     1,
                     {"ActiveDocument.SaveAs(" + kOutput + ")", "Quit"}},
+        FailureCase{"LaterSave",
+                    "ActiveDocument.SaveAs(" + kOutput + ")",
+                    2,
+                    2,
+                    {"ActiveDocument.SaveAs(" + kOutput + ")", "Quit"}},
         FailureCase{"CopyOfLast", "Copy", 3, 3, {"Copy", "Quit"}}),
     [](const testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });
+
+TEST(JoinFailure, aStopEndsTheJoinWithoutAPlainPasteOrAnOutputFailure) {
+    for (const std::string& call :
+         {std::string("PasteAndFormat(0)"), "ActiveDocument.SaveAs(" + kOutput + ")"}) {
+        RecordingWord word;
+        int seen = 0;
+        word.onCall = [&](const std::string& made) {
+            if (made == call && ++seen == 2) {
+                throw WordInterrupted("Asked to end.");
+            }
+        };
+        RecordingWindow window(word, {"/in/a.docx", "/in/b.docx", "/in/c.docx"});
+
+        const std::optional<JoinFailure> failure = joinEntries(word, window, kOutput);
+
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_TRUE(failure->stopped);
+        EXPECT_EQ(failure->message, "Asked to end.\r\rThe join stopped at document 2 of 3, "
+                                    "\"/in/b.docx\"; \"" +
+                                        kOutput + "\" holds the documents before it.");
+        EXPECT_EQ(std::count(word.calls.begin(), word.calls.end(), "Paste"), 0) << call;
+        EXPECT_EQ(word.liveInstances(), 0);
+    }
+}
 
 TEST(JoinFailure, anUnexpectedErrorIsReportedWithoutItsTechnicalText) {
     class BrokenEngine final : public WordAutomation {

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "FormFixture.h"
 #include "RecordingWord.h"
 #include "engine/DocumentEngine.h"
@@ -165,6 +167,45 @@ private slots:
         QCOMPARE(join.form.MousePointer(), 0);
     }
 
+    void anOutputThatIsAPipeIsRefusedBeforeAnythingIsAsked() {
+        QTemporaryDir dir;
+        const QString output = dir.filePath(QStringLiteral("pipe.doc"));
+        QCOMPARE(::mkfifo(QFile::encodeName(output).constData(), 0600), 0);
+        JoinFixture join({"/in/a.docx"});
+        join.fixture.prompts.saveAnswers.push_back(output);
+        join.press();
+
+        QCOMPARE(join.fixture.prompts.messages(),
+                 QStringList{"\"" + output +
+                             "\" is a named pipe, not a file, and cannot be the output document. "
+                             "Please choose another name."});
+        struct stat st {};
+        QVERIFY(::lstat(QFile::encodeName(output).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        QVERIFY(join.word.calls.empty());
+        QCOMPARE(join.form.MousePointer(), 0);
+    }
+
+    void anOutputThatIsALinkIsReplacedBehindTheLink() {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("real.doc"));
+        const QString link = dir.filePath(QStringLiteral("link.doc"));
+        QVERIFY(writeFile(target, "old content"));
+        QVERIFY(QFile::link(QStringLiteral("real.doc"), link));
+        JoinFixture join({"/in/a.docx"});
+        join.fixture.prompts.saveAnswers.push_back(link);
+        join.fixture.prompts.msgBoxAnswers.push_back(MsgBoxResult::Yes);
+        bool linkKept = false;
+        join.word.onCall = [&](const std::string& call) {
+            if (call == "create") {
+                linkKept = QFileInfo(link).isSymLink() && !QFile::exists(target);
+            }
+        };
+        join.press();
+
+        QVERIFY2(linkKept, "the link's target is deleted, the link stays");
+        QCOMPARE(join.fixture.prompts.messages().back(), kSuccess + link);
+    }
+
     void anOutputThatIsOneOfTheEntriesIsRefused() {
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("b.docx"));
@@ -270,6 +311,23 @@ private slots:
                 "documents before it."});
         QCOMPARE(join.count("Documents.Open(/in/c.docx)"), 0);
         QCOMPARE(join.progress, (QList<float>{33.333332F, 66.666664F}));
+        QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
+        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.word.liveInstances(), 0);
+    }
+
+    void aStopAskedForDuringTheJoinEndsItWithoutAMessage() {
+        JoinFixture join({"/in/a.docx", "/in/b.docx"});
+        join.fixture.prompts.saveAnswers.push_back(QStringLiteral("/out/x.doc"));
+        join.word.onCall = [](const std::string& call) {
+            if (call == "Documents.Open(/in/b.docx)") {
+                throw WordInterrupted("Asked to end.");
+            }
+        };
+        join.press();
+
+        QCOMPARE(join.fixture.prompts.messages(), QStringList{});
+        QCOMPARE(join.count("Documents.Open(/out/x.doc)"), 0);
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
         QCOMPARE(join.form.MousePointer(), 0);
         QCOMPARE(join.word.liveInstances(), 0);

@@ -7,16 +7,19 @@
 #include "engine/office/LegacyWord.h"
 #include "engine/office/OfficeWire.h"
 #include "tests/engine/JoinSteps.h"
+#include "tests/office/OfficeTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,177 +32,9 @@
 namespace paperloom::engine::office {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::JoinChoices;
-using testing::joinDocuments;
-
-const fs::path kCorpus = fs::path(PAPERLOOM_CORPUS_DIR) / "word-extractor";
-const fs::path kData = fs::path(PAPERLOOM_TEST_DATA_DIR) / "office";
-
-/// A fresh folder for one test, removed afterwards.
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "paperloom-office-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        m_path = pattern;
-    }
-    ~Scratch() {
-        std::error_code error;
-        fs::remove_all(m_path, error);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    [[nodiscard]] std::string operator/(const std::string& name) const {
-        return (m_path / name).string();
-    }
-    [[nodiscard]] const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-void writeFile(const std::string& path, const std::string& content, bool executable = false) {
-    std::ofstream(path, std::ios::binary) << content;
-    if (executable) {
-        ::chmod(path.c_str(), 0755);
-    }
-}
-
-std::string firstBytes(const std::string& path, std::size_t count) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(count, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(count));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
-
-/// The text of node and everything under it: runs joined as they are, a space for tabs,
-/// breaks and paragraph ends.
-void collectText(const pugi::xml_node& node, std::string& out) {
-    const std::string_view name = node.name();
-    if (name == "w:t") {
-        out += node.text().get();
-        return;
-    }
-    if (name == "w:tab" || name == "w:br" || name == "w:cr") {
-        out += ' ';
-        return;
-    }
-    for (const auto& child : node.children()) {
-        collectText(child, out);
-    }
-    if (name == "w:p") {
-        out += ' ';
-    }
-}
-
-/// The words of a WordprocessingML package's body text, in order, lower-cased. Punctuation
-/// (typographic quotes and dashes included) and layout do not count, so two faithful
-/// conversions of one document compare equal.
-std::vector<std::string> wordsOf(const std::string& packagePath) {
-    const Package package = readZipPackage(packagePath, PackageLimits{});
-    pugi::xml_document xml;
-    const std::string text = package.text("word/document.xml");
-    if (!xml.load_buffer(text.data(), text.size(),
-                         pugi::parse_default | pugi::parse_ws_pcdata_single)) {
-        throw std::runtime_error("word/document.xml does not parse in " + packagePath);
-    }
-    std::string all;
-    collectText(xml.document_element().child("w:body"), all);
-    std::vector<std::string> words;
-    std::string word;
-    const auto endWord = [&] {
-        if (!word.empty()) {
-            words.push_back(word);
-            word.clear();
-        }
-    };
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const auto c = static_cast<unsigned char>(all[i]);
-        if (c == 0xE2 && i + 2 < all.size() &&
-            (static_cast<unsigned char>(all[i + 1]) & 0xFE) == 0x80) {
-            endWord(); // U+2000 to U+207F: spaces, dashes, quotes
-            i += 2;
-        } else if (std::isalnum(c) != 0 || c >= 0x80) {
-            word += static_cast<char>(std::tolower(c));
-        } else {
-            endWord();
-        }
-    }
-    endWord();
-    return words;
-}
-
-/// Where two word lists part, with a few words of each from there ("" when they are equal).
-std::string whereTheyDiffer(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
-    if (ia == a.end() && ib == b.end()) {
-        return {};
-    }
-    const auto excerpt = [](auto from, auto end) {
-        std::string text;
-        for (int i = 0; i < 8 && from != end; ++i, ++from) {
-            text += *from + " ";
-        }
-        return text;
-    };
-    return "word " + std::to_string(ia - a.begin()) + ": \"" + excerpt(ia, a.end()) + "\" vs \"" +
-           excerpt(ib, b.end()) + "\"";
-}
-
-/// Where needle starts in haystack at or after from; npos when it is not there.
-std::size_t findRun(const std::vector<std::string>& haystack,
-                    const std::vector<std::string>& needle, std::size_t from) {
-    const auto it = std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from),
-                                haystack.end(), needle.begin(), needle.end());
-    return it == haystack.end() ? std::string::npos
-                                : static_cast<std::size_t>(it - haystack.begin());
-}
-
-/// Processes whose command line mentions text (our converter runs with its profile folder on
-/// the command line, so this finds every one a bridge started under that folder).
-std::vector<int> processesMentioning(const std::string& text) {
-    std::vector<int> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) {
-            continue;
-        }
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmdline.find(text) != std::string::npos) {
-            found.push_back(std::stoi(name));
-        }
-    }
-    return found;
-}
-
-/// Passes conversions on to a bridge and counts them, so a test can tell whether the engine
-/// used the converter at all.
-class CountingConverter : public DocumentConverter {
-public:
-    explicit CountingConverter(std::shared_ptr<DocumentConverter> inner)
-        : m_inner(std::move(inner)) {}
-    void toWordPackage(const std::string& input, const std::string& package) override {
-        ++imports;
-        m_inner->toWordPackage(input, package);
-    }
-    void fromWordPackage(const std::string& package, const std::string& output) override {
-        ++exports;
-        m_inner->fromWordPackage(package, output);
-    }
-    [[nodiscard]] bool convertsOutput(const std::string& output) const override {
-        return m_inner->convertsOutput(output);
-    }
-    int imports = 0;
-    int exports = 0;
-
-private:
-    std::shared_ptr<DocumentConverter> m_inner;
-};
+using namespace test;
+using engine::testing::JoinChoices;
+using engine::testing::joinDocuments;
 
 // ------------------------------------------------------------------ output formats by name
 
@@ -273,54 +108,6 @@ TEST(PasswordProtection, OtherFilesAreNotTakenForProtectedOnes) {
 
 // ------------------------------------------------------------------ with the real LibreOffice
 
-/// One warm bridge for every test that needs LibreOffice itself, with its profile in a folder
-/// of this test run, so the run can check that nothing of it is left behind.
-class RealOffice : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!fs::exists(kCorpus)) {
-            GTEST_SKIP() << "corpus not present";
-        }
-    }
-    static void SetUpTestSuite() {
-        s_root = std::make_unique<Scratch>();
-        OfficeBridgeOptions options;
-        options.tempFolder = s_root->path().string();
-        s_bridge = std::make_shared<OfficeBridge>(options);
-    }
-    static void TearDownTestSuite() {
-        const std::string root = s_root->path().string();
-        const pid_t pid = s_bridge->processId();
-        s_bridge.reset();
-        // The converter process and its profile go with the bridge.
-        EXPECT_TRUE(processesMentioning(root).empty());
-        if (pid > 0) {
-            EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
-        }
-        EXPECT_TRUE(fs::is_empty(root));
-        s_root.reset();
-    }
-
-    /// An engine over the shared bridge, counting what goes through it.
-    std::unique_ptr<DocumentEngine> engine() {
-        m_counting = std::make_shared<CountingConverter>(s_bridge);
-        auto result = std::make_unique<DocumentEngine>();
-        result->setConverter(m_counting);
-        return result;
-    }
-
-    /// The package LibreOffice makes of path, for reading its text.
-    std::string reopened(const std::string& path, const Scratch& scratch) {
-        const std::string package = scratch / (fs::path(path).filename().string() + ".docx");
-        s_bridge->toWordPackage(path, package);
-        return package;
-    }
-
-    static inline std::unique_ptr<Scratch> s_root;
-    static inline std::shared_ptr<OfficeBridge> s_bridge;
-    std::shared_ptr<CountingConverter> m_counting;
-};
-
 TEST_F(RealOffice, LegacyDocumentsJoinToTheTextOfTheirWordprocessingMLTwins) {
     Scratch scratch;
     auto word = engine();
@@ -384,7 +171,7 @@ TEST_F(RealOffice, RtfAndOdtMadeHereOpenAndJoin) {
                    "Rich text paragraph alpha.\\par Second rich paragraph beta.\\par}");
     // The ODF text comes from a corpus document written as .odt by the bridge itself.
     const std::string odt = scratch / "made.odt";
-    s_bridge->fromWordPackage((kCorpus / "test01.docx").string(), odt);
+    OfficeSession::bridge()->fromWordPackage((kCorpus / "test01.docx").string(), odt);
     ASSERT_EQ(firstBytes(odt, 2), "PK");
 
     const std::string output = scratch / "joined.docx";
@@ -467,9 +254,10 @@ TEST_F(RealOffice, OurOfficeIsNeverTakenForTheUsersOwn) {
     // Runs after the documents with comments, so both of our LibreOffices are up: the hosted
     // one and the UNO-driven soffice.bin, which does look like a user's LibreOffice.
     Scratch scratch;
-    s_bridge->toWordPackage((kCorpus / "test01.doc").string(), scratch / "warm.docx");
-    ASSERT_GT(s_bridge->processId(), 0);
-    const auto ours = processesMentioning(s_root->path().string());
+    OfficeSession::bridge()->toWordPackage((kCorpus / "test01.doc").string(),
+                                           scratch / "warm.docx");
+    ASSERT_GT(OfficeSession::bridge()->processId(), 0);
+    const auto ours = processesMentioning(OfficeSession::root().string());
     ASSERT_FALSE(ours.empty());
     ProcessScan scan = currentProcessScan();
     for (const bool asOurChildren : {true, false}) {
@@ -666,6 +454,58 @@ TEST_F(ConverterFaults, ProfilesOfProgramsThatDiedAreRemovedAtTheNextStart) {
     EXPECT_FALSE(openFailure(bridge, m_legacy).empty());
     EXPECT_FALSE(fs::exists(orphan));
     EXPECT_TRUE(fs::exists(alive)) << "a running program's profile stays";
+}
+
+/// A file size limit on this process while the object lives; writes beyond it fail (with
+/// EFBIG) instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, m_saved.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = SIG_DFL;
+};
+
+TEST_F(ConverterFaults, AWriteThatLibreOfficeReportsFailedIsExplainedByItsFolder) {
+    // Answers ready, then "failed" with the reason "save" and no detail, as LibreOffice does
+    // whatever stopped its write.
+    auto bridge = bridgeWith(std::string(kSayReady) +
+                             "while dd bs=64k count=1 status=none <&3 >/dev/null; do\n"
+                             "printf '\\003\\000\\000\\000\\006\\000\\000\\000failed"
+                             "\\004\\000\\000\\000save\\000\\000\\000\\000' >&3 || exit\n"
+                             "done\n");
+    const std::string output = m_scratch / "joined.doc";
+    const auto failure = [&] {
+        try {
+            bridge->fromWordPackage((kCorpus / "test01.docx").string(), output);
+        } catch (const WordError& error) {
+            return error.userMessage();
+        }
+        return std::string();
+    };
+    EXPECT_EQ(failure(),
+              "Cannot save " + output + ": LibreOffice could not write it in this format.");
+    {
+        // Where the folder LibreOffice writes in takes no more, that is the cause.
+        const FileSizeLimit limit(64 << 10);
+        EXPECT_EQ(failure(), "Cannot save " + output +
+                                 ": LibreOffice could not write it in the temporary folder " +
+                                 m_scratch.path().string() +
+                                 ": the file would be larger than this system allows.");
+    }
+    EXPECT_FALSE(fs::exists(output));
 }
 
 TEST_F(ConverterFaults, FailedExportLeavesAnExistingOutputUntouched) {

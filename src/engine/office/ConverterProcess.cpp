@@ -6,6 +6,7 @@
 // or "failed" and a reason. It ends when the socket closes or its parent dies. Whatever goes
 // wrong inside LibreOffice (a crash, a hang) stays in this process; the bridge kills and
 // restarts it.
+#include "engine/office/OfficeProfile.h"
 #include "engine/office/OfficeWire.h"
 
 #include <fcntl.h>
@@ -166,7 +167,7 @@ public:
 
     /// The converter's answer, or nothing when it is not available or died on this document.
     std::optional<office::Message> convert(const std::string& input, const std::string& output,
-                                           const std::string& format) {
+                                           const std::string& format, bool dropComments = false) {
         if (m_pid <= 0 && !spawn()) {
             return std::nullopt;
         }
@@ -174,9 +175,10 @@ public:
             return std::nullopt;
         }
         // fileUrl leaves nothing in a URL that JSON would need escaped.
-        const std::string request = "{\"input\": \"" + office::fileUrl(input) +
-                                    "\", \"output\": \"" + office::fileUrl(output) +
-                                    "\", \"format\": \"" + format + "\"}\n";
+        const std::string request =
+            "{\"input\": \"" + office::fileUrl(input) + "\", \"output\": \"" +
+            office::fileUrl(output) + "\", \"format\": \"" + format +
+            "\", \"dropComments\": " + (dropComments ? "true" : "false") + "}\n";
         std::string reply;
         if (!writeAll(request) || !readLine(reply)) {
             stop();
@@ -347,14 +349,9 @@ fs::path lockFileOf(const std::string& input) {
     return path.parent_path() / (".~lock." + path.filename().string() + "#");
 }
 
-office::Message convert(lok::Office& office, const Fallback& fallback, UnoConverter& uno,
-                        const std::string& input, const std::string& output,
-                        const std::string& format) {
-    if (isPackageWithComments(input)) {
-        if (auto reply = uno.convert(input, output, format)) {
-            return *reply;
-        }
-    }
+office::Message convertHosted(lok::Office& office, const Fallback& fallback, UnoConverter& uno,
+                              const std::string& input, const std::string& output,
+                              const std::string& format) {
     std::error_code error;
     // A lock that is there already is the user's own LibreOffice's, and stays.
     const bool lockedBefore = fs::exists(lockFileOf(input), error);
@@ -381,6 +378,38 @@ office::Message convert(lok::Office& office, const Fallback& fallback, UnoConver
         return failed(office::kReasonSave, lastError(office));
     }
     return {office::kOk};
+}
+
+/// A PDF needs a layout, which LibreOffice makes only with a view, and the no-GUI LibreOffice
+/// cannot show a document with comments in one. A PDF shows no comments anyway, so the UNO
+/// converter writes the document without them and the hosted LibreOffice lays that out.
+/// Nothing when the UNO converter is not available.
+std::optional<office::Message>
+convertToPdfWithoutComments(lok::Office& office, const Fallback& fallback, UnoConverter& uno,
+                            const std::string& input, const std::string& output) {
+    const std::string plain = fallback.workFolder + "-without-comments.odt";
+    auto reply = uno.convert(input, plain, "odt", true);
+    if (!reply || reply->empty() || (*reply)[0] != office::kOk) {
+        std::remove(plain.c_str());
+        return reply;
+    }
+    office::Message converted = convertHosted(office, fallback, uno, plain, output, "pdf");
+    std::remove(plain.c_str());
+    return converted;
+}
+
+office::Message convert(lok::Office& office, const Fallback& fallback, UnoConverter& uno,
+                        const std::string& input, const std::string& output,
+                        const std::string& format) {
+    if (isPackageWithComments(input)) {
+        auto reply = format == "pdf"
+                         ? convertToPdfWithoutComments(office, fallback, uno, input, output)
+                         : uno.convert(input, output, format);
+        if (reply) {
+            return *reply;
+        }
+    }
+    return convertHosted(office, fallback, uno, input, output, format);
 }
 
 /// Loads a document of one line once. A first load that fails (a document with comments)
@@ -422,9 +451,14 @@ int main(int argc, char** argv) {
     const std::string profileFolder = office::filePathOf(profileUrl);
     const Fallback fallback{programFolder, profileUrl + "/fallback",
                             profileFolder + "/fallback-out"};
+    for (const std::string& profile :
+         {std::string(), "/" + std::string(office::kUnoProfile), std::string("/fallback")}) {
+        office::writeProfileSettings(profileFolder + profile);
+    }
 
     // A profile of its own: soffice runs that share a profile hand their work to each other.
-    UnoConverter uno(unoScript(), Fallback{programFolder, profileUrl + "/uno", {}});
+    UnoConverter uno(unoScript(),
+                     Fallback{programFolder, profileUrl + "/" + office::kUnoProfile, {}});
 
     uno.prestart();
     LibreOfficeKit* kit = lok_init_2(programFolder.c_str(), profileUrl.c_str());

@@ -1,7 +1,10 @@
 // The office bridge: starting, feeding, timing and stopping the converter process.
 #include "engine/office/OfficeBridge.h"
 
+#include "engine/ReplacementFile.h"
+#include "engine/StopRequest.h"
 #include "engine/office/LegacyWord.h"
+#include "engine/office/OfficeProfile.h"
 #include "engine/office/OfficeWire.h"
 
 #include "join/WordAutomation.h"
@@ -24,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 extern char** environ;
@@ -88,9 +92,10 @@ bool sendAll(int socket, const std::string& bytes) {
     });
 }
 
-enum class Received { Message, Closed, TimedOut };
+enum class Received { Message, Closed, TimedOut, Stopped };
 
-/// Waits until a whole message has arrived, the peer closed the socket, or the deadline.
+/// Waits until a whole message has arrived, the peer closed the socket, the deadline, or a stop
+/// of the program was asked for.
 Received receive(int socket, std::string& buffer, Message& message, Clock::time_point deadline) {
     for (;;) {
         bool malformed = false;
@@ -106,16 +111,19 @@ Received receive(int socket, std::string& buffer, Message& message, Clock::time_
         if (left.count() <= 0) {
             return Received::TimedOut;
         }
-        pollfd entry{socket, POLLIN, 0};
-        const int ready =
-            ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        pollfd entries[2] = {{socket, POLLIN, 0}, {stopNotifier(), POLLIN, 0}};
+        const int ready = ::poll(entries, entries[1].fd >= 0 ? 2 : 1,
+                                 static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        if (stopSignal() != 0) {
+            return Received::Stopped;
+        }
         if (ready < 0 && errno == EINTR) {
             continue;
         }
         if (ready < 0) {
             return Received::Closed;
         }
-        if (ready == 0) {
+        if (ready == 0 || (entries[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
             continue;
         }
         char chunk[4096];
@@ -146,32 +154,6 @@ std::string tailOf(const std::string& path) {
 std::uint64_t fileSize(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-/// Removes the profile folders that bridges of ended programs left behind (a program killed
-/// outright cannot remove its own). The folder name carries the owner's process id; a folder
-/// whose owner still runs, or that belongs to another user, is left alone.
-void removeOrphanedProfiles(const std::string& folder) {
-    std::error_code error;
-    const std::string prefix = kProfilePrefix;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(prefix, 0) != 0) {
-            continue;
-        }
-        char* rest = nullptr;
-        const long owner = std::strtol(name.c_str() + prefix.size(), &rest, 10);
-        struct stat st {};
-        if (owner <= 0 || rest == nullptr || *rest != '-' ||
-            ::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-            st.st_uid != ::getuid()) {
-            continue;
-        }
-        if (::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
-            std::error_code ignored;
-            fs::remove_all(it->path(), ignored);
-        }
-    }
 }
 
 } // namespace
@@ -224,26 +206,40 @@ void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::st
     if (format.empty()) {
         throw fail("this name does not ask for a format that LibreOffice writes", outputPath);
     }
-    // Written beside the output and renamed over it, so the output is replaced whole or not at
-    // all, also when the conversion fails half-way.
-    const std::string output = absolutePath(outputPath);
-    static unsigned counter = 0;
-    const std::string temp = fs::path(output).parent_path().string() + "/.paperloom-" +
-                             std::to_string(::getpid()) + "-" + std::to_string(++counter) + "." +
-                             format;
+    // LibreOffice writes into our private folder, never beside the output: a kill then leaves
+    // none of its lock or temporary files there. The result is copied beside the output and
+    // renamed over it, so the output is replaced whole or not at all. The output is checked
+    // before LibreOffice spends time on it.
+    std::optional<ReplacementFile> replacement;
     try {
-        convert(absolutePath(packagePath), temp, format, Direction::Export, outputPath);
-        if (!fs::exists(temp)) {
-            throw fail("LibreOffice did not write the document", temp);
+        replacement.emplace(outputPath);
+    } catch (const WriteError& error) {
+        throw fail(error.reason(), error.detail());
+    }
+    const std::string converted =
+        convert(absolutePath(packagePath), {}, format, Direction::Export, outputPath);
+    try {
+        if (!fs::exists(converted)) {
+            throw fail("LibreOffice did not write the document", converted);
         }
-        if (::rename(temp.c_str(), output.c_str()) != 0) {
-            throw fail(std::string("the file cannot be written (") + std::strerror(errno) + ")",
-                       temp + " -> " + output);
-        }
+        replacement->copyFrom(converted);
+        replacement->commit();
+    } catch (const WriteError& error) {
+        std::remove(converted.c_str());
+        throw fail(error.reason(), error.detail());
     } catch (...) {
-        std::remove(temp.c_str());
+        std::remove(converted.c_str());
         throw;
     }
+    std::remove(converted.c_str());
+}
+
+std::string OfficeBridge::tempFolder() const {
+    if (!m_options.tempFolder.empty()) {
+        return m_options.tempFolder;
+    }
+    const char* tmpdir = std::getenv("TMPDIR");
+    return tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
 }
 
 std::string OfficeBridge::officeFolder() const {
@@ -313,20 +309,21 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
                    program);
     }
 
-    std::string temp = m_options.tempFolder;
-    if (temp.empty()) {
-        const char* tmpdir = std::getenv("TMPDIR");
-        temp = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-    }
+    const std::string temp = tempFolder();
     removeOrphanedProfiles(absolutePath(temp));
     std::string pattern =
         absolutePath(temp) + "/" + kProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw fail("no temporary folder can be made for LibreOffice",
-                   pattern + ": " + std::strerror(errno));
+        const int error = errno;
+        throw fail("no folder for LibreOffice can be made in the temporary folder " + temp + ": " +
+                       writeFailureReason(error),
+                   pattern + ": " + std::strerror(error));
     }
     m_profileRoot = pattern;
     const std::string log = m_profileRoot + "/converter.log";
+    // LibreOffice's own temporary files (lu*.tmp) go inside the profile too, and go with it.
+    const std::string officeTemp = m_profileRoot + "/tmp";
+    ::mkdir(officeTemp.c_str(), 0700);
 
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
@@ -347,11 +344,13 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
     argv.push_back(nullptr);
     std::vector<std::string> environment;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "SAL_USE_VCLPLUGIN=", 18) != 0) {
+        if (std::strncmp(*entry, "SAL_USE_VCLPLUGIN=", 18) != 0 &&
+            std::strncmp(*entry, "TMPDIR=", 7) != 0) {
             environment.emplace_back(*entry);
         }
     }
     environment.emplace_back("SAL_USE_VCLPLUGIN=svp");
+    environment.emplace_back("TMPDIR=" + officeTemp);
     std::vector<char*> envp;
     for (auto& entry : environment) {
         envp.push_back(entry.data());
@@ -385,6 +384,10 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // What LibreOffice writes (converted documents among them) is for us alone. A file size
+        // limit fails its writes instead of killing it, so the cause can be told.
+        ::umask(077);
+        ::signal(SIGXFSZ, SIG_IGN);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -414,24 +417,35 @@ void OfficeBridge::start(const std::string& userFile, Direction direction) {
         stop();
         throw fail("LibreOffice did not start within " + secondsText(m_options.startTimeout),
                    program);
-    case Received::Closed:
+    case Received::Stopped:
         stop();
-        throw fail("LibreOffice could not be started", program + " ended before it was ready");
+        throwIfStopRequested();
+        break;
+    case Received::Closed:
     case Received::Message:
         break;
     }
     if (reply.empty() || reply[0] != kReady) {
-        const std::string detail = reply.size() >= 3 ? reply[2] : std::string("no ready message");
+        // A LibreOffice that cannot write its profile does not start; the folder says why.
+        constexpr std::uint64_t kProfileSize = 4 << 20;
+        const int cause = writeProbe(m_profileRoot, kProfileSize);
+        const std::string detail = reply.size() >= 3 ? reply[2]
+                                   : reply.empty()   ? program + " ended before it was ready"
+                                                     : std::string("no ready message");
         stop();
-        throw fail("LibreOffice could not be started", detail);
+        throw fail(cause == 0 ? std::string("LibreOffice could not be started")
+                              : "LibreOffice could not be started in the temporary folder " + temp +
+                                    ": " + writeFailureReason(cause),
+                   detail);
     }
     m_lastStartSeconds = std::chrono::duration<double>(Clock::now() - begun).count();
 }
 
-void OfficeBridge::convert(const std::string& input, const std::string& output,
-                           const std::string& format, Direction direction,
-                           const std::string& userFile) {
+std::string OfficeBridge::convert(const std::string& input, const std::string& requestedOutput,
+                                  const std::string& format, Direction direction,
+                                  const std::string& userFile) {
     const Failure fail(direction == Direction::Import, userFile);
+    throwIfStopRequested();
     if (m_pid > 0) {
         // A process that ended while idle (killed from outside, say) is replaced quietly.
         int status = 0;
@@ -448,9 +462,13 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
 
     Message reply;
     Received outcome = Received::Closed;
+    std::string output = requestedOutput;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (m_pid <= 0) {
             start(userFile, direction);
+        }
+        if (requestedOutput.empty()) {
+            output = m_profileRoot + "/converted." + format;
         }
         const bool warm = m_conversions > 0;
         ++m_conversions;
@@ -463,11 +481,17 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
         // document it failed to show does that). A crash in a process that had converted
         // before earns the file one more try in a fresh one; a fresh process that crashes
         // on it means the file.
-        if (outcome != Received::Closed || !warm) {
+        if (outcome != Received::Closed || !warm || stopSignal() != 0) {
             break;
         }
         std::remove(output.c_str());
         stop();
+    }
+    if (outcome == Received::Stopped) {
+        // What LibreOffice is doing is of no use any more, and it may take long.
+        stop();
+        std::remove(output.c_str());
+        throwIfStopRequested();
     }
     if (outcome == Received::TimedOut) {
         stop();
@@ -476,14 +500,23 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
                        " and was stopped",
                    input);
     }
+    // LibreOffice says only that it could not write, or dies; the folder it writes in says why.
+    const auto writeFailure = [&] {
+        const int cause = writeProbe(m_profileRoot, std::max<std::uint64_t>(2 * size, 1 << 20));
+        return cause == 0 ? std::string()
+                          : "LibreOffice could not write it in the temporary folder " +
+                                tempFolder() + ": " + writeFailureReason(cause);
+    };
     if (outcome == Received::Closed) {
         const std::string log = tailOf(m_profileRoot + "/converter.log");
+        const std::string cause = writeFailure();
         stop();
         std::remove(output.c_str());
-        throw fail("LibreOffice stopped unexpectedly while converting it", input + log);
+        throw fail(cause.empty() ? "LibreOffice stopped unexpectedly while converting it" : cause,
+                   input + log);
     }
     if (!reply.empty() && reply[0] == kOk) {
-        return;
+        return output;
     }
     const std::string reason = reply.size() >= 2 ? reply[1] : std::string();
     const std::string detail =
@@ -497,6 +530,10 @@ void OfficeBridge::convert(const std::string& input, const std::string& output,
                    detail);
     }
     if (reason == kReasonSave) {
+        const std::string cause = writeFailure();
+        if (!cause.empty()) {
+            throw fail(cause, detail);
+        }
         throw fail(fail.opening() ? "LibreOffice could not convert it"
                                   : "LibreOffice could not write it in this format",
                    detail);
@@ -525,8 +562,7 @@ void OfficeBridge::removeProfile() {
     if (m_profileRoot.empty()) {
         return;
     }
-    std::error_code error;
-    fs::remove_all(m_profileRoot, error);
+    removeProfileFolder(m_profileRoot);
     m_profileRoot.clear();
 }
 

@@ -39,6 +39,11 @@ struct OfficeBridgeOptions {
 /// It gets a private, temporary LibreOffice profile in a folder named
 /// "paperloom-office-profile-<our pid>-*", given on its command line as soffice takes it,
 /// so a LibreOffice of the user's own is never disturbed, and it is removed with the process.
+/// LibreOffice keeps its own temporary files in that folder, writes everything there for the
+/// user alone, loads nothing a document links to and runs no macros (OfficeProfile). A saved
+/// document is written there too and then copied beside the output as a ReplacementFile, so
+/// nothing of LibreOffice's is ever made beside the user's files. A stop of the program
+/// (StopRequest) abandons a conversion under way with WordInterrupted.
 /// The process dies with the thread that started it (PR_SET_PDEATHSIG) and runs in a process
 /// group of its own, which the bridge kills when it stops it. A conversion that crashes the
 /// process or takes longer than its bound fails that one file with a clear sentence; the next
@@ -55,6 +60,7 @@ public:
     OfficeBridge& operator=(const OfficeBridge&) = delete;
 
     void toWordPackage(const std::string& inputPath, const std::string& packagePath) override;
+    /// Refuses an output that is not a regular file before LibreOffice starts on it.
     void fromWordPackage(const std::string& packagePath, const std::string& outputPath) override;
     [[nodiscard]] bool convertsOutput(const std::string& outputPath) const override;
 
@@ -73,10 +79,15 @@ public:
 
 private:
     enum class Direction { Import, Export };
-    void convert(const std::string& input, const std::string& output, const std::string& format,
-                 Direction direction, const std::string& userFile);
+    /// Converts input into output, or with no output given into a file of the profile folder;
+    /// returns the file written.
+    std::string convert(const std::string& input, const std::string& output,
+                        const std::string& format, Direction direction,
+                        const std::string& userFile);
     void start(const std::string& userFile, Direction direction);
     [[nodiscard]] std::string officeFolder() const;
+    /// Where the profile folders are made.
+    [[nodiscard]] std::string tempFolder() const;
     [[nodiscard]] std::string converterProgram() const;
     void killProcess();
     void removeProfile();

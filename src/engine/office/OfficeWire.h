@@ -59,6 +59,13 @@ inline constexpr const char* kReasonRequest = "request";  // a malformed request
 /// recognises our office processes by it on their command line.
 inline constexpr const char* kProfilePrefix = "paperloom-office-profile-";
 
+/// The folder, inside the converter's profile folder, of the profile of its UNO-driven soffice.
+inline constexpr const char* kUnoProfile = "uno";
+
+/// The file in a LibreOffice profile of ours that lists the sockets its soffice makes in /tmp
+/// (paperloom-convert-uno writes it before soffice starts).
+inline constexpr const char* kSocketList = "office-sockets";
+
 /// A file URL for an absolute path, every byte outside the unreserved set percent-encoded.
 [[nodiscard]] inline std::string fileUrl(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";
