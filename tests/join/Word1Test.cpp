@@ -383,6 +383,7 @@ TEST(JoinFailure, anUnexpectedErrorIsReportedWithoutItsTechnicalText) {
             throw std::length_error("basic_string::_M_create");
         }
         std::unique_ptr<WordApplication> findRunningInstance() override { return nullptr; }
+        void waitForSaves() override {}
     };
     BrokenEngine engine;
     RecordingWord log;
