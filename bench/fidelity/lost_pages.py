@@ -69,11 +69,11 @@ class Probes:
         """Renders and measures every requested probe."""
         outputs = [o for o in self.pending.values() if o]
         if outputs:
-            self.renderer.render_all(outputs)
+            self.renderer.render_all(outputs, text=False)
         for probe, output in self.pending.items():
             lost = None
             if output:
-                figures = self.bench.measure(self.renderer, [probe[1]], output)
+                figures = self.bench.measure(self.renderer, [probe[1]], output, text=False)
                 documents = figures.get("documents")
                 if documents and documents[0]["pages"]:
                     entry = documents[0]

@@ -25,7 +25,8 @@ def group_table(out, runs):
                 run["join_failed"]))
             continue
         out.write("| %s | %s | %d | %d | %d | %d | %d | %.3f | %.4f | %s | %s | %s (%d) |\n" % (
-            run["group"], run["order"] + (" (= %s)" % run["same_as"] if run.get("same_as") else ""), len(run["files"]), len(run["joined"]),
+            run["group"], run["order"] + (" (= %s)" % run["same_as"] if run.get("same_as")
+                                          else ""), len(run["files"]), len(run["joined"]),
             fig["source_pages"], fig["output_pages"], fig["matched"],
             share(fig["matched"], fig["source_pages"]), fig.get("text_similarity", 0.0),
             "opens" if fig["lo_opens"] else "FAILS",

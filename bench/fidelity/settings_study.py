@@ -53,12 +53,13 @@ DOCUMENT_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 NAMESPACES = ('xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main" '
               'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" '
               'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math" '
-              'xmlns:v="urn:schemas-microsoft-com:vml" xmlns:o="urn:schemas-microsoft-com:office:office"')
+              'xmlns:v="urn:schemas-microsoft-com:vml" '
+              'xmlns:o="urn:schemas-microsoft-com:office:office"')
 
 
 def paragraph(text, properties="", run_properties=""):
-    return '<w:p><w:pPr>%s</w:pPr><w:r><w:rPr>%s</w:rPr><w:t xml:space="preserve">%s</w:t></w:r></w:p>' % (
-        properties, run_properties, text)
+    return ('<w:p><w:pPr>%s</w:pPr><w:r><w:rPr>%s</w:rPr><w:t xml:space="preserve">%s</w:t>'
+            '</w:r></w:p>' % (properties, run_properties, text))
 
 
 BACKGROUND_SLOT = "<!--background-->"
@@ -88,7 +89,8 @@ def document(title):
                      '</w:r></w:ins>')
         properties = '<w:jc w:val="both"/>' if n == 4 else ""
         if n == 7:
-            properties = '<w:spacing w:before="100" w:beforeAutospacing="1" w:afterAutospacing="1"/>'
+            properties = ('<w:spacing w:before="100" w:beforeAutospacing="1" '
+                          'w:afterAutospacing="1"/>')
         body.append('<w:p><w:pPr>%s</w:pPr><w:r><w:t xml:space="preserve">%d. %s </w:t></w:r>%s'
                     '</w:p>' % (properties, n, LOREM, extra))
         if n == 8:
@@ -105,7 +107,8 @@ def document(title):
                             for s in ("top", "left", "bottom", "right", "insideH", "insideV")),
                             '<w:gridCol w:w="3000"/>' * 3, rows))
             body.append(paragraph("Heading after a table", '<w:pStyle w:val="Heading1"/>'))
-    body.append('<w:p><m:oMathPara><m:oMath><m:r><m:t>x=a+b</m:t></m:r></m:oMath></m:oMathPara></w:p>')
+    body.append('<w:p><m:oMathPara><m:oMath><m:r><m:t>x=a+b</m:t></m:r></m:oMath>'
+                '</m:oMathPara></w:p>')
     section = ('<w:sectPr><w:headerReference w:type="default" r:id="rId7"/>'
                '<w:headerReference w:type="even" r:id="rId8"/>'
                '<w:pgSz w:w="12240" w:h="15840"/><w:pgMar w:top="1440" w:right="1440" '
@@ -121,15 +124,19 @@ STYLES = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <w:sz w:val="22"/><w:szCs w:val="22"/><w:lang w:val="en-US" w:eastAsia="ja-JP" w:bidi="ar-SA"/>
 </w:rPr></w:rPrDefault><w:pPrDefault><w:pPr><w:spacing w:after="160" w:line="259"
  w:lineRule="auto"/></w:pPr></w:pPrDefault></w:docDefaults>
-<w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/><w:qFormat/>%%s</w:style>
-<w:style w:type="character" w:default="1" w:styleId="DefaultParagraphFont"><w:name w:val="Default Paragraph Font"/></w:style>
+<w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/>
+<w:qFormat/>%%s</w:style>
+<w:style w:type="character" w:default="1" w:styleId="DefaultParagraphFont">
+<w:name w:val="Default Paragraph Font"/></w:style>
 <w:style w:type="table" w:default="1" w:styleId="TableNormal"><w:name w:val="Normal Table"/>
 <w:tblPr><w:tblInd w:w="0" w:type="dxa"/><w:tblCellMar><w:top w:w="0" w:type="dxa"/>
 <w:left w:w="%%s" w:type="dxa"/><w:bottom w:w="0" w:type="dxa"/><w:right w:w="%%s" w:type="dxa"/>
 </w:tblCellMar></w:tblPr></w:style>
-<w:style w:type="paragraph" w:styleId="Heading1"><w:name w:val="heading 1"/><w:basedOn w:val="Normal"/>
+<w:style w:type="paragraph" w:styleId="Heading1"><w:name w:val="heading 1"/>
+<w:basedOn w:val="Normal"/>
 <w:next w:val="Normal"/><w:qFormat/><w:pPr><w:keepNext/><w:spacing w:before="240" w:after="0"/>
-<w:outlineLvl w:val="0"/></w:pPr><w:rPr><w:rFonts w:asciiTheme="majorHAnsi" w:hAnsiTheme="majorHAnsi"/>
+<w:outlineLvl w:val="0"/></w:pPr><w:rPr>
+<w:rFonts w:asciiTheme="majorHAnsi" w:hAnsiTheme="majorHAnsi"/>
 <w:sz w:val="%%s"/></w:rPr></w:style>
 <w:style w:type="character" w:styleId="FootnoteReference"><w:name w:val="footnote reference"/>
 <w:rPr><w:vertAlign w:val="superscript"/></w:rPr></w:style>
@@ -251,7 +258,8 @@ VARIANTS = [
      compat_option("balanceSingleByteDoubleByteWidth")),
     ("compatibility options", "spaceForUL", compat_option("spaceForUL")),
     ("compatibility options", "useFELayout", compat_option("useFELayout")),
-    ("compatibility options", "doNotLeaveBackslashAlone", compat_option("doNotLeaveBackslashAlone")),
+    ("compatibility options", "doNotLeaveBackslashAlone",
+     compat_option("doNotLeaveBackslashAlone")),
     ("compatibility options", "noLeading", compat_option("noLeading")),
     ("compatibility options", "usePrinterMetrics", compat_option("usePrinterMetrics")),
     ("document defaults", "font size 12 pt (A: 11 pt)", {"doc_defaults": (
@@ -284,7 +292,8 @@ VARIANTS = [
     ("East Asian line breaking", "noLineBreaksAfter/Before (Japanese)", {"settings_extra": (
         '<w:noLineBreaksAfter w:lang="ja-JP" w:val="$([\\{£¥‘“〈《「『【〔＄（［｛｢￡￥"/>'
         '<w:noLineBreaksBefore w:lang="ja-JP" w:val="!%),.:;?]}¢°’”‰′″℃、。々〉》」』】〕'
-        'ぁぃぅぇぉっゃゅょゎ゛゜ゝゞァィゥェォッャュョヮヵヶ・ーヽヾ！％），．：；？］｝｡｣､･ｧｨｩｪｫｬｭｮｯｰﾞﾟ￠"/>')}),
+        'ぁぃぅぇぉっゃゅょゎ゛゜ゝゞァィゥェォッャュョヮヵヶ・ーヽヾ！％），．：；？］｝'
+        '｡｣､･ｧｨｩｪｫｬｭｮｯｰﾞﾟ￠"/>')}),
     ("hyphenation", "autoHyphenation, zone 0.25 in",
      {"settings_extra": '<w:autoHyphenation/><w:hyphenationZone w:val="357"/>'}),
     ("even and odd headers", "evenAndOddHeaders", {"settings_extra": "<w:evenAndOddHeaders/>"}),
@@ -326,7 +335,7 @@ def study(bench, renderer, joiner, workdir, only=None):
         ok2, _ = bench.run_joiner(joiner, before_plain, [changed, plain])
         jobs.append((kind, variant, changed, same_text, after_plain if ok1 else None,
                      before_plain if ok2 else None))
-    renderer.render_all([plain] + [p for job in jobs for p in job[2:] if p])
+    renderer.render_all([plain] + [p for job in jobs for p in job[2:] if p], text=False)
     rows = []
     plain_pages = renderer.pages(renderer.digest(plain))
     for kind, variant, changed, same_text, after_plain, before_plain in jobs:
@@ -337,7 +346,7 @@ def study(bench, renderer, joiner, workdir, only=None):
         def kept(output, index, sources):
             if not output:
                 return "join failed"
-            entry = bench.measure(renderer, sources, output)["documents"][index]
+            entry = bench.measure(renderer, sources, output, text=False)["documents"][index]
             return "%d/%d" % (len(entry["matched"]), entry["pages"])
 
         rows.append((kind, variant, differs, kept(after_plain, 1, [plain, changed]),
