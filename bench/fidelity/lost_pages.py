@@ -3,7 +3,7 @@
 For every document that loses pages in some order:
   1. joined alone: pages it loses then are lost by its own round trip, whatever leads;
   2. when it leads, the rest is lost to the documents after it;
-  3. otherwise joined with the leader alone: pages it keeps then are lost to its other
+  3. otherwise, for the pages left, joined after the leader alone: pages it keeps then are lost to its other
      neighbours; pages it loses again are put down to the leader's document-wide settings by
      joining again after a copy of the leader given the document's own settings (all kinds in
      which the two differ, then halves of them, down to one kind; where only a combination
@@ -104,19 +104,23 @@ def attribute(bench, renderer, args, workdir, runs, singles):
     bench.log("attributing %d lost-page cases" % len(cases))
     for case in cases:
         probes.request(None, case["document"], (), case["landscape"])
-        if not case["leads"]:
-            probes.request(case["leader"], case["document"], (), case["landscape"])
     probes.run()
-
-    pair_pages = {}  # (leader, document, landscape) -> pages to explain by settings
     for case in cases:
         alone = probes.lost.get((None, case["document"], (), case["landscape"]))
         lost = set(case["lost"])
         own = lost & alone if alone is not None else set()
         add(case, ALONE, own)
-        rest = lost - own
+        case["rest"] = lost - own
         if case["leads"]:
-            add(case, FOLLOWERS, rest)
+            add(case, FOLLOWERS, case.pop("rest"))
+        elif case["rest"]:
+            probes.request(case["leader"], case["document"], (), case["landscape"])
+    probes.run()
+
+    pair_pages = {}  # (leader, document, landscape) -> pages to explain by settings
+    for case in cases:
+        rest = case.pop("rest", set())
+        if not rest:
             continue
         pair = (case["leader"], case["document"], case["landscape"])
         pair_lost = probes.lost.get((pair[0], pair[1], (), pair[2]))

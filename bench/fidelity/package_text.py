@@ -230,7 +230,11 @@ class Package:
         return None
 
     def save(self, path):
+        """Writes the package; the same parts give the same bytes (fixed time stamps), so a
+        rendering cached by content hash is found again."""
         with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
             for name in self.order:
                 if name in self.parts:
-                    archive.writestr(name, self.parts[name])
+                    info = zipfile.ZipInfo(name, date_time=(1980, 1, 1, 0, 0, 0))
+                    info.compress_type = zipfile.ZIP_DEFLATED
+                    archive.writestr(info, self.parts[name])

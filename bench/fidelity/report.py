@@ -12,6 +12,14 @@ def name_of(path, corpus):
     return os.path.relpath(path, corpus) if corpus else os.path.basename(path)
 
 
+def short_reason(message, path):
+    """The joiner's message without its program name, the path and what it did afterwards."""
+    reason = message.split(": ", 1)[1] if message.startswith(("paperloom-join:",
+                                                               "fidelity-join:")) else message
+    reason = reason.replace("Cannot open %s: " % path, "")
+    return reason.split(" The join stopped")[0]
+
+
 def group_table(out, runs):
     out.write("| group | order | files | joined | source pages | output pages | pages matched |"
               " page match | text similarity | LibreOffice | python-docx |"
@@ -139,7 +147,7 @@ def format_report(result, verbose=False):
     if result["failed"]:
         out.write("\n### Sources that fail to join on their own (left out of their group)\n\n")
         for path, message in sorted(result["failed"].items()):
-            out.write("- %s: %s\n" % (name_of(path, corpus), message))
+            out.write("- %s: %s\n" % (name_of(path, corpus), short_reason(message, path)))
     problems = [r for r in runs if (r.get("figures") or {}).get("structure")]
     if problems:
         out.write("\n### Structural problems of the outputs\n\n")

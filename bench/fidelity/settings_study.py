@@ -70,8 +70,9 @@ def document(title):
     for n in range(1, 15):
         extra = ""
         if n == 2:
-            extra = ('<w:r><w:tab/><w:t>tab</w:t><w:tab/><w:t>stops</w:t><w:tab/><w:t>at the '
-                     'default</w:t></w:r>')
+            extra = "".join('<w:r><w:br/><w:t>%d</w:t><w:tab/><w:t>tabbed</w:t><w:tab/>'
+                            '<w:t>at</w:t><w:tab/><w:t>the</w:t><w:tab/><w:t>default</w:t>'
+                            '<w:tab/><w:t>stops</w:t></w:r>' % line for line in range(8))
         if n == 3:
             extra = ('<w:r><w:t xml:space="preserve">A note</w:t></w:r><w:r><w:rPr><w:rStyle '
                      'w:val="FootnoteReference"/></w:rPr><w:footnoteReference w:id="1"/></w:r>'
@@ -112,7 +113,7 @@ def document(title):
     section = ('<w:sectPr><w:headerReference w:type="default" r:id="rId7"/>'
                '<w:headerReference w:type="even" r:id="rId8"/>'
                '<w:pgSz w:w="12240" w:h="15840"/><w:pgMar w:top="1440" w:right="1440" '
-               'w:bottom="1440" w:left="1440" w:header="720" w:footer="720" w:gutter="0"/>'
+               'w:bottom="1440" w:left="2520" w:header="720" w:footer="720" w:gutter="0"/>'
                '<w:cols w:space="720"/><w:docGrid w:linePitch="360"/></w:sectPr>')
     return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?><w:document %s>%s<w:body>%s%s'
             '</w:body></w:document>' % (NAMESPACES, BACKGROUND_SLOT, "".join(body), section))
@@ -188,7 +189,8 @@ def notes(kind, separator='<w:separator/>'):
 
 def header(text):
     return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?><w:hdr %s>%s</w:hdr>' % (
-        NAMESPACES, paragraph(text)))
+        NAMESPACES, paragraph(text, '<w:jc w:val="%s"/>' % (
+            "right" if "even" in text else "left"), '<w:b/><w:sz w:val="36"/>')))
 
 
 FONT_TABLE = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?><w:fonts %s>%%s'
@@ -221,19 +223,30 @@ def write_package(path, parts):
     if parts["compat"] is not None:
         setting_args["compat"] = parts["compat"]
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        archive.writestr("[Content_Types].xml", CONTENT_TYPES)
-        archive.writestr("_rels/.rels", PACKAGE_RELS)
-        archive.writestr("word/_rels/document.xml.rels", DOCUMENT_RELS)
-        archive.writestr("word/document.xml",
+        def put(name, text):
+            # Fixed time stamps: the same document gives the same bytes and its cached rendering.
+            archive.writestr(zipfile.ZipInfo(name, date_time=(1980, 1, 1, 0, 0, 0)),
+                             text.encode("utf-8"), zipfile.ZIP_DEFLATED)
+
+        put("[Content_Types].xml", CONTENT_TYPES.replace(
+            '<Override PartName="/word/theme/theme1.xml" ContentType="application/'
+            'vnd.openxmlformats-officedocument.theme+xml"/>\n', "")
+            if parts.get("no_theme") else CONTENT_TYPES)
+        put("_rels/.rels", PACKAGE_RELS)
+        put("word/_rels/document.xml.rels", DOCUMENT_RELS.replace(
+            '<Relationship Id="rId3" Type="%stheme" Target="theme/theme1.xml"/>' % R, "")
+            if parts.get("no_theme") else DOCUMENT_RELS)
+        put("word/document.xml",
                          parts["document"].replace(BACKGROUND_SLOT, parts["background"]))
-        archive.writestr("word/styles.xml", styles)
-        archive.writestr("word/settings.xml", settings(**setting_args))
-        archive.writestr("word/theme/theme1.xml", theme(parts["minor"]))
-        archive.writestr("word/fontTable.xml", FONT_TABLE % parts["fonts_extra"])
-        archive.writestr("word/footnotes.xml", notes("footnote", parts["separator"]))
-        archive.writestr("word/endnotes.xml", notes("endnote", parts["separator"]))
-        archive.writestr("word/header1.xml", header("Header on every page"))
-        archive.writestr("word/header2.xml", header("Header of even pages"))
+        put("word/styles.xml", styles)
+        put("word/settings.xml", settings(**setting_args))
+        if not parts.get("no_theme"):
+            put("word/theme/theme1.xml", theme(parts["minor"]))
+        put("word/fontTable.xml", FONT_TABLE % parts["fonts_extra"])
+        put("word/footnotes.xml", notes("footnote", parts["separator"]))
+        put("word/endnotes.xml", notes("endnote", parts["separator"]))
+        put("word/header1.xml", header("Header on every page"))
+        put("word/header2.xml", header("Header of even pages"))
 
 
 MODE = ('<w:compatSetting w:name="compatibilityMode" w:uri="http://schemas.microsoft.com/office/'
@@ -276,9 +289,10 @@ VARIANTS = [
     ("document defaults", "no docDefaults at all", {"doc_defaults": "<w:docDefaults/>"}),
     ("default paragraph style", "Normal with 10 pt, after 0", {
         "normal": '<w:pPr><w:spacing w:after="0"/></w:pPr><w:rPr><w:sz w:val="20"/></w:rPr>'}),
-    ("default table style", "cell margins 0 (A: 0.075 in)", {"cell_margin": "0"}),
+    ("default table style", "cell margins 0.4 in (A: 0.075 in)", {"cell_margin": "576"}),
     ("styles of the same id", "Heading 1 at 20 pt (A: 16 pt)", {"heading_size": "40"}),
     ("theme", "minor font Liberation Serif (A: Liberation Sans)", {"minor": THEME_FONTS[0]}),
+    ("theme", "no theme part", {"no_theme": True}),
     ("font table", "an entry with another family for the minor font", {"fonts_extra": (
         '<w:font w:name="Calibri"><w:altName w:val="Liberation Serif"/><w:family '
         'w:val="roman"/></w:font>')}),
@@ -300,8 +314,8 @@ VARIANTS = [
     ("mirror margins and book folds", "mirrorMargins", {"settings_extra": "<w:mirrorMargins/>"}),
     ("mirror margins and book folds", "bookFoldPrinting",
      {"settings_extra": "<w:bookFoldPrinting/>"}),
-    ("note separators", "a separator paragraph with 12 pt after",
-     {"separator": '<w:separator/></w:r></w:p><w:p><w:pPr><w:spacing w:after="240"/></w:pPr>'
+    ("note separators", "a separator paragraph with 48 pt after",
+     {"separator": '<w:separator/></w:r></w:p><w:p><w:pPr><w:spacing w:after="960"/></w:pPr>'
                    '<w:r><w:t>-</w:t>'}),
     ("page background", "a grey page background shown",
      {"background": '<w:background w:color="D9D9D9"/>',
