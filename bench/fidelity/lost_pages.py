@@ -68,6 +68,7 @@ class Probes:
     def run(self):
         """Renders and measures every requested probe."""
         outputs = [o for o in self.pending.values() if o]
+        self.bench.log("rendering %d probes" % len(outputs))
         if outputs:
             self.renderer.render_all(outputs, text=False)
         for probe, output in self.pending.items():
