@@ -60,7 +60,7 @@ class CachedRenderer:
         return self.loaded[key]
 
 
-def classify_sources(bench, renderer, files):
+def classify_sources(renderer, files):
     """(usable, skipped): skipped maps a path to why it cannot be measured (LibreOffice cannot
     render it, or it renders as empty pages only)."""
     keys = renderer.render_all(files)
@@ -127,7 +127,7 @@ def corpus_command(args, bench):
     skipped = {}
     for folder, files in by_folder.items():
         log("%s: rendering %d sources" % (folder, len(files)))
-        by_folder[folder], skipped_here = classify_sources(bench, renderer, files)
+        by_folder[folder], skipped_here = classify_sources(renderer, files)
         skipped.update(skipped_here)
     groups = make_groups(bench, by_folder, args.group_size)
     if args.only:

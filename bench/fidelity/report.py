@@ -83,7 +83,7 @@ def per_document(runs):
     return table
 
 
-def order_effects(out, runs, orders, corpus):
+def order_effects(out, runs, orders):
     table = per_document(runs)
     differing = {p: r for p, r in table.items()
                  if len({r[o] for o in orders if o in r}) > 1}
@@ -103,7 +103,7 @@ def order_effects(out, runs, orders, corpus):
             "itself" if leader == path else os.path.basename(leader)))
 
 
-def cause_table(out, causes, corpus):
+def cause_table(out, causes):
     tally = {}
     for case in causes["cases"]:
         for cause, pages in case["by_cause"].items():
@@ -135,10 +135,10 @@ def format_report(result, verbose=False):
     out.write("\n### All groups, per order\n\n")
     order_totals(out, runs, orders)
     out.write("\n### Order effects\n\n")
-    order_effects(out, runs, orders, corpus)
+    order_effects(out, runs, orders)
     if result.get("causes"):
         out.write("\n### Lost pages by cause\n\n")
-        cause_table(out, result["causes"], corpus)
+        cause_table(out, result["causes"])
     if result["skipped"]:
         out.write("\n### Sources left out: LibreOffice cannot render them, or they render as "
                   "empty pages only\n\n")
