@@ -154,7 +154,9 @@ class _Checker:
                 rid = rel.get("Id")
                 if rid in ids:
                     self.problem("duplicate relationship id", "%s in %s" % (rid, name))
-                if rel.get("TargetMode") == "External":
+                # A target that is only a fragment ("#bookmark", as hyperlinks to a place in the
+                # document are written) names no part.
+                if rel.get("TargetMode") == "External" or rel.get("Target", "").startswith("#"):
                     ids[rid] = (rel.get("Type", ""), None)
                     continue
                 target = resolve(owner if owner else "x", rel.get("Target", ""))
