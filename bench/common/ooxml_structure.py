@@ -38,6 +38,15 @@ STYLE_REFERENCES = {W + "pStyle": "undefined paragraph style", W + "rStyle":
                     "undefined character style", W + "tblStyle": "undefined table style"}
 # Parts read as XML besides *.xml: legacy drawings name relationships too.
 XML_EXTENSIONS = (".xml", ".vml")
+# A package whose XML expands to more is not parsed (an element costs the parser some hundred
+# bytes): the check must not be what a zip bomb takes down.
+MAX_EXPANDED = 64 << 20
+
+
+def expanded_xml(archive):
+    """Bytes of XML (and relationships) the parts of an open archive expand to."""
+    return sum(info.file_size for info in archive.infolist()
+               if info.filename.lower().endswith(XML_EXTENSIONS + (".rels",)))
 
 
 def q(prefix, local):
@@ -71,6 +80,9 @@ def structure_problems(path):
         return [("unreadable package", str(error))]
     try:
         with archive:
+            expanded = expanded_xml(archive)
+            if expanded > MAX_EXPANDED:
+                return [("too large to check", "%d MiB of XML" % (expanded >> 20))]
             return _Checker(archive).run()
     except (zipfile.BadZipFile, OSError, RuntimeError, NotImplementedError, EOFError) as error:
         return [("unreadable package", str(error))]

@@ -144,23 +144,28 @@ def join(joiner, mode, document, plain, output, memory_limit, timeout):
 
 def run_limited(command, timeout, err, env, cwd):
     """Runs command in a session of its own; returns (exit status, negative signal number or
-    "timeout"; seconds; peak resident KiB; processes of the session still running at the end,
-    which are killed)."""
+    "timeout"; seconds; peak resident KiB of the command; processes of the session still
+    running at the end, which are killed).
+
+    The peak is the command's own high-water mark, read while it runs: the one wait4 reports
+    starts from this (large) process's, which the child inherits when it is forked."""
     started = time.monotonic()
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=err, env=env, cwd=cwd,
                                start_new_session=True)
     session = process.pid
+    peak = 0
     try:
         while True:
-            pid, status, usage = os.wait4(process.pid, os.WNOHANG)
+            pid, status, _ = os.wait4(process.pid, os.WNOHANG)
             if pid:
                 break
+            peak = max(peak, high_water_kib(process.pid))
             if time.monotonic() - started > timeout:
                 os.killpg(session, signal.SIGKILL)
-                _, _, usage = os.wait4(process.pid, 0)
+                os.wait4(process.pid, 0)
                 process.returncode = -signal.SIGKILL
-                return "timeout", time.monotonic() - started, usage.ru_maxrss, []
-            time.sleep(0.02)
+                return "timeout", time.monotonic() - started, peak, []
+            time.sleep(0.01)
     except BaseException:
         os.killpg(session, signal.SIGKILL)
         raise
@@ -177,7 +182,19 @@ def run_limited(command, timeout, err, env, cwd):
                 os.kill(pid, signal.SIGKILL)
             except ProcessLookupError:
                 pass
-    return process.returncode, seconds, usage.ru_maxrss, [name for _, name in left]
+    return process.returncode, seconds, peak, [name for _, name in left]
+
+
+def high_water_kib(pid):
+    """The peak resident memory of a running process so far (VmHWM), 0 when unknown."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except (OSError, ValueError):
+        pass
+    return 0
 
 
 def session_members(session):
