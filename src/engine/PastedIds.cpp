@@ -77,10 +77,11 @@ void PasteSession::remapShapeIds(pugi::xml_node element, std::string_view local)
     if (auto id = element.attribute("id"); id && *id.value() != '\0') {
         id.set_value(renamed(m_shapeIds, target.ids.shapeIds, id.value()).c_str());
     }
-    if (m_officePrefix.empty()) {
+    const std::string_view office = m_scope != nullptr ? m_scope->office() : std::string_view();
+    if (office.empty()) {
         return;
     }
-    const std::string spidName = m_officePrefix + ":spid";
+    const std::string spidName = std::string(office) + ":spid";
     if (auto spid = element.attribute(spidName.c_str()); spid && *spid.value() != '\0') {
         spid.set_value(renamed(m_shapeSpids, target.ids.shapeSpids, spid.value()).c_str());
     }
