@@ -22,7 +22,7 @@ bool contains(const pugi::xml_node& ancestor, pugi::xml_node element) {
 
 } // namespace
 
-PrefixScope::PrefixScope(const pugi::xml_node& sourceRoot) {
+PrefixScope::PrefixScope(const pugi::xml_node& sourceRoot) : m_root(sourceRoot) {
     declare(sourceRoot, {});
     if (prefixOf(Kind::Relationships).empty()) {
         // Parts that use r: without declaring it mean the relationships namespace by it.
@@ -35,7 +35,9 @@ void PrefixScope::enter(const pugi::xml_node& element) {
            !contains(m_bindings.back().owner, element)) {
         m_bindings.pop_back();
     }
-    declare(element, element);
+    if (element != m_root) {
+        declare(element, element);
+    }
 }
 
 void PrefixScope::declare(const pugi::xml_node& element, const pugi::xml_node& owner) {

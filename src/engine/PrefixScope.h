@@ -19,7 +19,8 @@ public:
     explicit PrefixScope(const pugi::xml_node& sourceRoot);
 
     /// Moves the scope to element, the next element of a walk in document order: bindings of
-    /// elements the walk has left end, element's own declarations begin.
+    /// elements the walk has left end, element's own declarations begin. Checking what the walk
+    /// has left costs a walk up the tree, paid only inside elements that declare a prefix.
     void enter(const pugi::xml_node& element);
 
     /// True when prefix is bound to the relationships namespace here.
@@ -40,6 +41,7 @@ private:
     [[nodiscard]] std::string_view prefixOf(Kind kind) const;
     void declare(const pugi::xml_node& element, const pugi::xml_node& owner);
 
+    pugi::xml_node m_root;
     std::vector<Binding> m_bindings; // innermost last
 };
 
