@@ -1,5 +1,6 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
 #include "engine/BlankDocument.h"
+#include "engine/DocumentChange.h"
 #include "engine/FirstDocument.h"
 #include "engine/LayoutMode.h"
 #include "engine/PasteSession.h"
@@ -107,18 +108,37 @@ bool isLandscape(const pugi::xml_node& pgSz) {
 } // namespace
 
 void PasteSession::run() {
+    DocumentChange change(target);
+    step("first document");
     adoptFirstDocument(*this);
+    step("lists");
     prepareNumbering(*this);
+    step("styles");
     mergeStyles(*this);
+    step("list definitions");
     emitNumbering(*this);
+    step("bookmarks");
     collectBookmarks(sourceDoc.document_element().child("w:body"));
+    step("footnotes");
     mergeNotes(false);
+    step("endnotes");
     mergeNotes(true);
+    step("body");
     insertBody();
+    step("comments");
     mergeComments();
+    step("fonts");
     mergeFonts();
+    step("parts");
     drainPendingParts();
-    ++target.version;
+    step("done");
+    change.commit();
+}
+
+void PasteSession::step(std::string_view name) const {
+    if (beforeStep) {
+        beforeStep(name);
+    }
 }
 
 void PasteSession::mergeNotes(bool endnotes) {

@@ -205,7 +205,7 @@ std::string PasteSession::ensureCopied(const std::string& sourcePart, const std:
         if (name.empty()) {
             name = target.uniquePartName(sourcePart);
             target.putPart(name, source.parts.at(sourcePart));
-            target.mediaByContent.emplace(key, name);
+            target.rememberMedia(key, name);
         }
     } else {
         name = target.uniquePartName(sourcePart);
@@ -286,13 +286,13 @@ std::string PasteSession::renameBookmark(const std::string& name) {
 
 std::string PasteSession::freshBookmarkName(const std::string& name) {
     std::string result = name;
-    if (!target.ids.bookmarkNames.insert(name).second) {
+    if (!target.ids.bookmarkNames.claim(name)) {
         for (unsigned n = 2;; ++n) {
             const std::string suffix = "_" + std::to_string(n);
             const std::string base =
                 name.size() + suffix.size() > 40 ? name.substr(0, 40 - suffix.size()) : name;
             std::string candidate = base + suffix;
-            if (target.ids.bookmarkNames.insert(candidate).second) {
+            if (target.ids.bookmarkNames.claim(candidate)) {
                 result = std::move(candidate);
                 break;
             }

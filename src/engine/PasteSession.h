@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -48,12 +49,20 @@ struct CustomXmlItem {
 /// Carries the pasted document's content into the target document: copies the parts it refers
 /// to, renumbers what must stay unique and renames what collides. Each member function fills
 /// one of the maps that the content walk (remap) then applies.
+///
+/// A paste is one change of the target (DocumentChange): it begins with run(), is committed
+/// when every step is done, and is rolled back when any step throws, so that the target is
+/// then exactly what it was before. A session runs once.
 class PasteSession {
 public:
     PasteSession(const Package& source, std::string sourceMain, DocumentModel& target);
 
-    /// Runs the whole paste: lists, styles, notes, body, comments, sections.
+    /// Runs the whole paste: lists, styles, notes, body, comments, sections. Throws what a
+    /// step throws, with the target as it was before.
     void run();
+    /// Called with the name of each step before it runs (and with "done" before the commit);
+    /// a fault seam for tests, unset in the program.
+    std::function<void(std::string_view step)> beforeStep;
 
     // --- used by the merge steps ---
     const Package& source;
@@ -109,6 +118,7 @@ public:
     void drainPendingParts();
 
 private:
+    void step(std::string_view name) const;
     std::string mapRelationship(const std::string& sourcePart, const std::string& relId,
                                 const std::string& targetPart);
     std::string ensureCopied(const std::string& sourcePart, const std::string& relType);
