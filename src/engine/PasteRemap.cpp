@@ -115,9 +115,13 @@ void PasteSession::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
             auto& map = local == "footnoteReference" ? footnoteIds : endnoteIds;
             auto id = element.attribute("w:id");
             const auto it = map.find(id.value());
-            if (id && it != map.end()) {
-                id.set_value(it->second.c_str());
+            if (it == map.end()) {
+                // A note the source lacks: a reference kept would name another document's note,
+                // or none.
+                dropped.push_back(element);
+                return false;
             }
+            id.set_value(it->second.c_str());
         } else if (local == "fldChar") {
             m_fieldNameDue = m_fieldNameDue ||
                              std::strcmp(element.attribute("w:fldCharType").value(), "begin") == 0;

@@ -54,7 +54,8 @@ std::vector<std::string> referencedTexts(const Written& out, const char* referen
 
 TEST_F(PastedIdsTest, SeparatorsNumberedFromZeroAndTheirNotesGetIdsOfTheirOwn) {
     // Separators 0 and 1 (as some producers write them) and notes above them; joined after a
-    // plain document and after itself, no note may share an id with a separator.
+    // plain document and after itself, no note may share an id with a separator, and a
+    // reference to a note the document lacks may not come to name another one.
     auto notes = [](const char* element, const char* text) {
         const std::string e = element;
         return "<w:" + e + " w:type=\"separator\" w:id=\"0\"><w:p><w:r><w:separator/></w:r>" +
@@ -64,7 +65,8 @@ TEST_F(PastedIdsTest, SeparatorsNumberedFromZeroAndTheirNotesGetIdsOfTheirOwn) {
     };
     DocDraft draft;
     draft.body = "<w:p><w:r><w:t>x</w:t></w:r><w:r><w:footnoteReference w:id=\"2\"/></w:r>"
-                 "<w:r><w:endnoteReference w:id=\"2\"/></w:r></w:p>";
+                 "<w:r><w:endnoteReference w:id=\"2\"/></w:r>"
+                 "<w:r><w:footnoteReference w:id=\"7\"/></w:r></w:p>"; // 7: no such note
     draft.footnotes = notes("footnote", "foot");
     draft.endnotes = notes("endnote", "end");
     draft.settings = "<w:footnotePr><w:footnote w:id=\"0\"/><w:footnote w:id=\"1\"/>"
