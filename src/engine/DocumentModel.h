@@ -83,8 +83,6 @@ public:
     /// only for parts that have to be parsed again), the document refuses to be saved or
     /// changed any further instead of being saved half changed.
     void rollBackChange() noexcept;
-    /// True between beginChange and its commit or rollback.
-    [[nodiscard]] bool changing() const { return m_change != nullptr; }
 
     Package package; // parts not held in parsed form below
     ContentTypes contentTypes;
