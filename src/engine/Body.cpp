@@ -223,6 +223,33 @@ std::string Body::pieceText(const BodyPiece& piece) const {
     return out;
 }
 
+Body::Snapshot Body::snapshot() const {
+    Snapshot out;
+    out.head = m_head;
+    out.headPiece = m_headPiece;
+    out.pieces.reserve(m_pieces.size());
+    for (const auto& piece : m_pieces) {
+        out.pieces.push_back({piece.deflated, {}, piece.starts});
+    }
+    out.open.reset(m_open);
+    out.sectPr.reset(m_sectPr);
+    out.foot = m_foot;
+    out.footPiece = m_footPiece;
+    out.namespaces = m_namespaces;
+    return out;
+}
+
+void Body::restore(Snapshot&& snapshot) noexcept {
+    m_head = std::move(snapshot.head);
+    m_headPiece = std::move(snapshot.headPiece);
+    m_pieces = std::move(snapshot.pieces);
+    m_open = std::move(snapshot.open);
+    m_sectPr = std::move(snapshot.sectPr);
+    m_foot = std::move(snapshot.foot);
+    m_footPiece = std::move(snapshot.footPiece);
+    m_namespaces = std::move(snapshot.namespaces);
+}
+
 std::vector<PiecePtr> Body::deflatedParts() const {
     std::vector<PiecePtr> out;
     out.reserve(m_pieces.size() + 3);

@@ -52,6 +52,21 @@ public:
     /// the new tail. Returns false, changing nothing, when there is no block before the tail.
     bool dropTail();
 
+    /// The body as it is, for restore(): shares the compressed pieces, copies the open end.
+    struct Snapshot {
+        std::string head;
+        PiecePtr headPiece;
+        std::vector<BodyPiece> pieces; // their text dropped: it is inflated when needed
+        pugi::xml_document open;
+        pugi::xml_document sectPr;
+        std::string foot;
+        PiecePtr footPiece;
+        std::vector<std::pair<std::string, std::string>> namespaces;
+    };
+    [[nodiscard]] Snapshot snapshot() const;
+    /// Puts the body back as it was when snapshot was taken.
+    void restore(Snapshot&& snapshot) noexcept;
+
     /// The compressed pieces of the whole document.xml, for saving.
     [[nodiscard]] std::vector<PiecePtr> deflatedParts() const;
     /// The whole document.xml as text (inflates the pieces).

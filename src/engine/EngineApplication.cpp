@@ -342,9 +342,9 @@ void EngineApplication::pasteClipboard() {
                         "insertion point at the start");
     }
     guarded("Cannot paste the content of " + clipboard->sourcePath, [&] {
-        ++model.version;
         PasteSession session(clipboard->package, clipboard->mainPart, model);
-        session.run();
+        session.beforeStep = m_state->options.beforePasteStep;
+        session.run(); // all or nothing: a failed paste leaves the document as it was
     });
     document.position = EngineDocument::Position::End;
 }

@@ -1,5 +1,6 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
 #include "engine/BlankDocument.h"
+#include "engine/DocumentChange.h"
 #include "engine/FirstDocument.h"
 #include "engine/LayoutMode.h"
 #include "engine/PasteSession.h"
@@ -8,6 +9,7 @@
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -106,18 +108,37 @@ bool isLandscape(const pugi::xml_node& pgSz) {
 } // namespace
 
 void PasteSession::run() {
+    DocumentChange change(target);
+    step("first document");
     adoptFirstDocument(*this);
+    step("lists");
     prepareNumbering(*this);
+    step("styles");
     mergeStyles(*this);
+    step("list definitions");
     emitNumbering(*this);
+    step("bookmarks");
     collectBookmarks(sourceDoc.document_element().child("w:body"));
+    step("footnotes");
     mergeNotes(false);
+    step("endnotes");
     mergeNotes(true);
+    step("body");
     insertBody();
+    step("comments");
     mergeComments();
+    step("fonts");
     mergeFonts();
+    step("parts");
     drainPendingParts();
-    ++target.version;
+    step("done");
+    change.commit();
+}
+
+void PasteSession::step(std::string_view name) const {
+    if (beforeStep) {
+        beforeStep(name);
+    }
 }
 
 void PasteSession::mergeNotes(bool endnotes) {
@@ -136,12 +157,17 @@ void PasteSession::mergeNotes(bool endnotes) {
     auto root = part.doc.document_element();
     const auto namespaces = namespacesOf(root);
     const char* element = endnotes ? "w:endnote" : "w:footnote";
+    std::unordered_set<long long> used;
     long long next = 1;
     for (auto note : root.children(element)) {
-        next = std::max(next, note.attribute("w:id").as_llong() + 1);
+        const long long id = note.attribute("w:id").as_llong();
+        used.insert(id);
+        next = std::max(next, id + 1);
     }
     auto& ids = endnotes ? endnoteIds : footnoteIds;
+    std::unordered_map<std::string, std::string> separatorIds;
     const auto body = sourceDoc.document_element().child("w:body");
+    // Separators come first, so the notes are numbered above whatever ids they took.
     for (auto note : notesInReadingOrder(sourceRoot, element, body,
                                          endnotes ? "w:endnoteReference" : "w:footnoteReference")) {
         const bool special = isSeparator(note);
@@ -149,23 +175,47 @@ void PasteSession::mergeNotes(bool endnotes) {
             continue; // the target's own separators stay; ours are never duplicated
         }
         auto copy = root.append_copy(note);
-        if (!special) {
-            ids[note.attribute("w:id").value()] = std::to_string(next);
-            copy.attribute("w:id").set_value(next++);
+        const auto sourceId = note.attribute("w:id");
+        auto id = copy.attribute("w:id");
+        if (!id) {
+            id = copy.append_attribute("w:id");
         }
-        remap(copy, sourcePart, part.name);
+        if (special) {
+            // A separator keeps its id where it is free: producers differ (-1 and 0, or 0 and
+            // 1), and the settings name separators by it.
+            long long value = sourceId.as_llong();
+            if (!sourceId || !used.insert(value).second) {
+                value = next;
+                used.insert(value);
+            }
+            next = std::max(next, value + 1);
+            separatorIds[sourceId.value()] = std::to_string(value);
+            id.set_value(value);
+        } else {
+            used.insert(next);
+            ids[sourceId.value()] = std::to_string(next);
+            id.set_value(next++);
+        }
+        remap(copy, sourceRoot, sourcePart, part.name);
         declareMissingNamespaces(copy, sourceRoot, namespaces);
     }
     if (created && target.settings) {
-        // Separators kept their ids, so the settings that name them come along unchanged.
-        const std::string settingsPart = sourcePartOfKind("settings");
+        // The settings name the separators: they follow the ids the separators got.
         const char* prName = endnotes ? "w:endnotePr" : "w:footnotePr";
-        if (!settingsPart.empty() && !target.settings.doc.document_element().child(prName)) {
-            const auto settings = parseXml(source.text(settingsPart), settingsPart);
-            if (const auto pr = settings.document_element().child(prName)) {
-                insertOrdered(target.settings.doc.document_element(), pr, kSettingsOrder);
-                target.settings.dirty = true;
+        const auto pr = sourceSettings().document_element().child(prName);
+        if (pr && !target.settings.doc.document_element().child(prName)) {
+            auto copy = insertOrdered(target.settings.doc.document_element(), pr, kSettingsOrder);
+            for (auto named = copy.child(element); named;) {
+                const auto following = named.next_sibling(element);
+                const auto it = separatorIds.find(named.attribute("w:id").value());
+                if (it != separatorIds.end()) {
+                    named.attribute("w:id").set_value(it->second.c_str());
+                } else {
+                    copy.remove_child(named); // names no separator of ours
+                }
+                named = following;
             }
+            target.settings.dirty = true;
         }
     }
 }
@@ -196,7 +246,7 @@ void PasteSession::insertBody() {
     prepareSourceSections(*this, sections);
     keepTableStylesOverDefaults(*this, body);
     keepTablePlacesAcrossLayoutModes(*this, body);
-    remap(body, sourceMain, target.mainPart);
+    remap(body, sourceRoot, sourceMain, target.mainPart);
     for (auto block : blocks) {
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
     }
