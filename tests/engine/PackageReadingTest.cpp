@@ -1,12 +1,79 @@
 // Opening files that are missing, damaged, hostile or not Word documents fails with a sentence.
 #include "EngineFixture.h"
 
+#include "engine/Deflate.h"
 #include "engine/ZipWriter.h"
 
 #include <fstream>
 
 namespace paperloom::engine::testing {
 namespace {
+
+/// How a zip made byte by byte below differs from what our own writer makes.
+enum class ZipQuirk {
+    Tolerated,     // what readers accept: local headers that leave sizes and checksum to a
+                   // data descriptor, carry padding of their own and another time
+    WrongChecksum, // as Tolerated, with a central checksum that does not match the data
+    SharedData,    // more central entries pointing at one entry's data
+};
+
+std::string le(std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+/// The package as a zip written the way other producers write them.
+std::string zipWithQuirk(const Package& package, ZipQuirk quirk) {
+    std::string out;
+    std::string central;
+    std::uint16_t count = 0;
+    auto addCentral = [&](const std::string& name, const PartData& part, std::uint16_t flags,
+                          std::uint32_t crc, std::size_t stored, std::size_t offset) {
+        central += le(0x02014b50, 4) + le(20, 2) + le(20, 2) + le(flags, 2) +
+                   le(static_cast<std::uint32_t>(part.method()), 2) + le(0, 2) + le(0x21, 2) +
+                   le(crc, 4) + le(static_cast<std::uint32_t>(stored), 4) +
+                   le(static_cast<std::uint32_t>(part.size()), 4) +
+                   le(static_cast<std::uint32_t>(name.size()), 2) + le(0, 2) + le(0, 2) + le(0, 2) +
+                   le(0, 2) + le(0, 4) + le(static_cast<std::uint32_t>(offset), 4) + name;
+        ++count;
+    };
+    for (const auto& [name, part] : package.parts) {
+        std::string data;
+        part->forEachStoredRun([&](std::string_view run) { data.append(run); });
+        const bool described = quirk != ZipQuirk::SharedData;
+        const std::uint16_t flags = described ? 0x08 : 0;
+        const std::string extra =
+            described ? le(0xA220, 2) + le(12, 2) + std::string(12, '\0') : std::string();
+        const std::size_t offset = out.size();
+        out += le(0x04034b50, 4) + le(20, 2) + le(flags, 2) +
+               le(static_cast<std::uint32_t>(part->method()), 2) + le(described ? 0x5600 : 0, 2) +
+               le(0x21, 2) + le(described ? 0 : part->crc(), 4) +
+               le(described ? 0 : static_cast<std::uint32_t>(data.size()), 4) +
+               le(described ? 0 : static_cast<std::uint32_t>(part->size()), 4) +
+               le(static_cast<std::uint32_t>(name.size()), 2) +
+               le(static_cast<std::uint32_t>(extra.size()), 2) + name + extra + data;
+        if (described) {
+            out += le(0x08074b50, 4) + le(part->crc(), 4) +
+                   le(static_cast<std::uint32_t>(data.size()), 4) +
+                   le(static_cast<std::uint32_t>(part->size()), 4);
+        }
+        const bool corrupt = quirk == ZipQuirk::WrongChecksum && name == "word/document.xml";
+        addCentral(name, *part, flags, part->crc() ^ (corrupt ? 1u : 0u), data.size(), offset);
+        if (quirk == ZipQuirk::SharedData && name == "word/media/noise.bin") {
+            for (int copy = 1; copy <= 3; ++copy) {
+                addCentral("word/media/copy" + std::to_string(copy) + ".bin", *part, 0, part->crc(),
+                           data.size(), offset);
+            }
+        }
+    }
+    const std::size_t centralOffset = out.size();
+    return out + central + le(0x06054b50, 4) + le(0, 2) + le(0, 2) + le(count, 2) + le(count, 2) +
+           le(static_cast<std::uint32_t>(central.size()), 4) +
+           le(static_cast<std::uint32_t>(centralOffset), 4) + le(0, 2);
+}
 
 class PackageReadingTest : public EngineFixture {
 protected:
@@ -77,6 +144,33 @@ TEST_F(PackageReadingTest, DamagedZipFailsCleanly) {
     EXPECT_TRUE(message.find("damaged") != std::string::npos ||
                 message.find("not a Word document") != std::string::npos)
         << message;
+}
+
+TEST_F(PackageReadingTest, ZipsThatOtherReadersOpenAreReadAndBrokenOnesAreNot) {
+    DocDraft draft;
+    draft.body = para("First") + para("Second");
+    draft.write(dir / "base.docx");
+    Package package = Written(dir / "base.docx").package();
+    std::string noise;
+    for (std::uint32_t i = 0; i < 4096; ++i) {
+        noise += static_cast<char>((i * 2654435761u) >> 24);
+    }
+    package.parts["word/media/noise.bin"] =
+        PartData::fromZip(PartData::Method::Stored, noise, crcOf(noise), noise.size());
+    const std::string plain = write("plain.docx", DocDraft{});
+    const std::string tolerated =
+        writeBytes("tolerated.docx", zipWithQuirk(package, ZipQuirk::Tolerated));
+    EXPECT_EQ(openError(tolerated), "");
+    ASSERT_NO_THROW(join({plain, tolerated}));
+    EXPECT_EQ(Written(dir / "joined.docx").paragraphs(),
+              (std::vector<std::string>{"Hello", "First", "Second", ""}));
+    const std::string badSum =
+        writeBytes("badsum.docx", zipWithQuirk(package, ZipQuirk::WrongChecksum));
+    EXPECT_EQ(openError(badSum), "Cannot open " + badSum + ": the document is damaged.");
+    const std::string shared =
+        writeBytes("shared.docx", zipWithQuirk(package, ZipQuirk::SharedData));
+    EXPECT_EQ(openError(shared),
+              "Cannot open " + shared + ": the document is damaged (its sizes do not add up).");
 }
 
 TEST_F(PackageReadingTest, EncryptedAndLegacyFilesNameTheReason) {
