@@ -6,6 +6,7 @@
 #include "engine/ZipReader.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sys/stat.h>
@@ -20,6 +21,39 @@ bool containsUtf16(const std::string& haystack, std::string_view ascii) {
         needle += '\0';
     }
     return haystack.find(needle) != std::string::npos;
+}
+
+/// "1.0 GiB", "300 MiB", "12 KiB".
+std::string sizeInWords(std::uint64_t bytes) {
+    char text[32];
+    if (bytes >= (1ull << 30)) {
+        std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / (1ull << 30));
+    } else if (bytes >= (1ull << 20)) {
+        std::snprintf(text, sizeof text, "%.0f MiB", static_cast<double>(bytes) / (1ull << 20));
+    } else {
+        std::snprintf(text, sizeof text, "%.0f KiB", static_cast<double>(bytes) / (1ull << 10));
+    }
+    return text;
+}
+
+/// Refuses a package whose XML (with the main part, whatever its name) inflates past the
+/// budget: the memory a join needs grows with it.
+void checkTextBudget(const Package& package, const std::string& mainPart) {
+    std::uint64_t total = 0;
+    std::size_t parts = 0;
+    for (const auto& [name, data] : package.parts) {
+        if (isMarkupPartName(name) || name == mainPart) {
+            total += data->size();
+            ++parts;
+        }
+    }
+    if (total > package.limits.maxDocumentText) {
+        throw PackageError("it is too large to join (its text expands to " + sizeInWords(total) +
+                               ")",
+                           std::to_string(total) + " bytes of XML in " + std::to_string(parts) +
+                               " parts; at most " + std::to_string(package.limits.maxDocumentText) +
+                               " are joined");
+    }
 }
 
 } // namespace
@@ -108,9 +142,13 @@ std::string findMainPart(const Package& package) {
 OpenedPackage openWordPackage(const std::string& path, const PackageLimits& limits) {
     OpenedPackage opened;
     opened.package = readZipPackage(path, limits);
+    // Sizes from the directory are what inflating will give (it stops where they end), so the
+    // budget holds before anything is inflated, even the parts that name the main part.
+    checkTextBudget(opened.package, "");
     opened.mainPart = findMainPart(opened.package);
+    checkTextBudget(opened.package, opened.mainPart);
     // Damage in the body shows now, when the user's file is opened, not later at a paste.
-    const auto doc = parseXml(opened.package.text(opened.mainPart), opened.mainPart);
+    const auto doc = parsePart(opened.package, opened.mainPart);
     const auto root = doc.document_element();
     if (localName(root.name()) != "document" || !root.child("w:body") ||
         prefixFor(root, ns::W) != "w") {
