@@ -2,6 +2,7 @@
 #include "engine/PackageOpener.h"
 
 #include "engine/Relationships.h"
+#include "engine/StrictPackage.h"
 #include "engine/Xml.h"
 #include "engine/ZipReader.h"
 
@@ -125,10 +126,6 @@ std::string findMainPart(const Package& package) {
     if (main == nullptr || main->external) {
         throw PackageError("not a Word document", "no officeDocument relationship");
     }
-    if (main->type.find("purl.oclc.org") != std::string::npos) {
-        throw PackageError("the document uses the Strict format, which this program does not read",
-                           main->type);
-    }
     const std::string name = resolvePartName("", main->target);
     if (!package.contains(name)) {
         throw PackageError("the document is damaged (its main part is missing)", name);
@@ -145,6 +142,9 @@ OpenedPackage openWordPackage(const std::string& path, const PackageLimits& limi
     // Sizes from the directory are what inflating will give (it stops where they end), so the
     // budget holds before anything is inflated, even the parts that name the main part.
     checkTextBudget(opened.package, "");
+    if (isStrictPackage(opened.package)) {
+        convertStrictToTransitional(opened.package);
+    }
     opened.mainPart = findMainPart(opened.package);
     checkTextBudget(opened.package, opened.mainPart);
     // Damage in the body shows now, when the user's file is opened, not later at a paste.

@@ -1,5 +1,6 @@
 // Opening files that are missing, damaged, hostile or not Word documents fails with a sentence.
 #include "EngineFixture.h"
+#include "StructuralCheck.h"
 
 #include "engine/Deflate.h"
 #include "engine/ZipWriter.h"
@@ -171,6 +172,77 @@ TEST_F(PackageReadingTest, ZipsThatOtherReadersOpenAreReadAndBrokenOnesAreNot) {
         writeBytes("shared.docx", zipWithQuirk(package, ZipQuirk::SharedData));
     EXPECT_EQ(openError(shared),
               "Cannot open " + shared + ": the document is damaged (its sizes do not add up).");
+}
+
+TEST_F(PackageReadingTest, StrictDocumentsJoinAsTransitionalOnes) {
+    DocDraft draft;
+    draft.styles = "<w:style w:type=\"paragraph\" w:styleId=\"Quote\"><w:name w:val=\"Quote\"/>"
+                   "<w:pPr><w:ind w:start=\"1in\"/></w:pPr></w:style>";
+    draft.numbering = "<w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start "
+                      "w:val=\"3\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1.\"/>"
+                      "<w:lvlJc w:val=\"start\"/></w:lvl></w:abstractNum><w:num w:numId=\"1\">"
+                      "<w:abstractNumId w:val=\"0\"/></w:num>";
+    draft.body = "<w:p><w:pPr><w:pStyle w:val=\"Quote\"/><w:numPr><w:ilvl w:val=\"0\"/><w:numId "
+                 "w:val=\"1\"/></w:numPr><w:jc w:val=\"end\"/><w:ind w:end=\"36pt\" "
+                 "w:hanging=\"0.5in\"/></w:pPr><w:r><w:rPr><w:sz w:val=\"12pt\"/><w:w "
+                 "w:val=\"80%\"/></w:rPr><w:t>Strict</w:t></w:r></w:p><w:tbl><w:tblPr><w:tblW "
+                 "w:w=\"50%\" w:type=\"pct\"/><w:tblBorders><w:start w:val=\"single\" "
+                 "w:sz=\"4\"/></w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"2cm\"/>"
+                 "</w:tblGrid><w:tr><w:tc><w:p><w:r><w:t>Cell</w:t></w:r></w:p></w:tc></w:tr>"
+                 "</w:tbl>";
+    // The same document in Strict: its namespaces and relationship types, and its conformance.
+    draft.write(dir / "transitional.docx");
+    Package package = Written(dir / "transitional.docx").package();
+    auto replaceAll = [](std::string& text, const std::string& from, const std::string& to) {
+        for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+            text.replace(at, from.size(), to);
+            at += to.size();
+        }
+    };
+    for (auto& [name, data] : package.parts) {
+        std::string text = data->text(name, package.limits);
+        replaceAll(text, "http://schemas.openxmlformats.org/wordprocessingml/2006/main",
+                   "http://purl.oclc.org/ooxml/wordprocessingml/main");
+        replaceAll(text, "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
+                   "http://purl.oclc.org/ooxml/officeDocument/relationships");
+        replaceAll(text, "<w:document ", "<w:document w:conformance=\"strict\" ");
+        data = PartData::fromText(text);
+    }
+    const std::string strict = (dir / "strict.docx").string();
+    writeZipPackage(package, strict);
+
+    const std::string joined = join({write("plain.docx", DocDraft{}), strict});
+    const Written output(joined);
+    for (const auto& [name, data] : output.package().parts) {
+        EXPECT_EQ(data->text(name, output.package().limits).find("purl.oclc.org"),
+                  std::string::npos)
+            << name;
+    }
+    EXPECT_EQ(output.paragraphs(), (std::vector<std::string>{"Hello", "Strict", "Cell", ""}));
+    const auto doc = output.document();
+    const auto body = doc.document_element();
+    EXPECT_FALSE(body.attribute("w:conformance"));
+    EXPECT_EQ(attributeValues(body, "w:jc", "w:val"), std::vector<std::string>{"right"});
+    EXPECT_EQ(attributeValues(body, "w:ind", "w:right"), std::vector<std::string>{"720"});
+    EXPECT_EQ(attributeValues(body, "w:ind", "w:hanging"), std::vector<std::string>{"720"});
+    EXPECT_EQ(attributeValues(body, "w:sz", "w:val"), std::vector<std::string>{"24"});
+    EXPECT_EQ(attributeValues(body, "w:w", "w:val"), std::vector<std::string>{"80"});
+    EXPECT_EQ(attributeValues(body, "w:tblW", "w:w"), std::vector<std::string>{"2500"});
+    EXPECT_EQ(attributeValues(body, "w:gridCol", "w:w"), std::vector<std::string>{"1134"});
+    EXPECT_EQ(attributeValues(body, "w:left", "w:val"), std::vector<std::string>{"single"});
+    // Carried through the parts the Strict relationship types name: a style, a list level whose
+    // start value is no left margin and whose level text holds a percent sign.
+    const auto styles = output.xml("word/styles.xml");
+    EXPECT_EQ(attributeValues(styles.document_element(), "w:ind", "w:left"),
+              std::vector<std::string>{"1440"});
+    const auto numbering = output.xml("word/numbering.xml");
+    EXPECT_EQ(attributeValues(numbering.document_element(), "w:start", "w:val"),
+              std::vector<std::string>{"3"});
+    EXPECT_EQ(attributeValues(numbering.document_element(), "w:lvlText", "w:val"),
+              std::vector<std::string>{"%1."});
+    EXPECT_EQ(attributeValues(numbering.document_element(), "w:lvlJc", "w:val"),
+              std::vector<std::string>{"left"});
+    EXPECT_EQ(newStructuralProblems(joined, {strict}), std::vector<std::string>{});
 }
 
 TEST_F(PackageReadingTest, EncryptedAndLegacyFilesNameTheReason) {
