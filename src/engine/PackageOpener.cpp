@@ -57,6 +57,40 @@ void checkTextBudget(const Package& package, const std::string& mainPart) {
     }
 }
 
+/// Moves the content of every further w:body into the first, in order. A body's own final
+/// section properties end a section there when a later body has some of its own; the last
+/// found end the document. Other readers show every body; the rest of the engine reads one.
+void mergeBodies(pugi::xml_node root) {
+    auto first = root.child("w:body");
+    pugi::xml_node finalSectPr;
+    for (auto body = first; body; body = body.next_sibling("w:body")) {
+        auto last = body.last_child();
+        while (last && last.type() != pugi::node_element) {
+            last = last.previous_sibling();
+        }
+        const bool endsWithSection = last && std::strcmp(last.name(), "w:sectPr") == 0;
+        if (endsWithSection && finalSectPr) {
+            // The earlier section now ends with a paragraph of its own, where the next begins.
+            auto paragraph = first.insert_child_before("w:p", finalSectPr);
+            paragraph.append_child("w:pPr").append_move(finalSectPr);
+        }
+        if (body != first) {
+            while (auto child = body.first_child()) {
+                first.append_move(child);
+            }
+        }
+        if (endsWithSection) {
+            finalSectPr = last;
+        }
+    }
+    if (finalSectPr) {
+        first.append_move(finalSectPr);
+    }
+    while (auto extra = first.next_sibling("w:body")) {
+        root.remove_child(extra);
+    }
+}
+
 } // namespace
 
 bool isWordMainContentType(const std::string& contentType) {
@@ -148,11 +182,15 @@ OpenedPackage openWordPackage(const std::string& path, const PackageLimits& limi
     opened.mainPart = findMainPart(opened.package);
     checkTextBudget(opened.package, opened.mainPart);
     // Damage in the body shows now, when the user's file is opened, not later at a paste.
-    const auto doc = parsePart(opened.package, opened.mainPart);
+    auto doc = parsePart(opened.package, opened.mainPart);
     const auto root = doc.document_element();
     if (localName(root.name()) != "document" || !root.child("w:body") ||
         prefixFor(root, ns::W) != "w") {
         throw PackageError("the document is damaged (its main part has no body)", opened.mainPart);
+    }
+    if (root.child("w:body").next_sibling("w:body")) {
+        mergeBodies(root);
+        opened.package.parts[opened.mainPart] = PartData::fromText(serializeDocument(doc));
     }
     return opened;
 }

@@ -245,6 +245,28 @@ TEST_F(PackageReadingTest, StrictDocumentsJoinAsTransitionalOnes) {
     EXPECT_EQ(newStructuralProblems(joined, {strict}), std::vector<std::string>{});
 }
 
+TEST_F(PackageReadingTest, EveryBodyOfADocumentIsJoined) {
+    // Other readers show every body; the first's section ends where the second begins.
+    const std::string twoBodies = writeEdited("bodies.docx", [](Package& package) {
+        package.parts["word/document.xml"] = PartData::fromText(
+            "<w:document" + testNamespaces() + "><w:body>" + para("One") +
+            "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:body><w:body>" +
+            para("Two") +
+            "<w:sectPr><w:pgSz w:w=\"16838\" w:h=\"11906\" "
+            "w:orient=\"landscape\"/></w:sectPr></w:body><w:body>" +
+            para("Three") + "</w:body></w:document>");
+    });
+    const std::string joined = join({write("plain.docx", DocDraft{}), twoBodies});
+    const Written output(joined);
+    EXPECT_EQ(output.paragraphs(),
+              (std::vector<std::string>{"Hello", "One", "", "Two", "Three", ""}));
+    const auto doc = output.document();
+    EXPECT_FALSE(doc.document_element().child("w:body").next_sibling("w:body"));
+    // Sections: the plain document's, the first body's and the last.
+    EXPECT_EQ(attributeValues(doc.document_element(), "w:pgSz", "w:w").size(), 3u);
+    EXPECT_EQ(newStructuralProblems(joined, {twoBodies}), std::vector<std::string>{});
+}
+
 TEST_F(PackageReadingTest, EncryptedAndLegacyFilesNameTheReason) {
     std::string ole("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     ole += std::string(504, '\0');
