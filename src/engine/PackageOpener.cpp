@@ -24,6 +24,26 @@ bool containsUtf16(const std::string& haystack, std::string_view ascii) {
     return haystack.find(needle) != std::string::npos;
 }
 
+/// Word for DOS and Windows Write (0xBE31, 0xBE32, then the tool word 0xAB00), Word for
+/// Windows 1.x (0xA59B, 0xA59C) and 2.0 (0xA5DB, 0xA5DC) with a version below Word 6's: files
+/// older than the OLE ones. LibreOffice imports them all.
+bool isOldWordBinary(std::string_view head) {
+    if (head.size() < 128) {
+        return false;
+    }
+    const auto word = [&head](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(head[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(head[at + 1])) << 8;
+    };
+    const unsigned ident = word(0);
+    if (ident == 0xBE31 || ident == 0xBE32) {
+        return word(2) == 0 && word(4) == 0xAB00;
+    }
+    const bool windowsOneOrTwo =
+        ident == 0xA59B || ident == 0xA59C || ident == 0xA5DB || ident == 0xA5DC;
+    return windowsOneOrTwo && word(2) > 0 && word(2) < 101;
+}
+
 /// "1.0 GiB", "300 MiB", "12 KiB".
 std::string sizeInWords(std::uint64_t bytes) {
     char text[32];
@@ -146,6 +166,9 @@ FileKind sniffFile(const std::string& path) {
     }
     if (head.rfind("{\\rtf", 0) == 0) {
         return FileKind::Rtf;
+    }
+    if (isOldWordBinary(head)) {
+        return FileKind::OldWord;
     }
     return FileKind::Other;
 }

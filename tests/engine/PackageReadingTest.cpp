@@ -3,6 +3,7 @@
 #include "StructuralCheck.h"
 
 #include "engine/Deflate.h"
+#include "engine/DocumentConverter.h"
 #include "engine/ZipWriter.h"
 
 #include <fstream>
@@ -282,6 +283,40 @@ TEST_F(PackageReadingTest, EncryptedAndLegacyFilesNameTheReason) {
     const std::string locked = writeBytes("locked.docx", encrypted);
     EXPECT_EQ(openError(locked),
               "Cannot open " + locked + ": the document is protected by a password.");
+}
+
+/// A converter that records what it is given and hands back a small document.
+class RecordingConverter : public DocumentConverter {
+public:
+    void toWordPackage(const std::string& input, const std::string& package) override {
+        converted.push_back(input);
+        DocDraft{}.write(package);
+    }
+    void fromWordPackage(const std::string&, const std::string&) override {}
+    bool convertsOutput(const std::string&) const override { return false; }
+    std::vector<std::string> converted;
+};
+
+TEST_F(PackageReadingTest, OlderBinaryWordFilesGoToTheConverter) {
+    // The first bytes of Word for DOS (and Write), Word for Windows 1.x and 2.0; LibreOffice
+    // reads the text of such files however little of them follows.
+    const std::vector<std::string> heads = {std::string("\x31\xBE\x00\x00\x00\xAB", 6),
+                                            std::string("\x9B\xA5\x21\x00", 4),
+                                            std::string("\xDB\xA5\x2D\x00", 4)};
+    auto converter = std::make_shared<RecordingConverter>();
+    EngineOptions options = makeOptions();
+    options.converter = converter;
+    DocumentEngine converting(options);
+    std::vector<std::string> paths;
+    for (const auto& head : heads) {
+        paths.push_back(writeBytes("old" + std::to_string(paths.size()) + ".doc",
+                                   head + std::string(512 - head.size(), '\0')));
+        EXPECT_EQ(openError(paths.back(), converting), "");
+        EXPECT_EQ(openError(paths.back()), "Cannot open " + paths.back() +
+                                               ": this format needs the office converter, which "
+                                               "is not available.");
+    }
+    EXPECT_EQ(converter->converted, paths);
 }
 
 TEST_F(PackageReadingTest, HostilePackagesAreRefused) {
