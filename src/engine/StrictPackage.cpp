@@ -1,5 +1,5 @@
-// Strict to transitional: a fixed map of namespaces and relationship types (ECMA-376 Part 1 and
-// its Strict schemas), and the value forms only Strict allows, rewritten in each parsed part.
+// Strict to transitional: a fixed map of namespaces and relationship types, both published with
+// the Strict schemas, and the value forms only Strict allows, rewritten in each parsed part.
 #include "engine/StrictPackage.h"
 
 #include "engine/Relationships.h"
