@@ -38,7 +38,6 @@ public:
 private:
     PieceWriter m_writer;
     std::vector<std::size_t> m_starts;
-    std::string m_scratch;
 };
 
 /// A block a paste appends: a node, still open to edits until the paste ends, or a stretch of

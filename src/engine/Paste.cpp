@@ -20,6 +20,9 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
+/// Main parts longer than this are compressed block by block as the paste goes.
+constexpr std::uint64_t kCompressEarlyAbove = 4u << 20;
+
 /// True for a paragraph that holds nothing but breaks: the insertion paragraph after a page
 /// break, whose break moves into the pasted content.
 bool holdsOnlyBreaks(const pugi::xml_node& paragraph) {
@@ -207,18 +210,22 @@ void PasteSession::insertBody() {
     prepareSourceSections(*this, sections);
     keepTableStylesOverDefaults(*this, body);
     keepTablePlacesAcrossLayoutModes(*this, body);
-    // Blocks are remapped in document order. A block that nothing below edits any more is
-    // compressed at once and its nodes freed, so that a long body never holds all its remapped
-    // blocks (which a remap may make larger) beside their text; kept as nodes are the first
-    // block, which may take the carried break, the last, which stays open, and the blocks
-    // holding a section break, which the sections join below.
+    // Blocks are remapped in document order. In a long body, a block that nothing below edits
+    // any more is compressed at once and its nodes freed, so that the body never holds all its
+    // remapped blocks (which a remap may make larger) beside their text; kept as nodes are the
+    // first block, which may take the carried break, the last, which stays open, and the
+    // blocks holding a section break, which the sections join below. A short body stays whole
+    // and is compressed as one stream, which compresses better than stretches between
+    // sections.
+    const bool compressEarly = source.find(sourceMain)->size() > kCompressEarlyAbove;
     std::vector<PastedBlock> pasted;
     BlockCompressor compressor;
     for (auto block = firstBlock; block;) {
         const auto next = blockAfter(block);
         remap(block, sourceMain, target.mainPart);
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
-        if (block != firstBlock && next && !block.child("w:pPr").child("w:sectPr")) {
+        if (compressEarly && block != firstBlock && next &&
+            !block.child("w:pPr").child("w:sectPr")) {
             compressor.add(block);
             body.remove_child(block);
         } else {
