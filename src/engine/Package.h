@@ -73,11 +73,12 @@ public:
     [[nodiscard]] std::string text(const std::string& partName, const PackageLimits& limits) const;
     /// Writes the inflated bytes (size() of them) to out; throws PackageError like text().
     void inflateInto(char* out, const std::string& partName, const PackageLimits& limits) const;
+    /// Throws PackageError when the part would inflate past the limits.
+    void checkLimits(const std::string& partName, const PackageLimits& limits) const;
     /// True when both hold the same stored bytes (used to store identical media once).
     [[nodiscard]] bool sameContent(const PartData& other) const;
 
 private:
-    void checkLimits(const std::string& partName, const PackageLimits& limits) const;
     Method m_method = Method::Deflated;
     std::string m_blob;
     std::vector<PiecePtr> m_pieces;

@@ -88,6 +88,7 @@ pugi::xml_document parsePart(const Package& package, const std::string& partName
     if (part == nullptr) {
         throw PackageError("the document is damaged (a part is missing)", partName);
     }
+    part->checkLimits(partName, package.limits); // before the buffer is taken
     const auto size = static_cast<std::size_t>(part->size());
     void* buffer = pugi::get_memory_allocation_function()(std::max<std::size_t>(size, 1));
     if (buffer == nullptr) {
