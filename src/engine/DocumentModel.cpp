@@ -106,7 +106,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
     model->mainPart = mainPart;
     model->mainContentType = model->contentTypes.typeOf(mainPart);
     {
-        const auto doc = parseXml(source.text(mainPart), mainPart);
+        const auto doc = parsePart(source, mainPart);
         if (prefixFor(doc.document_element(), ns::W) != "w") {
             throw PackageError("the document uses an XML layout this program does not read",
                                mainPart + ": WordprocessingML is not bound to the prefix w");

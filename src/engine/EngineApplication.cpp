@@ -288,6 +288,7 @@ WordDocument& EngineApplication::Open(const std::string& path) {
         case FileKind::Encrypted:
             throw PackageError("the document is protected by a password", "encrypted package");
         case FileKind::LegacyWord:
+        case FileKind::OldWord:
         case FileKind::Rtf:
         case FileKind::OpenDocument: {
             const auto& converter = m_state->options.converter;

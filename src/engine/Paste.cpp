@@ -22,6 +22,9 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
+/// Main parts longer than this are compressed block by block as the paste goes.
+constexpr std::uint64_t kCompressEarlyAbove = 4u << 20;
+
 /// True for a paragraph that holds nothing but breaks: the insertion paragraph after a page
 /// break, whose break moves into the pasted content.
 bool holdsOnlyBreaks(const pugi::xml_node& paragraph) {
@@ -227,30 +230,64 @@ void PasteSession::insertBody() {
     Body& targetBody = target.body;
     const bool hasPrevious = !targetBody.isEmpty();
 
-    std::vector<pugi::xml_node> blocks;
-    std::vector<pugi::xml_node> sections;
-    for (auto child : body.children()) {
+    // No list of all blocks: a body of millions of empty paragraphs would need one that size.
+    pugi::xml_node lastSectPr;
+    for (auto child = body.last_child(); child; child = child.previous_sibling()) {
         if (child.type() == pugi::node_element) {
-            blocks.push_back(child);
-            if (auto inner = child.child("w:pPr").child("w:sectPr")) {
-                sections.push_back(inner);
-            }
+            lastSectPr = std::strcmp(child.name(), "w:sectPr") == 0 ? child : pugi::xml_node();
+            break;
         }
     }
-    pugi::xml_node lastSectPr;
-    if (!blocks.empty() && std::strcmp(blocks.back().name(), "w:sectPr") == 0) {
-        lastSectPr = blocks.back();
-        blocks.pop_back();
+    auto blockAfter = [&lastSectPr](pugi::xml_node node) {
+        do {
+            node = node.next_sibling();
+        } while (node && (node.type() != pugi::node_element || node == lastSectPr));
+        return node;
+    };
+    pugi::xml_node firstBlock = body.first_child();
+    if (firstBlock && (firstBlock.type() != pugi::node_element || firstBlock == lastSectPr)) {
+        firstBlock = blockAfter(firstBlock);
+    }
+    std::vector<pugi::xml_node> sections;
+    for (auto block = firstBlock; block; block = blockAfter(block)) {
+        if (auto inner = block.child("w:pPr").child("w:sectPr")) {
+            sections.push_back(inner);
+        }
+    }
+    if (lastSectPr) {
         sections.push_back(lastSectPr);
     }
     prepareSourceSections(*this, sections);
     keepTableStylesOverDefaults(*this, body);
     keepTablePlacesAcrossLayoutModes(*this, body);
-    remap(body, sourceRoot, sourceMain, target.mainPart);
-    for (auto block : blocks) {
+    // Blocks are remapped in document order. In a long body, a block that nothing below edits
+    // any more is compressed at once and its nodes freed, so that the body never holds all its
+    // remapped blocks (which a remap may make larger) beside their text; kept as nodes are the
+    // first block, which may take the carried break, the last, which stays open, and the
+    // blocks holding a section break, which the sections join below. A short body stays whole
+    // and is compressed as one stream, which compresses better than stretches between
+    // sections.
+    const bool compressEarly = source.find(sourceMain)->size() > kCompressEarlyAbove;
+    std::vector<PastedBlock> pasted;
+    BlockCompressor compressor;
+    for (auto block = firstBlock; block;) {
+        const auto next = blockAfter(block);
+        remap(block, sourceRoot, sourceMain, target.mainPart);
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
+        if (compressEarly && block != firstBlock && next &&
+            !block.child("w:pPr").child("w:sectPr")) {
+            compressor.add(block);
+            body.remove_child(block);
+        } else {
+            if (!compressor.empty()) {
+                pasted.emplace_back(compressor.take());
+            }
+            pasted.emplace_back(block);
+        }
+        block = next;
     }
     if (lastSectPr) {
+        remap(lastSectPr, sourceRoot, sourceMain, target.mainPart);
         declareMissingNamespaces(lastSectPr, sourceRoot, target.body.namespaces());
     }
 
@@ -290,16 +327,15 @@ void PasteSession::insertBody() {
         targetBody.setFinalSectPr(lastSectPr);
     }
     if (carriedRuns.first_child()) {
-        const bool firstIsParagraph =
-            !blocks.empty() && std::strcmp(blocks.front().name(), "w:p") == 0;
+        const bool firstIsParagraph = firstBlock && std::strcmp(firstBlock.name(), "w:p") == 0;
         if (firstIsParagraph && pageBreak) {
             // A page break before the pasted content: said by the paragraph itself, which
             // leaves its text and its list item as they were.
-            auto pPr = childOrPrepend(blocks.front(), "w:pPr");
+            auto pPr = childOrPrepend(firstBlock, "w:pPr");
             auto before = orderedChild(pPr, "w:pageBreakBefore", kParagraphPropertyOrder);
             before.remove_attributes();
         } else if (firstIsParagraph) {
-            auto first = blocks.front();
+            auto first = firstBlock;
             const auto pPr = first.child("w:pPr");
             for (auto run = carriedRuns.last_child(); run; run = run.previous_sibling()) {
                 if (pPr) {
@@ -309,18 +345,17 @@ void PasteSession::insertBody() {
                 }
             }
         } else {
-            auto paragraph =
-                body.insert_child_before("w:p", blocks.empty() ? pugi::xml_node() : blocks.front());
+            auto paragraph = body.insert_child_before("w:p", firstBlock);
             if (!paragraph) {
                 paragraph = body.append_child("w:p");
             }
             for (auto run : carriedRuns.children()) {
                 paragraph.append_copy(run);
             }
-            blocks.insert(blocks.begin(), paragraph);
+            pasted.insert(pasted.begin(), paragraph);
         }
     }
-    targetBody.appendBlocks(blocks);
+    targetBody.appendBlocks(pasted);
 }
 
 } // namespace paperloom::engine

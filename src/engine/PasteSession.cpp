@@ -81,7 +81,7 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
 PasteSession::PasteSession(const Package& sourcePackage, std::string main, DocumentModel& doc)
     : source(sourcePackage), sourceMain(std::move(main)), target(doc) {
     sourceTypes = ContentTypes::parse(source.text("[Content_Types].xml"));
-    sourceDoc = parseXml(source.text(sourceMain), sourceMain);
+    sourceDoc = parsePart(source, sourceMain);
     const auto root = sourceDoc.document_element();
     if (localName(root.name()) != "document" || !root.child("w:body") ||
         prefixFor(root, ns::W) != "w") {
