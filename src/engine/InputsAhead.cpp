@@ -25,7 +25,8 @@ std::optional<std::uint64_t> regularFileSize(const std::string& path) {
 }
 
 bool needsConverter(FileKind kind) {
-    return kind == FileKind::LegacyWord || kind == FileKind::Rtf || kind == FileKind::OpenDocument;
+    return kind == FileKind::LegacyWord || kind == FileKind::OldWord || kind == FileKind::Rtf ||
+           kind == FileKind::OpenDocument;
 }
 
 } // namespace
