@@ -61,11 +61,6 @@ long long availableMemory() {
     return kFurtherLaneMemory * 4;
 }
 
-int defaultLanes() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores >= 2 ? 2 : 1;
-}
-
 } // namespace
 
 /// A thread of the bridge with the converter process it started and feeds.
@@ -111,8 +106,7 @@ std::string officeFormatFor(const std::string& outputPath) {
 OfficeBridge::OfficeBridge() : OfficeBridge(OfficeBridgeOptions{}) {}
 
 OfficeBridge::OfficeBridge(OfficeBridgeOptions options)
-    : m_options(std::move(options)),
-      m_maxLanes(m_options.processes > 0 ? m_options.processes : defaultLanes()) {
+    : m_options(std::move(options)), m_maxLanes(std::max(m_options.processes, 1)) {
     if (::pipe2(m_interrupt, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_interrupt[0] = m_interrupt[1] = -1;
     }
@@ -141,8 +135,7 @@ void OfficeBridge::toWordPackage(const std::string& inputPath, const std::string
     request.conversion = {absolutePath(inputPath), package, "docx", Direction::Import, inputPath};
     run(request);
     if (!fs::exists(package)) {
-        throw failure(true, inputPath, "LibreOffice did not write the converted document",
-                      package);
+        throw failure(true, inputPath, "LibreOffice did not write the converted document", package);
     }
 }
 
@@ -192,8 +185,8 @@ std::string OfficeBridge::run(Request& request) {
         }
     }
     m_queue.push_back(&request);
-    const auto free = std::count_if(m_lanes.begin(), m_lanes.end(),
-                                    [](const auto& lane) { return !lane->busy; });
+    const auto free =
+        std::count_if(m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return !lane->busy; });
     if (m_lanes.empty() || (static_cast<std::size_t>(free) < m_queue.size() && mayAddLane())) {
         m_lanes.push_back(std::make_unique<Lane>(m_options, m_interrupt[0], m_lanes.empty()));
         Lane& lane = *m_lanes.back();

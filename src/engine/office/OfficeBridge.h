@@ -33,9 +33,9 @@ struct OfficeBridgeOptions {
     /// How long one conversion may take: the base plus so much per MiB of its input.
     std::chrono::milliseconds convertTimeout{30'000};
     std::chrono::milliseconds convertTimeoutPerMiB{10'000};
-    /// How many converter processes may run at once; 0 means one per processor core, at most
-    /// two.
-    int processes = 0;
+    /// How many converter processes may run at once. One by default: on two loaded cores a
+    /// second LibreOffice made a join of legacy documents slower, not faster.
+    int processes = 1;
 };
 
 /// Converts legacy Word, RTF, ODF and PDF through a headless LibreOffice hosted by our own
@@ -80,7 +80,7 @@ public:
     /// Refuses an output that is not a regular file before LibreOffice starts on it.
     void fromWordPackage(const std::string& packagePath, const std::string& outputPath) override;
     [[nodiscard]] bool convertsOutput(const std::string& outputPath) const override;
-    /// OfficeBridgeOptions::processes, or one per processor core, at most two.
+    /// OfficeBridgeOptions::processes.
     [[nodiscard]] int parallelConversions() const override { return m_maxLanes; }
 
     /// Stops the converter processes (if running) and removes their profiles; the next
