@@ -70,8 +70,8 @@ void ConversionWorkers::serve() {
         if (m_ending) {
             return;
         }
-        const auto next = std::min_element(
-            m_queue.begin(), m_queue.end(), [](const Ticket& a, const Ticket& b) {
+        const auto next =
+            std::min_element(m_queue.begin(), m_queue.end(), [](const Ticket& a, const Ticket& b) {
                 return std::tie(a->urgency, a->order) < std::tie(b->urgency, b->order);
             });
         const Ticket job = *next;

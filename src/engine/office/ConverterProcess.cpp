@@ -434,8 +434,9 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_DFL);
     const bool unoWhenNeeded = argc == 4 && std::strcmp(argv[3], office::kUnoWhenNeeded) == 0;
     if (argc != 3 && !unoWhenNeeded) {
-        std::fprintf(stderr, "usage: paperloom-convert OFFICE-PROGRAM-FOLDER "
-                             "-env:UserInstallation=PROFILE-URL [%s]\n",
+        std::fprintf(stderr,
+                     "usage: paperloom-convert OFFICE-PROGRAM-FOLDER "
+                     "-env:UserInstallation=PROFILE-URL [%s]\n",
                      office::kUnoWhenNeeded);
         return 2;
     }
