@@ -1,144 +1,169 @@
-// Times joins of legacy documents through the office bridge: start-up, per document, in all.
+// Times joins through the office bridge against the conversions they cannot avoid.
 //
-// Usage: paperloom-office-bench OUTPUT-FOLDER INPUT...
-// Joins the inputs in order into OUTPUT-FOLDER/joined.doc and then OUTPUT-FOLDER/joined.docx
-// with the same calls as the join command (one copy and one append step per document, every
-// step with an instance of its own), and prints seconds per step, the office start-up, and the
-// peak memory of this process and of the converter process.
+// Usage: paperloom-office-bench [--counts=N,N,...] [--processes=N] OUTPUT-FOLDER DOCUMENT
+//                               [LEGACY...]
+//
+// For each count N (10, 40 and 100 unless given), joins N copies of DOCUMENT into a .docx and
+// into a .doc with the join's calls, times one conversion of the joined .docx into .doc, and
+// prints the ratio of the .doc join to the .docx join plus that one conversion. Then, for the
+// LEGACY files (Word 97-2003, RTF, ODF), times converting each alone, one after another, and
+// joining those that convert into one .docx; last, joins all of them as given, which stops at
+// the first that cannot be converted, and prints the sentence it stops with. Every measurement
+// uses one warm LibreOffice, so its start-up counts in none of them.
 #include "engine/DocumentEngine.h"
 #include "engine/office/OfficeBridge.h"
 
-#include <sys/resource.h>
+#include "../tests/engine/JoinSteps.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using paperloom::EndKeyArgs;
-using paperloom::WordAutomation;
-namespace wd = paperloom::wd;
+using paperloom::WordError;
+using paperloom::engine::DocumentEngine;
+using paperloom::engine::office::OfficeBridge;
+using paperloom::engine::testing::JoinChoices;
+using paperloom::engine::testing::joinDocuments;
 
-double since(Clock::time_point start) {
+/// Seconds that work took; the sentence of a WordError it threw goes to failure.
+double timed(const std::function<void()>& work, std::string* failure = nullptr) {
+    const auto start = Clock::now();
+    try {
+        work();
+    } catch (const WordError& error) {
+        if (failure == nullptr) {
+            throw;
+        }
+        *failure = error.userMessage();
+    }
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-/// One entry of the join: the copy step, then the first, middle or last append step.
-void joinEntry(WordAutomation& word, const std::string& source, const std::string& output,
-               std::size_t index, std::size_t count) {
-    {
-        auto app = word.createInstance();
-        app->setDisplayAlerts(false);
-        auto& document = app->Documents().Open(source);
-        document.Range()->Copy();
-        document.Close();
-        app->Quit();
-    }
-    auto app = word.createInstance();
-    app->setDisplayAlerts(false);
-    if (index == 0) {
-        auto& document = app->Documents().Add();
-        app->Selection().EndKey(EndKeyArgs{wd::Story, wd::Move});
-        document.PageSetup().setOrientation(wd::OrientPortrait);
-    } else {
-        app->Documents().Open(output);
-        app->Selection().EndKey(EndKeyArgs{wd::Story, wd::Move});
-    }
-    app->Selection().PasteAndFormat(wd::FormatOriginal);
-    if (index + 1 < count || index == 0) {
-        app->Selection().InsertBreak({wd::PageBreak});
-    } else {
-        app->Selection().InsertBreak({wd::PageBreak});
-        app->Selection().EndKey(EndKeyArgs{wd::Story, std::nullopt});
-        app->Selection().TypeBackspace();
-    }
-    app->ActiveDocument().SaveAs(output);
-    app->Quit();
+/// A whole join with a fresh engine over the shared bridge, page breaks on.
+double join(const std::shared_ptr<OfficeBridge>& bridge, const std::vector<std::string>& inputs,
+            const std::string& output, std::string* failure = nullptr) {
+    std::filesystem::remove(output);
+    return timed(
+        [&] {
+            DocumentEngine engine;
+            engine.setConverter(bridge);
+            joinDocuments(engine, inputs, output, JoinChoices{true, false});
+        },
+        failure);
 }
 
-long selfPeakKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
+void copiesOfOneDocument(const std::shared_ptr<OfficeBridge>& bridge, const std::string& folder,
+                         const std::string& document, const std::vector<int>& counts) {
+    std::printf("== copies of %s, page breaks on\n", document.c_str());
+    std::printf("%6s %10s %10s %14s %8s\n", "N", "docx s", "doc s", "1 conversion s", "ratio");
+    for (const int count : counts) {
+        const std::vector<std::string> inputs(static_cast<std::size_t>(count), document);
+        const std::string base = folder + "/copies-" + std::to_string(count);
+        const double docx = join(bridge, inputs, base + ".docx");
+        const double doc = join(bridge, inputs, base + ".doc");
+        const double conversion =
+            timed([&] { bridge->fromWordPackage(base + ".docx", base + "-converted.doc"); });
+        std::printf("%6d %10.2f %10.2f %14.2f %8.2f\n", count, docx, doc, conversion,
+                    doc / (docx + conversion));
     }
-    return 0;
+    std::printf("  ratio: .doc join / (.docx join + one conversion); aim <= 1.5\n");
 }
 
-int joinInto(const std::string& output, const std::vector<std::string>& inputs) {
-    auto bridge = std::make_shared<paperloom::engine::office::OfficeBridge>();
-    paperloom::engine::DocumentEngine engine;
-    engine.setConverter(bridge);
-    std::remove(output.c_str());
-    std::printf("== %s (%zu documents, page breaks on)\n", output.c_str(), inputs.size());
-    const auto all = Clock::now();
-    long officePeak = 0;
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-        const auto step = Clock::now();
-        try {
-            joinEntry(engine, inputs[i], output, i, inputs.size());
-        } catch (const paperloom::WordError& error) {
-            std::printf("FAILED at %s: %s (%s)\n", inputs[i].c_str(), error.userMessage().c_str(),
-                        error.detail().c_str());
-            return 1;
+void legacyDocuments(const std::shared_ptr<OfficeBridge>& bridge, const std::string& folder,
+                     const std::vector<std::string>& legacy) {
+    std::printf("== legacy documents, each converted alone, one after another\n");
+    std::vector<std::string> sound;
+    double sum = 0;
+    for (const std::string& input : legacy) {
+        std::string failure;
+        const double seconds =
+            timed([&] { bridge->toWordPackage(input, folder + "/converted.docx"); }, &failure);
+        if (failure.empty()) {
+            sound.push_back(input);
+            sum += seconds;
         }
-        officePeak = std::max(officePeak, bridge->processPeakKiB());
-        std::printf("  %2zu %-40s %6.2f s%s\n", i + 1, inputs[i].c_str(), since(step),
-                    i == 0 ? "  (includes the office start-up)" : "");
+        std::printf("  %-60s %6.2f s%s%s\n", input.c_str(), seconds, failure.empty() ? "" : "  ",
+                    failure.c_str());
     }
-    const double total = since(all);
-    std::printf("  total %.2f s, %.3f s per document; office start-up %.2f s (%d start%s)\n", total,
-                total / static_cast<double>(inputs.size()), bridge->lastStartSeconds(),
-                bridge->startCount(), bridge->startCount() == 1 ? "" : "s");
-    std::printf("  peak memory: Paperloom %ld MiB, office process %ld MiB\n", selfPeakKiB() / 1024,
-                officePeak / 1024);
-    return 0;
+    std::printf("  %zu converted: %.2f s one after another\n", sound.size(), sum);
+    // The first join may start further LibreOffice processes; the second finds them warm.
+    for (const char* when : {"first join", "again"}) {
+        std::string failure;
+        const double joined = join(bridge, sound, folder + "/legacy.docx", &failure);
+        std::printf("  %-10s into .docx %6.2f s, ratio %.2f (aim <= 0.6)%s%s\n", when, joined,
+                    sum > 0 ? joined / sum : 0.0,
+                    failure.empty() ? "" : "; FAILED: ", failure.c_str());
+    }
+    std::string failure;
+    if (sound.size() != legacy.size()) {
+        failure.clear();
+        const double all = join(bridge, legacy, folder + "/legacy-all.docx", &failure);
+        std::printf("  all %zu as given: %.2f s, %s\n", legacy.size(), all,
+                    failure.empty() ? "joined (a failing document should have stopped it)"
+                                    : ("stopped: " + failure).c_str());
+    }
 }
 
-/// Each input converted alone by a warm bridge: the cost of the conversion itself.
-void warmConversions(const std::string& folder, const std::vector<std::string>& inputs) {
-    paperloom::engine::office::OfficeBridge bridge;
-    std::printf("== warm conversions to WordprocessingML, one by one\n");
-    std::vector<double> seconds;
-    for (const auto& input : inputs) {
-        const auto start = Clock::now();
-        try {
-            bridge.toWordPackage(input, folder + "/converted.docx");
-        } catch (const paperloom::WordError& error) {
-            std::printf("  %-40s failed: %s\n", input.c_str(), error.userMessage().c_str());
-            continue;
+std::vector<int> countsFrom(const std::string& list) {
+    std::vector<int> counts;
+    std::istringstream stream(list);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        const int count = std::atoi(item.c_str());
+        if (count > 0) {
+            counts.push_back(count);
         }
-        seconds.push_back(since(start));
-        std::printf("  %-40s %6.2f s%s\n", input.c_str(), seconds.back(),
-                    seconds.size() == 1 ? "  (includes the office start-up)" : "");
     }
-    if (seconds.size() > 2) {
-        std::vector<double> warm(seconds.begin() + 1, seconds.end());
-        std::sort(warm.begin(), warm.end());
-        std::printf("  warm median %.3f s, fastest %.3f s, slowest %.3f s\n", warm[warm.size() / 2],
-                    warm.front(), warm.back());
-    }
+    return counts;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: paperloom-office-bench OUTPUT-FOLDER INPUT...\n");
+    std::vector<int> counts{10, 40, 100};
+    paperloom::engine::office::OfficeBridgeOptions options;
+    int first = 1;
+    const std::string countsOption = "--counts=";
+    const std::string processesOption = "--processes=";
+    for (; first < argc; ++first) {
+        const std::string argument = argv[first];
+        if (argument.rfind(countsOption, 0) == 0) {
+            counts = countsFrom(argument.substr(countsOption.size()));
+        } else if (argument.rfind(processesOption, 0) == 0) {
+            options.processes = std::atoi(argument.c_str() + processesOption.size());
+        } else {
+            break;
+        }
+    }
+    if (argc - first < 2 || counts.empty()) {
+        std::fprintf(stderr, "usage: paperloom-office-bench [--counts=N,N,...] [--processes=N] "
+                             "OUTPUT-FOLDER DOCUMENT [LEGACY...]\n");
         return 2;
     }
-    const std::string folder = argv[1];
-    const std::vector<std::string> inputs(argv + 2, argv + argc);
-    int status = joinInto(folder + "/joined.doc", inputs);
-    status |= joinInto(folder + "/joined.docx", inputs);
-    warmConversions(folder, inputs);
-    return status;
+    const std::string folder = argv[first];
+    const std::string document = argv[first + 1];
+    const std::vector<std::string> legacy(argv + first + 2, argv + argc);
+    auto bridge = std::make_shared<OfficeBridge>(options);
+    try {
+        const double start =
+            timed([&] { bridge->fromWordPackage(document, folder + "/warm-up.doc"); });
+        std::printf("office start-up and a first conversion: %.2f s\n", start);
+        copiesOfOneDocument(bridge, folder, document, counts);
+    } catch (const WordError& error) {
+        std::fprintf(stderr, "%s\n", error.userMessage().c_str());
+        return 1;
+    }
+    if (!legacy.empty()) {
+        legacyDocuments(bridge, folder, legacy);
+    }
+    return 0;
 }

@@ -29,16 +29,42 @@ std::string canonicalPath(const std::string& path) {
     return error ? path : canonical.string();
 }
 
-void DocumentCache::recordSave(const std::string& path, std::uint64_t version) {
-    const std::string key = canonicalPath(path);
-    m_entries.remove_if([&](const Entry& entry) { return entry.path == key; });
-    const auto stamp = stampOf(key);
-    if (!stamp) {
-        return;
-    }
-    m_entries.push_front(Entry{key, *stamp, version, nullptr});
+void DocumentCache::remember(Entry entry) {
+    m_entries.remove_if([&](const Entry& other) { return other.path == entry.path; });
+    m_entries.push_front(std::move(entry));
     while (m_entries.size() > kMaxEntries) {
         m_entries.pop_back();
+    }
+}
+
+void DocumentCache::recordSave(const std::string& path, std::uint64_t version) {
+    const std::string key = canonicalPath(path);
+    const auto stamp = stampOf(key);
+    if (!stamp) {
+        m_entries.remove_if([&](const Entry& entry) { return entry.path == key; });
+        return;
+    }
+    remember(Entry{key, stamp, version, nullptr});
+}
+
+void DocumentCache::recordBackgroundSave(const std::string& path, std::uint64_t version) {
+    const std::string key = canonicalPath(path);
+    remember(Entry{key, std::nullopt, version, nullptr});
+}
+
+void DocumentCache::recordWritten(const std::string& path, std::uint64_t version,
+                                  const std::optional<FileStamp>& stamp) {
+    const std::string key = canonicalPath(path);
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        if (it->path != key || it->version != version || it->stamp) {
+            continue;
+        }
+        if (stamp) {
+            it->stamp = stamp;
+        } else {
+            m_entries.erase(it);
+        }
+        return;
     }
 }
 
@@ -59,8 +85,9 @@ std::unique_ptr<DocumentModel> DocumentCache::take(const std::string& path) {
             continue;
         }
         std::unique_ptr<DocumentModel> model;
-        const auto stamp = stampOf(key);
-        if (stamp && *stamp == it->stamp) {
+        // Without a stamp the file is still being written from this very model.
+        const auto stamp = it->stamp ? stampOf(key) : std::nullopt;
+        if (!it->stamp || (stamp && *stamp == *it->stamp)) {
             model = std::move(it->model);
         }
         m_entries.erase(it);

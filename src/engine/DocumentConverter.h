@@ -7,7 +7,9 @@ namespace paperloom::engine {
 
 /// Converts between other document formats and WordprocessingML packages, for example by
 /// running an office suite headless. Implementations throw paperloom::WordError with a sentence
-/// for the user when a conversion fails.
+/// for the user when a conversion fails. The engine calls them from threads of its own (never
+/// from more threads at once than parallelConversions() says), so that conversions go on while
+/// the documents are worked on.
 class DocumentConverter {
 public:
     virtual ~DocumentConverter() = default;
@@ -17,6 +19,9 @@ public:
     virtual void fromWordPackage(const std::string& packagePath, const std::string& outputPath) = 0;
     /// True when saving under this name must go through fromWordPackage.
     [[nodiscard]] virtual bool convertsOutput(const std::string& outputPath) const = 0;
+    /// How many conversions may be asked at once, each from a thread of its own; one unless the
+    /// implementation is thread-safe.
+    [[nodiscard]] virtual int parallelConversions() const { return 1; }
 };
 
 } // namespace paperloom::engine

@@ -8,6 +8,7 @@
 #include <locale.h>
 
 #include <cstdint>
+#include <exception>
 
 namespace paperloom::engine {
 
@@ -42,6 +43,28 @@ std::unique_ptr<WordApplication> DocumentEngine::findRunningInstance() {
         }
     }
     throw WordError("No word processor is running.");
+}
+
+void DocumentEngine::expectDocuments(const std::vector<std::string>& paths) {
+    try {
+        m_state->ahead.expect(paths, m_state->options.converter);
+    } catch (...) {
+        // Only a hint: whatever cannot be prepared now is converted when it is opened.
+    }
+}
+
+void DocumentEngine::waitForSaves() {
+    m_state->ahead.clear();
+    std::exception_ptr failure;
+    try {
+        m_state->saves.finish();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    m_state->saves.settle(m_state->cache);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 void DocumentEngine::setRunningInstanceFinder(

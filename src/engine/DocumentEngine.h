@@ -19,7 +19,9 @@ struct EngineState;
 /// desktop clipboard is never touched) and its cache of documents it saved itself (so opening
 /// the output again at the next join step reuses what is in memory while the file on disk is
 /// unchanged). Instances stay usable after the engine is destroyed. Not thread-safe: use one
-/// engine and its instances from one thread.
+/// engine and its instances from one thread. Conversions through the converter run on threads
+/// of the engine's own: saves into the formats it writes go on in the background until
+/// waitForSaves, and the documents announced by expectDocuments are converted ahead.
 class DocumentEngine : public WordAutomation {
 public:
     DocumentEngine();
@@ -33,6 +35,11 @@ public:
     /// The user's running word processor as found by the finder set in the options or with
     /// setRunningInstanceFinder; throws WordError("No word processor is running.") otherwise.
     [[nodiscard]] std::unique_ptr<WordApplication> findRunningInstance() override;
+    /// Starts converting the documents among paths that need the converter, a few ahead.
+    void expectDocuments(const std::vector<std::string>& paths) override;
+    /// Waits for the saves written in the background, gives up what was converted ahead and
+    /// throws the WordError of a save that failed (WordInterrupted when a stop dropped one).
+    void waitForSaves() override;
 
     /// Replaces the function that looks for a running word processor.
     void setRunningInstanceFinder(std::function<std::unique_ptr<WordApplication>()> finder);

@@ -136,6 +136,7 @@ void EngineDocument::SaveAs(const std::string& path) {
             package = m_package;
         }
         const auto& converter = state.options.converter;
+        const std::uint64_t version = m_model ? m_model->version : 0;
         if (converter && converter->convertsOutput(path)) {
             // In a folder of our own, never beside the user's files: LibreOffice leaves lock
             // files beside what it loads, and other users must not read the document.
@@ -143,27 +144,30 @@ void EngineDocument::SaveAs(const std::string& path) {
             try {
                 writeZipPackage(package, temp, FileAccess::OwnerOnly);
             } catch (const WriteError& error) {
+                std::remove(temp.c_str());
                 throw WriteError("the copy for LibreOffice cannot be written in the temporary "
                                  "folder " +
                                      temporaryFolder() + ": " + error.reason(),
                                  error.detail());
             }
-            try {
-                converter->fromWordPackage(temp, path);
-            } catch (...) {
-                std::remove(temp.c_str());
-                throw;
+            state.saves.settle(state.cache);
+            state.saves.save(path, temp, version, converter);
+            if (m_model) {
+                state.cache.recordBackgroundSave(path, version);
             }
-            std::remove(temp.c_str());
+            state.saves.settle(state.cache);
         } else {
             writeZipPackage(package, path);
+            if (m_model) {
+                state.cache.recordSave(path, version);
+            }
         }
         // The next step that opens this file gets the model it was written from: no reading
-        // back, and for converted formats no second conversion and no loss piling up.
+        // back, and for converted formats no waiting for the conversion, no second one and no
+        // loss piling up.
         if (m_model) {
-            state.cache.recordSave(path, m_model->version);
             m_savedPath = path;
-            m_savedVersion = m_model->version;
+            m_savedVersion = version;
         }
     });
     m_path = path;
@@ -276,8 +280,19 @@ WordDocument& EngineApplication::Open(const std::string& path) {
     checkRunning();
     throwIfStopRequested();
     const std::string what = "Cannot open " + path;
+    // An output whose conversion in the background failed is not what was saved: the failure
+    // stops the step here. One still being converted is what was saved.
+    BackgroundSaves& saves = m_state->saves;
+    saves.settle(m_state->cache);
+    saves.throwIfFailed(path);
+    m_state->ahead.reached(path);
     if (auto cached = m_state->cache.take(path)) {
         return adopt(std::make_unique<EngineDocument>(*this, std::move(cached), path));
+    }
+    if (saves.pending(path)) {
+        saves.waitFor(path);
+        saves.settle(m_state->cache);
+        saves.throwIfFailed(path);
     }
     auto opened = guarded(what, [&]() -> OpenedPackage {
         checkRegularFile(path);
@@ -297,9 +312,8 @@ WordDocument& EngineApplication::Open(const std::string& path) {
                                    "available",
                                    "legacy, RTF or OpenDocument file");
             }
-            const std::string temp = m_state->temporaries.newFilePath(".docx");
+            const std::string temp = m_state->ahead.convert(path, converter);
             try {
-                converter->toWordPackage(path, temp);
                 OpenedPackage converted = openWordPackage(temp, m_state->options.limits);
                 std::remove(temp.c_str());
                 return converted;

@@ -1,9 +1,12 @@
 // What the instances of one engine share: options, clipboard, saved-document cache, the folder
-// of temporary copies.
+// of temporary copies, and the conversions that run beside the join.
 #pragma once
 
+#include "engine/BackgroundSaves.h"
+#include "engine/ConversionWorkers.h"
 #include "engine/DocumentCache.h"
 #include "engine/EngineOptions.h"
+#include "engine/InputsAhead.h"
 #include "engine/Package.h"
 #include "engine/PrivateFolder.h"
 
@@ -20,11 +23,28 @@ struct ClipboardContent {
 };
 
 struct EngineState {
+    EngineState() = default;
+    /// Drops what was converted ahead and writes what is still to be saved, unless the program
+    /// is to end; failures have nobody to go to any more.
+    ~EngineState() {
+        ahead.clear();
+        try {
+            saves.finish();
+        } catch (...) {
+        }
+    }
+    EngineState(const EngineState&) = delete;
+    EngineState& operator=(const EngineState&) = delete;
+
     EngineOptions options;
     std::shared_ptr<const ClipboardContent> clipboard;
     DocumentCache cache;
     /// Where copies handed to the converter are written.
     PrivateFolder temporaries;
+    // Declared after the folder so that they end, and stop writing into it, before it goes.
+    ConversionWorkers workers;
+    BackgroundSaves saves{workers};
+    InputsAhead ahead{workers, temporaries};
 };
 
 } // namespace paperloom::engine

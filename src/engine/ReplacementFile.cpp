@@ -45,7 +45,8 @@ std::string folderOf(const std::string& path) {
 std::string randomSuffix() {
     static const char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::mt19937_64 generator{std::random_device{}()};
+    // One per thread: the background conversions replace files beside the window's saves.
+    thread_local std::mt19937_64 generator{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2);
     std::string suffix;
     for (std::size_t i = 0; i < kSuffixLength; ++i) {

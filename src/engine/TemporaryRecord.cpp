@@ -101,7 +101,8 @@ TemporaryRecord::TemporaryRecord(const std::string& path) {
     if (folder.empty() || !makeFolders(folder)) {
         return;
     }
-    static unsigned counter = 0;
+    // Saves and the background conversions' copies make records from several threads.
+    static std::atomic<unsigned> counter{0};
     const std::string entry =
         folder + "/" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
     const int fd = ::open(entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

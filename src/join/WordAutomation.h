@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace paperloom {
 
@@ -134,6 +135,12 @@ public:
     [[nodiscard]] virtual std::unique_ptr<WordApplication> createInstance() = 0;
     /// The user's own running word processor; throws WordError when none runs.
     [[nodiscard]] virtual std::unique_ptr<WordApplication> findRunningInstance() = 0;
+    /// A hint that the documents at paths are about to be opened, in this order, so that they
+    /// can be prepared ahead; changes no result and never throws. Ignored unless overridden.
+    virtual void expectDocuments(const std::vector<std::string>& paths) { (void)paths; }
+    /// Waits until every document that instances saved is written in full, and gives up what
+    /// was prepared ahead; throws the WordError of a save that could not be written.
+    virtual void waitForSaves() = 0;
 };
 
 } // namespace paperloom

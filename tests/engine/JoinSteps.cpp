@@ -70,6 +70,7 @@ void appendLastDocument(WordAutomation& automation, const std::string& output,
 
 void joinDocuments(WordAutomation& automation, const std::vector<std::string>& inputs,
                    const std::string& output, const JoinChoices& choices) {
+    automation.expectDocuments(inputs);
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         copyDocumentToClipboard(automation, inputs[i]);
         if (i == 0) {
@@ -80,6 +81,7 @@ void joinDocuments(WordAutomation& automation, const std::vector<std::string>& i
             appendDocument(automation, output, choices);
         }
     }
+    automation.waitForSaves();
 }
 
 } // namespace paperloom::engine::testing

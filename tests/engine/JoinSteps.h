@@ -22,7 +22,8 @@ void appendDocument(WordAutomation& automation, const std::string& output,
                     const JoinChoices& choices);
 void appendLastDocument(WordAutomation& automation, const std::string& output,
                         const JoinChoices& choices);
-/// All steps for a list of inputs.
+/// All steps for a list of inputs, announced first, with the wait for the saves at the end. A
+/// failing step throws before the wait, as a bare step sequence would.
 void joinDocuments(WordAutomation& automation, const std::vector<std::string>& inputs,
                    const std::string& output, const JoinChoices& choices);
 

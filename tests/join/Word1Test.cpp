@@ -376,6 +376,23 @@ TEST(JoinFailure, aStopEndsTheJoinWithoutAPlainPasteOrAnOutputFailure) {
     }
 }
 
+TEST(JoinFailure, aSaveThatFailsInTheBackgroundFailsTheJoinAfterItsLastStep) {
+    RecordingWord word;
+    word.onWaitForSaves = [] { throw WordError("Cannot save /o.doc: the disk is full."); };
+    RecordingWindow window(word, {"/in/a.docx", "/in/b.docx"});
+
+    const std::optional<JoinFailure> failure = joinEntries(word, window, kOutput);
+
+    EXPECT_EQ(word.expected, (std::vector<std::string>{"/in/a.docx", "/in/b.docx"}));
+    EXPECT_EQ(word.saveWaits, 1);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_FALSE(failure->stopped);
+    EXPECT_EQ(failure->message, "Cannot save /o.doc: the disk is full.\r\rAll 2 documents were "
+                                "joined, but \"" +
+                                    kOutput + "\" does not hold all of them.");
+    EXPECT_EQ(window.progress.size(), 2u);
+}
+
 TEST(JoinFailure, anUnexpectedErrorIsReportedWithoutItsTechnicalText) {
     class BrokenEngine final : public WordAutomation {
     public:
@@ -383,6 +400,7 @@ TEST(JoinFailure, anUnexpectedErrorIsReportedWithoutItsTechnicalText) {
             throw std::length_error("basic_string::_M_create");
         }
         std::unique_ptr<WordApplication> findRunningInstance() override { return nullptr; }
+        void waitForSaves() override {}
     };
     BrokenEngine engine;
     RecordingWord log;

@@ -129,7 +129,7 @@ TEST_F(RealOffice, LegacyDocumentsJoinToTheTextOfTheirWordprocessingMLTwins) {
     EXPECT_EQ(whereTheyDiffer(fromDoc, wordsOf(scratch / "from-docx.docx")), "");
 }
 
-TEST_F(RealOffice, DocOutputHoldsEverySourceInOrderAndIsConvertedOncePerStep) {
+TEST_F(RealOffice, DocOutputHoldsEverySourceInOrderAndIsConvertedAtMostOncePerStep) {
     Scratch scratch;
     auto word = engine();
     const std::vector<std::string> inputs{(kCorpus / "test03.docx").string(),
@@ -138,9 +138,11 @@ TEST_F(RealOffice, DocOutputHoldsEverySourceInOrderAndIsConvertedOncePerStep) {
     const std::string output = scratch / "joined.doc";
     joinDocuments(*word, inputs, output, JoinChoices{false, false});
 
-    // Each step writes the .doc once, and the next step reopens our own WordprocessingML of
-    // it: the only import is the one legacy source.
-    EXPECT_EQ(m_counting->exports, 3);
+    // The first step writes the .doc at once, later ones behind the join, where a newer save
+    // replaces one not yet started; the next step reopens our own WordprocessingML of it: the
+    // only import is the one legacy source.
+    EXPECT_GE(m_counting->exports, 2);
+    EXPECT_LE(m_counting->exports, 3);
     EXPECT_EQ(m_counting->imports, 1);
     EXPECT_EQ(firstBytes(output, 8), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") << "a Word 97-2003 file";
     for (const auto& entry : fs::directory_iterator(scratch.path())) {

@@ -311,5 +311,42 @@ TEST_F(OfficeHygiene, AStopSignalEndsAJoinCleanlyAndAKilledJoinIsCleanedUpAtTheN
     EXPECT_EQ(entriesIn(next.journal()), 1u) << "the running program's record stays";
 }
 
+TEST_F(OfficeHygiene, AJoinIntoADocStoppedOrKilledLeavesTheOldOutputOrAWholeLegacyFile) {
+    Scratch scratch;
+    const fs::path work = scratch.path() / "work";
+    fs::create_directories(work);
+    const fs::path source = work / "a.docx";
+    const fs::path output = work / "out.doc";
+    fs::copy_file(kCorpus / "test01.docx", source);
+    std::vector<std::string> arguments{output.string()};
+    arguments.insert(arguments.end(), 12, source.string());
+    auto firstWords = wordsOf(source.string());
+    firstWords.resize(std::min<std::size_t>(firstWords.size(), 8));
+
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        fs::copy_file(kCorpus / "test09.doc", output, fs::copy_options::overwrite_existing);
+        const std::string old = contentOf(output.string());
+        JoinProgram join(scratch, arguments);
+        // Once the first save has replaced the old output, later ones convert behind the join.
+        ASSERT_TRUE(JoinProgram::waitFor([&] { return contentOf(output.string()) != old; }))
+            << join.err();
+        ::kill(join.pid(), signal);
+        const int status = join.wait();
+        EXPECT_TRUE(WIFSIGNALED(status) || status == 0) << status;
+
+        const std::string now = contentOf(output.string());
+        ASSERT_EQ(now.substr(0, 8), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") << "a Word 97-2003 file";
+        EXPECT_EQ(findRun(wordsOf(reopened(output.string(), scratch)), firstWords, 0), 0u)
+            << "the output is whole";
+        EXPECT_TRUE(JoinProgram::waitFor(
+            [&] { return processesMentioning(join.temp().string()).empty(); }));
+        if (signal == SIGTERM) {
+            EXPECT_EQ(entriesIn(join.temp()), 0u);
+            EXPECT_EQ(entriesIn(join.journal()), 0u);
+            EXPECT_EQ(entriesIn(work), 2u) << "nothing beside the output";
+        }
+    }
+}
+
 } // namespace
 } // namespace paperloom::engine::office

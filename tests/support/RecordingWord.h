@@ -34,8 +34,21 @@ public:
     /// Instances made and not yet destroyed.
     [[nodiscard]] int liveInstances() const { return *m_live; }
 
+    /// The paths of the last expectDocuments, which is not logged as a call.
+    std::vector<std::string> expected;
+    /// How often waitForSaves was called (not logged as a call), and what it throws.
+    int saveWaits = 0;
+    std::function<void()> onWaitForSaves;
+
     std::unique_ptr<WordApplication> createInstance() override;
     std::unique_ptr<WordApplication> findRunningInstance() override;
+    void expectDocuments(const std::vector<std::string>& paths) override { expected = paths; }
+    void waitForSaves() override {
+        ++saveWaits;
+        if (onWaitForSaves) {
+            onWaitForSaves();
+        }
+    }
 
     /// Records call and throws when it is set to fail.
     void record(const std::string& call);

@@ -48,6 +48,7 @@ public:
     std::unique_ptr<WordApplication> findRunningInstance() override {
         throw WordError("No word processor is running.");
     }
+    void waitForSaves() override {}
 };
 
 } // namespace paperloom::test

@@ -432,9 +432,12 @@ int main(int argc, char** argv) {
     // hand. Writing to a closed socket must end us quietly, not with a message.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     std::signal(SIGPIPE, SIG_DFL);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: paperloom-convert OFFICE-PROGRAM-FOLDER "
-                             "-env:UserInstallation=PROFILE-URL\n");
+    const bool unoWhenNeeded = argc == 4 && std::strcmp(argv[3], office::kUnoWhenNeeded) == 0;
+    if (argc != 3 && !unoWhenNeeded) {
+        std::fprintf(stderr,
+                     "usage: paperloom-convert OFFICE-PROGRAM-FOLDER "
+                     "-env:UserInstallation=PROFILE-URL [%s]\n",
+                     office::kUnoWhenNeeded);
         return 2;
     }
     // The profile is given the way soffice takes it, so a scan of running processes sees at
@@ -460,7 +463,9 @@ int main(int argc, char** argv) {
     UnoConverter uno(unoScript(),
                      Fallback{programFolder, profileUrl + "/" + office::kUnoProfile, {}});
 
-    uno.prestart();
+    if (!unoWhenNeeded) {
+        uno.prestart();
+    }
     LibreOfficeKit* kit = lok_init_2(programFolder.c_str(), profileUrl.c_str());
     if (kit == nullptr) {
         sendMessage(failed(office::kReasonStart, "lok_init_2 failed for " + programFolder));

@@ -1,45 +1,36 @@
-// The office bridge: starting, feeding, timing and stopping the converter process.
+// The office bridge: formats by name, and the lanes that feed conversions to converter processes.
 #include "engine/office/OfficeBridge.h"
 
 #include "engine/ReplacementFile.h"
 #include "engine/StopRequest.h"
 #include "engine/office/LegacyWord.h"
-#include "engine/office/OfficeProfile.h"
-#include "engine/office/OfficeWire.h"
+#include "engine/office/OfficeProcess.h"
 
 #include "join/WordAutomation.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <functional>
 #include <optional>
-#include <vector>
-
-extern char** environ;
+#include <thread>
 
 namespace paperloom::engine::office {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-constexpr const char* kOfficePackage = "libreoffice-writer-nogui";
-constexpr const char* kConverterName = "paperloom-convert";
+// A further process that has had nothing to do for this long ends, so that between joins only
+// the first one keeps its memory.
+constexpr auto kFurtherLaneIdle = std::chrono::seconds(60);
+// A further process (LibreOffice with its documents) is started only while this much memory is
+// available.
+constexpr long long kFurtherLaneMemory = 1LL << 30;
 
 std::string fileNameOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -52,111 +43,47 @@ std::string absolutePath(const std::string& path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
-bool isExecutableFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
+WordError failure(bool opening, const std::string& userFile, const std::string& reason,
+                  const std::string& detail) {
+    return WordError((opening ? "Cannot open " : "Cannot save ") + userFile + ": " + reason + ".",
+                     detail);
 }
 
-bool isOfficeProgramFolder(const std::string& folder) {
-    return fs::exists(folder + "/libmergedlo.so") || fs::exists(folder + "/libsofficeapp.so");
-}
-
-/// "1 second", "30 seconds": a bound as the user reads it, rounded up.
-std::string secondsText(std::chrono::milliseconds duration) {
-    const long seconds = std::max(1L, static_cast<long>((duration.count() + 999) / 1000));
-    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
-}
-
-/// A sentence that starts like every other failure of the engine ("Cannot open <file>: ").
-class Failure {
-public:
-    Failure(bool opening, std::string userFile)
-        : m_prefix((opening ? "Cannot open " : "Cannot save ") + std::move(userFile) + ": "),
-          m_opening(opening) {}
-    [[nodiscard]] WordError operator()(const std::string& reason,
-                                       const std::string& detail = {}) const {
-        return WordError(m_prefix + reason + ".", detail);
+/// MemAvailable of /proc/meminfo in bytes, or a large number when it cannot be read.
+long long availableMemory() {
+    std::ifstream meminfo("/proc/meminfo");
+    std::string line;
+    while (std::getline(meminfo, line)) {
+        if (line.rfind("MemAvailable:", 0) == 0) {
+            return std::stoll(line.substr(13)) * 1024;
+        }
     }
-    [[nodiscard]] bool opening() const { return m_opening; }
-
-private:
-    std::string m_prefix;
-    bool m_opening;
-};
-
-/// Sends all of bytes; false when the peer is gone. Never raises SIGPIPE.
-bool sendAll(int socket, const std::string& bytes) {
-    return writeFully(bytes, [socket](const char* data, std::size_t size) {
-        return ::send(socket, data, size, MSG_NOSIGNAL);
-    });
-}
-
-enum class Received { Message, Closed, TimedOut, Stopped };
-
-/// Waits until a whole message has arrived, the peer closed the socket, the deadline, or a stop
-/// of the program was asked for.
-Received receive(int socket, std::string& buffer, Message& message, Clock::time_point deadline) {
-    for (;;) {
-        bool malformed = false;
-        if (auto taken = takeMessage(buffer, malformed)) {
-            message = std::move(*taken);
-            return Received::Message;
-        }
-        if (malformed) {
-            return Received::Closed;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            return Received::TimedOut;
-        }
-        pollfd entries[2] = {{socket, POLLIN, 0}, {stopNotifier(), POLLIN, 0}};
-        const int ready = ::poll(entries, entries[1].fd >= 0 ? 2 : 1,
-                                 static_cast<int>(std::min<long long>(left.count(), 60'000)));
-        if (stopSignal() != 0) {
-            return Received::Stopped;
-        }
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready < 0) {
-            return Received::Closed;
-        }
-        if (ready == 0 || (entries[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
-            continue;
-        }
-        char chunk[4096];
-        const ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        }
-        if (n <= 0) {
-            return Received::Closed;
-        }
-        buffer.append(chunk, static_cast<std::size_t>(n));
-    }
-}
-
-/// The last lines LibreOffice wrote to its log, for the technical detail of a failure.
-std::string tailOf(const std::string& path) {
-    constexpr std::streamoff kTail = 1500;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        return {};
-    }
-    const std::streamoff size = in.tellg();
-    in.seekg(size > kTail ? size - kTail : 0);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return text.empty() ? text : "; converter log: " + text;
-}
-
-std::uint64_t fileSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return kFurtherLaneMemory * 4;
 }
 
 } // namespace
+
+/// A thread of the bridge with the converter process it started and feeds.
+struct OfficeBridge::Lane {
+    Lane(const OfficeBridgeOptions& options, int interruptFd, bool isFirst)
+        : process(options, interruptFd), first(isFirst) {}
+    OfficeProcess process;
+    std::thread thread;
+    bool first;
+    bool busy = false;    // starting its process or converting
+    bool retired = false; // its thread has ended or is about to
+    int startsSeen = 0;
+};
+
+/// A conversion waiting for a lane, and what became of it. deliver, when set, takes the written
+/// file in the lane, before a later conversion of the same process can replace it.
+struct OfficeBridge::Request {
+    ConversionRequest conversion;
+    std::function<void(const std::string&)> deliver;
+    bool done = false;
+    std::string written;
+    std::exception_ptr error;
+};
 
 std::string officeFormatFor(const std::string& outputPath) {
     const std::string name = fileNameOf(outputPath);
@@ -178,10 +105,20 @@ std::string officeFormatFor(const std::string& outputPath) {
 
 OfficeBridge::OfficeBridge() : OfficeBridge(OfficeBridgeOptions{}) {}
 
-OfficeBridge::OfficeBridge(OfficeBridgeOptions options) : m_options(std::move(options)) {}
+OfficeBridge::OfficeBridge(OfficeBridgeOptions options)
+    : m_options(std::move(options)), m_maxLanes(std::max(m_options.processes, 1)) {
+    if (::pipe2(m_interrupt, O_CLOEXEC | O_NONBLOCK) != 0) {
+        m_interrupt[0] = m_interrupt[1] = -1;
+    }
+}
 
 OfficeBridge::~OfficeBridge() {
-    stop();
+    shutDown();
+    for (const int fd : m_interrupt) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
 }
 
 bool OfficeBridge::convertsOutput(const std::string& outputPath) const {
@@ -192,397 +129,215 @@ void OfficeBridge::toWordPackage(const std::string& inputPath, const std::string
     const std::string package = absolutePath(packagePath);
     // LibreOffice would only say it cannot load such a file; the file itself says why.
     if (isPasswordProtectedWordBinary(inputPath)) {
-        throw Failure(true, inputPath)("the document is protected by a password", inputPath);
+        throw failure(true, inputPath, "the document is protected by a password", inputPath);
     }
-    convert(absolutePath(inputPath), package, "docx", Direction::Import, inputPath);
+    Request request;
+    request.conversion = {absolutePath(inputPath), package, "docx", Direction::Import, inputPath};
+    run(request);
     if (!fs::exists(package)) {
-        throw Failure(true, inputPath)("LibreOffice did not write the converted document", package);
+        throw failure(true, inputPath, "LibreOffice did not write the converted document", package);
     }
 }
 
 void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::string& outputPath) {
-    const Failure fail(false, outputPath);
     const std::string format = officeFormatFor(outputPath);
     if (format.empty()) {
-        throw fail("this name does not ask for a format that LibreOffice writes", outputPath);
+        throw failure(false, outputPath,
+                      "this name does not ask for a format that LibreOffice writes", outputPath);
     }
-    // LibreOffice writes into our private folder, never beside the output: a kill then leaves
-    // none of its lock or temporary files there. The result is copied beside the output and
-    // renamed over it, so the output is replaced whole or not at all. The output is checked
-    // before LibreOffice spends time on it.
+    // LibreOffice writes into its profile, never beside the output: a kill then leaves none of
+    // its lock or temporary files there. The result is copied beside the output and renamed
+    // over it, so the output is replaced whole or not at all. The output is checked before
+    // LibreOffice spends time on it.
     std::optional<ReplacementFile> replacement;
     try {
         replacement.emplace(outputPath);
     } catch (const WriteError& error) {
-        throw fail(error.reason(), error.detail());
+        throw failure(false, outputPath, error.reason(), error.detail());
     }
-    const std::string converted =
-        convert(absolutePath(packagePath), {}, format, Direction::Export, outputPath);
-    try {
-        if (!fs::exists(converted)) {
-            throw fail("LibreOffice did not write the document", converted);
+    Request request;
+    request.conversion = {absolutePath(packagePath), {}, format, Direction::Export, outputPath};
+    request.deliver = [&](const std::string& converted) {
+        try {
+            if (!fs::exists(converted)) {
+                throw failure(false, outputPath, "LibreOffice did not write the document",
+                              converted);
+            }
+            replacement->copyFrom(converted);
+            replacement->commit();
+        } catch (const WriteError& error) {
+            throw failure(false, outputPath, error.reason(), error.detail());
         }
-        replacement->copyFrom(converted);
-        replacement->commit();
-    } catch (const WriteError& error) {
-        std::remove(converted.c_str());
-        throw fail(error.reason(), error.detail());
-    } catch (...) {
-        std::remove(converted.c_str());
-        throw;
-    }
-    std::remove(converted.c_str());
+    };
+    run(request);
 }
 
-std::string OfficeBridge::tempFolder() const {
-    if (!m_options.tempFolder.empty()) {
-        return m_options.tempFolder;
-    }
-    const char* tmpdir = std::getenv("TMPDIR");
-    return tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-}
-
-std::string OfficeBridge::officeFolder() const {
-    if (!m_options.officeProgramFolder.empty()) {
-        return isOfficeProgramFolder(m_options.officeProgramFolder) ? m_options.officeProgramFolder
-                                                                    : std::string();
-    }
-    std::string searchPath = m_options.searchPath;
-    if (searchPath.empty()) {
-        const char* path = std::getenv("PATH");
-        searchPath = path != nullptr ? path : "";
-    }
-    std::size_t start = 0;
-    while (start <= searchPath.size()) {
-        auto end = searchPath.find(':', start);
-        if (end == std::string::npos) {
-            end = searchPath.size();
-        }
-        const std::string folder = searchPath.substr(start, end - start);
-        start = end + 1;
-        if (folder.empty()) {
-            continue;
-        }
-        const std::string candidate = folder + "/soffice";
-        if (!isExecutableFile(candidate)) {
-            continue;
-        }
-        std::error_code error;
-        const auto real = fs::canonical(candidate, error);
-        if (!error && isOfficeProgramFolder(real.parent_path().string())) {
-            return real.parent_path().string();
-        }
-    }
-    return {};
-}
-
-std::string OfficeBridge::converterProgram() const {
-    if (!m_options.converterProgram.empty()) {
-        return m_options.converterProgram;
-    }
-    std::error_code error;
-    const auto self = fs::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return kConverterName;
-    }
-    const auto beside = self.parent_path() / kConverterName;
-    if (isExecutableFile(beside.string())) {
-        return beside.string();
-    }
-    return (self.parent_path().parent_path() / "libexec" / "paperloom" / kConverterName).string();
-}
-
-void OfficeBridge::start(const std::string& userFile, Direction direction) {
-    const Failure fail(direction == Direction::Import, userFile);
-    const char* needs = direction == Direction::Import ? "reading this format needs LibreOffice"
-                                                       : "writing this format needs LibreOffice";
-    const std::string folder = officeFolder();
-    if (folder.empty()) {
-        throw fail(std::string(needs) + ", which is not installed; install the Debian package " +
-                       kOfficePackage,
-                   "no soffice on the search path");
-    }
-    const std::string program = converterProgram();
-    if (!isExecutableFile(program)) {
-        throw fail(std::string(needs) + ", but Paperloom's converter program " + kConverterName +
-                       " is missing",
-                   program);
-    }
-
-    const std::string temp = tempFolder();
-    removeOrphanedProfiles(absolutePath(temp));
-    std::string pattern =
-        absolutePath(temp) + "/" + kProfilePrefix + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        const int error = errno;
-        throw fail("no folder for LibreOffice can be made in the temporary folder " + temp + ": " +
-                       writeFailureReason(error),
-                   pattern + ": " + std::strerror(error));
-    }
-    m_profileRoot = pattern;
-    const std::string log = m_profileRoot + "/converter.log";
-    // LibreOffice's own temporary files (lu*.tmp) go inside the profile too, and go with it.
-    const std::string officeTemp = m_profileRoot + "/tmp";
-    ::mkdir(officeTemp.c_str(), 0700);
-
-    int sockets[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
-        removeProfile();
-        throw fail("LibreOffice could not be started", std::strerror(errno));
-    }
-    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-
-    // Everything the child needs is made before fork: after it, in a program with threads, the
-    // child may only make async-signal-safe calls until exec.
-    std::vector<std::string> arguments{program, folder,
-                                       "-env:UserInstallation=" + fileUrl(m_profileRoot)};
-    std::vector<char*> argv;
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> environment;
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "SAL_USE_VCLPLUGIN=", 18) != 0 &&
-            std::strncmp(*entry, "TMPDIR=", 7) != 0) {
-            environment.emplace_back(*entry);
-        }
-    }
-    environment.emplace_back("SAL_USE_VCLPLUGIN=svp");
-    environment.emplace_back("TMPDIR=" + officeTemp);
-    std::vector<char*> envp;
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-
-    const pid_t parent = ::getpid();
-    const Clock::time_point begun = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) {
-            ::_exit(127);
-        }
-        ::setpgid(0, 0);
-        // Move the descriptors out of the way first, so none is overwritten before it is used.
-        const int channel = ::fcntl(sockets[1], F_DUPFD, 10);
-        const int in = devNull >= 0 ? ::fcntl(devNull, F_DUPFD, 10) : -1;
-        const int err = logFd >= 0 ? ::fcntl(logFd, F_DUPFD, 10) : -1;
-        if (channel < 0 || ::dup2(channel, kConverterFd) < 0) {
-            ::_exit(127);
-        }
-        if (in >= 0) {
-            ::dup2(in, 0);
-        }
-        if (err >= 0) {
-            ::dup2(err, 1);
-            ::dup2(err, 2);
-        }
-        ::close_range(kConverterFd + 1, ~0U, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        // What LibreOffice writes (converted documents among them) is for us alone. A file size
-        // limit fails its writes instead of killing it, so the cause can be told.
-        ::umask(077);
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    const int forkError = errno;
-    ::close(sockets[1]);
-    if (devNull >= 0) {
-        ::close(devNull);
-    }
-    if (logFd >= 0) {
-        ::close(logFd);
-    }
-    if (pid < 0) {
-        ::close(sockets[0]);
-        removeProfile();
-        throw fail("LibreOffice could not be started", std::strerror(forkError));
-    }
-    ::setpgid(pid, pid); // also here, so the group exists whichever side runs first
-    m_pid = pid;
-    m_socket = sockets[0];
-    m_received.clear();
-    ++m_starts;
-    m_conversions = 0;
-
-    Message reply;
-    switch (receive(m_socket, m_received, reply, begun + m_options.startTimeout)) {
-    case Received::TimedOut:
-        stop();
-        throw fail("LibreOffice did not start within " + secondsText(m_options.startTimeout),
-                   program);
-    case Received::Stopped:
-        stop();
-        throwIfStopRequested();
-        break;
-    case Received::Closed:
-    case Received::Message:
-        break;
-    }
-    if (reply.empty() || reply[0] != kReady) {
-        // A LibreOffice that cannot write its profile does not start; the folder says why.
-        constexpr std::uint64_t kProfileSize = 4 << 20;
-        const int cause = writeProbe(m_profileRoot, kProfileSize);
-        const std::string detail = reply.size() >= 3 ? reply[2]
-                                   : reply.empty()   ? program + " ended before it was ready"
-                                                     : std::string("no ready message");
-        stop();
-        throw fail(cause == 0 ? std::string("LibreOffice could not be started")
-                              : "LibreOffice could not be started in the temporary folder " + temp +
-                                    ": " + writeFailureReason(cause),
-                   detail);
-    }
-    m_lastStartSeconds = std::chrono::duration<double>(Clock::now() - begun).count();
-}
-
-std::string OfficeBridge::convert(const std::string& input, const std::string& requestedOutput,
-                                  const std::string& format, Direction direction,
-                                  const std::string& userFile) {
-    const Failure fail(direction == Direction::Import, userFile);
+std::string OfficeBridge::run(Request& request) {
     throwIfStopRequested();
-    if (m_pid > 0) {
-        // A process that ended while idle (killed from outside, say) is replaced quietly.
-        int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = 0;
-            stop();
+    std::unique_lock lock(m_mutex);
+    // Lanes that ended for want of work are joined here, by whoever comes next.
+    for (auto it = m_lanes.begin(); it != m_lanes.end();) {
+        if ((*it)->retired) {
+            (*it)->thread.join();
+            it = m_lanes.erase(it);
+        } else {
+            ++it;
         }
     }
-    const auto size = fileSize(input);
-    const auto bound =
-        m_options.convertTimeout + std::chrono::milliseconds(static_cast<long long>(
-                                       static_cast<double>(m_options.convertTimeoutPerMiB.count()) *
-                                       static_cast<double>(size) / (1024.0 * 1024.0)));
+    m_queue.push_back(&request);
+    const auto free =
+        std::count_if(m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return !lane->busy; });
+    if (m_lanes.empty() || (static_cast<std::size_t>(free) < m_queue.size() && mayAddLane())) {
+        m_lanes.push_back(std::make_unique<Lane>(m_options, m_interrupt[0], m_lanes.empty()));
+        Lane& lane = *m_lanes.back();
+        lane.thread = std::thread([this, &lane] { serve(lane); });
+    }
+    m_work.notify_all();
+    m_done.wait(lock, [&] { return request.done; });
+    if (request.error) {
+        std::rethrow_exception(request.error);
+    }
+    return request.written;
+}
 
-    Message reply;
-    Received outcome = Received::Closed;
-    std::string output = requestedOutput;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (m_pid <= 0) {
-            start(userFile, direction);
+bool OfficeBridge::mayAddLane() const {
+    return static_cast<int>(m_lanes.size()) < m_maxLanes && !m_furtherLaneFailed &&
+           availableMemory() >= kFurtherLaneMemory;
+}
+
+void OfficeBridge::serve(Lane& lane) {
+    std::unique_lock lock(m_mutex);
+    const auto countStarts = [&] {
+        const int starts = lane.process.startCount();
+        m_starts += starts - lane.startsSeen;
+        if (starts != lane.startsSeen) {
+            m_lastStartSeconds = lane.process.lastStartSeconds();
         }
-        if (requestedOutput.empty()) {
-            output = m_profileRoot + "/converted." + format;
-        }
-        const bool warm = m_conversions > 0;
-        ++m_conversions;
-        const auto deadline = Clock::now() + bound;
-        outcome = Received::Closed;
-        if (sendAll(m_socket, encodeMessage({kConvert, input, output, format}))) {
-            outcome = receive(m_socket, m_received, reply, deadline);
-        }
-        // LibreOffice can be left in a state that crashes it on a later, sound document (a
-        // document it failed to show does that). A crash in a process that had converted
-        // before earns the file one more try in a fresh one; a fresh process that crashes
-        // on it means the file.
-        if (outcome != Received::Closed || !warm || stopSignal() != 0) {
+        lane.startsSeen = starts;
+    };
+    for (;;) {
+        const auto ready = [&] { return m_shuttingDown || !m_queue.empty(); };
+        if (lane.first) {
+            m_work.wait(lock, ready);
+        } else if (!m_work.wait_for(lock, kFurtherLaneIdle, ready)) {
             break;
         }
-        std::remove(output.c_str());
-        stop();
-    }
-    if (outcome == Received::Stopped) {
-        // What LibreOffice is doing is of no use any more, and it may take long.
-        stop();
-        std::remove(output.c_str());
-        throwIfStopRequested();
-    }
-    if (outcome == Received::TimedOut) {
-        stop();
-        std::remove(output.c_str());
-        throw fail("LibreOffice did not finish converting it within " + secondsText(bound) +
-                       " and was stopped",
-                   input);
-    }
-    // LibreOffice says only that it could not write, or dies; the folder it writes in says why.
-    const auto writeFailure = [&] {
-        const int cause = writeProbe(m_profileRoot, std::max<std::uint64_t>(2 * size, 1 << 20));
-        return cause == 0 ? std::string()
-                          : "LibreOffice could not write it in the temporary folder " +
-                                tempFolder() + ": " + writeFailureReason(cause);
-    };
-    if (outcome == Received::Closed) {
-        const std::string log = tailOf(m_profileRoot + "/converter.log");
-        const std::string cause = writeFailure();
-        stop();
-        std::remove(output.c_str());
-        throw fail(cause.empty() ? "LibreOffice stopped unexpectedly while converting it" : cause,
-                   input + log);
-    }
-    if (!reply.empty() && reply[0] == kOk) {
-        return output;
-    }
-    const std::string reason = reply.size() >= 2 ? reply[1] : std::string();
-    const std::string detail =
-        (reply.size() >= 3 ? reply[2] : std::string()) + tailOf(m_profileRoot + "/converter.log");
-    if (reason == kReasonNotText) {
-        throw fail("it is not a text document", detail);
-    }
-    if (reason == kReasonLoad) {
-        throw fail(fail.opening() ? "the document is damaged or in a format that cannot be read"
-                                  : "LibreOffice could not read the joined document",
-                   detail);
-    }
-    if (reason == kReasonSave) {
-        const std::string cause = writeFailure();
-        if (!cause.empty()) {
-            throw fail(cause, detail);
+        if (m_shuttingDown) {
+            break;
         }
-        throw fail(fail.opening() ? "LibreOffice could not convert it"
-                                  : "LibreOffice could not write it in this format",
-                   detail);
+        if (!lane.process.running()) {
+            // Started without taking a request, so that a lane that is ready meanwhile serves
+            // it. A failed start of the first lane fails the request it names, if that still
+            // waits; a further lane that cannot start is not needed.
+            const Request* named = m_queue.front();
+            const ConversionRequest conversion = named->conversion;
+            lane.busy = true;
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                lane.process.start(conversion, lane.first);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            lane.busy = false;
+            countStarts();
+            if (error && !lane.first) {
+                m_furtherLaneFailed = true;
+                break;
+            }
+            const auto it = std::find(m_queue.begin(), m_queue.end(), named);
+            if (error && it != m_queue.end()) {
+                Request* request = *it;
+                m_queue.erase(it);
+                request->error = error;
+                request->done = true;
+                m_done.notify_all();
+            }
+            continue;
+        }
+        Request* request = m_queue.front();
+        m_queue.pop_front();
+        lane.busy = true;
+        lock.unlock();
+        try {
+            request->written = lane.process.convert(request->conversion);
+            if (request->deliver) {
+                try {
+                    request->deliver(request->written);
+                } catch (...) {
+                    std::remove(request->written.c_str());
+                    throw;
+                }
+                std::remove(request->written.c_str());
+            }
+        } catch (...) {
+            request->error = std::current_exception();
+        }
+        lock.lock();
+        lane.busy = false;
+        countStarts();
+        request->done = true;
+        m_done.notify_all();
     }
-    stop();
-    throw fail("the converter gave an answer that makes no sense", reason + " " + detail);
+    lane.busy = true;
+    lane.retired = !m_shuttingDown;
+    lock.unlock();
+    lane.process.stop();
 }
 
-void OfficeBridge::killProcess() {
-    if (m_socket >= 0) {
-        ::close(m_socket);
-        m_socket = -1;
+void OfficeBridge::shutDown() {
+    std::vector<std::unique_ptr<Lane>> lanes;
+    {
+        std::lock_guard lock(m_mutex);
+        m_shuttingDown = true;
+        lanes.swap(m_lanes);
     }
-    if (m_pid > 0) {
-        ::kill(-m_pid, SIGKILL);
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_pid = 0;
+    if (m_interrupt[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(m_interrupt[1], &byte, 1);
     }
-    m_received.clear();
-}
-
-void OfficeBridge::removeProfile() {
-    if (m_profileRoot.empty()) {
-        return;
+    m_work.notify_all();
+    for (auto& lane : lanes) {
+        lane->thread.join();
     }
-    removeProfileFolder(m_profileRoot);
-    m_profileRoot.clear();
+    lanes.clear();
+    std::lock_guard lock(m_mutex);
+    for (Request* request : m_queue) {
+        request->error = std::make_exception_ptr(
+            WordInterrupted("The conversion was abandoned because LibreOffice was stopped.",
+                            request->conversion.userFile));
+        request->done = true;
+    }
+    m_queue.clear();
+    m_done.notify_all();
+    char drained[16];
+    while (m_interrupt[0] >= 0 && ::read(m_interrupt[0], drained, sizeof drained) > 0) {
+    }
+    m_shuttingDown = false;
 }
 
 void OfficeBridge::stop() {
-    killProcess();
-    removeProfile();
+    shutDown();
 }
 
-long OfficeBridge::processPeakKiB() const {
-    if (m_pid <= 0) {
-        return 0;
-    }
-    std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
+pid_t OfficeBridge::processId() const {
+    std::lock_guard lock(m_mutex);
+    for (const auto& lane : m_lanes) {
+        if (lane->first) {
+            return lane->process.processId();
         }
     }
     return 0;
+}
+
+long OfficeBridge::processPeakKiB() const {
+    std::lock_guard lock(m_mutex);
+    long peak = 0;
+    for (const auto& lane : m_lanes) {
+        peak = std::max(peak, lane->process.peakKiB());
+    }
+    return peak;
 }
 
 } // namespace paperloom::engine::office

@@ -59,6 +59,10 @@ inline constexpr const char* kReasonRequest = "request";  // a malformed request
 /// recognises our office processes by it on their command line.
 inline constexpr const char* kProfilePrefix = "paperloom-office-profile-";
 
+/// The converter's optional last argument: start the UNO-driven soffice only for the first
+/// document that needs it, not beside LibreOffice at once (for the bridge's further processes).
+inline constexpr const char* kUnoWhenNeeded = "--uno-when-needed";
+
 /// The folder, inside the converter's profile folder, of the profile of its UNO-driven soffice.
 inline constexpr const char* kUnoProfile = "uno";
 

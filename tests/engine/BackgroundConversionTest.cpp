@@ -1,0 +1,133 @@
+// Conversions on the engine's threads: inputs converted ahead, outputs converted behind the join.
+#include "EngineFixture.h"
+
+#include "engine/DocumentConverter.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace paperloom::engine::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kLegacyMagic("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+
+/// Converts "legacy" files (the legacy magic, then a word) into a document of that word, each
+/// after a delay of its own and up to three at once; writes outputs as copies of the package,
+/// whole or not at all, after a delay.
+class SlowConverter : public DocumentConverter {
+public:
+    void toWordPackage(const std::string& input, const std::string& package) override {
+        std::ifstream file(input, std::ios::binary);
+        const std::string content{std::istreambuf_iterator<char>(file), {}};
+        const std::string word = content.substr(kLegacyMagic.size());
+        std::this_thread::sleep_for(importDelays.count(word) ? importDelays.at(word) : 0ms);
+        if (word == "damaged") {
+            throw WordError("Cannot open " + input + ": the document is damaged.");
+        }
+        DocDraft draft;
+        draft.body = para(word);
+        draft.write(package);
+        std::lock_guard lock(m_mutex);
+        converted.push_back(word);
+    }
+    void fromWordPackage(const std::string& package, const std::string& output) override {
+        ++running;
+        std::this_thread::sleep_for(exportDelay);
+        const int call = ++exports;
+        if (failExportsFrom > 0 && call >= failExportsFrom) {
+            --running;
+            throw WordError("Cannot save " + output + ": the disk is full.");
+        }
+        std::filesystem::copy_file(package, output + ".part",
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::rename(output + ".part", output);
+        --running;
+    }
+    [[nodiscard]] bool convertsOutput(const std::string& output) const override {
+        return output.ends_with(".doc");
+    }
+    [[nodiscard]] int parallelConversions() const override { return 3; }
+
+    std::map<std::string, std::chrono::milliseconds> importDelays;
+    std::chrono::milliseconds exportDelay = 40ms;
+    int failExportsFrom = 0;
+    std::atomic<int> running{0};
+    std::atomic<int> exports{0};
+    std::vector<std::string> converted; // in the order the conversions ended
+
+private:
+    std::mutex m_mutex;
+};
+
+class BackgroundConversion : public EngineFixture {
+protected:
+    BackgroundConversion() { engine.setConverter(converter); }
+
+    std::string legacy(const std::string& word) {
+        const auto path = dir / (word + ".doc");
+        std::ofstream(path, std::ios::binary) << kLegacyMagic << word;
+        return path.string();
+    }
+
+    std::shared_ptr<SlowConverter> converter = std::make_shared<SlowConverter>();
+    const std::string output = (dir / "joined.doc").string();
+};
+
+TEST_F(BackgroundConversion, InputsConvertedAheadJoinInListOrderWhenTheyFinishOutOfOrder) {
+    converter->importDelays = {{"first", 300ms}, {"second", 100ms}};
+    const std::vector<std::string> inputs{legacy("first"), legacy("second"), legacy("third"),
+                                          legacy("fourth")};
+
+    joinDocuments(engine, inputs, output, {});
+
+    EXPECT_NE(converter->converted.front(), "first") << "the conversions ended in list order";
+    EXPECT_EQ(Written(output).paragraphs(),
+              (std::vector<std::string>{"first", "second", "third", "fourth", ""}));
+    EXPECT_LE(converter->exports.load(), 4) << "at most one conversion of the output per step";
+}
+
+TEST_F(BackgroundConversion, AFailingDocumentLeavesTheDocumentsBeforeItAndNoConversionRunning) {
+    converter->exportDelay = 150ms;
+    const std::vector<std::string> inputs{legacy("one"), legacy("two"), legacy("damaged"),
+                                          legacy("four")};
+
+    EXPECT_THROW(joinDocuments(engine, inputs, output, {}), WordError);
+    EXPECT_NO_THROW(engine.waitForSaves());
+
+    EXPECT_EQ(converter->running.load(), 0);
+    const int exports = converter->exports.load();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(converter->exports.load(), exports) << "nothing converts after the wait";
+    EXPECT_EQ(Written(output).paragraphs(), (std::vector<std::string>{"one", "two", ""}));
+}
+
+TEST_F(BackgroundConversion, AnOutputThatCannotBeWrittenInTheBackgroundFailsTheJoin) {
+    converter->failExportsFrom = 2; // the first save, written before SaveAs returns, succeeds
+    const std::vector<std::string> inputs{legacy("one"), legacy("two"), legacy("three")};
+
+    // The failure shows at the next Open of the output, or at the wait when the join is ahead.
+    std::string failure;
+    for (const auto& step :
+         {std::function<void()>([&] { joinDocuments(engine, inputs, output, {}); }),
+          std::function<void()>([&] { engine.waitForSaves(); })}) {
+        try {
+            step();
+        } catch (const WordError& error) {
+            failure = error.userMessage();
+        }
+    }
+    EXPECT_EQ(failure, "Cannot save " + output + ": the disk is full.");
+    EXPECT_EQ(Written(output).paragraphs(), (std::vector<std::string>{"one", ""}));
+    EXPECT_NO_THROW(engine.waitForSaves()) << "a failure is reported once";
+}
+
+} // namespace
+} // namespace paperloom::engine::testing
