@@ -121,8 +121,8 @@ void DocDraft::write(const std::filesystem::path& path) const {
     package.parts["word/_rels/document.xml.rels"] =
         PartData::fromText(docRels + "</Relationships>");
     package.parts["word/document.xml"] =
-        PartData::fromText(std::string(kDecl) + "<w:document" + ns + "><w:body>" + body + sectPr +
-                           "</w:body></w:document>");
+        PartData::fromText(std::string(kDecl) + "<w:document" + ns + ">" + background + "<w:body>" +
+                           body + sectPr + "</w:body></w:document>");
     writeZipPackage(package, path.string());
 }
 
