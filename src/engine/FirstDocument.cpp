@@ -15,8 +15,8 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-/// Settings that change how pages are laid out, the compatibility options among them (the
-/// layout mode moves tables and spacing): later documents share them.
+/// Settings that change how pages are laid out or look, the compatibility options among them
+/// (the layout mode moves tables and spacing): later documents share them.
 constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutterAtTop",
                                            "w:defaultTabStop",         "w:autoHyphenation",
                                            "w:consecutiveHyphenLimit", "w:hyphenationZone",
@@ -24,7 +24,8 @@ constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutter
                                            "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
                                            "w:noPunctuationKerning",   "w:characterSpacingControl",
                                            "w:printTwoOnOne",          "w:compat",
-                                           "w:themeFontLang",          "w:clrSchemeMapping"};
+                                           "w:themeFontLang",          "w:clrSchemeMapping",
+                                           "w:displayBackgroundShape"};
 
 /// Replaces the target's child of this name by a copy of the source's (removing it when the
 /// source has none: the reader's default applies there, as it did to the source).
@@ -49,6 +50,21 @@ pugi::xml_document partOf(PasteSession& session, const char* kind) {
     return doc;
 }
 
+/// The first document's page background becomes the joined document's, with the picture or
+/// texture its fill names. A document has one background: the others' cannot be kept.
+void adoptBackground(PasteSession& session) {
+    const auto sourceRoot = session.sourceDoc.document_element();
+    const auto background = sourceRoot.child("w:background");
+    if (!background) {
+        return;
+    }
+    pugi::xml_document scratch;
+    auto copy = scratch.append_copy(background);
+    session.remap(copy, sourceRoot, session.sourceMain, session.target.mainPart);
+    PasteSession::declareMissingNamespaces(copy, sourceRoot, session.target.body.namespaces());
+    session.target.body.setBeforeBody(serializeNode(copy));
+}
+
 } // namespace
 
 void adoptFirstDocument(PasteSession& session) {
@@ -65,6 +81,7 @@ void adoptFirstDocument(PasteSession& session) {
               kSettingsOrder);
     }
     settings.dirty = true;
+    adoptBackground(session);
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
     // first document. A theme with relationships of its own (pictures in fills) stays out: its
