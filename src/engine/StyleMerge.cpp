@@ -105,6 +105,29 @@ void mergeStyles(PasteSession& session) {
         }
     }
 
+    if (targetDefault[0].empty() && !target.body.isEmpty()) {
+        // The joined document's paragraphs that name no style were set in its defaults alone.
+        // Readers take a style called Normal for the default when none is marked: a pasted
+        // Normal must not become theirs, so theirs is stated as a default style of its own.
+        std::string id = "Normal";
+        for (unsigned n = 2; targetById.count(id) != 0; ++n) {
+            id = "Normal_" + std::to_string(n);
+        }
+        std::string name = "Normal";
+        for (unsigned n = 2; targetNames.count(lower(name)) != 0; ++n) {
+            name = "Normal (" + std::to_string(n) + ")";
+        }
+        auto style = targetRoot.append_child("w:style");
+        style.append_attribute("w:type") = "paragraph";
+        style.append_attribute("w:default") = "1";
+        style.append_attribute("w:styleId") = id.c_str();
+        style.append_child("w:name").append_attribute("w:val") = name.c_str();
+        targetById.emplace(id, style);
+        targetNames.insert(lower(name));
+        bySignature.emplace(signatureOf(style), id);
+        targetDefault[0] = id;
+        styles.dirty = true;
+    }
     std::vector<pugi::xml_node> pending;
     std::unordered_set<std::string> sourceIds;
     for (auto style : sourceRoot.children("w:style")) {

@@ -5,8 +5,11 @@
 #include "engine/Relationships.h"
 #include "engine/Xml.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace paperloom::engine::testing {
 namespace {
@@ -171,6 +174,46 @@ TEST_F(DocumentWideSettingsTest, DocumentsWithoutDefaultsKeepTheFormatsDefaultsA
         EXPECT_EQ(value("w:pPr", "w:spacing", "w:before"), expected.before) << expected.text;
         EXPECT_EQ(value("w:pPr", "w:spacing", "w:after"), expected.after) << expected.text;
         EXPECT_EQ(value("w:pPr", "w:spacing", "w:line"), expected.line) << expected.text;
+    }
+}
+
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheLengthOfADocumentWithoutStylesEitherWay) {
+    if (std::system("command -v soffice >/dev/null 2>&1 && command -v pdfinfo >/dev/null 2>&1") !=
+        0) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // 45 short paragraphs fill one page at 10 pt on single lines, three at the leader's 12 pt
+    // on one and a half lines with 12 pt after each.
+    DocDraft leader;
+    leader.body = para("leader");
+    leader.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"24\"/></w:rPr>"
+                    "</w:rPrDefault><w:pPrDefault><w:pPr><w:spacing w:after=\"240\" "
+                    "w:line=\"360\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
+                    "</w:docDefaults>" +
+                    kNormal;
+    DocDraft plain; // no styles part: the format's defaults
+    plain.body.clear();
+    for (int i = 0; i < 45; ++i) {
+        plain.body += para("line " + std::to_string(i));
+    }
+    const std::string leaderPath = write("leader.docx", leader);
+    const std::string plainPath = write("plain.docx", plain);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"leader-first", {leaderPath, plainPath}}, {"plain-first", {plainPath, leaderPath}}};
+    std::string files = " '" + plainPath + "'";
+    for (const auto& [name, inputs] : joins) {
+        const std::string output = (dir / (name + ".docx")).string();
+        joinDocuments(engine, inputs, output, JoinChoices{true, false});
+        files += " '" + output + "'";
+    }
+    const std::string command =
+        "cd '" + dir.path().string() + "' && timeout 240 soffice -env:UserInstallation=file://" +
+        (dir / "profile").string() + " --headless --convert-to pdf --outdir '" +
+        (dir / "pdf").string() + "'" + files + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_EQ(pdfPages(dir / "pdf" / "plain.pdf"), 1);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 2) << name;
     }
 }
 

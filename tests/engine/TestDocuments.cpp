@@ -5,6 +5,7 @@
 #include "engine/ZipReader.h"
 #include "engine/ZipWriter.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -202,6 +203,24 @@ int pageBreaksUnder(const pugi::xml_node& node) {
         return true;
     });
     return breaks;
+}
+
+/// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
+int pdfPages(const std::filesystem::path& pdf) {
+    const std::string command = "pdfinfo '" + pdf.string() + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    char line[512];
+    int pages = -1;
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        if (std::strncmp(line, "Pages:", 6) == 0) {
+            pages = std::atoi(line + 6);
+        }
+    }
+    ::pclose(pipe);
+    return pages;
 }
 
 } // namespace paperloom::engine::testing

@@ -87,4 +87,7 @@ private:
 /// Page break runs and paragraphs that start a new page, anywhere under node.
 [[nodiscard]] int pageBreaksUnder(const pugi::xml_node& node);
 
+/// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
+int pdfPages(const std::filesystem::path& pdf);
+
 } // namespace paperloom::engine::testing
