@@ -64,6 +64,11 @@ public:
     /// Replaces what stands between the document element's start and the body (the page
     /// background) by markup, which must declare any prefix the document element lacks.
     void setBeforeBody(const std::string& markup);
+    /// What stands between the document element's start and the body ("" when nothing).
+    [[nodiscard]] std::string beforeBody() const {
+        return m_head.substr(m_rootStart.size(),
+                             m_head.size() - m_rootStart.size() - m_bodyStart.size());
+    }
     /// Replaces the final section properties by a copy of node (an empty handle removes them).
     void setFinalSectPr(const pugi::xml_node& node);
     [[nodiscard]] pugi::xml_node openRoot() const { return m_open.document_element(); }

@@ -50,21 +50,6 @@ pugi::xml_document partOf(PasteSession& session, const char* kind) {
     return doc;
 }
 
-/// The first document's page background becomes the joined document's, with the picture or
-/// texture its fill names. A document has one background: the others' cannot be kept.
-void adoptBackground(PasteSession& session) {
-    const auto sourceRoot = session.sourceDoc.document_element();
-    const auto background = sourceRoot.child("w:background");
-    if (!background) {
-        return;
-    }
-    pugi::xml_document scratch;
-    auto copy = scratch.append_copy(background);
-    session.remap(copy, sourceRoot, session.sourceMain, session.target.mainPart);
-    PasteSession::declareMissingNamespaces(copy, sourceRoot, session.target.body.namespaces());
-    session.target.body.setBeforeBody(serializeNode(copy));
-}
-
 } // namespace
 
 void adoptFirstDocument(PasteSession& session) {
@@ -81,7 +66,6 @@ void adoptFirstDocument(PasteSession& session) {
               kSettingsOrder);
     }
     settings.dirty = true;
-    adoptBackground(session);
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
     // first document. A theme with relationships of its own (pictures in fills) stays out: its

@@ -87,7 +87,7 @@ const std::string kNormal = "<w:style w:type=\"paragraph\" w:default=\"1\" w:sty
 
 // ------------------------------------------------------------------------ page background
 
-TEST_F(DocumentWideSettingsTest, ThePageBackgroundIsTheFirstDocumentsWithItsPicture) {
+TEST_F(DocumentWideSettingsTest, ThePageBackgroundIsKeptWithItsPictureWhereEveryDocumentHasIt) {
     DocDraft tiled;
     tiled.body = para("tiled");
     tiled.background = "<w:background w:color=\"FFEECC\"><v:background id=\"_x0000_s1025\" "
@@ -105,7 +105,15 @@ TEST_F(DocumentWideSettingsTest, ThePageBackgroundIsTheFirstDocumentsWithItsPict
         alone.document().document_element().child("w:background").attribute("w:color").value(),
         "00FF00");
 
-    const Written out(join({write("tiled.docx", tiled), write("green.docx", green)}));
+    // The same background under other relationship ids is the same background.
+    DocDraft tiledAgain = tiled;
+    tiledAgain.body = para("tiled again");
+    tiledAgain.rels.clear();
+    tiledAgain.rels["rIdOther"] = {"image", "media/tile.png", false};
+    const std::string fill = "r:id=\"rIdTile\"";
+    tiledAgain.background.replace(tiledAgain.background.find(fill), fill.size(),
+                                  "r:id=\"rIdOther\"");
+    const Written out(join({write("tiled.docx", tiled), write("again.docx", tiledAgain)}));
     const auto doc = out.document();
     const auto background = doc.document_element().child("w:background");
     ASSERT_TRUE(background) << "the first document's background is dropped";
@@ -116,6 +124,15 @@ TEST_F(DocumentWideSettingsTest, ThePageBackgroundIsTheFirstDocumentsWithItsPict
     ASSERT_FALSE(tile.empty());
     EXPECT_EQ(out.text(resolvePartName("word/document.xml", tile)), "\x89PNG tile");
     EXPECT_TRUE(out.xml("word/settings.xml").document_element().child("w:displayBackgroundShape"));
+
+    // One background shows on every page: it would recolour the pages of a document with
+    // another one or none.
+    for (const auto& others : {std::vector<std::string>{write("green.docx", green)},
+                               std::vector<std::string>{write("plain.docx", DocDraft{})}}) {
+        std::vector<std::string> inputs{write("tiled.docx", tiled)};
+        inputs.insert(inputs.end(), others.begin(), others.end());
+        EXPECT_FALSE(Written(join(inputs)).document().document_element().child("w:background"));
+    }
 }
 
 // ------------------------------------------------------------------------ document defaults
