@@ -233,8 +233,9 @@ void differences(const pugi::xml_node& mine, const pugi::xml_node& theirs, pugi:
     }
 }
 
-} // namespace
-
+/// Adds to `mine` every attribute of `theirs` it lacks, leaving attributes that `mine`
+/// replaces by another of the same meaning (w:firstLine for w:hanging, w:ascii for
+/// w:asciiTheme) alone.
 void fillMissingAttributes(pugi::xml_node mine, const pugi::xml_node& theirs) {
     for (auto attr = theirs.first_attribute(); attr; attr = attr.next_attribute()) {
         if (!covered(mine, attr.name())) {
@@ -242,6 +243,8 @@ void fillMissingAttributes(pugi::xml_node mine, const pugi::xml_node& theirs) {
         }
     }
 }
+
+} // namespace
 
 DefaultsDelta::DefaultsDelta(PasteSession& session, const pugi::xml_node& sourceStyles,
                              const pugi::xml_node& targetStyles) {

@@ -37,9 +37,4 @@ private:
     pugi::xml_node m_pPr;
 };
 
-/// Adds to `mine` every attribute of `theirs` it lacks, leaving attributes that `mine`
-/// replaces by another of the same meaning (w:firstLine for w:hanging, w:ascii for
-/// w:asciiTheme) alone.
-void fillMissingAttributes(pugi::xml_node mine, const pugi::xml_node& theirs);
-
 } // namespace paperloom::engine
