@@ -25,7 +25,10 @@ void Body::load(const pugi::xml_document& doc) {
             m_namespaces.emplace_back(std::string(name.substr(6)), attr.value());
         }
     }
-    m_head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + startTag(root);
+    m_rootStart =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + startTag(root);
+    m_bodyStart = startTag(body);
+    m_head = m_rootStart;
     m_foot = "</w:body>";
     bool afterBody = false;
     for (auto child = root.first_child(); child; child = child.next_sibling()) {
@@ -37,7 +40,7 @@ void Body::load(const pugi::xml_document& doc) {
             (afterBody ? m_foot : m_head) += serializeNode(child);
         }
     }
-    m_head += startTag(body);
+    m_head += m_bodyStart;
     m_foot += "</" + std::string(root.name()) + ">";
     m_headPiece = deflatePiece(m_head);
     m_footPiece = deflatePiece(m_foot);
@@ -85,6 +88,11 @@ void Body::loadBlank(const std::string& headXml, const std::string& sectPrXml) {
 pugi::xml_node Body::blockBeforeTail() {
     ensureBlockBeforeTail();
     return tail().previous_sibling();
+}
+
+void Body::setBeforeBody(const std::string& markup) {
+    m_head = m_rootStart + markup + m_bodyStart;
+    m_headPiece = deflatePiece(m_head);
 }
 
 void Body::setFinalSectPr(const pugi::xml_node& node) {

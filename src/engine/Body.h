@@ -61,6 +61,14 @@ public:
     /// The block before the tail, or an empty handle when the tail is the first block.
     [[nodiscard]] pugi::xml_node blockBeforeTail();
     [[nodiscard]] pugi::xml_node finalSectPr() const { return m_sectPr.document_element(); }
+    /// Replaces what stands between the document element's start and the body (the page
+    /// background) by markup, which must declare any prefix the document element lacks.
+    void setBeforeBody(const std::string& markup);
+    /// What stands between the document element's start and the body ("" when nothing).
+    [[nodiscard]] std::string beforeBody() const {
+        return m_head.substr(m_rootStart.size(),
+                             m_head.size() - m_rootStart.size() - m_bodyStart.size());
+    }
     /// Replaces the final section properties by a copy of node (an empty handle removes them).
     void setFinalSectPr(const pugi::xml_node& node);
     [[nodiscard]] pugi::xml_node openRoot() const { return m_open.document_element(); }
@@ -112,7 +120,9 @@ private:
     static constexpr std::size_t kKeptText = std::size_t{1} << 20;
     [[nodiscard]] std::string pieceText(const BodyPiece& piece) const;
 
-    std::string m_head;
+    std::string m_head; // the declaration, the document element's start, what precedes the body
+    std::string m_rootStart; // the declaration and the document element's start tag
+    std::string m_bodyStart; // the body's start tag
     PiecePtr m_headPiece;
     std::vector<BodyPiece> m_pieces;
     pugi::xml_document m_open;

@@ -15,8 +15,8 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-/// Settings that change how pages are laid out, the compatibility options among them (the
-/// layout mode moves tables and spacing): later documents share them.
+/// Settings that change how pages are laid out or look, the compatibility options among them
+/// (the layout mode moves tables and spacing): later documents share them.
 constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutterAtTop",
                                            "w:defaultTabStop",         "w:autoHyphenation",
                                            "w:consecutiveHyphenLimit", "w:hyphenationZone",
@@ -24,7 +24,8 @@ constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutter
                                            "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
                                            "w:noPunctuationKerning",   "w:characterSpacingControl",
                                            "w:printTwoOnOne",          "w:compat",
-                                           "w:themeFontLang",          "w:clrSchemeMapping"};
+                                           "w:themeFontLang",          "w:clrSchemeMapping",
+                                           "w:displayBackgroundShape"};
 
 /// Replaces the target's child of this name by a copy of the source's (removing it when the
 /// source has none: the reader's default applies there, as it did to the source).

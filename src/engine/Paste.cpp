@@ -3,6 +3,7 @@
 #include "engine/DocumentChange.h"
 #include "engine/FirstDocument.h"
 #include "engine/LayoutMode.h"
+#include "engine/PageBackground.h"
 #include "engine/PasteSession.h"
 #include "engine/SectionMerge.h"
 #include "engine/TableDefaults.h"
@@ -114,6 +115,7 @@ void PasteSession::run() {
     DocumentChange change(target);
     step("first document");
     adoptFirstDocument(*this);
+    mergePageBackground(*this);
     step("lists");
     prepareNumbering(*this);
     step("styles");

@@ -1,5 +1,6 @@
 // Merging the pasted document's styles into the target's: share the same, rename the different.
 #include "engine/BlankDocument.h"
+#include "engine/DocumentDefaults.h"
 #include "engine/PasteSession.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
@@ -59,64 +60,6 @@ std::string signatureOf(const pugi::xml_node& style) {
            lower(originName(style.child("w:name").attribute("w:val").value()));
 }
 
-/// What an absent document default amounts to, for properties the target sets and the source
-/// leaves at the format's default.
-pugi::xml_node neutralProperty(pugi::xml_document& scratch, const std::string& name) {
-    static const std::pair<const char*, const char*> kNeutral[] = {
-        {"w:sz", "<w:sz w:val=\"20\"/>"},
-        {"w:szCs", "<w:szCs w:val=\"20\"/>"},
-        {"w:spacing", "<w:spacing w:before=\"0\" w:after=\"0\" w:line=\"240\" "
-                      "w:lineRule=\"auto\"/>"},
-        {"w:ind", "<w:ind w:left=\"0\" w:right=\"0\" w:firstLine=\"0\"/>"},
-        {"w:jc", "<w:jc w:val=\"left\"/>"},
-        {"w:rFonts", "<w:rFonts w:ascii=\"Times New Roman\" w:hAnsi=\"Times New Roman\" "
-                     "w:eastAsia=\"Times New Roman\" w:cs=\"Times New Roman\"/>"},
-    };
-    for (const auto& [element, xml] : kNeutral) {
-        if (name == element) {
-            const std::string wrapped = std::string("<x xmlns:w=\"") + ns::W + "\">" + xml + "</x>";
-            scratch.load_string(wrapped.c_str());
-            return scratch.document_element().first_child();
-        }
-    }
-    return {};
-}
-
-/// The properties of the source's document defaults that differ from the target's.
-void defaultsDelta(PasteSession& session, const pugi::xml_node& sourceProps,
-                   const pugi::xml_node& targetProps, pugi::xml_node delta) {
-    pugi::xml_document resolved;
-    auto source = resolved.append_copy(sourceProps);
-    if (session.resolveThemeFonts && source.child("w:rFonts")) {
-        session.resolveFonts(source.child("w:rFonts"));
-    }
-    std::set<std::string> names;
-    for (auto child : source.children()) {
-        names.insert(child.name());
-    }
-    for (auto child : targetProps.children()) {
-        names.insert(child.name());
-    }
-    for (const auto& name : names) {
-        if (name == "w:lang" || name == "w:rPr") {
-            continue;
-        }
-        const auto mine = source.child(name.c_str());
-        const auto theirs = targetProps.child(name.c_str());
-        if (mine && theirs && serializeNode(mine) == serializeNode(theirs)) {
-            continue;
-        }
-        if (mine) {
-            delta.append_copy(mine);
-        } else {
-            pugi::xml_document scratch;
-            if (const auto neutral = neutralProperty(scratch, name)) {
-                delta.append_copy(neutral);
-            }
-        }
-    }
-}
-
 } // namespace
 
 void mergeStyles(PasteSession& session) {
@@ -128,11 +71,17 @@ void mergeStyles(PasteSession& session) {
         !session.sourceFonts.colors.empty() && session.sourceFonts.colors != targetFonts.colors;
 
     const std::string sourcePart = session.sourcePartOfKind("styles");
-    if (sourcePart.empty()) {
+    pugi::xml_document sourceDoc;
+    if (!sourcePart.empty()) {
+        sourceDoc = parseXml(session.source.text(sourcePart), sourcePart);
+    }
+    const auto sourceRoot = sourceDoc.document_element();
+    const DefaultsDelta defaults(session, sourceRoot,
+                                 target.styles ? target.styles.doc.document_element()
+                                               : pugi::xml_node());
+    if (sourcePart.empty() && defaults.empty() && !target.styles) {
         return;
     }
-    const auto sourceDoc = parseXml(session.source.text(sourcePart), sourcePart);
-    const auto sourceRoot = sourceDoc.document_element();
     XmlPart& styles = target.ensurePart(target.styles, "styles", "word/styles.xml", kStylesType,
                                         blankStartTag("w:styles") + "</w:styles>");
     auto targetRoot = styles.doc.document_element();
@@ -156,16 +105,29 @@ void mergeStyles(PasteSession& session) {
         }
     }
 
-    pugi::xml_document deltaDoc;
-    auto rDelta = deltaDoc.append_child("w:rPr");
-    auto pDelta = deltaDoc.append_child("w:pPr");
-    const auto sourceDefaults = sourceRoot.child("w:docDefaults");
-    const auto targetDefaults = targetRoot.child("w:docDefaults");
-    defaultsDelta(session, sourceDefaults.child("w:rPrDefault").child("w:rPr"),
-                  targetDefaults.child("w:rPrDefault").child("w:rPr"), rDelta);
-    defaultsDelta(session, sourceDefaults.child("w:pPrDefault").child("w:pPr"),
-                  targetDefaults.child("w:pPrDefault").child("w:pPr"), pDelta);
-
+    if (targetDefault[0].empty() && !target.body.isEmpty()) {
+        // The joined document's paragraphs that name no style were set in its defaults alone.
+        // Readers take a style called Normal for the default when none is marked: a pasted
+        // Normal must not become theirs, so theirs is stated as a default style of its own.
+        std::string id = "Normal";
+        for (unsigned n = 2; targetById.count(id) != 0; ++n) {
+            id = "Normal_" + std::to_string(n);
+        }
+        std::string name = "Normal";
+        for (unsigned n = 2; targetNames.count(lower(name)) != 0; ++n) {
+            name = "Normal (" + std::to_string(n) + ")";
+        }
+        auto style = targetRoot.append_child("w:style");
+        style.append_attribute("w:type") = "paragraph";
+        style.append_attribute("w:default") = "1";
+        style.append_attribute("w:styleId") = id.c_str();
+        style.append_child("w:name").append_attribute("w:val") = name.c_str();
+        targetById.emplace(id, style);
+        targetNames.insert(lower(name));
+        bySignature.emplace(signatureOf(style), id);
+        targetDefault[0] = id;
+        styles.dirty = true;
+    }
     std::vector<pugi::xml_node> pending;
     std::unordered_set<std::string> sourceIds;
     for (auto style : sourceRoot.children("w:style")) {
@@ -217,21 +179,8 @@ void mergeStyles(PasteSession& session) {
                 numId.attribute("w:val").set_value(it != session.numMap.end() ? it->second.c_str()
                                                                               : "0");
             }
-            if (basedOn.empty() && type == "paragraph" &&
-                (pDelta.first_child() || rDelta.first_child())) {
-                for (auto [delta, name, order] :
-                     {std::tuple{pDelta, "w:pPr", kParagraphPropertyOrder},
-                      std::tuple{rDelta, "w:rPr", kRunPropertyOrder}}) {
-                    if (!delta.first_child()) {
-                        continue;
-                    }
-                    auto props = orderedChild(copy, name, kStyleOrder);
-                    for (auto property : delta.children()) {
-                        if (!props.child(property.name())) {
-                            insertOrdered(props, property, order);
-                        }
-                    }
-                }
+            if (basedOn.empty() && type == "paragraph") {
+                defaults.foldInto(copy);
             }
             if (isOn(style.attribute("w:default"))) {
                 if (type == "paragraph") {
@@ -305,6 +254,49 @@ void mergeStyles(PasteSession& session) {
             (kind == 0 ? session.defaultParagraphStyle : session.defaultTableStyle) = mapped;
         }
     }
+    if (!sourceDefault[0].empty()) {
+        return;
+    }
+    // A document without a default paragraph style (or without styles) sets its unstyled
+    // paragraphs in its document defaults alone: they get a style that says just that, so
+    // that neither the joined document's default style nor its defaults reach them.
+    const auto targetNormal = targetById.find(targetDefault[0]);
+    const bool normalHasLook =
+        targetNormal != targetById.end() && (targetNormal->second.child("w:pPr").first_child() ||
+                                             targetNormal->second.child("w:rPr").first_child());
+    if (defaults.empty() && !normalHasLook) {
+        return;
+    }
+    const std::string baseId = targetDefault[0].empty() ? "Normal" : targetDefault[0];
+    const std::string baseName =
+        targetNormal != targetById.end()
+            ? originName(targetNormal->second.child("w:name").attribute("w:val").value())
+            : "Normal";
+    pugi::xml_document scratch;
+    auto copy = scratch.append_child("w:style");
+    copy.append_attribute("w:type") = "paragraph";
+    copy.append_attribute("w:styleId") = baseId.c_str();
+    copy.append_child("w:name").append_attribute("w:val") = baseName.c_str();
+    copy.append_child("w:qFormat");
+    defaults.foldInto(copy);
+    const auto equal = bySignature.find(signatureOf(copy));
+    if (equal != bySignature.end()) {
+        session.defaultParagraphStyle = equal->second;
+        return;
+    }
+    std::string newId = baseId;
+    for (unsigned n = 2; targetById.count(newId) != 0; ++n) {
+        newId = baseId + "_" + std::to_string(n);
+    }
+    std::string newName = baseName;
+    for (unsigned n = 2; targetNames.count(lower(newName)) != 0; ++n) {
+        newName = baseName + " (" + std::to_string(n) + ")";
+    }
+    copy.attribute("w:styleId").set_value(newId.c_str());
+    copy.child("w:name").attribute("w:val").set_value(newName.c_str());
+    targetRoot.append_copy(copy);
+    styles.dirty = true;
+    session.defaultParagraphStyle = newId;
 }
 
 } // namespace paperloom::engine

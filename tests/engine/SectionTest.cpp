@@ -593,24 +593,6 @@ TEST_F(SectionTest, TablesStayInPlaceAcrossLayoutModes) {
 
 // ------------------------------------------------------------------------------ real pages
 
-/// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
-int pdfPages(const std::filesystem::path& pdf) {
-    const std::string command = "pdfinfo '" + pdf.string() + "' 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return -1;
-    }
-    char line[512];
-    int pages = -1;
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
-        if (std::strncmp(line, "Pages:", 6) == 0) {
-            pages = std::atoi(line + 6);
-        }
-    }
-    ::pclose(pipe);
-    return pages;
-}
-
 TEST_F(SectionTest, LibreOfficeShowsNoBlankPagesBetweenOrAfterDocumentsOfDifferentPaper) {
     if (std::system("command -v soffice >/dev/null 2>&1 && command -v pdfinfo >/dev/null 2>&1") !=
         0) {

@@ -5,6 +5,7 @@
 #include "engine/ZipReader.h"
 #include "engine/ZipWriter.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -121,8 +122,8 @@ void DocDraft::write(const std::filesystem::path& path) const {
     package.parts["word/_rels/document.xml.rels"] =
         PartData::fromText(docRels + "</Relationships>");
     package.parts["word/document.xml"] =
-        PartData::fromText(std::string(kDecl) + "<w:document" + ns + "><w:body>" + body + sectPr +
-                           "</w:body></w:document>");
+        PartData::fromText(std::string(kDecl) + "<w:document" + ns + ">" + background + "<w:body>" +
+                           body + sectPr + "</w:body></w:document>");
     writeZipPackage(package, path.string());
 }
 
@@ -202,6 +203,24 @@ int pageBreaksUnder(const pugi::xml_node& node) {
         return true;
     });
     return breaks;
+}
+
+/// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
+int pdfPages(const std::filesystem::path& pdf) {
+    const std::string command = "pdfinfo '" + pdf.string() + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    char line[512];
+    int pages = -1;
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        if (std::strncmp(line, "Pages:", 6) == 0) {
+            pages = std::atoi(line + 6);
+        }
+    }
+    ::pclose(pipe);
+    return pages;
 }
 
 } // namespace paperloom::engine::testing

@@ -15,6 +15,7 @@ namespace paperloom::engine::testing {
 /// A document under construction: body markup plus optional parts; write() makes the .docx.
 struct DocDraft {
     std::string body = "<w:p><w:r><w:t>Hello</w:t></w:r></w:p>";
+    std::string background; // what stands before w:body (the page background)
     std::string sectPr = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>";
     std::string styles;    // children of w:styles; empty: no styles part
     std::string numbering; // children of w:numbering; empty: no numbering part
@@ -85,5 +86,8 @@ private:
 
 /// Page break runs and paragraphs that start a new page, anywhere under node.
 [[nodiscard]] int pageBreaksUnder(const pugi::xml_node& node);
+
+/// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
+int pdfPages(const std::filesystem::path& pdf);
 
 } // namespace paperloom::engine::testing
