@@ -19,6 +19,7 @@ ConversionWorkers::~ConversionWorkers() {
         m_ending = true;
         for (const Ticket& job : m_queue) {
             job->ended = true;
+            job->work = nullptr;
         }
         m_queue.clear();
     }
@@ -47,6 +48,7 @@ void ConversionWorkers::hurry(const Ticket& ticket) {
 }
 
 bool ConversionWorkers::cancel(const Ticket& ticket) {
+    std::function<void()> dropped; // let go of outside the lock: it may hold the converter
     std::lock_guard lock(m_mutex);
     const auto it = std::find(m_queue.begin(), m_queue.end(), ticket);
     if (it == m_queue.end()) {
@@ -54,6 +56,8 @@ bool ConversionWorkers::cancel(const Ticket& ticket) {
     }
     m_queue.erase(it);
     ticket->ended = true;
+    // A job's work often holds its own ticket's owner: kept, the two would keep each other.
+    dropped.swap(ticket->work);
     m_done.notify_all();
     return true;
 }
