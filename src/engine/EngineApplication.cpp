@@ -3,6 +3,7 @@
 
 #include "engine/PackageOpener.h"
 #include "engine/PasteSession.h"
+#include "engine/StatedSettings.h"
 #include "engine/StopRequest.h"
 #include "engine/ZipWriter.h"
 
@@ -343,7 +344,8 @@ void EngineApplication::pasteClipboard() {
     }
     guarded("Cannot paste the content of " + clipboard->sourcePath, [&] {
         ++model.version;
-        PasteSession session(clipboard->package, clipboard->mainPart, model);
+        const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart);
+        PasteSession session(source, clipboard->mainPart, model);
         session.run();
     });
     document.position = EngineDocument::Position::End;

@@ -16,15 +16,25 @@ constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
 /// Settings that change how pages are laid out, the compatibility options among them (the
-/// layout mode moves tables and spacing): later documents share them.
-constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutterAtTop",
-                                           "w:defaultTabStop",         "w:autoHyphenation",
-                                           "w:consecutiveHyphenLimit", "w:hyphenationZone",
-                                           "w:doNotHyphenateCaps",     "w:bookFoldRevPrinting",
-                                           "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
-                                           "w:noPunctuationKerning",   "w:characterSpacingControl",
-                                           "w:printTwoOnOne",          "w:compat",
-                                           "w:themeFontLang",          "w:clrSchemeMapping"};
+/// layout mode moves tables and spacing): later documents share them. The zoom is a view
+/// setting, but readers round some measures at the scale they open a document at.
+constexpr const char* kLayoutSettings[] = {"w:zoom",
+                                           "w:mirrorMargins",
+                                           "w:gutterAtTop",
+                                           "w:defaultTabStop",
+                                           "w:autoHyphenation",
+                                           "w:consecutiveHyphenLimit",
+                                           "w:hyphenationZone",
+                                           "w:doNotHyphenateCaps",
+                                           "w:bookFoldRevPrinting",
+                                           "w:bookFoldPrinting",
+                                           "w:bookFoldPrintingSheets",
+                                           "w:noPunctuationKerning",
+                                           "w:characterSpacingControl",
+                                           "w:printTwoOnOne",
+                                           "w:compat",
+                                           "w:themeFontLang",
+                                           "w:clrSchemeMapping"};
 
 /// Replaces the target's child of this name by a copy of the source's (removing it when the
 /// source has none: the reader's default applies there, as it did to the source).
@@ -67,13 +77,18 @@ void adoptFirstDocument(PasteSession& session) {
     settings.dirty = true;
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
-    // first document. A theme with relationships of its own (pictures in fills) stays out: its
-    // parts would have to come along.
+    // first document. A theme with relationships of its own (pictures in fills) brings the
+    // parts they name.
     const std::string sourceTheme = session.sourcePartOfKind("theme");
     if (!sourceTheme.empty() && !target.themeName.empty() &&
-        target.package.contains(target.themeName) &&
-        !session.source.contains(relsPartName(sourceTheme))) {
-        target.putPart(target.themeName, session.source.parts.at(sourceTheme));
+        target.package.contains(target.themeName)) {
+        if (!session.source.contains(relsPartName(sourceTheme))) {
+            target.putPart(target.themeName, session.source.parts.at(sourceTheme));
+        } else {
+            auto theme = parseXml(session.source.text(sourceTheme), sourceTheme);
+            session.remap(theme.document_element(), sourceTheme, target.themeName);
+            target.putPart(target.themeName, PartData::fromText(serializeDocument(theme)));
+        }
     }
 
     if (target.styles) {

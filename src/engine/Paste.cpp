@@ -1,4 +1,5 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
+#include "engine/AutoSpacing.h"
 #include "engine/BlankDocument.h"
 #include "engine/FirstDocument.h"
 #include "engine/LayoutMode.h"
@@ -196,6 +197,7 @@ void PasteSession::insertBody() {
     prepareSourceSections(*this, sections);
     keepTableStylesOverDefaults(*this, body);
     keepTablePlacesAcrossLayoutModes(*this, body);
+    keepAutoSpacingAtDocumentStart(*this, body);
     remap(body, sourceMain, target.mainPart);
     for (auto block : blocks) {
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
