@@ -48,7 +48,7 @@ paperloom_build_fuzzer() {
     local build_dir=$1
     cmake -S "$PAPERLOOM_ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_COMPILER=clang++ -DPAPERLOOM_FUZZ=ON -DPAPERLOOM_BUILD_BENCH=OFF
-    cmake --build "$build_dir" -j "$(nproc)" --target package_fuzz
+    cmake --build "$build_dir" -j "$(nproc)" --target package_fuzz paste_fuzz
 }
 
 PAPERLOOM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

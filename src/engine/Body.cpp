@@ -60,14 +60,13 @@ void Body::load(const pugi::xml_document& doc) {
     if (!blocks.empty() && std::strcmp(blocks.back().name(), "w:p") != 0) {
         keep = 1; // the last block is not a paragraph: it stays open, a new tail follows it
     }
-    std::string text;
-    std::vector<std::size_t> starts;
+    BlockCompressor compressor;
     for (std::size_t i = 0; i + keep < blocks.size(); ++i) {
-        starts.push_back(text.size());
-        text += serializeNode(blocks[i]);
+        compressor.add(blocks[i]);
     }
-    if (!starts.empty()) {
-        appendPiece(std::move(text), std::move(starts));
+    if (!compressor.empty()) {
+        CompressedBlocks compressed = compressor.take();
+        pushPiece(BodyPiece{std::move(compressed.deflated), {}, std::move(compressed.starts)});
     }
     for (std::size_t i = blocks.size() - keep; i < blocks.size(); ++i) {
         open.append_copy(blocks[i]);
@@ -122,37 +121,64 @@ void Body::commitOpenBlocks() {
     }
 }
 
-void Body::appendBlocks(const std::vector<pugi::xml_node>& blocks) {
-    std::string text;
-    std::vector<std::size_t> starts;
+void Body::appendBlocks(const std::vector<PastedBlock>& blocks) {
+    const bool lastStaysOpen =
+        !blocks.empty() && std::holds_alternative<pugi::xml_node>(blocks.back());
+    BlockCompressor compressor;
+    std::vector<PiecePtr> parts;
+    BodyPiece piece;
+    std::uint64_t offset = 0;
+    auto appendCompressed = [&](const CompressedBlocks& compressed) {
+        for (const std::size_t start : compressed.starts) {
+            piece.starts.push_back(static_cast<std::size_t>(offset + start));
+        }
+        offset += compressed.deflated->size;
+        parts.push_back(compressed.deflated);
+    };
+    auto flush = [&] {
+        if (!compressor.empty()) {
+            appendCompressed(compressor.take());
+        }
+    };
     auto open = openRoot();
     while (const auto block = open.first_child()) {
-        starts.push_back(text.size());
-        text += serializeNode(block);
+        compressor.add(block);
         open.remove_child(block);
     }
-    for (std::size_t i = 0; i + 1 < blocks.size(); ++i) {
-        starts.push_back(text.size());
-        text += serializeNode(blocks[i]);
+    for (std::size_t i = 0; i + (lastStaysOpen ? 1 : 0) < blocks.size(); ++i) {
+        if (const auto* node = std::get_if<pugi::xml_node>(&blocks[i])) {
+            compressor.add(*node);
+        } else {
+            flush();
+            appendCompressed(std::get<CompressedBlocks>(blocks[i]));
+        }
     }
-    if (!starts.empty()) {
-        appendPiece(std::move(text), std::move(starts));
+    flush();
+    if (!parts.empty()) {
+        piece.deflated = parts.size() == 1 ? parts.front() : joinPieces(parts);
+        pushPiece(std::move(piece));
     }
-    if (!blocks.empty()) {
-        open.append_copy(blocks.back());
+    if (lastStaysOpen) {
+        open.append_copy(std::get<pugi::xml_node>(blocks.back()));
     }
     open.append_child("w:p");
 }
 
 void Body::appendPiece(std::string text, std::vector<std::size_t> starts) {
+    BodyPiece piece;
+    piece.deflated = deflatePiece(text);
+    if (text.size() <= kKeptText) {
+        piece.text = std::move(text);
+    }
+    piece.starts = std::move(starts);
+    pushPiece(std::move(piece));
+}
+
+void Body::pushPiece(BodyPiece piece) {
     if (!m_pieces.empty()) {
         m_pieces.back().text.clear();
         m_pieces.back().text.shrink_to_fit();
     }
-    BodyPiece piece;
-    piece.deflated = deflatePiece(text);
-    piece.text = std::move(text);
-    piece.starts = std::move(starts);
     m_pieces.push_back(std::move(piece));
     if (m_pieces.size() > kMaxPieces) {
         compactPieces();
@@ -206,7 +232,18 @@ void Body::ensureBlockBeforeTail() {
     text.resize(start);
     last.starts.pop_back();
     last.deflated = deflatePiece(text);
-    last.text = std::move(text);
+    last.text = text.size() <= kKeptText ? std::move(text) : std::string();
+}
+
+void BlockCompressor::add(const pugi::xml_node& block) {
+    m_starts.push_back(static_cast<std::size_t>(m_writer.size()));
+    m_writer.append(serializeNode(block));
+}
+
+CompressedBlocks BlockCompressor::take() {
+    CompressedBlocks out{m_writer.take(), std::move(m_starts)};
+    m_starts.clear();
+    return out;
 }
 
 std::string Body::pieceText(const BodyPiece& piece) const {
@@ -221,6 +258,33 @@ std::string Body::pieceText(const BodyPiece& piece) const {
         throw PackageError("the document in memory is damaged", reason);
     }
     return out;
+}
+
+Body::Snapshot Body::snapshot() const {
+    Snapshot out;
+    out.head = m_head;
+    out.headPiece = m_headPiece;
+    out.pieces.reserve(m_pieces.size());
+    for (const auto& piece : m_pieces) {
+        out.pieces.push_back({piece.deflated, {}, piece.starts});
+    }
+    out.open.reset(m_open);
+    out.sectPr.reset(m_sectPr);
+    out.foot = m_foot;
+    out.footPiece = m_footPiece;
+    out.namespaces = m_namespaces;
+    return out;
+}
+
+void Body::restore(Snapshot&& snapshot) noexcept {
+    m_head = std::move(snapshot.head);
+    m_headPiece = std::move(snapshot.headPiece);
+    m_pieces = std::move(snapshot.pieces);
+    m_open = std::move(snapshot.open);
+    m_sectPr = std::move(snapshot.sectPr);
+    m_foot = std::move(snapshot.foot);
+    m_footPiece = std::move(snapshot.footPiece);
+    m_namespaces = std::move(snapshot.namespaces);
 }
 
 std::vector<PiecePtr> Body::deflatedParts() const {

@@ -6,17 +6,43 @@
 #include <pugixml.hpp>
 
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace paperloom::engine {
 
 /// Body content that no longer changes, stored compressed; its text is dropped once compressed
-/// (except for the last piece) and recovered by inflating when it is needed again.
+/// (except for the last piece when it is short) and recovered by inflating when it is needed.
 struct BodyPiece {
     PiecePtr deflated;
     std::string text;                // empty when dropped
     std::vector<std::size_t> starts; // offsets of the top-level blocks in the text
 };
+
+/// A stretch of top-level blocks already serialized and compressed.
+struct CompressedBlocks {
+    PiecePtr deflated;
+    std::vector<std::size_t> starts; // offsets of the blocks in the inflated text
+};
+
+/// Compresses top-level blocks one by one as they are handed over, so that whoever holds them
+/// as nodes can free each as soon as it is final: a long body never exists whole twice.
+class BlockCompressor {
+public:
+    /// Serializes the block and compresses it after those added before.
+    void add(const pugi::xml_node& block);
+    [[nodiscard]] bool empty() const { return m_starts.empty(); }
+    /// The blocks added since the last take; the compressor starts afresh.
+    [[nodiscard]] CompressedBlocks take();
+
+private:
+    PieceWriter m_writer;
+    std::vector<std::size_t> m_starts;
+};
+
+/// A block a paste appends: a node, still open to edits until the paste ends, or a stretch of
+/// blocks compressed already.
+using PastedBlock = std::variant<pugi::xml_node, CompressedBlocks>;
 
 /// The body of document.xml. Everything before the insertion point's neighbourhood lives in
 /// pieces that are compressed once; the last block before the insertion paragraph, the
@@ -45,12 +71,28 @@ public:
     void commitOpenBlocks();
     /// Appends serialized blocks as a new piece (starts are the offsets of the blocks).
     void appendPiece(std::string text, std::vector<std::size_t> starts);
-    /// Moves every open block into a piece, then appends blocks (copies) after them; the last
-    /// of them stays open, followed by a new empty tail paragraph.
-    void appendBlocks(const std::vector<pugi::xml_node>& blocks);
+    /// Moves every open block into a piece, then appends the blocks (nodes are copied) after
+    /// them; the last of them stays open when it is a node, followed by a new empty tail
+    /// paragraph.
+    void appendBlocks(const std::vector<PastedBlock>& blocks);
     /// Removes the tail; the block before it (pulled back from the pieces if needed) becomes
     /// the new tail. Returns false, changing nothing, when there is no block before the tail.
     bool dropTail();
+
+    /// The body as it is, for restore(): shares the compressed pieces, copies the open end.
+    struct Snapshot {
+        std::string head;
+        PiecePtr headPiece;
+        std::vector<BodyPiece> pieces; // their text dropped: it is inflated when needed
+        pugi::xml_document open;
+        pugi::xml_document sectPr;
+        std::string foot;
+        PiecePtr footPiece;
+        std::vector<std::pair<std::string, std::string>> namespaces;
+    };
+    [[nodiscard]] Snapshot snapshot() const;
+    /// Puts the body back as it was when snapshot was taken.
+    void restore(Snapshot&& snapshot) noexcept;
 
     /// The compressed pieces of the whole document.xml, for saving.
     [[nodiscard]] std::vector<PiecePtr> deflatedParts() const;
@@ -63,8 +105,11 @@ public:
 
 private:
     void ensureBlockBeforeTail();
+    void pushPiece(BodyPiece piece);
     void compactPieces();
     static constexpr std::size_t kMaxPieces = 48;
+    /// The last piece keeps its text up to this size, for pulling blocks back without inflating.
+    static constexpr std::size_t kKeptText = std::size_t{1} << 20;
     [[nodiscard]] std::string pieceText(const BodyPiece& piece) const;
 
     std::string m_head;

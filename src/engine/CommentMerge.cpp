@@ -4,6 +4,7 @@
 #include "engine/PasteSession.h"
 #include "engine/Xml.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -123,13 +124,39 @@ bool openSource(PasteSession& session, const std::string& kind, std::string& par
 
 } // namespace
 
+const pugi::xml_document& PasteSession::sourceComments() {
+    if (!m_sourceCommentsRead) {
+        m_sourceCommentsRead = true;
+        const std::string part = sourcePartOfKind("comments");
+        if (!part.empty()) {
+            m_sourceComments = parseXml(source.text(part), part);
+            for (auto comment : m_sourceComments.document_element().children("w:comment")) {
+                ++m_commentCounts[comment.attribute("w:id").value()];
+            }
+        }
+    }
+    return m_sourceComments;
+}
+
+std::string PasteSession::commentKey(std::string_view local, const std::string& sourceId) {
+    static_cast<void>(sourceComments());
+    const auto count = m_commentCounts.find(sourceId);
+    if (count == m_commentCounts.end()) {
+        return {};
+    }
+    // A source that repeats a comment id: the n-th comment of that id gets an id of its own,
+    // and the n-th range and reference of that id go with it; further ones with the last.
+    unsigned& seen = m_commentsSeen[std::string(local) + ':' + sourceId];
+    const unsigned index = std::min(seen++, count->second - 1);
+    return index == 0 ? sourceId : sourceId + '#' + std::to_string(index);
+}
+
 void PasteSession::mergeComments() {
     const std::string sourcePart = sourcePartOfKind("comments");
     if (sourcePart.empty()) {
         return;
     }
-    const auto doc = parseXml(source.text(sourcePart), sourcePart);
-    const auto sourceRoot = doc.document_element();
+    const auto sourceRoot = sourceComments().document_element();
     XmlPart& part = target.ensurePart(
         target.comments, "comments", "word/comments.xml",
         "application/vnd.openxmlformats-officedocument.wordprocessingml.comments+xml",
@@ -143,7 +170,7 @@ void PasteSession::mergeComments() {
     for (auto comment : sourceRoot.children("w:comment")) {
         const auto before = paragraphIds(comment);
         auto copy = root.append_copy(comment);
-        remap(copy, sourcePart, part.name);
+        remap(copy, sourceRoot, sourcePart, part.name);
         declareMissingNamespaces(copy, sourceRoot, namespaces);
         const auto after = paragraphIds(copy);
         for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {

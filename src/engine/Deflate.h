@@ -25,6 +25,30 @@ inline constexpr std::string_view kFinalBlock{"\x03\x00", 2};
 /// Compresses text into a piece. Throws std::bad_alloc only.
 [[nodiscard]] PiecePtr deflatePiece(std::string_view text);
 
+/// Compresses text handed over in parts into one piece, so that a long text never has to exist
+/// whole: only the compressed form grows. Throws std::bad_alloc only.
+class PieceWriter {
+public:
+    PieceWriter();
+    ~PieceWriter();
+    PieceWriter(const PieceWriter&) = delete;
+    PieceWriter& operator=(const PieceWriter&) = delete;
+
+    void append(std::string_view text);
+    /// The bytes appended since the last piece was taken.
+    [[nodiscard]] std::uint64_t size() const noexcept { return m_size; }
+    /// The piece of everything appended since the last one; the writer starts afresh.
+    [[nodiscard]] PiecePtr take();
+
+private:
+    void run(int flush);
+    struct Stream;
+    std::unique_ptr<Stream> m_stream;
+    std::string m_out;
+    std::uint32_t m_crc = 0;
+    std::uint64_t m_size = 0;
+};
+
 /// The CRC-32 of text.
 [[nodiscard]] std::uint32_t crcOf(std::string_view text);
 
@@ -35,6 +59,11 @@ inline constexpr std::string_view kFinalBlock{"\x03\x00", 2};
 /// is damaged or would inflate past maxSize; never allocates more than maxSize for the output.
 [[nodiscard]] bool inflateRaw(std::string_view deflated, std::uint64_t maxSize, std::string& out,
                               std::string& reason);
+
+/// Inflates a complete raw deflate stream into out, which must come out exactly size bytes
+/// long. Fails (returns false, with reason set) when the data is damaged, shorter or longer.
+[[nodiscard]] bool inflateRawInto(std::string_view deflated, char* out, std::uint64_t size,
+                                  std::string& reason);
 
 /// One piece holding the given pieces in order (their compressed bytes simply follow each
 /// other), so that long runs of unchanged text cost one CRC combination, not one per piece.

@@ -58,14 +58,6 @@ const std::unordered_set<std::string_view>& annotationElements() {
     return names;
 }
 
-std::uint32_t parseHex(const char* text) {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 16);
-    return end != nullptr && *end == '\0' && value < 0x80000000ul
-               ? static_cast<std::uint32_t>(value)
-               : 0;
-}
-
 XmlPart takeXmlPart(Package& package, const std::string& name) {
     XmlPart part;
     part.name = name;
@@ -78,51 +70,6 @@ XmlPart takeXmlPart(Package& package, const std::string& name) {
 
 const std::unordered_set<std::string_view>& annotationElementNames() {
     return annotationElements();
-}
-
-std::uint32_t IdRegistry::claimHex(std::unordered_set<std::uint32_t>& used, std::uint32_t wanted) {
-    if (wanted > 0 && wanted < 0x80000000u && used.insert(wanted).second) {
-        return wanted;
-    }
-    for (;;) {
-        const std::uint32_t candidate = nextHexId;
-        nextHexId = nextHexId >= 0x7FFFFFFEu ? 1 : nextHexId + 1;
-        if (used.insert(candidate).second) {
-            return candidate;
-        }
-    }
-}
-
-void IdRegistry::scan(const pugi::xml_node& node) {
-    forEachElement(node, [this](pugi::xml_node element) {
-        const auto name = localName(element.name());
-        if (name == "docPr") {
-            maxDrawingId = std::max(maxDrawingId, element.attribute("id").as_uint());
-        } else if (annotationElements().count(name) != 0) {
-            maxAnnotationId =
-                std::max<std::int64_t>(maxAnnotationId, element.attribute("w:id").as_llong());
-            if (name == "bookmarkStart") {
-                bookmarkNames.insert(element.attribute("w:name").value());
-            }
-        }
-        if (name == "id" && std::strcmp(element.parent().name(), "w:sdtPr") == 0) {
-            contentControlIds.insert(element.attribute("w:val").as_llong());
-        } else if (prefixOf(element.name()) == "v" && name != "shapetype") {
-            if (const auto id = element.attribute("id")) {
-                shapeIds.insert(id.value());
-            }
-            if (const auto spid = element.attribute("o:spid")) {
-                shapeSpids.insert(spid.value());
-            }
-        }
-        if (const auto para = element.attribute("w14:paraId")) {
-            paraIds.insert(parseHex(para.value()));
-        }
-        if (const auto text = element.attribute("w14:textId")) {
-            textIds.insert(parseHex(text.value()));
-        }
-        return true;
-    });
 }
 
 const std::string& standardNamespaceDeclarations() {
@@ -159,7 +106,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
     model->mainPart = mainPart;
     model->mainContentType = model->contentTypes.typeOf(mainPart);
     {
-        const auto doc = parseXml(source.text(mainPart), mainPart);
+        const auto doc = parsePart(source, mainPart);
         if (prefixFor(doc.document_element(), ns::W) != "w") {
             throw PackageError("the document uses an XML layout this program does not read",
                                mainPart + ": WordprocessingML is not bound to the prefix w");
@@ -217,12 +164,16 @@ Relationships& DocumentModel::relsOf(const std::string& partName) {
                                    ? Relationships::parse(package.text(name), name)
                                    : Relationships();
         it = rels.emplace(partName, std::move(loaded)).first;
+        noteRelationships(partName, false);
+    } else {
+        noteRelationships(partName, true);
     }
     return it->second;
 }
 
 std::string DocumentModel::uniquePartName(const std::string& wanted) {
     if (m_lowerNames.insert(lower(wanted)).second) {
+        noteClaimedName(lower(wanted));
         return wanted;
     }
     const auto slash = wanted.rfind('/');
@@ -244,14 +195,23 @@ std::string DocumentModel::uniquePartName(const std::string& wanted) {
     for (;;) {
         std::string candidate = stem + std::to_string(next++) + ext;
         if (m_lowerNames.insert(lower(candidate)).second) {
+            noteClaimedName(lower(candidate));
             return candidate;
         }
     }
 }
 
 void DocumentModel::putPart(const std::string& name, PartDataPtr data) {
-    m_lowerNames.insert(lower(name));
+    if (m_lowerNames.insert(lower(name)).second) {
+        noteClaimedName(lower(name));
+    }
+    noteReplacedPart(name);
     package.parts[name] = std::move(data);
+}
+
+void DocumentModel::rememberMedia(std::uint64_t key, const std::string& name) {
+    mediaByContent.emplace(key, name);
+    noteMedia(key, name);
 }
 
 XmlPart& DocumentModel::ensurePart(XmlPart& part, const std::string& relType,
@@ -271,6 +231,7 @@ XmlPart& DocumentModel::ensurePart(XmlPart& part, const std::string& relType,
 }
 
 Package DocumentModel::toPackage() {
+    checkUsable();
     for (const auto& partName : dirtyRels) {
         const auto it = rels.find(partName);
         if (it != rels.end()) {

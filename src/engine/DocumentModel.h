@@ -3,6 +3,7 @@
 
 #include "engine/Body.h"
 #include "engine/EngineOptions.h"
+#include "engine/IdRegistry.h"
 #include "engine/Numbering.h"
 #include "engine/Package.h"
 #include "engine/Relationships.h"
@@ -29,28 +30,16 @@ struct XmlPart {
     explicit operator bool() const { return !name.empty(); }
 };
 
-/// Ids that must stay unique across the document, with what is in use already.
-struct IdRegistry {
-    std::uint32_t maxDrawingId = 0;
-    std::int64_t maxAnnotationId = 0;
-    std::unordered_set<std::uint32_t> paraIds;
-    std::unordered_set<std::uint32_t> textIds;
-    std::unordered_set<std::string> bookmarkNames;
-    std::unordered_set<std::int64_t> contentControlIds; // w:sdtPr/w:id
-    std::unordered_set<std::string> shapeIds;           // VML shapes' id
-    std::unordered_set<std::string> shapeSpids;         // VML shapes' o:spid
-    std::uint32_t nextHexId = 1;
-
-    /// Keeps wanted when it is free, otherwise a fresh value; records it as used.
-    std::uint32_t claimHex(std::unordered_set<std::uint32_t>& used, std::uint32_t wanted);
-    /// Records every id found under node (used when a document is loaded).
-    void scan(const pugi::xml_node& node);
-};
-
 /// Everything a document is made of while it is open for editing. The merge code works on it
-/// directly; DocumentModel itself keeps it consistent when loading and saving.
+/// directly; DocumentModel itself keeps it consistent when loading and saving, and undoes a
+/// change that fails (beginChange, commitChange, rollBackChange; see DocumentChange).
 class DocumentModel {
 public:
+    DocumentModel();
+    ~DocumentModel();
+    DocumentModel(const DocumentModel&) = delete;
+    DocumentModel& operator=(const DocumentModel&) = delete;
+
     /// A new blank document.
     [[nodiscard]] static std::unique_ptr<DocumentModel> blank(PaperSize paper);
     /// The editable form of a package; throws PackageError.
@@ -74,10 +63,26 @@ public:
     [[nodiscard]] std::string uniquePartName(const std::string& wanted);
     /// Adds or replaces a part (its content type is set by the caller).
     void putPart(const std::string& name, PartDataPtr data);
+    /// Records a media part by its content key (crc << 32 ^ size), so identical media is
+    /// stored once.
+    void rememberMedia(std::uint64_t key, const std::string& name);
     /// Makes sure the document has the part that a main relationship of this type points to,
     /// creating it from initialXml when missing; returns it.
     XmlPart& ensurePart(XmlPart& part, const std::string& relType, const std::string& wantedName,
                         const std::string& contentType, const std::string& initialXml);
+
+    /// Starts a change that ends in commitChange or rollBackChange, remembering the document
+    /// as it is now. Cheap: compressed pieces and parts are shared, what the change adds is
+    /// recorded as it happens. Throws std::logic_error when a change is open already and
+    /// PackageError when an earlier change could not be undone.
+    void beginChange();
+    /// Ends the change, keeping what it did; the document counts as changed (version).
+    void commitChange();
+    /// Ends the change by putting the document back exactly as it was at beginChange: its
+    /// content, the part names and ids in use, its version. When that fails (it needs memory
+    /// only for parts that have to be parsed again), the document refuses to be saved or
+    /// changed any further instead of being saved half changed.
+    void rollBackChange() noexcept;
 
     Package package; // parts not held in parsed form below
     ContentTypes contentTypes;
@@ -103,8 +108,19 @@ public:
     std::uint64_t version = 0; // counts changes; a saved copy is current while it matches
 
 private:
+    struct Change;
+    /// Fails with a PackageError when a change could not be undone.
+    void checkUsable() const;
+    // What an open change records as it happens, for rollBackChange (no-ops without one).
+    void noteReplacedPart(const std::string& name);
+    void noteClaimedName(const std::string& lowerName);
+    void noteRelationships(const std::string& partName, bool existed);
+    void noteMedia(std::uint64_t key, const std::string& name);
+
     std::unordered_set<std::string> m_lowerNames;
     std::unordered_map<std::string, unsigned> m_nextSuffix;
+    std::unique_ptr<Change> m_change; // what the open change must undo
+    bool m_damaged = false;           // a change could not be undone
 };
 
 /// Local names of the annotation elements whose w:id must be unique in a document.

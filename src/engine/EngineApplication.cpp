@@ -289,6 +289,7 @@ WordDocument& EngineApplication::Open(const std::string& path) {
         case FileKind::Encrypted:
             throw PackageError("the document is protected by a password", "encrypted package");
         case FileKind::LegacyWord:
+        case FileKind::OldWord:
         case FileKind::Rtf:
         case FileKind::OpenDocument: {
             const auto& converter = m_state->options.converter;
@@ -343,10 +344,10 @@ void EngineApplication::pasteClipboard() {
                         "insertion point at the start");
     }
     guarded("Cannot paste the content of " + clipboard->sourcePath, [&] {
-        ++model.version;
         const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart);
         PasteSession session(source, clipboard->mainPart, model);
-        session.run();
+        session.beforeStep = m_state->options.beforePasteStep;
+        session.run(); // all or nothing: a failed paste leaves the document as it was
     });
     document.position = EngineDocument::Position::End;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace paperloom::engine {
 
@@ -27,6 +28,9 @@ struct EngineOptions {
     std::shared_ptr<DocumentConverter> converter;
     /// Finds the user's own running word processor; unset means none is ever found.
     std::function<std::unique_ptr<WordApplication>()> findRunning;
+    /// Called before each step of every paste with the step's name: a fault seam that lets a
+    /// test fail a paste part-way. Unset in the program.
+    std::function<void(std::string_view step)> beforePasteStep;
 };
 
 } // namespace paperloom::engine

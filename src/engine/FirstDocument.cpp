@@ -86,7 +86,8 @@ void adoptFirstDocument(PasteSession& session) {
             target.putPart(target.themeName, session.source.parts.at(sourceTheme));
         } else {
             auto theme = parseXml(session.source.text(sourceTheme), sourceTheme);
-            session.remap(theme.document_element(), sourceTheme, target.themeName);
+            session.remap(theme.document_element(), theme.document_element(), sourceTheme,
+                          target.themeName);
             target.putPart(target.themeName, PartData::fromText(serializeDocument(theme)));
         }
     }

@@ -76,7 +76,7 @@ void PasteSession::mergeFonts() {
             known.emplace(name, copy);
             // Embedded data travels as its part; its key stays beside the reference, so the
             // copied (obfuscated) bytes still decode.
-            remap(copy, sourcePart, part.name);
+            remap(copy, doc.document_element(), sourcePart, part.name);
             declareMissingNamespaces(copy, doc.document_element(), namespaces);
             part.dirty = true;
         } else if (!embedsData(it->second) && embedsData(font)) {
@@ -85,7 +85,7 @@ void PasteSession::mergeFonts() {
             for (const char* embed : kEmbedded) {
                 if (const auto data = font.child(embed)) {
                     auto copy = existing.append_copy(data);
-                    remap(copy, sourcePart, part.name);
+                    remap(copy, doc.document_element(), sourcePart, part.name);
                     declareMissingNamespaces(copy, doc.document_element(), namespaces);
                 }
             }

@@ -102,7 +102,7 @@ void emitNumbering(PasteSession& session) {
             mapped(session.numMap, copy.attribute("w:numId"));
             mapped(session.abstractMap, copy.child("w:abstractNumId").attribute("w:val"));
         }
-        session.remap(copy, session.sourceNumberingPart, target.numberingName);
+        session.remap(copy, root, session.sourceNumberingPart, target.numberingName);
         PasteSession::declareMissingNamespaces(copy, root, numbering.namespaces());
         texts[group] += serializeNode(copy);
     }

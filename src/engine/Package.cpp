@@ -45,7 +45,7 @@ std::uint64_t PartData::compressedSize() const noexcept {
     return total;
 }
 
-std::string PartData::text(const std::string& partName, const PackageLimits& limits) const {
+void PartData::checkLimits(const std::string& partName, const PackageLimits& limits) const {
     if (m_size > limits.maxPartSize) {
         throw PackageError("a part of it is too large to open", partName);
     }
@@ -54,6 +54,35 @@ std::string PartData::text(const std::string& partName, const PackageLimits& lim
         m_size / std::max<std::uint64_t>(stored, 1) > limits.maxInflateRatio) {
         throw PackageError("a part of it expands to an implausible size (a zip bomb?)", partName);
     }
+}
+
+void PartData::inflateInto(char* out, const std::string& partName,
+                           const PackageLimits& limits) const {
+    checkLimits(partName, limits);
+    std::string reason;
+    if (m_method == Method::Stored) {
+        if (m_blob.size() != m_size) {
+            throw PackageError("the document is damaged", partName + ": wrong length");
+        }
+        std::copy(m_blob.begin(), m_blob.end(), out);
+    } else if (m_pieces.empty()) {
+        if (!inflateRawInto(m_blob, out, m_size, reason)) {
+            throw PackageError("the document is damaged", partName + ": " + reason);
+        }
+    } else {
+        std::string stream;
+        forEachStoredRun([&](std::string_view run) { stream.append(run); });
+        if (!inflateRawInto(stream, out, m_size, reason)) {
+            throw PackageError("the document is damaged", partName + ": " + reason);
+        }
+    }
+    if (crcOf(std::string_view(out, m_size)) != m_crc) {
+        throw PackageError("the document is damaged", partName + ": checksum mismatch");
+    }
+}
+
+std::string PartData::text(const std::string& partName, const PackageLimits& limits) const {
+    checkLimits(partName, limits);
     std::string out;
     if (m_method == Method::Stored) {
         out = m_blob;
@@ -216,6 +245,18 @@ bool isSafePartName(std::string_view name) {
         start = end + 1;
     }
     return name.back() != '/';
+}
+
+bool isMarkupPartName(std::string_view name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        return false;
+    }
+    std::string extension(name.substr(dot + 1));
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return extension == "xml" || extension == "rels";
 }
 
 } // namespace paperloom::engine

@@ -35,6 +35,10 @@ struct PackageLimits {
     std::uint64_t maxInflateRatio = 300;    // per part, once it is larger than ratioFloor
     std::uint64_t ratioFloor = 16ull << 20; // parts below this size are never rejected by ratio
     std::uint64_t maxEntries = 20000;
+    /// All XML of one document, inflated. A join needs up to about 13 times its XML in memory
+    /// (a parsed node costs 64 bytes, the shortest element 6), 7 times for ordinary markup:
+    /// 256 MiB, far more than the longest real documents hold, caps a join near 3 GiB.
+    std::uint64_t maxDocumentText = 256ull << 20;
 };
 
 /// One part as it will be stored in a zip: a complete stream (as read from a file) or pieces.
@@ -67,6 +71,10 @@ public:
     }
     /// The inflated bytes; throws PackageError when damaged or larger than the limits allow.
     [[nodiscard]] std::string text(const std::string& partName, const PackageLimits& limits) const;
+    /// Writes the inflated bytes (size() of them) to out; throws PackageError like text().
+    void inflateInto(char* out, const std::string& partName, const PackageLimits& limits) const;
+    /// Throws PackageError when the part would inflate past the limits.
+    void checkLimits(const std::string& partName, const PackageLimits& limits) const;
     /// True when both hold the same stored bytes (used to store identical media once).
     [[nodiscard]] bool sameContent(const PartData& other) const;
 
@@ -102,5 +110,7 @@ struct Package {
 [[nodiscard]] std::string relativeTarget(const std::string& fromPart, const std::string& toPart);
 /// True when a zip entry name is acceptable as a part name.
 [[nodiscard]] bool isSafePartName(std::string_view name);
+/// True for the names of XML parts (".xml", ".rels", in any letter case).
+[[nodiscard]] bool isMarkupPartName(std::string_view name);
 
 } // namespace paperloom::engine

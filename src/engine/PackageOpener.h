@@ -11,6 +11,7 @@ namespace paperloom::engine {
 enum class FileKind {
     WordPackage,  // a WordprocessingML package: document, template, with or without macros
     LegacyWord,   // an OLE compound file (Word 97-2003 and similar)
+    OldWord,      // older binary Word: for DOS (and Write), for Windows 1.x and 2.0
     Encrypted,    // an OLE compound file holding an encrypted package
     Rtf,          // rich text
     OpenDocument, // a zip with an OpenDocument mimetype

@@ -1,6 +1,7 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
 #include "engine/AutoSpacing.h"
 #include "engine/BlankDocument.h"
+#include "engine/DocumentChange.h"
 #include "engine/FirstDocument.h"
 #include "engine/LayoutMode.h"
 #include "engine/PasteSession.h"
@@ -9,6 +10,7 @@
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -20,6 +22,9 @@ namespace {
 
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
+
+/// Main parts longer than this are compressed block by block as the paste goes.
+constexpr std::uint64_t kCompressEarlyAbove = 4u << 20;
 
 /// True for a paragraph that holds nothing but breaks: the insertion paragraph after a page
 /// break, whose break moves into the pasted content.
@@ -107,18 +112,37 @@ bool isLandscape(const pugi::xml_node& pgSz) {
 } // namespace
 
 void PasteSession::run() {
+    DocumentChange change(target);
+    step("first document");
     adoptFirstDocument(*this);
+    step("lists");
     prepareNumbering(*this);
+    step("styles");
     mergeStyles(*this);
+    step("list definitions");
     emitNumbering(*this);
+    step("bookmarks");
     collectBookmarks(sourceDoc.document_element().child("w:body"));
+    step("footnotes");
     mergeNotes(false);
+    step("endnotes");
     mergeNotes(true);
+    step("body");
     insertBody();
+    step("comments");
     mergeComments();
+    step("fonts");
     mergeFonts();
+    step("parts");
     drainPendingParts();
-    ++target.version;
+    step("done");
+    change.commit();
+}
+
+void PasteSession::step(std::string_view name) const {
+    if (beforeStep) {
+        beforeStep(name);
+    }
 }
 
 void PasteSession::mergeNotes(bool endnotes) {
@@ -137,12 +161,17 @@ void PasteSession::mergeNotes(bool endnotes) {
     auto root = part.doc.document_element();
     const auto namespaces = namespacesOf(root);
     const char* element = endnotes ? "w:endnote" : "w:footnote";
+    std::unordered_set<long long> used;
     long long next = 1;
     for (auto note : root.children(element)) {
-        next = std::max(next, note.attribute("w:id").as_llong() + 1);
+        const long long id = note.attribute("w:id").as_llong();
+        used.insert(id);
+        next = std::max(next, id + 1);
     }
     auto& ids = endnotes ? endnoteIds : footnoteIds;
+    std::unordered_map<std::string, std::string> separatorIds;
     const auto body = sourceDoc.document_element().child("w:body");
+    // Separators come first, so the notes are numbered above whatever ids they took.
     for (auto note : notesInReadingOrder(sourceRoot, element, body,
                                          endnotes ? "w:endnoteReference" : "w:footnoteReference")) {
         const bool special = isSeparator(note);
@@ -150,23 +179,47 @@ void PasteSession::mergeNotes(bool endnotes) {
             continue; // the target's own separators stay; ours are never duplicated
         }
         auto copy = root.append_copy(note);
-        if (!special) {
-            ids[note.attribute("w:id").value()] = std::to_string(next);
-            copy.attribute("w:id").set_value(next++);
+        const auto sourceId = note.attribute("w:id");
+        auto id = copy.attribute("w:id");
+        if (!id) {
+            id = copy.append_attribute("w:id");
         }
-        remap(copy, sourcePart, part.name);
+        if (special) {
+            // A separator keeps its id where it is free: producers differ (-1 and 0, or 0 and
+            // 1), and the settings name separators by it.
+            long long value = sourceId.as_llong();
+            if (!sourceId || !used.insert(value).second) {
+                value = next;
+                used.insert(value);
+            }
+            next = std::max(next, value + 1);
+            separatorIds[sourceId.value()] = std::to_string(value);
+            id.set_value(value);
+        } else {
+            used.insert(next);
+            ids[sourceId.value()] = std::to_string(next);
+            id.set_value(next++);
+        }
+        remap(copy, sourceRoot, sourcePart, part.name);
         declareMissingNamespaces(copy, sourceRoot, namespaces);
     }
     if (created && target.settings) {
-        // Separators kept their ids, so the settings that name them come along unchanged.
-        const std::string settingsPart = sourcePartOfKind("settings");
+        // The settings name the separators: they follow the ids the separators got.
         const char* prName = endnotes ? "w:endnotePr" : "w:footnotePr";
-        if (!settingsPart.empty() && !target.settings.doc.document_element().child(prName)) {
-            const auto settings = parseXml(source.text(settingsPart), settingsPart);
-            if (const auto pr = settings.document_element().child(prName)) {
-                insertOrdered(target.settings.doc.document_element(), pr, kSettingsOrder);
-                target.settings.dirty = true;
+        const auto pr = sourceSettings().document_element().child(prName);
+        if (pr && !target.settings.doc.document_element().child(prName)) {
+            auto copy = insertOrdered(target.settings.doc.document_element(), pr, kSettingsOrder);
+            for (auto named = copy.child(element); named;) {
+                const auto following = named.next_sibling(element);
+                const auto it = separatorIds.find(named.attribute("w:id").value());
+                if (it != separatorIds.end()) {
+                    named.attribute("w:id").set_value(it->second.c_str());
+                } else {
+                    copy.remove_child(named); // names no separator of ours
+                }
+                named = following;
             }
+            target.settings.dirty = true;
         }
     }
 }
@@ -178,31 +231,65 @@ void PasteSession::insertBody() {
     Body& targetBody = target.body;
     const bool hasPrevious = !targetBody.isEmpty();
 
-    std::vector<pugi::xml_node> blocks;
-    std::vector<pugi::xml_node> sections;
-    for (auto child : body.children()) {
+    // No list of all blocks: a body of millions of empty paragraphs would need one that size.
+    pugi::xml_node lastSectPr;
+    for (auto child = body.last_child(); child; child = child.previous_sibling()) {
         if (child.type() == pugi::node_element) {
-            blocks.push_back(child);
-            if (auto inner = child.child("w:pPr").child("w:sectPr")) {
-                sections.push_back(inner);
-            }
+            lastSectPr = std::strcmp(child.name(), "w:sectPr") == 0 ? child : pugi::xml_node();
+            break;
         }
     }
-    pugi::xml_node lastSectPr;
-    if (!blocks.empty() && std::strcmp(blocks.back().name(), "w:sectPr") == 0) {
-        lastSectPr = blocks.back();
-        blocks.pop_back();
+    auto blockAfter = [&lastSectPr](pugi::xml_node node) {
+        do {
+            node = node.next_sibling();
+        } while (node && (node.type() != pugi::node_element || node == lastSectPr));
+        return node;
+    };
+    pugi::xml_node firstBlock = body.first_child();
+    if (firstBlock && (firstBlock.type() != pugi::node_element || firstBlock == lastSectPr)) {
+        firstBlock = blockAfter(firstBlock);
+    }
+    std::vector<pugi::xml_node> sections;
+    for (auto block = firstBlock; block; block = blockAfter(block)) {
+        if (auto inner = block.child("w:pPr").child("w:sectPr")) {
+            sections.push_back(inner);
+        }
+    }
+    if (lastSectPr) {
         sections.push_back(lastSectPr);
     }
     prepareSourceSections(*this, sections);
     keepTableStylesOverDefaults(*this, body);
     keepTablePlacesAcrossLayoutModes(*this, body);
     keepAutoSpacingAtDocumentStart(*this, body);
-    remap(body, sourceMain, target.mainPart);
-    for (auto block : blocks) {
+    // Blocks are remapped in document order. In a long body, a block that nothing below edits
+    // any more is compressed at once and its nodes freed, so that the body never holds all its
+    // remapped blocks (which a remap may make larger) beside their text; kept as nodes are the
+    // first block, which may take the carried break, the last, which stays open, and the
+    // blocks holding a section break, which the sections join below. A short body stays whole
+    // and is compressed as one stream, which compresses better than stretches between
+    // sections.
+    const bool compressEarly = source.find(sourceMain)->size() > kCompressEarlyAbove;
+    std::vector<PastedBlock> pasted;
+    BlockCompressor compressor;
+    for (auto block = firstBlock; block;) {
+        const auto next = blockAfter(block);
+        remap(block, sourceRoot, sourceMain, target.mainPart);
         declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
+        if (compressEarly && block != firstBlock && next &&
+            !block.child("w:pPr").child("w:sectPr")) {
+            compressor.add(block);
+            body.remove_child(block);
+        } else {
+            if (!compressor.empty()) {
+                pasted.emplace_back(compressor.take());
+            }
+            pasted.emplace_back(block);
+        }
+        block = next;
     }
     if (lastSectPr) {
+        remap(lastSectPr, sourceRoot, sourceMain, target.mainPart);
         declareMissingNamespaces(lastSectPr, sourceRoot, target.body.namespaces());
     }
 
@@ -242,16 +329,15 @@ void PasteSession::insertBody() {
         targetBody.setFinalSectPr(lastSectPr);
     }
     if (carriedRuns.first_child()) {
-        const bool firstIsParagraph =
-            !blocks.empty() && std::strcmp(blocks.front().name(), "w:p") == 0;
+        const bool firstIsParagraph = firstBlock && std::strcmp(firstBlock.name(), "w:p") == 0;
         if (firstIsParagraph && pageBreak) {
             // A page break before the pasted content: said by the paragraph itself, which
             // leaves its text and its list item as they were.
-            auto pPr = childOrPrepend(blocks.front(), "w:pPr");
+            auto pPr = childOrPrepend(firstBlock, "w:pPr");
             auto before = orderedChild(pPr, "w:pageBreakBefore", kParagraphPropertyOrder);
             before.remove_attributes();
         } else if (firstIsParagraph) {
-            auto first = blocks.front();
+            auto first = firstBlock;
             const auto pPr = first.child("w:pPr");
             for (auto run = carriedRuns.last_child(); run; run = run.previous_sibling()) {
                 if (pPr) {
@@ -261,18 +347,17 @@ void PasteSession::insertBody() {
                 }
             }
         } else {
-            auto paragraph =
-                body.insert_child_before("w:p", blocks.empty() ? pugi::xml_node() : blocks.front());
+            auto paragraph = body.insert_child_before("w:p", firstBlock);
             if (!paragraph) {
                 paragraph = body.append_child("w:p");
             }
             for (auto run : carriedRuns.children()) {
                 paragraph.append_copy(run);
             }
-            blocks.insert(blocks.begin(), paragraph);
+            pasted.insert(pasted.begin(), paragraph);
         }
     }
-    targetBody.appendBlocks(blocks);
+    targetBody.appendBlocks(pasted);
 }
 
 } // namespace paperloom::engine

@@ -11,20 +11,6 @@
 namespace paperloom::engine {
 namespace {
 
-std::string hex8(std::uint32_t value) {
-    char buffer[9];
-    std::snprintf(buffer, sizeof buffer, "%08X", value);
-    return buffer;
-}
-
-std::uint32_t parseHex(const char* text) {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 16);
-    return end != nullptr && *end == '\0' && value < 0x80000000ul
-               ? static_cast<std::uint32_t>(value)
-               : 0;
-}
-
 bool isMediaExtension(const std::string& name) {
     static const char* const kExts[] = {".png",  ".jpeg", ".jpg", ".gif", ".bmp", ".tif",
                                         ".tiff", ".emf",  ".wmf", ".svg", ".wdp", ".jfif"};
@@ -95,27 +81,11 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
 PasteSession::PasteSession(const Package& sourcePackage, std::string main, DocumentModel& doc)
     : source(sourcePackage), sourceMain(std::move(main)), target(doc) {
     sourceTypes = ContentTypes::parse(source.text("[Content_Types].xml"));
-    sourceDoc = parseXml(source.text(sourceMain), sourceMain);
+    sourceDoc = parsePart(source, sourceMain);
     const auto root = sourceDoc.document_element();
     if (localName(root.name()) != "document" || !root.child("w:body") ||
         prefixFor(root, ns::W) != "w") {
         throw PackageError("the document is damaged (its main part has no body)", sourceMain);
-    }
-    for (auto attr = root.first_attribute(); attr; attr = attr.next_attribute()) {
-        const std::string_view name = attr.name();
-        if (name.rfind("xmlns:", 0) != 0) {
-            continue;
-        }
-        if (std::strcmp(attr.value(), ns::R) == 0) {
-            m_relPrefixes.insert(std::string(name.substr(6)));
-        } else if (std::strcmp(attr.value(), ns::Office) == 0) {
-            m_officePrefix = std::string(name.substr(6));
-        } else if (std::strcmp(attr.value(), "urn:schemas-microsoft-com:vml") == 0) {
-            m_vmlPrefix = std::string(name.substr(6));
-        }
-    }
-    if (m_relPrefixes.empty()) {
-        m_relPrefixes.insert("r");
     }
 }
 
@@ -171,29 +141,45 @@ std::string PasteSession::sourcePartOfKind(const std::string& kind) {
 
 std::string PasteSession::mapRelationship(const std::string& sourcePart, const std::string& relId,
                                           const std::string& targetPart) {
+    if (relId.empty()) {
+        return relId; // names nothing, here as there
+    }
     Relationships& targetRels = target.relsOf(targetPart);
     target.dirtyRels.insert(targetPart);
     const Relationship* rel = sourceRels(sourcePart).byId(relId);
     if (rel == nullptr) {
         return targetRels.unusedId(); // dangling in the source, dangling here, never misdirected
     }
+    const bool hyperlink = kindOf(rel->type) == "hyperlink";
     if (rel->external) {
-        return targetRels.add(rel->type, rel->target, true, true);
+        return targetRels.add(rel->type, hyperlink ? linkAddress(rel->target) : rel->target, true,
+                              true);
     }
     std::string sourceTarget;
     try {
         sourceTarget = resolvePartName(sourcePart, rel->target);
     } catch (const PackageError&) {
-        return targetRels.unusedId();
+        sourceTarget.clear();
     }
-    if (!source.contains(sourceTarget)) {
-        return targetRels.unusedId();
+    if (sourceTarget.empty() || !source.contains(sourceTarget)) {
+        // Links into the document itself ("#bookmark") are sometimes written as part names;
+        // readers follow them as addresses, which is what they become here.
+        return hyperlink ? targetRels.add(rel->type, linkAddress(rel->target), true, true)
+                         : targetRels.unusedId();
     }
     if (kindOf(rel->type) == "diagramData") {
         m_diagramOwners.emplace(sourceTarget, PartOwner{sourcePart, targetPart});
     }
     const std::string copied = ensureCopied(sourceTarget, rel->type);
     return targetRels.add(rel->type, relativeTarget(targetPart, copied), false, true);
+}
+
+std::string PasteSession::linkAddress(const std::string& address) const {
+    if (address.size() < 2 || address.front() != '#') {
+        return address;
+    }
+    const auto it = bookmarkNames.find(address.substr(1));
+    return it == bookmarkNames.end() ? address : '#' + it->second;
 }
 
 std::string PasteSession::ensureCopied(const std::string& sourcePart, const std::string& relType) {
@@ -219,7 +205,7 @@ std::string PasteSession::ensureCopied(const std::string& sourcePart, const std:
         if (name.empty()) {
             name = target.uniquePartName(sourcePart);
             target.putPart(name, source.parts.at(sourcePart));
-            target.mediaByContent.emplace(key, name);
+            target.rememberMedia(key, name);
         }
     } else {
         name = target.uniquePartName(sourcePart);
@@ -247,7 +233,7 @@ void PasteSession::drainPendingParts() {
         const std::string kind = kindOf(relType);
         if (kind == "header" || kind == "footer") {
             auto doc = parseXml(source.text(sourcePart), sourcePart);
-            remap(doc.document_element(), sourcePart, name);
+            remap(doc.document_element(), doc.document_element(), sourcePart, name);
             target.putPart(name, PartData::fromText(serializeDocument(doc)));
             target.hasHeaders = true;
             continue;
@@ -300,13 +286,13 @@ std::string PasteSession::renameBookmark(const std::string& name) {
 
 std::string PasteSession::freshBookmarkName(const std::string& name) {
     std::string result = name;
-    if (!target.ids.bookmarkNames.insert(name).second) {
+    if (!target.ids.bookmarkNames.claim(name)) {
         for (unsigned n = 2;; ++n) {
             const std::string suffix = "_" + std::to_string(n);
             const std::string base =
                 name.size() + suffix.size() > 40 ? name.substr(0, 40 - suffix.size()) : name;
             std::string candidate = base + suffix;
-            if (target.ids.bookmarkNames.insert(candidate).second) {
+            if (target.ids.bookmarkNames.claim(candidate)) {
                 result = std::move(candidate);
                 break;
             }
@@ -470,130 +456,6 @@ void PasteSession::declareMissingNamespaces(
             element.append_attribute("mc:Ignorable") = ignorable.c_str();
         }
     }
-}
-
-void PasteSession::remap(pugi::xml_node node, const std::string& sourcePart,
-                         const std::string& targetPart) {
-    const std::string officeRelId = m_officePrefix.empty() ? "" : m_officePrefix + ":relid";
-    forEachElement(node, [&](pugi::xml_node element) {
-        for (auto attr = element.first_attribute(); attr; attr = attr.next_attribute()) {
-            const char* name = attr.name();
-            const auto prefix = prefixOf(name);
-            if ((!prefix.empty() && m_relPrefixes.count(std::string(prefix)) != 0) ||
-                (!officeRelId.empty() && officeRelId == name)) {
-                attr.set_value(mapRelationship(sourcePart, attr.value(), targetPart).c_str());
-            } else if (std::strcmp(name, "w14:paraId") == 0) {
-                attr.set_value(
-                    hex8(target.ids.claimHex(target.ids.paraIds, parseHex(attr.value()))).c_str());
-            } else if (std::strcmp(name, "w14:textId") == 0) {
-                attr.set_value(
-                    hex8(target.ids.claimHex(target.ids.textIds, parseHex(attr.value()))).c_str());
-            }
-        }
-        const char* name = element.name();
-        const auto local = localName(name);
-        if (!m_vmlPrefix.empty() && prefixOf(name) == m_vmlPrefix) {
-            remapShapeIds(element, local);
-            return true;
-        }
-        if (local == "OLEObject" || local == "dataBinding") {
-            if (local == "OLEObject") {
-                remapShapeIds(element, local);
-            } else {
-                rebindCustomXml(element);
-            }
-            return true;
-        }
-        if (local == "docPr") {
-            auto id = element.attribute("id");
-            if (id) {
-                id.set_value(++target.ids.maxDrawingId);
-            }
-            return true;
-        }
-        if (prefixOf(name) != "w") {
-            return true;
-        }
-        auto val = element.attribute("w:val");
-        if (local == "pStyle" || local == "rStyle" || local == "tblStyle" ||
-            local == "numStyleLink" || local == "styleLink") {
-            const auto it = styleMap.find(val.value());
-            if (val && it != styleMap.end()) {
-                val.set_value(it->second.c_str());
-            }
-        } else if (local == "numId" && val) {
-            const auto it = numMap.find(val.value());
-            val.set_value(it != numMap.end() ? it->second.c_str() : "0");
-        } else if (local == "p" && !defaultParagraphStyle.empty() &&
-                   !element.child("w:pPr").child("w:pStyle")) {
-            auto pPr = childOrPrepend(element, "w:pPr");
-            pPr.prepend_child("w:pStyle").append_attribute("w:val") = defaultParagraphStyle.c_str();
-        } else if (local == "tblPr" && !defaultTableStyle.empty() && !element.child("w:tblStyle") &&
-                   std::strcmp(element.parent().name(), "w:tbl") == 0) {
-            element.prepend_child("w:tblStyle").append_attribute("w:val") =
-                defaultTableStyle.c_str();
-        } else if (local == "rFonts" && resolveThemeFonts) {
-            resolveFonts(element);
-        } else if (resolveThemeColors && (local == "color" || local == "shd" || local == "u")) {
-            resolveColors(element);
-        } else if (local == "footnoteReference" || local == "endnoteReference") {
-            auto& map = local == "footnoteReference" ? footnoteIds : endnoteIds;
-            auto id = element.attribute("w:id");
-            const auto it = map.find(id.value());
-            if (id && it != map.end()) {
-                id.set_value(it->second.c_str());
-            }
-        } else if (local == "fldChar") {
-            m_fieldNameDue = m_fieldNameDue ||
-                             std::strcmp(element.attribute("w:fldCharType").value(), "begin") == 0;
-        } else if (local == "id" && std::strcmp(element.parent().name(), "w:sdtPr") == 0) {
-            remapContentControlId(element);
-        } else if (local == "control") {
-            remapShapeIds(element, local);
-        } else if (local == "instrText") {
-            renameFieldTargets(element, false);
-        } else if (local == "fldSimple") {
-            renameFieldTargets(element, true);
-        } else if (local == "hyperlink") {
-            auto anchor = element.attribute("w:anchor");
-            if (anchor) {
-                const auto it = bookmarkNames.find(anchor.value());
-                if (it != bookmarkNames.end()) {
-                    anchor.set_value(it->second.c_str());
-                }
-            }
-        } else if (local == "permStart" || local == "permEnd") {
-            auto id = element.attribute("w:id");
-            if (id) {
-                id.set_value(annotationId("perm", id.value()));
-            }
-        } else if (annotationElementNames().count(local) != 0) {
-            auto id = element.attribute("w:id");
-            std::string kind;
-            if (local == "bookmarkStart" || local == "bookmarkEnd") {
-                kind = "bm";
-            } else if (local.rfind("comment", 0) == 0) {
-                kind = "cm";
-            } else if (local.size() > 10 && local.find("Range") != std::string_view::npos) {
-                kind = std::string(local.substr(0, local.find("Range")));
-            }
-            if (local == "bookmarkStart") {
-                auto bookmark = element.attribute("w:name");
-                if (bookmark) {
-                    // A name the source itself repeats is made unique from its second use on.
-                    const std::string original = bookmark.value();
-                    const bool repeated = !m_bookmarksSeen.insert(original).second;
-                    bookmark.set_value(repeated ? freshBookmarkName(original).c_str()
-                                                : renameBookmark(original).c_str());
-                }
-            }
-            if (id) {
-                id.set_value(kind.empty() ? ++target.ids.maxAnnotationId
-                                          : annotationId(kind, id.value()));
-            }
-        }
-        return true;
-    });
 }
 
 } // namespace paperloom::engine

@@ -3,17 +3,20 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/Package.h"
+#include "engine/PrefixScope.h"
 #include "engine/Relationships.h"
 
 #include <pugixml.hpp>
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace paperloom::engine {
 
@@ -46,12 +49,20 @@ struct CustomXmlItem {
 /// Carries the pasted document's content into the target document: copies the parts it refers
 /// to, renumbers what must stay unique and renames what collides. Each member function fills
 /// one of the maps that the content walk (remap) then applies.
+///
+/// A paste is one change of the target (DocumentChange): it begins with run(), is committed
+/// when every step is done, and is rolled back when any step throws, so that the target is
+/// then exactly what it was before. A session runs once.
 class PasteSession {
 public:
     PasteSession(const Package& source, std::string sourceMain, DocumentModel& target);
 
-    /// Runs the whole paste: lists, styles, notes, body, comments, sections.
+    /// Runs the whole paste: lists, styles, notes, body, comments, sections. Throws what a
+    /// step throws, with the target as it was before.
     void run();
+    /// Called with the name of each step before it runs (and with "done" before the commit);
+    /// a fault seam for tests, unset in the program.
+    std::function<void(std::string_view step)> beforeStep;
 
     // --- used by the merge steps ---
     const Package& source;
@@ -84,11 +95,16 @@ public:
     /// The source's styles, parsed once per paste for the steps that only read them; empty
     /// when absent. A malformed part throws, as it fails the paste.
     const pugi::xml_document& sourceStyles();
+    /// The source's comments, parsed once per paste; empty when absent. A malformed part
+    /// throws, as it fails the paste.
+    const pugi::xml_document& sourceComments();
     /// The name of the source part a main-part relationship of this kind points to, or "".
     [[nodiscard]] std::string sourcePartOfKind(const std::string& kind);
     /// Rewrites every reference, id and name in the content under node, which comes from
-    /// sourcePart and lands in targetPart.
-    void remap(pugi::xml_node node, const std::string& sourcePart, const std::string& targetPart);
+    /// sourcePart (whose document element is sourceRoot: its namespace declarations hold for
+    /// node, wherever node is now) and lands in targetPart.
+    void remap(pugi::xml_node node, const pugi::xml_node& sourceRoot, const std::string& sourcePart,
+               const std::string& targetPart);
     /// Adds to element the namespace declarations of sourceRoot that targetRoot lacks.
     static void declareMissingNamespaces(
         pugi::xml_node element, const pugi::xml_node& sourceRoot,
@@ -102,14 +118,23 @@ public:
     void drainPendingParts();
 
 private:
+    void step(std::string_view name) const;
     std::string mapRelationship(const std::string& sourcePart, const std::string& relId,
                                 const std::string& targetPart);
     std::string ensureCopied(const std::string& sourcePart, const std::string& relType);
+    /// A hyperlink's address with a bookmark it names ("#name") renamed as the paste renamed it.
+    [[nodiscard]] std::string linkAddress(const std::string& address) const;
     std::int64_t annotationId(const std::string& kind, const std::string& sourceId);
     std::string renameBookmark(const std::string& name);
     std::string freshBookmarkName(const std::string& name);
     void renameFieldTargets(pugi::xml_node holder, bool isAttribute);
     void collectBookmarks(const pugi::xml_node& node);
+    /// The key of a comment element or marker (local name) with a source id: the id itself, or
+    /// the id with the occurrence where the source repeats it; "" for a comment the source does
+    /// not have.
+    [[nodiscard]] std::string commentKey(std::string_view local, const std::string& sourceId);
+    /// True when the target's styles (the pasted ones merged in) define this style id.
+    [[nodiscard]] bool targetDefinesStyle(const std::string& id);
 
     void mergeNotes(bool endnotes);
     void mergeComments();
@@ -146,7 +171,6 @@ private:
     std::unordered_map<std::string, PartOwner> m_diagramOwners; // source data part -> owner
     std::unordered_map<std::string, std::string> m_shapeIds;    // source VML id -> new id
     std::unordered_map<std::string, std::string> m_shapeSpids;  // source o:spid -> new one
-    std::string m_vmlPrefix;
     bool m_fieldNameDue = false; // a complex field began; its first word is the field's name
     std::unordered_map<std::string, std::string> m_storeItemIds; // source id (lower) -> target id
     std::unordered_map<std::string, std::string> m_propsItemIds; // source props part -> new id
@@ -154,6 +178,12 @@ private:
     std::unordered_map<std::string, CustomXmlItem> m_sourceItems; // id (lower) -> parts
     std::unordered_map<std::string, CustomXmlItem> m_targetItems;
 
+    pugi::xml_document m_sourceComments;
+    bool m_sourceCommentsRead = false;
+    std::unordered_map<std::string, unsigned> m_commentCounts; // source comment id -> comments
+    std::unordered_map<std::string, unsigned> m_commentsSeen;  // local + ':' + id -> seen so far
+    std::unordered_set<std::string> m_targetStyles;
+    bool m_targetStylesIndexed = false;
     std::unordered_map<std::string, Relationships> m_sourceRels;
     pugi::xml_document m_sourceSettings;
     pugi::xml_document m_sourceStyles;
@@ -161,9 +191,8 @@ private:
     bool m_sourceStylesRead = false;
     std::unordered_map<std::string, std::string> m_copied;
     std::deque<std::pair<std::string, std::string>> m_pending; // source part, relationship type
-    std::set<std::string> m_relPrefixes;
     std::set<std::string> m_bookmarksSeen;
-    std::string m_officePrefix;
+    const PrefixScope* m_scope = nullptr; // where remap's walk is
 };
 
 /// Lists: gives every list definition of the source a fresh id in the target (fills numMap);

@@ -11,7 +11,7 @@ namespace {
 
 /// A variant of id that used does not hold yet: a trailing number counts up ("_x0000_s1026"
 /// -> "_x0000_s1027", which keeps the form readers expect of shape ids), other ids get one.
-std::string freshShapeId(const std::string& id, const std::unordered_set<std::string>& used) {
+std::string freshShapeId(const std::string& id, const ClaimSet<std::string>& used) {
     std::size_t digits = id.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(id[digits - 1])) != 0) {
         --digits;
@@ -25,7 +25,7 @@ std::string freshShapeId(const std::string& id, const std::unordered_set<std::st
     const std::string separator = digits == id.size() ? " " : "";
     for (;;) {
         std::string candidate = stem + separator + std::to_string(++number);
-        if (used.count(candidate) == 0) {
+        if (!used.contains(candidate)) {
             return candidate;
         }
     }
@@ -40,25 +40,25 @@ void PasteSession::remapContentControlId(pugi::xml_node element) {
     }
     auto& used = target.ids.contentControlIds;
     std::int64_t id = val.as_llong();
-    if (used.insert(id).second) {
+    if (used.claim(id)) {
         return;
     }
     // w:id is a signed 32-bit number; Word writes random ones, so counting up finds a gap soon.
     do {
         id = id >= 0x7FFFFFFF ? 1 : id + 1;
-    } while (!used.insert(id).second);
+    } while (!used.claim(id));
     val.set_value(id);
 }
 
 void PasteSession::remapShapeIds(pugi::xml_node element, std::string_view local) {
     auto renamed = [](std::unordered_map<std::string, std::string>& map,
-                      std::unordered_set<std::string>& used, const std::string& id) {
+                      ClaimSet<std::string>& used, const std::string& id) {
         const auto known = map.find(id);
         if (known != map.end()) {
             return known->second; // the same shape in Choice and Fallback, or a repeat
         }
-        std::string result = used.insert(id).second ? id : freshShapeId(id, used);
-        used.insert(result);
+        std::string result = used.claim(id) ? id : freshShapeId(id, used);
+        used.claim(result);
         map.emplace(id, result);
         return result;
     };
@@ -77,10 +77,11 @@ void PasteSession::remapShapeIds(pugi::xml_node element, std::string_view local)
     if (auto id = element.attribute("id"); id && *id.value() != '\0') {
         id.set_value(renamed(m_shapeIds, target.ids.shapeIds, id.value()).c_str());
     }
-    if (m_officePrefix.empty()) {
+    const std::string_view office = m_scope != nullptr ? m_scope->office() : std::string_view();
+    if (office.empty()) {
         return;
     }
-    const std::string spidName = m_officePrefix + ":spid";
+    const std::string spidName = std::string(office) + ":spid";
     if (auto spid = element.attribute(spidName.c_str()); spid && *spid.value() != '\0') {
         spid.set_value(renamed(m_shapeSpids, target.ids.shapeSpids, spid.value()).c_str());
     }

@@ -100,6 +100,21 @@ void Relationships::addWithId(const Relationship& rel) {
     m_items.push_back(rel);
 }
 
+void Relationships::rollBack(Mark mark) {
+    while (m_items.size() > mark.count) {
+        const Relationship& rel = m_items.back();
+        m_byId.erase(rel.id);
+        const auto key =
+            m_byKey.find(rel.type + '\n' + rel.target + (rel.external ? "\nE" : "\nI"));
+        if (key != m_byKey.end() && key->second == rel.id) {
+            m_byKey.erase(key);
+        }
+        m_items.pop_back();
+    }
+    m_next = mark.next;
+    m_elements = std::move(mark.elements);
+}
+
 std::vector<PiecePtr> Relationships::deflatedParts() {
     static const PiecePtr head =
         deflatePiece(std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
@@ -157,6 +172,9 @@ void ContentTypes::setOverride(const std::string& partName, const std::string& t
     const std::string key = lower(partName);
     const auto it = m_overrideIndex.find(key);
     if (it != m_overrideIndex.end()) {
+        if (m_undo && it->second < m_undo->count) {
+            m_undo->retyped.emplace_back(it->second, m_overrides[it->second].type);
+        }
         m_overrides[it->second].type = type;
         m_rebuild = true;
         return;
@@ -167,6 +185,31 @@ void ContentTypes::setOverride(const std::string& partName, const std::string& t
         m_overrideText.append("<Override PartName=\"/" + xmlEscape(partName) + "\" ContentType=\"" +
                               xmlEscape(type) + "\"/>");
     }
+}
+
+void ContentTypes::mark() {
+    m_undo =
+        Undo{m_overrides.size(), m_defaults, {}, m_overrideText, m_headPiece, m_rebuild, m_changed};
+}
+
+void ContentTypes::rollBack() {
+    if (!m_undo) {
+        return;
+    }
+    Undo& undo = *m_undo;
+    while (m_overrides.size() > undo.count) {
+        m_overrideIndex.erase(lower(m_overrides.back().name));
+        m_overrides.pop_back();
+    }
+    for (auto it = undo.retyped.rbegin(); it != undo.retyped.rend(); ++it) {
+        m_overrides[it->first].type = std::move(it->second);
+    }
+    m_defaults = std::move(undo.defaults);
+    m_overrideText = std::move(undo.overrideText);
+    m_headPiece = std::move(undo.headPiece);
+    m_rebuild = undo.rebuild;
+    m_changed = undo.changed;
+    m_undo.reset();
 }
 
 std::vector<PiecePtr> ContentTypes::deflatedParts() {

@@ -40,6 +40,16 @@ public:
     /// An id no relationship has, without adding anything.
     [[nodiscard]] std::string unusedId();
 
+    /// Where the relationships stand: what rollBack returns to.
+    struct Mark {
+        std::size_t count = 0;
+        unsigned next = 1;
+        GrowingText elements;
+    };
+    [[nodiscard]] Mark mark() const { return {m_items.size(), m_next, m_elements}; }
+    /// Removes every relationship added since mark was taken (they only ever grow).
+    void rollBack(Mark mark);
+
 private:
     std::vector<Relationship> m_items;
     std::unordered_map<std::string, std::size_t> m_byId;
@@ -62,11 +72,29 @@ public:
     /// True while nothing changed since the last deflatedParts().
     [[nodiscard]] bool unchanged() const { return !m_changed; }
 
+    /// Starts recording changes, for rollBack; overrides only ever grow, so what is recorded
+    /// is what was added or retyped.
+    void mark();
+    /// Keeps the changes since mark.
+    void keep() { m_undo.reset(); }
+    /// Puts the content types back as they were at mark.
+    void rollBack();
+
 private:
     struct Override {
         std::string name;
         std::string type;
     };
+    struct Undo {
+        std::size_t count = 0;
+        std::map<std::string, std::string> defaults;
+        std::vector<std::pair<std::size_t, std::string>> retyped; // index, type before
+        GrowingText overrideText;
+        PiecePtr headPiece;
+        bool rebuild = false;
+        bool changed = false;
+    };
+    std::optional<Undo> m_undo;
     std::map<std::string, std::string> m_defaults;
     std::vector<Override> m_overrides;
     std::unordered_map<std::string, std::size_t> m_overrideIndex; // lower-case name -> index

@@ -174,12 +174,14 @@ void mergeStyles(PasteSession& session) {
     }
     std::vector<pugi::xml_node> added;
     std::string sourceDefault[2];
-    // Parents before children: a style's look depends on what its basedOn became.
+    // Parents before children: a style's look depends on what its basedOn became. Styles in a
+    // basedOn cycle (or based on one) have no such order and are taken in the order they come.
+    bool inCycle = false;
     while (!pending.empty()) {
         std::vector<pugi::xml_node> later;
         for (const auto& style : pending) {
             const std::string basedOn = style.child("w:basedOn").attribute("w:val").value();
-            if (!basedOn.empty() && sourceIds.count(basedOn) != 0 &&
+            if (!inCycle && !basedOn.empty() && sourceIds.count(basedOn) != 0 &&
                 session.styleMap.count(basedOn) == 0) {
                 later.push_back(style);
                 continue;
@@ -281,14 +283,7 @@ void mergeStyles(PasteSession& session) {
             added.push_back(inserted);
             styles.dirty = true;
         }
-        if (later.size() == pending.size()) {
-            // A basedOn cycle: take the rest as they are.
-            for (const auto& style : later) {
-                const std::string id = style.attribute("w:styleId").value();
-                session.styleMap.emplace(id, id);
-            }
-            break;
-        }
+        inCycle = !later.empty() && later.size() == pending.size();
         pending = std::move(later);
     }
     for (auto style : added) {

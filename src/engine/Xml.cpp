@@ -3,6 +3,7 @@
 
 #include "engine/Package.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -33,10 +34,15 @@ struct StringWriter : pugi::xml_writer {
 
 } // namespace
 
-pugi::xml_document parseXml(std::string_view text, const std::string& partName) {
-    pugi::xml_document doc;
-    const auto flags = pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
-    checkParse(doc.load_buffer(text.data(), text.size(), flags, pugi::encoding_auto), partName);
+namespace {
+
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
+
+/// What every parsed part must pass: no DOCTYPE, a document element, bounded nesting.
+void checkParsedDocument(const pugi::xml_document& doc, const pugi::xml_parse_result& result,
+                         const std::string& partName) {
+    checkParse(result, partName);
     for (auto child = doc.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_doctype) {
             throw PackageError("the document contains XML this program refuses (a DOCTYPE)",
@@ -66,6 +72,38 @@ pugi::xml_document parseXml(std::string_view text, const std::string& partName) 
         }
         node = node.next_sibling();
     }
+}
+
+} // namespace
+
+pugi::xml_document parseXml(std::string_view text, const std::string& partName) {
+    pugi::xml_document doc;
+    const auto result = doc.load_buffer(text.data(), text.size(), kParseOptions);
+    checkParsedDocument(doc, result, partName);
+    return doc;
+}
+
+pugi::xml_document parsePart(const Package& package, const std::string& partName) {
+    const PartData* part = package.find(partName);
+    if (part == nullptr) {
+        throw PackageError("the document is damaged (a part is missing)", partName);
+    }
+    part->checkLimits(partName, package.limits); // before the buffer is taken
+    const auto size = static_cast<std::size_t>(part->size());
+    void* buffer = pugi::get_memory_allocation_function()(std::max<std::size_t>(size, 1));
+    if (buffer == nullptr) {
+        throw PackageError("there is not enough memory to open it", partName);
+    }
+    try {
+        part->inflateInto(static_cast<char*>(buffer), partName, package.limits);
+    } catch (...) {
+        pugi::get_memory_deallocation_function()(buffer);
+        throw;
+    }
+    pugi::xml_document doc;
+    // The document owns the buffer from here on, whatever the result.
+    const auto result = doc.load_buffer_inplace_own(buffer, size, kParseOptions);
+    checkParsedDocument(doc, result, partName);
     return doc;
 }
 

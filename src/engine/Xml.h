@@ -11,6 +11,8 @@
 
 namespace paperloom::engine {
 
+struct Package;
+
 namespace ns {
 inline constexpr const char* W = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 inline constexpr const char* R =
@@ -29,6 +31,10 @@ inline constexpr int kMaxXmlDepth = 400;
 /// Parses a part. Refuses DOCTYPE and entity declarations and absurd nesting; throws
 /// PackageError naming the part for malformed XML.
 [[nodiscard]] pugi::xml_document parseXml(std::string_view text, const std::string& partName);
+
+/// Parses a part of a package like parseXml, inflating it straight into the parser's own buffer:
+/// the text exists once, not twice, while the tree is built. Throws PackageError.
+[[nodiscard]] pugi::xml_document parsePart(const Package& package, const std::string& partName);
 
 /// Escapes text for use in XML content or a double-quoted attribute value.
 [[nodiscard]] std::string xmlEscape(std::string_view text);

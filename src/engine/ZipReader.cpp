@@ -65,9 +65,12 @@ Package readZipPackage(const std::string& path, const PackageLimits& limits) {
     if (fileSize > limits.maxFileSize) {
         throw PackageError("the document is too large to open", std::to_string(fileSize));
     }
+    // No ZIP_CHECKCONS: it refuses packages whose local headers say less than the central
+    // directory (data descriptors, local extra fields of their own), which every reader opens.
+    // The central directory is what counts; below, its sizes must fit in the file, and each
+    // part's checksum and length are checked when it is inflated.
     int errorCode = 0;
-    std::unique_ptr<zip_t, ArchiveCloser> archive(
-        zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errorCode));
+    std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(path.c_str(), ZIP_RDONLY, &errorCode));
     if (!archive) {
         zipFailure(errorCode, "zip_open");
     }
@@ -113,9 +116,12 @@ Package readZipPackage(const std::string& path, const PackageLimits& limits) {
             throw PackageError("the document is damaged", name + ": stored sizes differ");
         }
         totalStored += st.comp_size;
-        // Sizes come from the archive itself: none may claim more than the file holds.
-        if (st.comp_size > fileSize || totalStored > limits.maxFileSize) {
-            throw PackageError("the document is too large to open", name);
+        // Sizes come from the archive itself: together they cannot exceed the file, and entries
+        // that share their data would otherwise multiply what the file holds.
+        if (totalStored > fileSize) {
+            throw PackageError("the document is damaged (its sizes do not add up)",
+                               name + ": " + std::to_string(totalStored) + " stored bytes in a " +
+                                   std::to_string(fileSize) + "-byte file");
         }
         std::unique_ptr<zip_file_t, FileCloser> file(
             zip_fopen_index(archive.get(), entry, ZIP_FL_COMPRESSED));

@@ -324,10 +324,20 @@ private:
                    (local == "endnote" && name == m_byKind["endnotes"])) {
             countDocumentWide(std::string(local) + " id", name, id);
             m_notes[std::string(local)].insert(id);
-        } else if (local == "commentReference" || local == "commentRangeStart") {
+        } else if (local == "commentReference" || local == "commentRangeStart" ||
+                   local == "commentRangeEnd") {
             m_commentRefs.insert(id);
         } else if (local == "footnoteReference" || local == "endnoteReference") {
             m_noteRefs[std::string(local.substr(0, local.size() - 9))].insert(id);
+        } else if ((local == "footnote" || local == "endnote") &&
+                   localName(e.node.parent().name()) == std::string(local) + "Pr" &&
+                   name == m_byKind["settings"]) {
+            m_separatorRefs[std::string(local)].insert(id);
+        } else if (local == "style" && name == m_byKind["styles"]) {
+            m_styles.insert(e.attr(ns::W, "styleId"));
+        } else if ((local == "pStyle" || local == "rStyle" || local == "tblStyle") &&
+                   m_inStory[name]) {
+            m_styleRefs.emplace(e.attr(ns::W, "val"), name);
         } else if (local == "dataBinding") {
             const std::string item = e.attr(ns::W, "storeItemID");
             if (!item.empty()) {
@@ -365,6 +375,18 @@ private:
                 if (m_notes[kind].count(id) == 0) {
                     problem("reference to a missing " + kind, id);
                 }
+            }
+        }
+        for (const auto& [kind, ids] : m_separatorRefs) {
+            for (const auto& id : ids) {
+                if (m_notes[kind].count(id) == 0) {
+                    problem("settings name a missing " + kind, id);
+                }
+            }
+        }
+        for (const auto& [style, part] : m_styleRefs) {
+            if (m_styles.count(style) == 0) {
+                problem("undefined style", style + " in " + part);
             }
         }
         std::set<std::string> threadParas;
@@ -412,6 +434,9 @@ private:
     std::set<std::string> m_commentRefs;
     std::map<std::string, std::set<std::string>> m_notes;
     std::map<std::string, std::set<std::string>> m_noteRefs;
+    std::map<std::string, std::set<std::string>> m_separatorRefs; // from settings
+    std::set<std::string> m_styles;
+    std::multimap<std::string, std::string> m_styleRefs; // style id -> part
     std::set<std::string> m_commentParas;
     std::vector<std::pair<std::string, std::string>> m_threadParas;
     std::vector<std::string> m_idParas;

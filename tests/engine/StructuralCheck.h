@@ -13,8 +13,10 @@ namespace paperloom::engine::testing {
 /// relationships and references to relationships a part does not have, parts without a content
 /// type (or with two), ids that must be unique and are not (relationship ids, w14:paraId,
 /// w14:textId, drawing, VML shape, bookmark, comment, revision, note and content control ids,
-/// comment durableIds, people), comment threads that name paragraphs that are not there and
-/// data bindings to custom XML parts that are not there. Empty for a sound package. Keep in
+/// comment durableIds, people), references to comments, notes and separators that are not there,
+/// styles that stories name and styles.xml lacks, comment threads that name paragraphs that are
+/// not there and data bindings to custom XML parts that are not there. Empty for a sound
+/// package. Keep in
 /// step with structure_problems of bench/fidelity/fidelity.
 [[nodiscard]] std::vector<std::string> structuralProblems(const Package& package);
 /// The same for a file; a file that is not a readable package is one problem.
