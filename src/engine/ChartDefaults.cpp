@@ -232,6 +232,13 @@ std::string stateOffice2007ChartDefaults(std::string_view chartXml, const std::s
                         {"axPos", "majorGridlines", "minorGridlines", "title", "numFmt",
                          "majorTickMark", "minorTickMark", "tickLblPos", "spPr", "txPr", "crossAx",
                          "extLst"});
+            // Tick marks left out were outside marks and no minor ones, not crossing marks.
+            chart.state(element, "majorTickMark", "out",
+                        {"minorTickMark", "tickLblPos", "spPr", "txPr", "crossAx", "extLst"});
+            chart.state(element, "minorTickMark", "none",
+                        {"tickLblPos", "spPr", "txPr", "crossAx", "extLst"});
+        } else if (local == "view3D") {
+            chart.state(element, "rAngAx", "0", {"perspective", "extLst"});
         } else if (local == "legend" || local == "title") {
             chart.state(element, "overlay", "0", {"spPr", "txPr", "extLst"});
         } else if (local == "dLbls" || local == "dLbl") {
