@@ -1,7 +1,6 @@
 // Content controls bound to custom XML: the bound parts travel with the paste, and bindings
 // keep naming the data they were made for.
 #include "engine/PasteSession.h"
-#include "engine/Relationships.h"
 #include "engine/Xml.h"
 
 #include <algorithm>
@@ -77,56 +76,6 @@ void indexItems(const std::string& mainPart, const FindRels& relsOf, const HasPa
     }
 }
 
-/// The store item ids under which readers offer a package's own properties to bindings.
-constexpr const char* kCorePropertiesId = "{6c3c8bc8-f283-45ae-878a-bab7291924a1}";
-constexpr const char* kExtendedPropertiesId = "{6668398d-a668-4e3e-a5eb-62b293d839f1}";
-
-/// The source's core or extended properties part that a store item id names, or "".
-std::string propertiesPartFor(const Package& source, const std::string& key) {
-    const char* kind = key == kCorePropertiesId       ? "core-properties"
-                       : key == kExtendedPropertiesId ? "extended-properties"
-                                                      : nullptr;
-    if (kind == nullptr || !source.contains("_rels/.rels")) {
-        return {};
-    }
-    try {
-        const auto rels = Relationships::parse(source.text("_rels/.rels"), "_rels/.rels");
-        const Relationship* rel = rels.firstOfType(kind);
-        if (rel == nullptr || rel->external) {
-            return {};
-        }
-        const std::string part = resolvePartName("", rel->target);
-        return source.contains(part) ? part : std::string();
-    } catch (const PackageError&) {
-        return {}; // properties we cannot find are not there to show
-    }
-}
-
-/// Adds a custom XML part holding data under item id to the target, related to its main part.
-std::string addCustomXmlItem(DocumentModel& target, const PartDataPtr& data,
-                             const std::string& id) {
-    const std::string item = target.uniquePartName("customXml/item1.xml");
-    const std::string props = target.uniquePartName("customXml/itemProps1.xml");
-    target.putPart(item, data);
-    target.contentTypes.setOverride(item, "application/xml");
-    target.putPart(
-        props, PartData::fromText("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\r\n"
-                                  "<ds:datastoreItem ds:itemID=\"" +
-                                  id +
-                                  "\" xmlns:ds=\"http://schemas.openxmlformats.org/officeDocument/"
-                                  "2006/customXml\"><ds:schemaRefs/></ds:datastoreItem>"));
-    target.contentTypes.setOverride(
-        props, "application/vnd.openxmlformats-officedocument.customXmlProperties+xml");
-    target.relsOf(item).add(std::string(ns::RelTypeBase) + "customXmlProps",
-                            relativeTarget(item, props), false, true);
-    target.dirtyRels.insert(item);
-    target.relsOf(target.mainPart)
-        .add(std::string(ns::RelTypeBase) + "customXml", relativeTarget(target.mainPart, item),
-             false, true);
-    target.dirtyRels.insert(target.mainPart);
-    return item;
-}
-
 } // namespace
 
 void PasteSession::rebindCustomXml(pugi::xml_node binding) {
@@ -155,33 +104,8 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
     }
     const auto item = m_sourceItems.find(key);
     if (item == m_sourceItems.end()) {
-        // Bound to the document's own properties (title, author, company): the joined document
-        // has one set of them, so the controls get a copy of the pasted document's as data of
-        // their own. Bound to data the source lacks: nothing to carry.
-        const std::string properties = propertiesPartFor(source, key);
-        std::string id = store.value();
-        if (!properties.empty()) {
-            const std::string text = source.text(properties);
-            auto same =
-                std::find_if(m_targetItems.begin(), m_targetItems.end(), [&](const auto& entry) {
-                    return target.package.contains(entry.second.itemPart) &&
-                           target.package.text(entry.second.itemPart) == text;
-                });
-            if (same != m_targetItems.end()) {
-                id = same->second.itemId;
-            } else {
-                unsigned salt = 0;
-                do {
-                    id = derivedGuid(key, salt++);
-                } while (m_targetItems.count(lower(id)) != 0 ||
-                         m_sourceItems.count(lower(id)) != 0);
-                const std::string copied =
-                    addCustomXmlItem(target, source.parts.at(properties), id);
-                m_targetItems.emplace(lower(id), CustomXmlItem{copied, {}, id});
-            }
-        }
-        m_storeItemIds.emplace(key, id);
-        store.set_value(id.c_str());
+        // Bound to the document's properties, or to data the source lacks: nothing to carry.
+        m_storeItemIds.emplace(key, store.value());
         return;
     }
     std::string id = store.value();
