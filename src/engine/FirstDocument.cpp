@@ -16,25 +16,15 @@ constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
 /// Settings that change how pages are laid out, the compatibility options among them (the
-/// layout mode moves tables and spacing): later documents share them. The zoom is a view
-/// setting, but readers round some measures at the scale they open a document at.
-constexpr const char* kLayoutSettings[] = {"w:zoom",
-                                           "w:mirrorMargins",
-                                           "w:gutterAtTop",
-                                           "w:defaultTabStop",
-                                           "w:autoHyphenation",
-                                           "w:consecutiveHyphenLimit",
-                                           "w:hyphenationZone",
-                                           "w:doNotHyphenateCaps",
-                                           "w:bookFoldRevPrinting",
-                                           "w:bookFoldPrinting",
-                                           "w:bookFoldPrintingSheets",
-                                           "w:noPunctuationKerning",
-                                           "w:characterSpacingControl",
-                                           "w:printTwoOnOne",
-                                           "w:compat",
-                                           "w:themeFontLang",
-                                           "w:clrSchemeMapping"};
+/// layout mode moves tables and spacing): later documents share them.
+constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutterAtTop",
+                                           "w:defaultTabStop",         "w:autoHyphenation",
+                                           "w:consecutiveHyphenLimit", "w:hyphenationZone",
+                                           "w:doNotHyphenateCaps",     "w:bookFoldRevPrinting",
+                                           "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
+                                           "w:noPunctuationKerning",   "w:characterSpacingControl",
+                                           "w:printTwoOnOne",          "w:compat",
+                                           "w:themeFontLang",          "w:clrSchemeMapping"};
 
 /// Replaces the target's child of this name by a copy of the source's (removing it when the
 /// source has none: the reader's default applies there, as it did to the source).
