@@ -3,6 +3,7 @@
 
 #include "engine/PackageOpener.h"
 #include "engine/PasteSession.h"
+#include "engine/StatedSettings.h"
 #include "engine/StopRequest.h"
 #include "engine/ZipWriter.h"
 
@@ -357,7 +358,8 @@ void EngineApplication::pasteClipboard() {
                         "insertion point at the start");
     }
     guarded("Cannot paste the content of " + clipboard->sourcePath, [&] {
-        PasteSession session(clipboard->package, clipboard->mainPart, model);
+        const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart);
+        PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         session.run(); // all or nothing: a failed paste leaves the document as it was
     });

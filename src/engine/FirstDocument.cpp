@@ -68,13 +68,19 @@ void adoptFirstDocument(PasteSession& session) {
     settings.dirty = true;
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
-    // first document. A theme with relationships of its own (pictures in fills) stays out: its
-    // parts would have to come along.
+    // first document. A theme with relationships of its own (pictures in fills) brings the
+    // parts they name.
     const std::string sourceTheme = session.sourcePartOfKind("theme");
     if (!sourceTheme.empty() && !target.themeName.empty() &&
-        target.package.contains(target.themeName) &&
-        !session.source.contains(relsPartName(sourceTheme))) {
-        target.putPart(target.themeName, session.source.parts.at(sourceTheme));
+        target.package.contains(target.themeName)) {
+        if (!session.source.contains(relsPartName(sourceTheme))) {
+            target.putPart(target.themeName, session.source.parts.at(sourceTheme));
+        } else {
+            auto theme = parseXml(session.source.text(sourceTheme), sourceTheme);
+            session.remap(theme.document_element(), theme.document_element(), sourceTheme,
+                          target.themeName);
+            target.putPart(target.themeName, PartData::fromText(serializeDocument(theme)));
+        }
     }
 
     if (target.styles) {

@@ -1,4 +1,5 @@
 // The order of a paste, notes and comments, and where the pasted body lands.
+#include "engine/AutoSpacing.h"
 #include "engine/BlankDocument.h"
 #include "engine/DocumentChange.h"
 #include "engine/FirstDocument.h"
@@ -262,6 +263,7 @@ void PasteSession::insertBody() {
     prepareSourceSections(*this, sections);
     keepTableStylesOverDefaults(*this, body);
     keepTablePlacesAcrossLayoutModes(*this, body);
+    keepAutoSpacingAtDocumentStart(*this, body);
     // Blocks are remapped in document order. In a long body, a block that nothing below edits
     // any more is compressed at once and its nodes freed, so that the body never holds all its
     // remapped blocks (which a remap may make larger) beside their text; kept as nodes are the

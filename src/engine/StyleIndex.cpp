@@ -41,4 +41,19 @@ pugi::xml_node StyleIndex::property(std::string id, const char* container, const
     return {};
 }
 
+pugi::xml_attribute StyleIndex::attribute(std::string id, const char* container, const char* name,
+                                          const char* attribute) const {
+    for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
+        const auto it = m_byId.find(id);
+        if (it == m_byId.end()) {
+            break;
+        }
+        if (auto found = it->second.child(container).child(name).attribute(attribute)) {
+            return found;
+        }
+        id = it->second.child("w:basedOn").attribute("w:val").value();
+    }
+    return {};
+}
+
 } // namespace paperloom::engine

@@ -18,6 +18,12 @@ public:
     [[nodiscard]] pugi::xml_node property(std::string id, const char* container,
                                           const char* name) const;
 
+    /// The first value of attribute on element name inside container along the basedOn chain of
+    /// style id (properties such as w:spacing inherit attribute by attribute); empty when none
+    /// of them sets it.
+    [[nodiscard]] pugi::xml_attribute attribute(std::string id, const char* container,
+                                                const char* name, const char* attribute) const;
+
     /// The default paragraph and table styles ("" when the part names none).
     [[nodiscard]] const std::string& defaultParagraph() const { return m_defaultParagraph; }
     [[nodiscard]] const std::string& defaultTable() const { return m_defaultTable; }

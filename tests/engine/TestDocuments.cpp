@@ -115,10 +115,15 @@ void DocDraft::write(const std::filesystem::path& path) const {
         package.parts[relsPartName(name)] = PartData::fromText(xml + "</Relationships>");
     }
     package.parts["[Content_Types].xml"] = PartData::fromText(types + "</Types>");
+    std::string packageRelations =
+        relXml("rId1", Rel{"officeDocument", "word/document.xml", false});
+    for (const auto& [id, rel] : packageRels) {
+        packageRelations += relXml(id, rel);
+    }
     package.parts["_rels/.rels"] = PartData::fromText(
         std::string(kDecl) +
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
-        relXml("rId1", Rel{"officeDocument", "word/document.xml", false}) + "</Relationships>");
+        packageRelations + "</Relationships>");
     package.parts["word/_rels/document.xml.rels"] =
         PartData::fromText(docRels + "</Relationships>");
     package.parts["word/document.xml"] =

@@ -37,6 +37,8 @@ struct DocDraft {
     std::map<std::string, Rel> footnoteRels;
     /// Relationships of any other part: part name -> id -> rel.
     std::map<std::string, std::map<std::string, Rel>> partRels;
+    /// Relationships of the package besides its main part (properties): id -> rel.
+    std::map<std::string, Rel> packageRels;
 
     /// Writes the package to path.
     void write(const std::filesystem::path& path) const;

@@ -1,0 +1,32 @@
+// Automatic paragraph spacing (w:beforeAutospacing, w:afterAutospacing), kept as the document
+// it comes from lays it out.
+#pragma once
+
+#include <pugixml.hpp>
+
+namespace paperloom::engine {
+
+class PasteSession;
+class StyleIndex;
+
+/// True when a settings part switches the fixed kind of automatic spacing on
+/// (w:compat/w:doNotUseHTMLParagraphAutoSpacing).
+[[nodiscard]] bool usesFixedAutoSpacing(const pugi::xml_node& settingsRoot);
+
+/// Under the fixed kind, automatic spacing is 5 pt before and after a paragraph whatever its
+/// w:before and w:after say; the joined document has the HTML kind (14 pt, collapsing between
+/// paragraphs, none at the top of the document or of a table cell). Writes 5 pt as plain
+/// spacing wherever automatic spacing applies in partRoot (a body, header, footer, notes,
+/// styles or numbering part). styles indexes the document's styles as they were before any
+/// change, defaults is their w:pPrDefault/w:pPr (either may be empty). Returns true when it
+/// changed anything.
+bool stateFixedAutoSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
+                           const pugi::xml_node& defaults);
+
+/// The first paragraph of a document has no automatic spacing before it; pasted after other
+/// content it would get 14 pt. States no spacing before it when the pasted body's first
+/// paragraph has automatic spacing before. Runs on the source body before the remap (style ids
+/// are the source's); does nothing when the target is empty.
+void keepAutoSpacingAtDocumentStart(PasteSession& session, pugi::xml_node body);
+
+} // namespace paperloom::engine

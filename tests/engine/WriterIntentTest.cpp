@@ -1,0 +1,225 @@
+// What a document's own settings and writer meant survives a join in which another document's
+// settings, or none, speak for the whole: charts of 2007 packages and automatic paragraph
+// spacing of the fixed kind.
+#include "EngineFixture.h"
+#include "StructuralCheck.h"
+
+#include "engine/Relationships.h"
+#include "engine/Xml.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace paperloom::engine::testing {
+namespace {
+
+using WriterIntentTest = EngineFixture;
+
+/// A document with one chart part whose c:chartSpace holds chartSpace; written by version 12
+/// of the word processor when appVersion is "12.0000", by an unnamed writer when it is empty.
+DocDraft chartDocument(const std::string& chartSpace, const std::string& appVersion) {
+    DocDraft draft;
+    draft.body = "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"100\" cy=\"100\"/>"
+                 "<wp:docPr id=\"1\" name=\"Chart 1\"/><a:graphic><a:graphicData "
+                 "uri=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart "
+                 "xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" "
+                 "r:id=\"rId7\"/></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>";
+    draft.rels["rId7"] = {"chart", "charts/chart1.xml", false};
+    draft.parts["word/charts/chart1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.drawingml.chart+xml",
+        "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\">" +
+            chartSpace + "</c:chartSpace>"};
+    if (!appVersion.empty()) {
+        draft.packageRels["rIdApp"] = {"extended-properties", "docProps/app.xml", false};
+        draft.parts["docProps/app.xml"] = {
+            "application/vnd.openxmlformats-officedocument.extended-properties+xml",
+            "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+            "extended-properties\"><Application>Microsoft Office Word</Application>"
+            "<AppVersion>" +
+                appVersion + "</AppVersion></Properties>"};
+    }
+    return draft;
+}
+
+/// The chart part the body's n-th chart reference names, serialised.
+std::string chartOf(const Written& out, std::size_t n) {
+    const auto ids = attributeValues(out.document().document_element(), "c:chart", "r:id");
+    const auto rels = Relationships::parse(out.text("word/_rels/document.xml.rels"),
+                                           "word/_rels/document.xml.rels");
+    const Relationship* rel = ids.size() > n ? rels.byId(ids[n]) : nullptr;
+    if (rel == nullptr) {
+        ADD_FAILURE() << "chart " << n << " has no relationship";
+        return {};
+    }
+    return out.text(resolvePartName("word/document.xml", rel->target));
+}
+
+TEST_F(WriterIntentTest, ChartsOfA2007PackageStateWhatTheirWriterLeftOut) {
+    // A pie whose labels show values only, a 3-D view and an axis: what version 12 left out
+    // or stated without a value, it read as off; other readers take much of it as on.
+    const std::string chart =
+        "<c:chart><c:view3D><c:rotX val=\"15\"/><c:perspective val=\"30\"/></c:view3D>"
+        "<c:plotArea><c:pieChart><c:ser><c:idx val=\"0\"/><c:dLbls><c:showVal val=\"1\"/>"
+        "</c:dLbls></c:ser></c:pieChart><c:catAx><c:axId val=\"1\"/><c:axPos val=\"b\"/>"
+        "<c:crossAx val=\"2\"/></c:catAx><c:dLbls><c:delete val=\"1\"/></c:dLbls></c:plotArea>"
+        "<c:legend><c:legendPos val=\"r\"/></c:legend><c:plotVisOnly/></c:chart>";
+    const Written out(
+        join({write("plain.docx", DocDraft{}), write("old.docx", chartDocument(chart, "12.0000")),
+              write("new.docx", chartDocument(chart, "14.0000")),
+              write("unnamed.docx", chartDocument(chart, ""))}));
+    EXPECT_EQ(structuralProblems(out.package()), std::vector<std::string>{});
+
+    const std::string old = chartOf(out, 0);
+    for (const char* stated :
+         {"<c:roundedCorners val=\"0\"/><c:chart><c:autoTitleDeleted val=\"0\"/>",
+          "<c:rotX val=\"15\"/><c:rAngAx val=\"0\"/><c:perspective val=\"30\"/>",
+          "<c:pieChart><c:varyColors val=\"0\"/><c:ser>",
+          "<c:dLbls><c:showLegendKey val=\"0\"/><c:showVal val=\"1\"/><c:showCatName val=\"0\"/>"
+          "<c:showSerName val=\"0\"/><c:showPercent val=\"0\"/><c:showBubbleSize val=\"0\"/>"
+          "</c:dLbls>",
+          "<c:axId val=\"1\"/><c:delete val=\"0\"/><c:axPos val=\"b\"/><c:majorTickMark "
+          "val=\"out\"/><c:minorTickMark val=\"none\"/><c:crossAx val=\"2\"/>",
+          "<c:legendPos val=\"r\"/><c:overlay val=\"0\"/></c:legend>",
+          // Deleted labels need no switches; a value-less switch was off.
+          "<c:dLbls><c:delete val=\"1\"/></c:dLbls>",
+          "<c:plotVisOnly val=\"0\"/><c:dispBlanksAs val=\"gap\"/>"}) {
+        EXPECT_NE(old.find(stated), std::string::npos) << stated << "\nin " << old;
+    }
+    // Other writers' charts mean what the format's defaults say: left as they are.
+    for (std::size_t n : {1u, 2u}) {
+        EXPECT_EQ(chartOf(out, n).find("varyColors"), std::string::npos) << n;
+    }
+}
+
+constexpr const char* kFixedKind = "<w:compat><w:doNotUseHTMLParagraphAutoSpacing/></w:compat>";
+constexpr const char* kAutoSpacing =
+    "<w:spacing w:beforeAutospacing=\"1\" w:afterAutospacing=\"1\" "
+    "w:line=\"240\" w:lineRule=\"exact\"/>";
+/// Letter paper with one-inch margins: 648 pt for the text.
+constexpr const char* kLetter =
+    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
+    "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\" w:gutter=\"0\"/>"
+    "</w:sectPr>";
+
+/// 27 lines of 12 pt with automatic spacing around each, in a style: 5 pt each side fit one
+/// page, 14 pt each side need two.
+DocDraft autoSpacedDocument(bool fixedKind) {
+    DocDraft draft;
+    draft.styles = std::string("<w:style w:type=\"paragraph\" w:styleId=\"Auto\"><w:name "
+                               "w:val=\"Auto\"/><w:pPr>") +
+                   kAutoSpacing + "</w:pPr></w:style>";
+    draft.body.clear();
+    for (int i = 0; i < 27; ++i) {
+        draft.body += para("line " + std::to_string(i), "<w:pStyle w:val=\"Auto\"/>");
+    }
+    draft.sectPr = kLetter;
+    if (fixedKind) {
+        draft.settings = kFixedKind;
+    }
+    return draft;
+}
+
+TEST_F(WriterIntentTest, FixedAutomaticSpacingIsStatedAndTheJoinedDocumentHasTheHtmlKind) {
+    DocDraft fixed = autoSpacedDocument(true);
+    // A paragraph's own spacing: its stated after stays, its automatic before becomes 5 pt.
+    fixed.body = para("own", "<w:pStyle w:val=\"Auto\"/><w:spacing w:after=\"60\" "
+                             "w:afterAutospacing=\"0\" w:beforeAutospacing=\"1\"/>") +
+                 fixed.body;
+    DocDraft html = autoSpacedDocument(false);
+    html.styles.clear();
+    html.body = para("first", kAutoSpacing) + para("second", kAutoSpacing);
+    const std::string fixedPath = write("fixed.docx", fixed);
+    const std::string htmlPath = write("html.docx", html);
+
+    for (const bool fixedFirst : {true, false}) {
+        SCOPED_TRACE(fixedFirst ? "fixed first" : "fixed second");
+        const Written out(join(fixedFirst ? std::vector<std::string>{fixedPath, htmlPath}
+                                          : std::vector<std::string>{htmlPath, fixedPath}));
+        EXPECT_EQ(out.text("word/settings.xml").find("doNotUseHTMLParagraphAutoSpacing"),
+                  std::string::npos);
+        const auto styles = out.xml("word/styles.xml");
+        const auto doc = out.document();
+        pugi::xml_node own;
+        std::vector<pugi::xml_node> htmlParagraphs;
+        for (const auto& p : doc.document_element().child("w:body").children("w:p")) {
+            const std::string text = p.child("w:r").child("w:t").text().get();
+            if (text == "own") {
+                own = p;
+            } else if (text == "first" || text == "second") {
+                htmlParagraphs.push_back(p);
+            }
+        }
+        ASSERT_TRUE(own);
+        const auto ownSpacing = own.child("w:pPr").child("w:spacing");
+        EXPECT_STREQ(ownSpacing.attribute("w:before").value(), "100");
+        EXPECT_STREQ(ownSpacing.attribute("w:beforeAutospacing").value(), "0");
+        EXPECT_STREQ(ownSpacing.attribute("w:after").value(), "60");
+        // The style the fixed document's paragraphs use (renamed or not) spaces them by 5 pt.
+        const std::string styleId = own.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+        const auto style = styles.document_element().find_child(
+            [&](const pugi::xml_node& s) { return styleId == s.attribute("w:styleId").value(); });
+        const auto styleSpacing = style.child("w:pPr").child("w:spacing");
+        EXPECT_STREQ(styleSpacing.attribute("w:after").value(), "100");
+        EXPECT_STREQ(styleSpacing.attribute("w:afterAutospacing").value(), "0");
+        // The other document keeps its automatic spacing, but where a page of its own starts
+        // it has none before its first paragraph, as at the start of a document.
+        ASSERT_EQ(htmlParagraphs.size(), 2u);
+        const auto firstSpacing = htmlParagraphs[0].child("w:pPr").child("w:spacing");
+        EXPECT_STREQ(firstSpacing.attribute("w:beforeAutospacing").value(), fixedFirst ? "0" : "1");
+        EXPECT_STREQ(htmlParagraphs[1]
+                         .child("w:pPr")
+                         .child("w:spacing")
+                         .attribute("w:beforeAutospacing")
+                         .value(),
+                     "1");
+    }
+}
+
+/// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
+int pdfPages(const std::filesystem::path& pdf) {
+    const std::string command = "pdfinfo '" + pdf.string() + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    int pages = -1;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        if (std::strncmp(line, "Pages:", 6) == 0) {
+            pages = std::atoi(line + 6);
+        }
+    }
+    ::pclose(pipe);
+    return pages;
+}
+
+TEST_F(WriterIntentTest, LibreOfficeKeepsThePagesOfBothKindsOfAutomaticSpacingEitherWayRound) {
+    if (std::system("command -v soffice >/dev/null 2>&1 && command -v pdfinfo >/dev/null 2>&1") !=
+        0) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // Alone, the fixed kind takes one page and the HTML kind two: three pages either way round.
+    const std::string fixed = write("fixed.docx", autoSpacedDocument(true));
+    const std::string html = write("html.docx", autoSpacedDocument(false));
+    std::string files;
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"fixedfirst", {fixed, html}},
+          {"htmlfirst", {html, fixed}}}) {
+        const std::string output = (dir / (name + ".docx")).string();
+        joinDocuments(engine, inputs, output, JoinChoices{true, false});
+        files += " '" + output + "'";
+    }
+    const std::string command =
+        "cd '" + dir.path().string() + "' && timeout 240 soffice -env:UserInstallation=file://" +
+        (dir / "profile").string() + " --headless --convert-to pdf --outdir '" +
+        (dir / "pdf").string() + "' '" + fixed + "' '" + html + "'" + files + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_EQ(pdfPages(dir / "pdf" / "fixed.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "html.pdf"), 2);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "fixedfirst.pdf"), 3);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "htmlfirst.pdf"), 3);
+}
+
+} // namespace
+} // namespace paperloom::engine::testing
