@@ -253,10 +253,12 @@ TEST_F(OfficeHygiene, AStopSignalEndsAJoinCleanlyAndAKilledJoinIsCleanedUpAtTheN
     const std::vector<std::string> arguments{(work / "out.docx").string(),
                                              (work / "a.docx").string(), (work / "b.doc").string()};
     {
-        // Stopped while LibreOffice starts for the second document.
+        // Stopped while LibreOffice starts for the second document, which it may begin to
+        // convert before the first one is saved.
         JoinProgram join(scratch, arguments);
-        ASSERT_TRUE(JoinProgram::waitFor([&] { return join.officeStarting(); })) << join.err();
-        ASSERT_TRUE(fs::exists(work / "out.docx"));
+        ASSERT_TRUE(JoinProgram::waitFor([&] {
+            return join.officeStarting() && fs::exists(work / "out.docx");
+        })) << join.err();
         ::kill(join.pid(), SIGTERM);
         const auto asked = std::chrono::steady_clock::now();
         const int status = join.wait();
