@@ -135,8 +135,13 @@ std::vector<int> processesMentioning(const std::string& text) {
         if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) {
             continue;
         }
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string cmdline;
+        try {
+            std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+            cmdline.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } catch (const std::ios_base::failure&) {
+            continue; // it ended while being read (the read fails with ESRCH)
+        }
         if (cmdline.find(text) != std::string::npos) {
             found.push_back(std::stoi(name));
         }
