@@ -10,17 +10,14 @@
 #include <cstring>
 
 namespace paperloom::engine {
-namespace {
 
-std::uint32_t parseHex(const char* text) {
+std::uint32_t parseHexId(const char* text) {
     char* end = nullptr;
     const unsigned long value = std::strtoul(text, &end, 16);
     return end != nullptr && *end == '\0' && value < 0x80000000ul
                ? static_cast<std::uint32_t>(value)
                : 0;
 }
-
-} // namespace
 
 std::uint32_t IdRegistry::claimHex(ClaimSet<std::uint32_t>& used, std::uint32_t wanted) {
     if (wanted > 0 && wanted < 0x80000000u && used.claim(wanted)) {
@@ -58,10 +55,10 @@ void IdRegistry::scan(const pugi::xml_node& node) {
             }
         }
         if (const auto para = element.attribute("w14:paraId")) {
-            paraIds.claim(parseHex(para.value()));
+            paraIds.claim(parseHexId(para.value()));
         }
         if (const auto text = element.attribute("w14:textId")) {
-            textIds.claim(parseHex(text.value()));
+            textIds.claim(parseHexId(text.value()));
         }
         return true;
     });

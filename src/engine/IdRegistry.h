@@ -50,6 +50,10 @@ private:
     bool m_marked = false;
 };
 
+/// The value of a hex id attribute (w14:paraId, w14:textId); 0, which claims nothing, when it
+/// is not one.
+std::uint32_t parseHexId(const char* text);
+
 /// Ids that must stay unique across the document, with what is in use already.
 struct IdRegistry {
     std::uint32_t maxDrawingId = 0;

@@ -1,5 +1,6 @@
 // The content walk of a paste: every reference, id and name in pasted content, rewritten for
 // the part it lands in.
+#include "engine/IdRegistry.h"
 #include "engine/PasteSession.h"
 
 #include "engine/Xml.h"
@@ -16,14 +17,6 @@ std::string hex8(std::uint32_t value) {
     char buffer[9];
     std::snprintf(buffer, sizeof buffer, "%08X", value);
     return buffer;
-}
-
-std::uint32_t parseHex(const char* text) {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 16);
-    return end != nullptr && *end == '\0' && value < 0x80000000ul
-               ? static_cast<std::uint32_t>(value)
-               : 0;
 }
 
 } // namespace
@@ -50,10 +43,12 @@ void PasteSession::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
                 attr.set_value(mapRelationship(sourcePart, attr.value(), targetPart).c_str());
             } else if (std::strcmp(name, "w14:paraId") == 0) {
                 attr.set_value(
-                    hex8(target.ids.claimHex(target.ids.paraIds, parseHex(attr.value()))).c_str());
+                    hex8(target.ids.claimHex(target.ids.paraIds, parseHexId(attr.value())))
+                        .c_str());
             } else if (std::strcmp(name, "w14:textId") == 0) {
                 attr.set_value(
-                    hex8(target.ids.claimHex(target.ids.textIds, parseHex(attr.value()))).c_str());
+                    hex8(target.ids.claimHex(target.ids.textIds, parseHexId(attr.value())))
+                        .c_str());
             }
         }
         const char* name = element.name();
