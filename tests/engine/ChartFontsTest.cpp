@@ -52,16 +52,12 @@ DocDraft chartDocument(const std::string& chartSpace, const std::string& major =
 
 /// The chart part the body's n-th chart reference names.
 pugi::xml_document chartOf(const Written& out, std::size_t n) {
-    const auto ids = attributeValues(out.document().document_element(), "c:chart", "r:id");
-    EXPECT_GT(ids.size(), n);
-    const auto rels = Relationships::parse(out.text("word/_rels/document.xml.rels"),
-                                           "word/_rels/document.xml.rels");
-    const Relationship* rel = ids.size() > n ? rels.byId(ids[n]) : nullptr;
-    if (rel == nullptr) {
+    const std::string part = chartPartOf(out, n);
+    if (part.empty()) {
         ADD_FAILURE() << "chart " << n << " has no relationship";
         return {};
     }
-    return out.xml(resolvePartName("word/document.xml", rel->target));
+    return out.xml(part);
 }
 
 const std::string kTitle = "<c:chart><c:title><c:tx><c:rich><a:bodyPr/><a:p><a:r><a:rPr>"

@@ -21,28 +21,6 @@ pugi::xml_node styleById(const pugi::xml_document& styles, const std::string& id
     return {};
 }
 
-/// The paragraph whose text is exactly text.
-pugi::xml_node paragraphWithText(const pugi::xml_node& root, const std::string& text) {
-    pugi::xml_node found;
-    forEachElement(root, [&](pugi::xml_node element) {
-        if (found || std::strcmp(element.name(), "w:p") != 0) {
-            return !found;
-        }
-        std::string content;
-        forEachElement(element, [&](pugi::xml_node inner) {
-            if (std::strcmp(inner.name(), "w:t") == 0) {
-                content += inner.text().get();
-            }
-            return true;
-        });
-        if (content == text) {
-            found = element;
-        }
-        return false;
-    });
-    return found;
-}
-
 template <typename T> bool allUnique(const std::vector<T>& values) {
     return std::set<T>(values.begin(), values.end()).size() == values.size();
 }

@@ -22,17 +22,6 @@ using PartsJoinTest = EngineFixture;
 constexpr const char* kWml = "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 constexpr const char* kMsRels = "http://schemas.microsoft.com/office/";
 
-std::string textOf(const pugi::xml_node& node) {
-    std::string text;
-    forEachElement(node, [&](pugi::xml_node element) {
-        if (std::strcmp(element.name(), "w:t") == 0) {
-            text += element.text().get();
-        }
-        return true;
-    });
-    return text;
-}
-
 /// The part a relationship of owner points to, by id ("" when there is none).
 std::string relatedPart(const Written& out, const std::string& owner, const std::string& id) {
     const std::string relsName = relsPartName(owner);

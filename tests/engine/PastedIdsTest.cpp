@@ -18,17 +18,6 @@ constexpr const char* kWml = "application/vnd.openxmlformats-officedocument.word
 constexpr const char* kRelNs =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
-std::string textOf(const pugi::xml_node& node) {
-    std::string text;
-    forEachElement(node, [&](pugi::xml_node element) {
-        if (std::strcmp(element.name(), "w:t") == 0) {
-            text += element.text().get();
-        }
-        return true;
-    });
-    return text;
-}
-
 /// The text of each element named element under root, by its w:id.
 std::map<std::string, std::string> textsById(const pugi::xml_node& root, const char* element) {
     std::map<std::string, std::string> texts;

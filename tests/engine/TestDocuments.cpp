@@ -1,6 +1,7 @@
 // Builders and readers of test documents.
 #include "TestDocuments.h"
 
+#include "engine/Relationships.h"
 #include "engine/Xml.h"
 #include "engine/ZipReader.h"
 #include "engine/ZipWriter.h"
@@ -197,6 +198,39 @@ std::vector<std::string> attributeValues(const pugi::xml_node& node, const char*
     return out;
 }
 
+std::string textOf(const pugi::xml_node& node) {
+    std::string text;
+    forEachElement(node, [&](pugi::xml_node element) {
+        if (std::strcmp(element.name(), "w:t") == 0) {
+            text += element.text().get();
+        }
+        return true;
+    });
+    return text;
+}
+
+pugi::xml_node paragraphWithText(const pugi::xml_node& root, const std::string& text) {
+    pugi::xml_node found;
+    forEachElement(root, [&](pugi::xml_node element) {
+        if (found || std::strcmp(element.name(), "w:p") != 0) {
+            return !found;
+        }
+        if (textOf(element) == text) {
+            found = element;
+        }
+        return false;
+    });
+    return found;
+}
+
+std::string chartPartOf(const Written& out, std::size_t n) {
+    const auto ids = attributeValues(out.document().document_element(), "c:chart", "r:id");
+    const auto rels = Relationships::parse(out.text("word/_rels/document.xml.rels"),
+                                           "word/_rels/document.xml.rels");
+    const Relationship* rel = ids.size() > n ? rels.byId(ids[n]) : nullptr;
+    return rel == nullptr ? std::string() : resolvePartName("word/document.xml", rel->target);
+}
+
 int pageBreaksUnder(const pugi::xml_node& node) {
     int breaks = 0;
     forEachElement(node, [&](pugi::xml_node element) {
@@ -226,6 +260,23 @@ int pdfPages(const std::filesystem::path& pdf) {
     }
     ::pclose(pipe);
     return pages;
+}
+
+bool canRenderPdfs() {
+    return std::system(
+               "command -v soffice >/dev/null 2>&1 && command -v pdfinfo >/dev/null 2>&1") == 0;
+}
+
+std::string renderPdfs(const TempDir& dir, const std::vector<std::string>& paths) {
+    std::string command = "cd '" + dir.path().string() +
+                          "' && timeout 240 soffice -env:UserInstallation=file://" +
+                          (dir / "profile").string() + " --headless --convert-to pdf --outdir '" +
+                          (dir / "pdf").string() + "'";
+    for (const std::string& path : paths) {
+        command += " '" + path + "'";
+    }
+    command += " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 ? std::string() : command;
 }
 
 } // namespace paperloom::engine::testing

@@ -86,10 +86,26 @@ private:
 [[nodiscard]] std::vector<std::string> attributeValues(const pugi::xml_node& node,
                                                        const char* element, const char* attribute);
 
+/// The text of every w:t under node, run together.
+[[nodiscard]] std::string textOf(const pugi::xml_node& node);
+
+/// The first paragraph under root whose text is exactly text (a null node when none is).
+[[nodiscard]] pugi::xml_node paragraphWithText(const pugi::xml_node& root, const std::string& text);
+
+/// The name of the chart part the body's n-th chart reference names ("" when it names none).
+[[nodiscard]] std::string chartPartOf(const Written& out, std::size_t n);
+
 /// Page break runs and paragraphs that start a new page, anywhere under node.
 [[nodiscard]] int pageBreaksUnder(const pugi::xml_node& node);
 
 /// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
 int pdfPages(const std::filesystem::path& pdf);
+
+/// Whether LibreOffice and pdfinfo are there to render documents and count their pages.
+[[nodiscard]] bool canRenderPdfs();
+
+/// Renders each document (paths) into dir/pdf/NAME.pdf through one LibreOffice with a profile
+/// of its own in dir; the shell command when it fails, "" when it succeeds.
+[[nodiscard]] std::string renderPdfs(const TempDir& dir, const std::vector<std::string>& paths);
 
 } // namespace paperloom::engine::testing
