@@ -8,6 +8,7 @@
 // 2007 document states what its producer meant, and any reader then draws it the same way.
 #include "engine/ChartDefaults.h"
 
+#include "engine/AsciiText.h"
 #include "engine/Relationships.h"
 #include "engine/Xml.h"
 
@@ -59,19 +60,6 @@ constexpr const char* kLabelSwitches[] = {"showLegendKey", "showVal",     "showC
 constexpr std::initializer_list<const char*> kAfterLabelSwitches = {
     "showLegendKey",  "showVal",   "showCatName",     "showSerName", "showPercent",
     "showBubbleSize", "separator", "showLeaderLines", "leaderLines", "extLst"};
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())) != 0) {
@@ -179,7 +167,7 @@ bool writtenByOffice2007(const Package& package) {
                 version = trimmed(element.text().get());
             }
         }
-        return startsWithNoCase(application, "Microsoft") && version.rfind("12.", 0) == 0;
+        return startsWithAsciiNoCase(application, "Microsoft") && version.rfind("12.", 0) == 0;
     } catch (const PackageError&) {
         return false; // properties we cannot read say nothing about the writer
     }

@@ -1,5 +1,6 @@
 // Content controls bound to custom XML: the bound parts travel with the paste, and bindings
 // keep naming the data they were made for.
+#include "engine/AsciiText.h"
 #include "engine/PasteSession.h"
 #include "engine/Xml.h"
 
@@ -10,12 +11,6 @@
 
 namespace paperloom::engine {
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 pugi::xml_attribute attributeNamed(const pugi::xml_node& element, std::string_view local) {
     for (auto attr = element.first_attribute(); attr; attr = attr.next_attribute()) {
@@ -68,7 +63,7 @@ void indexItems(const std::string& mainPart, const FindRels& relsOf, const HasPa
             const auto doc = parseXml(text(propsPart), propsPart);
             const std::string id = attributeNamed(doc.document_element(), "itemID").value();
             if (!id.empty()) {
-                out.emplace(lower(id), CustomXmlItem{item, propsPart, id});
+                out.emplace(asciiLower(id), CustomXmlItem{item, propsPart, id});
             }
         } catch (const PackageError&) {
             // a custom XML part we cannot read is one that no binding can use either
@@ -83,7 +78,7 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
     if (!store || *store.value() == '\0') {
         return;
     }
-    const std::string key = lower(store.value());
+    const std::string key = asciiLower(store.value());
     const auto known = m_storeItemIds.find(key);
     if (known != m_storeItemIds.end()) {
         store.set_value(known->second.c_str());
@@ -120,7 +115,8 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
         unsigned salt = 0;
         do {
             id = derivedGuid(item->second.itemId, salt++);
-        } while (m_targetItems.count(lower(id)) != 0 || m_sourceItems.count(lower(id)) != 0);
+        } while (m_targetItems.count(asciiLower(id)) != 0 ||
+                 m_sourceItems.count(asciiLower(id)) != 0);
         m_propsItemIds.emplace(item->second.propsPart, id);
     }
     const std::string relType = std::string(ns::RelTypeBase) + "customXml";
@@ -128,7 +124,7 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
     target.relsOf(target.mainPart)
         .add(relType, relativeTarget(target.mainPart, copied), false, true);
     target.dirtyRels.insert(target.mainPart);
-    m_targetItems.emplace(lower(id), CustomXmlItem{copied, {}, id});
+    m_targetItems.emplace(asciiLower(id), CustomXmlItem{copied, {}, id});
     m_storeItemIds.emplace(key, id);
     store.set_value(id.c_str());
 }

@@ -1,6 +1,7 @@
 // Loading a package into the editable model, writing it back, and the small edits.
 #include "engine/DocumentModel.h"
 
+#include "engine/AsciiText.h"
 #include "engine/BlankDocument.h"
 #include "engine/Xml.h"
 
@@ -12,13 +13,6 @@
 
 namespace paperloom::engine {
 namespace {
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 const std::unordered_set<std::string_view>& annotationElements() {
     static const std::unordered_set<std::string_view> names = {"bookmarkStart",
@@ -96,7 +90,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
     auto model = std::make_unique<DocumentModel>();
     model->package = source;
     for (const auto& [name, data] : source.parts) {
-        model->m_lowerNames.insert(lower(name));
+        model->m_lowerNames.insert(asciiLower(name));
         if (name.find("/media/") != std::string::npos) {
             model->mediaByContent.emplace(
                 (static_cast<std::uint64_t>(data->crc()) << 32) ^ data->size(), name);
@@ -172,8 +166,8 @@ Relationships& DocumentModel::relsOf(const std::string& partName) {
 }
 
 std::string DocumentModel::uniquePartName(const std::string& wanted) {
-    if (m_lowerNames.insert(lower(wanted)).second) {
-        noteClaimedName(lower(wanted));
+    if (m_lowerNames.insert(asciiLower(wanted)).second) {
+        noteClaimedName(asciiLower(wanted));
         return wanted;
     }
     const auto slash = wanted.rfind('/');
@@ -188,22 +182,22 @@ std::string DocumentModel::uniquePartName(const std::string& wanted) {
     }
     const std::string stem = wanted.substr(0, digits);
     const std::string ext = wanted.substr(dot);
-    unsigned& next = m_nextSuffix[lower(stem + '\n' + ext)];
+    unsigned& next = m_nextSuffix[asciiLower(stem + '\n' + ext)];
     if (next < 2) {
         next = 2;
     }
     for (;;) {
         std::string candidate = stem + std::to_string(next++) + ext;
-        if (m_lowerNames.insert(lower(candidate)).second) {
-            noteClaimedName(lower(candidate));
+        if (m_lowerNames.insert(asciiLower(candidate)).second) {
+            noteClaimedName(asciiLower(candidate));
             return candidate;
         }
     }
 }
 
 void DocumentModel::putPart(const std::string& name, PartDataPtr data) {
-    if (m_lowerNames.insert(lower(name)).second) {
-        noteClaimedName(lower(name));
+    if (m_lowerNames.insert(asciiLower(name)).second) {
+        noteClaimedName(asciiLower(name));
     }
     noteReplacedPart(name);
     package.parts[name] = std::move(data);

@@ -1,6 +1,8 @@
 // Part storage and part-name arithmetic of OOXML packages.
 #include "engine/Package.h"
 
+#include "engine/AsciiText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -252,10 +254,7 @@ bool isMarkupPartName(std::string_view name) {
     if (dot == std::string_view::npos) {
         return false;
     }
-    std::string extension(name.substr(dot + 1));
-    for (char& c : extension) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string extension = asciiLower(name.substr(dot + 1));
     return extension == "xml" || extension == "rels";
 }
 

@@ -1,6 +1,7 @@
 // The content walk of a paste: relationships, parts, ids, bookmarks, fields and fonts.
 #include "engine/PasteSession.h"
 
+#include "engine/AsciiText.h"
 #include "engine/Xml.h"
 
 #include <cstdio>
@@ -14,10 +15,7 @@ namespace {
 bool isMediaExtension(const std::string& name) {
     static const char* const kExts[] = {".png",  ".jpeg", ".jpg", ".gif", ".bmp", ".tif",
                                         ".tiff", ".emf",  ".wmf", ".svg", ".wdp", ".jfif"};
-    std::string lowerName;
-    for (const char c : name) {
-        lowerName += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string lowerName = asciiLower(name);
     for (const char* ext : kExts) {
         const std::size_t n = std::strlen(ext);
         if (lowerName.size() > n && lowerName.compare(lowerName.size() - n, n, ext) == 0) {

@@ -1,6 +1,7 @@
 // Parsing and writing relationship parts and content types.
 #include "engine/Relationships.h"
 
+#include "engine/AsciiText.h"
 #include "engine/Package.h"
 #include "engine/Xml.h"
 
@@ -9,13 +10,6 @@
 
 namespace paperloom::engine {
 namespace {
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 void appendRelationship(GrowingText& out, const Relationship& rel) {
     out.append("<Relationship Id=\"" + xmlEscape(rel.id) + "\" Type=\"" + xmlEscape(rel.type) +
@@ -134,7 +128,7 @@ ContentTypes ContentTypes::parse(std::string_view xml) {
     for (auto node : doc.document_element().children()) {
         const auto name = localName(node.name());
         if (name == "Default") {
-            types.m_defaults[lower(node.attribute("Extension").value())] =
+            types.m_defaults[asciiLower(node.attribute("Extension").value())] =
                 node.attribute("ContentType").value();
         } else if (name == "Override") {
             std::string part = node.attribute("PartName").value();
@@ -148,7 +142,7 @@ ContentTypes ContentTypes::parse(std::string_view xml) {
 }
 
 std::string ContentTypes::typeOf(const std::string& partName) const {
-    const auto it = m_overrideIndex.find(lower(partName));
+    const auto it = m_overrideIndex.find(asciiLower(partName));
     if (it != m_overrideIndex.end()) {
         return m_overrides[it->second].type;
     }
@@ -157,19 +151,19 @@ std::string ContentTypes::typeOf(const std::string& partName) const {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
         return {};
     }
-    const auto def = m_defaults.find(lower(partName.substr(dot + 1)));
+    const auto def = m_defaults.find(asciiLower(partName.substr(dot + 1)));
     return def == m_defaults.end() ? std::string() : def->second;
 }
 
 void ContentTypes::setDefault(const std::string& extension, const std::string& type) {
-    m_defaults[lower(extension)] = type;
+    m_defaults[asciiLower(extension)] = type;
     m_headPiece.reset();
     m_changed = true;
 }
 
 void ContentTypes::setOverride(const std::string& partName, const std::string& type) {
     m_changed = true;
-    const std::string key = lower(partName);
+    const std::string key = asciiLower(partName);
     const auto it = m_overrideIndex.find(key);
     if (it != m_overrideIndex.end()) {
         if (m_undo && it->second < m_undo->count) {
@@ -198,7 +192,7 @@ void ContentTypes::rollBack() {
     }
     Undo& undo = *m_undo;
     while (m_overrides.size() > undo.count) {
-        m_overrideIndex.erase(lower(m_overrides.back().name));
+        m_overrideIndex.erase(asciiLower(m_overrides.back().name));
         m_overrides.pop_back();
     }
     for (auto it = undo.retyped.rbegin(); it != undo.retyped.rend(); ++it) {

@@ -1,4 +1,5 @@
 // Merging the pasted document's styles into the target's: share the same, rename the different.
+#include "engine/AsciiText.h"
 #include "engine/BlankDocument.h"
 #include "engine/DocumentDefaults.h"
 #include "engine/PasteSession.h"
@@ -16,14 +17,6 @@ namespace {
 
 constexpr const char* kStylesType =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (auto& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 bool isOn(const pugi::xml_attribute& attr) {
     const std::string value = attr.value();
@@ -57,7 +50,7 @@ std::string signatureOf(const pugi::xml_node& style) {
         copy.remove_child(name);
     }
     return std::string(style.attribute("w:type").value()) + '|' + serializeNode(copy) + '|' +
-           lower(originName(style.child("w:name").attribute("w:val").value()));
+           asciiLower(originName(style.child("w:name").attribute("w:val").value()));
 }
 
 } // namespace
@@ -93,7 +86,7 @@ void mergeStyles(PasteSession& session) {
     for (auto style : targetRoot.children("w:style")) {
         const std::string id = style.attribute("w:styleId").value();
         targetById.emplace(id, style);
-        targetNames.insert(lower(style.child("w:name").attribute("w:val").value()));
+        targetNames.insert(asciiLower(style.child("w:name").attribute("w:val").value()));
         bySignature.emplace(signatureOf(style), id);
         if (isOn(style.attribute("w:default"))) {
             const std::string type = style.attribute("w:type").value();
@@ -114,7 +107,7 @@ void mergeStyles(PasteSession& session) {
             id = "Normal_" + std::to_string(n);
         }
         std::string name = "Normal";
-        for (unsigned n = 2; targetNames.count(lower(name)) != 0; ++n) {
+        for (unsigned n = 2; targetNames.count(asciiLower(name)) != 0; ++n) {
             name = "Normal (" + std::to_string(n) + ")";
         }
         auto style = targetRoot.append_child("w:style");
@@ -123,7 +116,7 @@ void mergeStyles(PasteSession& session) {
         style.append_attribute("w:styleId") = id.c_str();
         style.append_child("w:name").append_attribute("w:val") = name.c_str();
         targetById.emplace(id, style);
-        targetNames.insert(lower(name));
+        targetNames.insert(asciiLower(name));
         bySignature.emplace(signatureOf(style), id);
         targetDefault[0] = id;
         styles.dirty = true;
@@ -207,7 +200,8 @@ void mergeStyles(PasteSession& session) {
             auto nameNode = copy.child("w:name");
             const std::string name = nameNode.attribute("w:val").value();
             std::string newName = name;
-            for (unsigned n = 2; !newName.empty() && targetNames.count(lower(newName)) != 0; ++n) {
+            for (unsigned n = 2; !newName.empty() && targetNames.count(asciiLower(newName)) != 0;
+                 ++n) {
                 newName = name + " (" + std::to_string(n) + ")";
             }
             copy.attribute("w:styleId").set_value(newId.c_str());
@@ -215,7 +209,7 @@ void mergeStyles(PasteSession& session) {
             if (nameNode && newName != name) {
                 nameNode.attribute("w:val").set_value(newName.c_str());
                 // A renamed built-in heading is no longer known by name: keep its level.
-                const std::string builtIn = lower(name);
+                const std::string builtIn = asciiLower(name);
                 if (builtIn.size() == 9 && builtIn.rfind("heading ", 0) == 0 && builtIn[8] >= '1' &&
                     builtIn[8] <= '9' && !copy.child("w:pPr").child("w:outlineLvl")) {
                     auto pPr = orderedChild(copy, "w:pPr", kStyleOrder);
@@ -226,7 +220,7 @@ void mergeStyles(PasteSession& session) {
             auto inserted = targetRoot.append_copy(copy);
             PasteSession::declareMissingNamespaces(inserted, sourceRoot, namespacesOf(targetRoot));
             targetById.emplace(newId, inserted);
-            targetNames.insert(lower(newName));
+            targetNames.insert(asciiLower(newName));
             bySignature.emplace(signature, newId);
             session.styleMap[id] = newId;
             added.push_back(inserted);
@@ -289,7 +283,7 @@ void mergeStyles(PasteSession& session) {
         newId = baseId + "_" + std::to_string(n);
     }
     std::string newName = baseName;
-    for (unsigned n = 2; targetNames.count(lower(newName)) != 0; ++n) {
+    for (unsigned n = 2; targetNames.count(asciiLower(newName)) != 0; ++n) {
         newName = baseName + " (" + std::to_string(n) + ")";
     }
     copy.attribute("w:styleId").set_value(newId.c_str());

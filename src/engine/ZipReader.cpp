@@ -1,6 +1,8 @@
 // libzip-based package reader; every libzip error is turned into a PackageError in zipFailure().
 #include "engine/ZipReader.h"
 
+#include "engine/AsciiText.h"
+
 #include <sys/stat.h>
 #include <zip.h>
 
@@ -47,13 +49,6 @@ struct FileCloser {
     void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 
-std::string lowerCase(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 } // namespace
 
 Package readZipPackage(const std::string& path, const PackageLimits& limits) {
@@ -99,7 +94,7 @@ Package readZipPackage(const std::string& path, const PackageLimits& limits) {
         if (!isSafePartName(name)) {
             throw PackageError("the document is damaged (a part name leaves the package)", name);
         }
-        if (!seen.insert(lowerCase(name)).second) {
+        if (!seen.insert(asciiLower(name)).second) {
             throw PackageError("the document is damaged (a part occurs twice)", name);
         }
         if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE) {

@@ -1,6 +1,7 @@
 // The office bridge: formats by name, and the lanes that feed conversions to converter processes.
 #include "engine/office/OfficeBridge.h"
 
+#include "engine/AsciiText.h"
 #include "engine/ReplacementFile.h"
 #include "engine/StopRequest.h"
 #include "engine/office/LegacyWord.h"
@@ -91,9 +92,7 @@ std::string officeFormatFor(const std::string& outputPath) {
     if (dot == std::string::npos || dot == 0) {
         return {};
     }
-    std::string extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = asciiLower(name.substr(dot + 1));
     if (extension == "doc" || extension == "dot") {
         return "doc";
     }
