@@ -6,8 +6,8 @@
 // default paragraph style of their own, which every paragraph must then be given. Each is joined
 // after the plain document by the given program (a paperloom-join), in a child process with an
 // address-space limit; the child's peak resident memory, wall and CPU time are printed.
-#include "engine/Package.h"
-#include "engine/ZipWriter.h"
+#include "engine/package/Package.h"
+#include "engine/package/ZipWriter.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -1,5 +1,5 @@
 // Measures a full join (open output, paste, save after every entry) of many copies of one file.
-#include "engine/DocumentEngine.h"
+#include "engine/automation/DocumentEngine.h"
 
 #include "../tests/engine/JoinSteps.h"
 

@@ -5,15 +5,15 @@
 
 #include <memory>
 
-#include "engine/DocumentEngine.h"
-#include "engine/PrivateFolder.h"
-#include "engine/RunningWordProcessor.h"
-#include "engine/StopRequest.h"
-#include "engine/TemporaryRecord.h"
-#include "engine/office/OfficeBridge.h"
-#include "engine/office/OfficeProfile.h"
+#include "engine/automation/DocumentEngine.h"
+#include "engine/files/PrivateFolder.h"
+#include "engine/files/StopRequest.h"
+#include "engine/files/TemporaryRecord.h"
+#include "office/OfficeBridge.h"
+#include "office/OfficeProfile.h"
 #include "platform/QtPrompts.h"
 #include "platform/RandomSource.h"
+#include "platform/RunningWordProcessor.h"
 #include "platform/UrlLauncher.h"
 #include "shell/Form1.h"
 #include "shell/Pictures.h"

@@ -1,7 +1,7 @@
 // fidelity-join: joins documents over the document engine with the join's own call sequence, for
 // the fidelity bench where paperloom-join is not built. Same arguments and exit codes.
 #include "../../tests/engine/JoinSteps.h"
-#include "engine/DocumentEngine.h"
+#include "engine/automation/DocumentEngine.h"
 
 #include <cstdio>
 #include <cstring>

@@ -10,8 +10,8 @@
 // joining those that convert into one .docx; last, joins all of them as given, which stops at
 // the first that cannot be converted, and prints the sentence it stops with. Every measurement
 // uses one warm LibreOffice, so its start-up counts in none of them.
-#include "engine/DocumentEngine.h"
-#include "engine/office/OfficeBridge.h"
+#include "engine/automation/DocumentEngine.h"
+#include "office/OfficeBridge.h"
 
 #include "../tests/engine/JoinSteps.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "join/WordAutomation.h"
+#include "word/WordAutomation.h"
 
 namespace paperloom::cli {
 

@@ -5,12 +5,12 @@
 #include <memory>
 
 #include "cli/JoinTool.h"
-#include "engine/DocumentEngine.h"
-#include "engine/PrivateFolder.h"
-#include "engine/StopRequest.h"
-#include "engine/TemporaryRecord.h"
-#include "engine/office/OfficeBridge.h"
-#include "engine/office/OfficeProfile.h"
+#include "engine/automation/DocumentEngine.h"
+#include "engine/files/PrivateFolder.h"
+#include "engine/files/StopRequest.h"
+#include "engine/files/TemporaryRecord.h"
+#include "office/OfficeBridge.h"
+#include "office/OfficeProfile.h"
 
 int main(int argc, char** argv) {
     paperloom::engine::installStopSignals();

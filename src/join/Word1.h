@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "join/WordAutomation.h"
+#include "word/WordAutomation.h"
 
 namespace paperloom {
 

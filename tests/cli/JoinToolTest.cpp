@@ -13,7 +13,7 @@
 
 #include "RecordingWord.h"
 #include "cli/JoinTool.h"
-#include "engine/DocumentEngine.h"
+#include "engine/automation/DocumentEngine.h"
 
 using namespace paperloom;
 using paperloom::test::RecordingWord;

@@ -1,7 +1,7 @@
 // Conversions on the engine's threads: inputs converted ahead, outputs converted behind the join.
 #include "EngineFixture.h"
 
-#include "engine/DocumentConverter.h"
+#include "engine/automation/DocumentConverter.h"
 
 #include <atomic>
 #include <chrono>

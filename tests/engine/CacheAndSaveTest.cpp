@@ -1,7 +1,7 @@
 // Saving: atomic, deterministic, clear errors; reopening the output reuses memory only safely.
 #include "EngineFixture.h"
 
-#include "engine/ReplacementFile.h"
+#include "engine/files/ReplacementFile.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 #include "EngineFixture.h"
 #include "StructuralCheck.h"
 
-#include "engine/Relationships.h"
+#include "engine/package/Relationships.h"
 
 namespace paperloom::engine::testing {
 namespace {

@@ -2,8 +2,8 @@
 // background, document defaults, default tab stops and theme, as the joined XML states them.
 #include "EngineFixture.h"
 
-#include "engine/Relationships.h"
-#include "engine/Xml.h"
+#include "engine/package/Relationships.h"
+#include "engine/package/Xml.h"
 
 #include <cstdlib>
 #include <cstring>

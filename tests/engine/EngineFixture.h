@@ -4,7 +4,7 @@
 #include "JoinSteps.h"
 #include "TestDocuments.h"
 
-#include "engine/DocumentEngine.h"
+#include "engine/automation/DocumentEngine.h"
 
 #include <gtest/gtest.h>
 

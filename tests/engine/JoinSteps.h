@@ -1,7 +1,7 @@
 // The join's call sequence, driven over any WordAutomation, so engine tests run it end to end.
 #pragma once
 
-#include "join/WordAutomation.h"
+#include "word/WordAutomation.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // What a join keeps of each document: styles, lists, media, links, notes, ids, breaks, sections.
 #include "EngineFixture.h"
 
-#include "engine/Xml.h"
+#include "engine/package/Xml.h"
 
 #include <algorithm>
 #include <cstring>

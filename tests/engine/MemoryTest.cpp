@@ -2,7 +2,7 @@
 // spent, and a long body costs a small multiple of its text.
 #include "EngineFixture.h"
 
-#include "engine/ZipWriter.h"
+#include "engine/package/ZipWriter.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

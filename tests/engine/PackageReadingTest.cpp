@@ -2,9 +2,9 @@
 #include "EngineFixture.h"
 #include "StructuralCheck.h"
 
-#include "engine/Deflate.h"
-#include "engine/DocumentConverter.h"
-#include "engine/ZipWriter.h"
+#include "engine/automation/DocumentConverter.h"
+#include "engine/package/Deflate.h"
+#include "engine/package/ZipWriter.h"
 
 #include <fstream>
 

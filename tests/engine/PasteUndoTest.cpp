@@ -3,7 +3,7 @@
 #include "EngineFixture.h"
 #include "StructuralCheck.h"
 
-#include "engine/Xml.h"
+#include "engine/package/Xml.h"
 
 #include <fstream>
 #include <iterator>

@@ -3,8 +3,8 @@
 #include "EngineFixture.h"
 #include "StructuralCheck.h"
 
-#include "engine/Relationships.h"
-#include "engine/Xml.h"
+#include "engine/package/Relationships.h"
+#include "engine/package/Xml.h"
 
 #include <cstring>
 #include <map>

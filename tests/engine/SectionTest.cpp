@@ -2,8 +2,8 @@
 // page numbers, section types, the settings that decide them, and no blank pages.
 #include "EngineFixture.h"
 
-#include "engine/Relationships.h"
-#include "engine/Xml.h"
+#include "engine/package/Relationships.h"
+#include "engine/package/Xml.h"
 
 #include <algorithm>
 #include <cstdio>

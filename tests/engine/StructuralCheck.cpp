@@ -1,9 +1,9 @@
 // The structural check of written packages, for the engine tests and the corpus joins.
 #include "StructuralCheck.h"
 
-#include "engine/Relationships.h"
-#include "engine/Xml.h"
-#include "engine/ZipReader.h"
+#include "engine/package/Relationships.h"
+#include "engine/package/Xml.h"
+#include "engine/package/ZipReader.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // The structural check of a written package: what makes a word processor call it unreadable.
 #pragma once
 
-#include "engine/Package.h"
+#include "engine/package/Package.h"
 
 #include <filesystem>
 #include <string>

@@ -1,10 +1,10 @@
 // Builders and readers of test documents.
 #include "TestDocuments.h"
 
-#include "engine/Relationships.h"
-#include "engine/Xml.h"
-#include "engine/ZipReader.h"
-#include "engine/ZipWriter.h"
+#include "engine/package/Relationships.h"
+#include "engine/package/Xml.h"
+#include "engine/package/ZipReader.h"
+#include "engine/package/ZipWriter.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Small Word documents made by code for the engine tests, and readers for what the engine wrote.
 #pragma once
 
-#include "engine/Package.h"
+#include "engine/package/Package.h"
 
 #include <pugixml.hpp>
 

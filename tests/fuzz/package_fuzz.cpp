@@ -3,9 +3,9 @@
 // Input that starts like a zip is a whole package file (so real documents serve as seeds);
 // anything else becomes the main part of an otherwise valid package, so that the XML paths
 // are reached without a valid zip to find.
-#include "engine/DocumentEngine.h"
-#include "engine/Package.h"
-#include "engine/ZipWriter.h"
+#include "engine/automation/DocumentEngine.h"
+#include "engine/package/Package.h"
+#include "engine/package/ZipWriter.h"
 
 #include <unistd.h>
 

@@ -7,9 +7,9 @@
 // so), and is zipped here with sound checksums: the mutations land in the XML. Input that starts
 // like a zip is a package file as it is; anything else becomes the main part of a package.
 #include "../engine/JoinSteps.h"
-#include "engine/DocumentEngine.h"
-#include "engine/Package.h"
-#include "engine/ZipWriter.h"
+#include "engine/automation/DocumentEngine.h"
+#include "engine/package/Package.h"
+#include "engine/package/ZipWriter.h"
 
 #include <unistd.h>
 

@@ -10,7 +10,7 @@
 
 #include "FormFixture.h"
 #include "RecordingWord.h"
-#include "engine/DocumentEngine.h"
+#include "engine/automation/DocumentEngine.h"
 #include "shell/PictureCheckBox.h"
 #include "shell/ProgressBar.h"
 

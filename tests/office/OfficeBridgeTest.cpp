@@ -1,11 +1,11 @@
 // The office bridge against the real LibreOffice: legacy and other formats in and out of joins,
 // and the faults around the converter process (missing office, hang, crash, damaged input).
-#include "engine/office/OfficeBridge.h"
-#include "engine/DocumentEngine.h"
-#include "engine/RunningWordProcessor.h"
-#include "engine/ZipReader.h"
-#include "engine/office/LegacyWord.h"
-#include "engine/office/OfficeWire.h"
+#include "office/OfficeBridge.h"
+#include "engine/automation/DocumentEngine.h"
+#include "engine/package/ZipReader.h"
+#include "office/LegacyWord.h"
+#include "office/OfficeWire.h"
+#include "platform/RunningWordProcessor.h"
 #include "tests/engine/JoinSteps.h"
 #include "tests/office/OfficeTestSupport.h"
 

@@ -6,7 +6,7 @@
 #include "tests/engine/TestDocuments.h"
 #include "tests/office/OfficeTestSupport.h"
 
-#include "engine/office/OfficeWire.h"
+#include "office/OfficeWire.h"
 
 #include <fcntl.h>
 #include <signal.h>

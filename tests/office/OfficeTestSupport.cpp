@@ -1,7 +1,7 @@
 // Scratch folders, text read back from packages, and the shared LibreOffice of the office tests.
 #include "tests/office/OfficeTestSupport.h"
 
-#include "engine/ZipReader.h"
+#include "engine/package/ZipReader.h"
 
 #include <pugixml.hpp>
 

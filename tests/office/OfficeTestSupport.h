@@ -2,9 +2,9 @@
 // that every test needing LibreOffice itself uses.
 #pragma once
 
-#include "engine/DocumentConverter.h"
-#include "engine/DocumentEngine.h"
-#include "engine/office/OfficeBridge.h"
+#include "engine/automation/DocumentConverter.h"
+#include "engine/automation/DocumentEngine.h"
+#include "office/OfficeBridge.h"
 
 #include <gtest/gtest.h>
 

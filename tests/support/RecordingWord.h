@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "join/WordAutomation.h"
+#include "word/WordAutomation.h"
 
 namespace paperloom::test {
 

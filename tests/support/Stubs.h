@@ -5,9 +5,9 @@
 
 #include <QStringList>
 
-#include "join/WordAutomation.h"
 #include "platform/RandomSource.h"
 #include "platform/UrlLauncher.h"
+#include "word/WordAutomation.h"
 
 namespace paperloom::test {
 

@@ -1,0 +1,412 @@
+// Application, documents and selection of the engine: word processor semantics on the model.
+#include "engine/automation/EngineApplication.h"
+
+#include "engine/files/StopRequest.h"
+#include "engine/package/PackageOpener.h"
+#include "engine/package/ZipWriter.h"
+#include "engine/paste/PasteSession.h"
+#include "engine/settings/StatedSettings.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <new>
+
+namespace paperloom::engine {
+namespace {
+
+/// The one place where the engine's internal failures become WordErrors for the user.
+template <typename Action>
+auto guarded(const std::string& what, Action&& action) -> decltype(action()) {
+    try {
+        return action();
+    } catch (const WordError&) {
+        throw;
+    } catch (const PackageError& error) {
+        throw WordError(what + ": " + error.reason() + ".", error.detail());
+    } catch (const WriteError& error) {
+        throw WordError(what + ": " + error.reason() + ".", error.detail());
+    } catch (const std::bad_alloc&) {
+        throw WordError(what + ": there is not enough memory.", "std::bad_alloc");
+    } catch (const std::exception& error) {
+        throw WordError(what + ": the document engine failed.", error.what());
+    }
+}
+
+/// Refuses what is not a regular file before anything opens it: opening a named pipe waits for
+/// a writer for ever, and a device or a socket is no document either.
+void checkRegularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        throw PackageError("it is " + nonRegularKind(st.st_mode) + ", not a document", path);
+    }
+}
+
+class EngineRange : public WordRange {
+public:
+    explicit EngineRange(EngineDocument& document, EngineState& state)
+        : m_document(document), m_state(state) {}
+    void Copy() override {
+        if (!m_document.isOpen()) {
+            throw WordError("The document has been closed.");
+        }
+        m_state.clipboard =
+            guarded("Cannot copy " + m_document.path(), [&] { return m_document.snapshot(); });
+    }
+
+private:
+    EngineDocument& m_document;
+    EngineState& m_state;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- EngineDocument
+
+EngineDocument::EngineDocument(EngineApplication& application, std::unique_ptr<DocumentModel> model,
+                               std::string path)
+    : m_application(application), m_model(std::move(model)), m_path(std::move(path)) {}
+
+EngineDocument::EngineDocument(EngineApplication& application, Package package,
+                               std::string mainPart, std::string path)
+    : m_application(application), m_package(std::move(package)), m_mainPart(std::move(mainPart)),
+      m_path(std::move(path)) {}
+
+EngineDocument::~EngineDocument() = default;
+
+void EngineDocument::checkOpen() const {
+    if (m_closed) {
+        throw WordError("The document has been closed.");
+    }
+}
+
+std::unique_ptr<WordRange> EngineDocument::Range() {
+    checkOpen();
+    return std::make_unique<EngineRange>(*this, m_application.state());
+}
+
+WordPageSetup& EngineDocument::PageSetup() {
+    checkOpen();
+    return *this;
+}
+
+DocumentModel& EngineDocument::model() {
+    if (!m_model) {
+        m_model = guarded("Cannot edit " + m_path,
+                          [&] { return DocumentModel::load(m_package, m_mainPart); });
+        m_package = Package();
+    }
+    return *m_model;
+}
+
+std::shared_ptr<const ClipboardContent> EngineDocument::snapshot() {
+    auto content = std::make_shared<ClipboardContent>();
+    if (m_model) {
+        content->package = m_model->toPackage();
+        content->package.limits = m_application.state().options.limits;
+        content->mainPart = m_model->mainPart;
+    } else {
+        content->package = m_package;
+        content->mainPart = m_mainPart;
+    }
+    content->sourcePath = m_path;
+    return content;
+}
+
+void EngineDocument::setOrientation(std::int32_t orientation) {
+    checkOpen();
+    if (orientation != wd::OrientPortrait && orientation != wd::OrientLandscape) {
+        throw WordError("The page orientation must be portrait or landscape.",
+                        "Orientation " + std::to_string(orientation));
+    }
+    DocumentModel& doc = model();
+    doc.setOrientation(orientation == wd::OrientLandscape);
+}
+
+void EngineDocument::SaveAs(const std::string& path) {
+    checkOpen();
+    throwIfStopRequested();
+    const std::string what = "Cannot save " + path;
+    EngineState& state = m_application.state();
+    guarded(what, [&] {
+        Package package;
+        if (m_model) {
+            package = m_model->toPackage();
+        } else {
+            package = m_package;
+        }
+        const auto& converter = state.options.converter;
+        const std::uint64_t version = m_model ? m_model->version : 0;
+        if (converter && converter->convertsOutput(path)) {
+            // In a folder of our own, never beside the user's files: LibreOffice leaves lock
+            // files beside what it loads, and other users must not read the document.
+            const std::string temp = state.temporaries.newFilePath(".docx");
+            try {
+                writeZipPackage(package, temp, FileAccess::OwnerOnly);
+            } catch (const WriteError& error) {
+                std::remove(temp.c_str());
+                throw WriteError("the copy for LibreOffice cannot be written in the temporary "
+                                 "folder " +
+                                     temporaryFolder() + ": " + error.reason(),
+                                 error.detail());
+            }
+            state.saves.settle(state.cache);
+            state.saves.save(path, temp, version, converter);
+            if (m_model) {
+                state.cache.recordBackgroundSave(path, version);
+            }
+            state.saves.settle(state.cache);
+        } else {
+            writeZipPackage(package, path);
+            if (m_model) {
+                state.cache.recordSave(path, version);
+            }
+        }
+        // The next step that opens this file gets the model it was written from: no reading
+        // back, and for converted formats no waiting for the conversion, no second one and no
+        // loss piling up.
+        if (m_model) {
+            m_savedPath = path;
+            m_savedVersion = version;
+        }
+    });
+    m_path = path;
+}
+
+void EngineDocument::Close() {
+    checkOpen();
+    release();
+    m_application.documentClosed(*this);
+}
+
+void EngineDocument::release() {
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    if (m_model && !m_savedPath.empty() && m_model->version == m_savedVersion) {
+        m_application.state().cache.offer(m_savedPath, std::move(m_model));
+    }
+    m_model.reset();
+    m_package = Package();
+}
+
+// ---------------------------------------------------------------- EngineApplication
+
+EngineApplication::EngineApplication(std::shared_ptr<EngineState> state)
+    : m_state(std::move(state)) {}
+
+EngineApplication::~EngineApplication() {
+    for (auto& document : m_documents) {
+        document->release();
+    }
+}
+
+void EngineApplication::checkRunning() const {
+    if (m_quit) {
+        throw WordError("The word processor instance has already ended.");
+    }
+}
+
+std::string EngineApplication::Name() {
+    checkRunning();
+    return kWordApplicationName;
+}
+
+void EngineApplication::setDisplayAlerts(bool displayAlerts) {
+    checkRunning();
+    m_displayAlerts = displayAlerts; // the engine never prompts; kept for the object model
+}
+
+WordDocuments& EngineApplication::Documents() {
+    checkRunning();
+    return *this;
+}
+
+WordSelection& EngineApplication::Selection() {
+    checkRunning();
+    return *this;
+}
+
+WordDocument& EngineApplication::ActiveDocument() {
+    return active();
+}
+
+EngineDocument& EngineApplication::active() {
+    checkRunning();
+    if (m_active == nullptr) {
+        throw WordError("There is no open document.");
+    }
+    return *m_active;
+}
+
+void EngineApplication::Quit() {
+    checkRunning();
+    for (auto& document : m_documents) {
+        document->release();
+    }
+    m_active = nullptr;
+    m_quit = true;
+}
+
+void EngineApplication::documentClosed(EngineDocument& document) {
+    if (m_active == &document) {
+        m_active = nullptr;
+        for (auto it = m_documents.rbegin(); it != m_documents.rend(); ++it) {
+            if ((*it)->isOpen()) {
+                m_active = it->get();
+                break;
+            }
+        }
+    }
+}
+
+EngineDocument& EngineApplication::adopt(std::unique_ptr<EngineDocument> document) {
+    m_documents.push_back(std::move(document));
+    m_active = m_documents.back().get();
+    return *m_active;
+}
+
+WordDocument& EngineApplication::Add() {
+    checkRunning();
+    throwIfStopRequested();
+    const PaperSize paper = m_state->options.paper.value_or(paperFromLocale());
+    auto model =
+        guarded("Cannot create a new document", [&] { return DocumentModel::blank(paper); });
+    return adopt(std::make_unique<EngineDocument>(*this, std::move(model), "Document"));
+}
+
+WordDocument& EngineApplication::Open(const std::string& path) {
+    checkRunning();
+    throwIfStopRequested();
+    const std::string what = "Cannot open " + path;
+    // An output whose conversion in the background failed is not what was saved: the failure
+    // stops the step here. One still being converted is what was saved.
+    BackgroundSaves& saves = m_state->saves;
+    saves.settle(m_state->cache);
+    saves.throwIfFailed(path);
+    m_state->ahead.reached(path);
+    if (auto cached = m_state->cache.take(path)) {
+        return adopt(std::make_unique<EngineDocument>(*this, std::move(cached), path));
+    }
+    if (saves.pending(path)) {
+        saves.waitFor(path);
+        saves.settle(m_state->cache);
+        saves.throwIfFailed(path);
+    }
+    auto opened = guarded(what, [&]() -> OpenedPackage {
+        checkRegularFile(path);
+        const FileKind kind = sniffFile(path);
+        switch (kind) {
+        case FileKind::WordPackage:
+            return openWordPackage(path, m_state->options.limits);
+        case FileKind::Encrypted:
+            throw PackageError("the document is protected by a password", "encrypted package");
+        case FileKind::LegacyWord:
+        case FileKind::OldWord:
+        case FileKind::Rtf:
+        case FileKind::OpenDocument: {
+            const auto& converter = m_state->options.converter;
+            if (!converter) {
+                throw PackageError("this format needs the office converter, which is not "
+                                   "available",
+                                   "legacy, RTF or OpenDocument file");
+            }
+            const std::string temp = m_state->ahead.convert(path, converter);
+            try {
+                OpenedPackage converted = openWordPackage(temp, m_state->options.limits);
+                std::remove(temp.c_str());
+                return converted;
+            } catch (...) {
+                std::remove(temp.c_str());
+                throw;
+            }
+        }
+        case FileKind::Other:
+            break;
+        }
+        throw PackageError("not a Word document", "unrecognised content");
+    });
+    return adopt(std::make_unique<EngineDocument>(*this, std::move(opened.package),
+                                                  std::move(opened.mainPart), path));
+}
+
+void EngineApplication::EndKey(const EndKeyArgs& args) {
+    EngineDocument& document = active();
+    if (args.Unit.value_or(-1) != wd::Story) {
+        throw WordError("Only moving to the end of the document is supported.",
+                        "EndKey Unit " + std::to_string(args.Unit.value_or(-1)));
+    }
+    if (args.Extend.value_or(wd::Move) != wd::Move) {
+        throw WordError("Extending the selection is not supported.",
+                        "EndKey Extend " + std::to_string(*args.Extend));
+    }
+    document.position = EngineDocument::Position::End;
+}
+
+void EngineApplication::pasteClipboard() {
+    EngineDocument& document = active();
+    throwIfStopRequested();
+    const auto clipboard = m_state->clipboard;
+    if (!clipboard) {
+        throw WordError("There is nothing to paste.");
+    }
+    DocumentModel& model = document.model();
+    if (document.position != EngineDocument::Position::End && !model.body.isEmpty()) {
+        throw WordError("Pasting is supported only at the end of a document.",
+                        "insertion point at the start");
+    }
+    guarded("Cannot paste the content of " + clipboard->sourcePath, [&] {
+        const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart);
+        PasteSession session(source, clipboard->mainPart, model);
+        session.beforeStep = m_state->options.beforePasteStep;
+        session.run(); // all or nothing: a failed paste leaves the document as it was
+    });
+    document.position = EngineDocument::Position::End;
+}
+
+void EngineApplication::PasteAndFormat(std::int16_t type) {
+    checkRunning();
+    if (type != wd::FormatOriginal) {
+        throw WordError("This paste format is not supported.",
+                        "PasteAndFormat " + std::to_string(type));
+    }
+    pasteClipboard();
+}
+
+void EngineApplication::Paste() {
+    pasteClipboard();
+}
+
+void EngineApplication::InsertBreak(const InsertBreakArgs& args) {
+    EngineDocument& document = active();
+    const std::int32_t type = args.Type.value_or(wd::PageBreak);
+    const char* kind = nullptr;
+    if (type == wd::PageBreak) {
+        kind = "page";
+    } else if (type == 8) {
+        kind = "column";
+    } else if (type != 6) {
+        throw WordError("This kind of break is not supported.",
+                        "InsertBreak Type " + std::to_string(type));
+    }
+    DocumentModel& model = document.model();
+    if (document.position != EngineDocument::Position::End && !model.body.isEmpty()) {
+        throw WordError("Breaks can be inserted only at the end of a document.",
+                        "insertion point at the start");
+    }
+    guarded("Cannot insert a break", [&] { model.insertBreak(kind); });
+    document.position = EngineDocument::Position::End;
+}
+
+void EngineApplication::TypeBackspace() {
+    EngineDocument& document = active();
+    if (document.position != EngineDocument::Position::End) {
+        return; // nothing precedes the start of a document
+    }
+    DocumentModel& model = document.model();
+    guarded("Cannot delete", [&] { model.backspace(); });
+}
+
+} // namespace paperloom::engine

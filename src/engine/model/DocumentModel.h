@@ -1,0 +1,132 @@
+// The editable form of one open document: body, styles, lists, notes and the parts around them.
+#pragma once
+
+#include "engine/automation/EngineOptions.h"
+#include "engine/model/Body.h"
+#include "engine/model/IdRegistry.h"
+#include "engine/model/Numbering.h"
+#include "engine/package/Package.h"
+#include "engine/package/Relationships.h"
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace paperloom::engine {
+
+/// A part held as parsed XML, written back only when it changed.
+struct XmlPart {
+    std::string name; // empty when the document has no such part
+    pugi::xml_document doc;
+    bool dirty = false;
+    PartDataPtr cached;
+    explicit operator bool() const { return !name.empty(); }
+};
+
+/// Everything a document is made of while it is open for editing. The merge code works on it
+/// directly; DocumentModel itself keeps it consistent when loading and saving, and undoes a
+/// change that fails (beginChange, commitChange, rollBackChange; see DocumentChange).
+class DocumentModel {
+public:
+    DocumentModel();
+    ~DocumentModel();
+    DocumentModel(const DocumentModel&) = delete;
+    DocumentModel& operator=(const DocumentModel&) = delete;
+
+    /// A new blank document.
+    [[nodiscard]] static std::unique_ptr<DocumentModel> blank(PaperSize paper);
+    /// The editable form of a package; throws PackageError.
+    [[nodiscard]] static std::unique_ptr<DocumentModel> load(const Package& package,
+                                                             const std::string& mainPart);
+    /// The document as a package, for saving or copying. Unchanged parts are shared.
+    [[nodiscard]] Package toPackage();
+
+    /// Sets the orientation of the document's (last) section; swaps page width and height
+    /// when the orientation changes.
+    void setOrientation(bool landscape);
+    /// Inserts a break run (page, column or line) at the end of the tail paragraph.
+    void insertBreak(const char* type);
+    /// Deletes the character before the end of the tail paragraph, or joins an empty tail to
+    /// the paragraph before it.
+    void backspace();
+
+    /// The relationships of a part of this document, loaded on first use.
+    Relationships& relsOf(const std::string& partName);
+    /// A part name not yet used, made from a wanted name ("word/media/image1.png").
+    [[nodiscard]] std::string uniquePartName(const std::string& wanted);
+    /// Adds or replaces a part (its content type is set by the caller).
+    void putPart(const std::string& name, PartDataPtr data);
+    /// Records a media part by its content key (crc << 32 ^ size), so identical media is
+    /// stored once.
+    void rememberMedia(std::uint64_t key, const std::string& name);
+    /// Makes sure the document has the part that a main relationship of this type points to,
+    /// creating it from initialXml when missing; returns it.
+    XmlPart& ensurePart(XmlPart& part, const std::string& relType, const std::string& wantedName,
+                        const std::string& contentType, const std::string& initialXml);
+
+    /// Starts a change that ends in commitChange or rollBackChange, remembering the document
+    /// as it is now. Cheap: compressed pieces and parts are shared, what the change adds is
+    /// recorded as it happens. Throws std::logic_error when a change is open already and
+    /// PackageError when an earlier change could not be undone.
+    void beginChange();
+    /// Ends the change, keeping what it did; the document counts as changed (version).
+    void commitChange();
+    /// Ends the change by putting the document back exactly as it was at beginChange: its
+    /// content, the part names and ids in use, its version. When that fails (it needs memory
+    /// only for parts that have to be parsed again), the document refuses to be saved or
+    /// changed any further instead of being saved half changed.
+    void rollBackChange() noexcept;
+
+    Package package; // parts not held in parsed form below
+    ContentTypes contentTypes;
+    std::string mainPart;
+    std::string mainContentType;
+    std::unordered_map<std::string, Relationships> rels;
+    std::unordered_set<std::string> dirtyRels;
+    Body body;
+    XmlPart styles;
+    XmlPart settings;
+    XmlPart footnotes;
+    XmlPart endnotes;
+    XmlPart comments;
+    XmlPart fontTable;
+    Numbering numbering;
+    std::string numberingName;
+    std::string themeName;
+    IdRegistry ids;
+    std::unordered_multimap<std::uint64_t, std::string> mediaByContent; // (crc << 32 ^ size)
+    bool hasHeaders = false;
+    std::string emptyHeaderPart; // shared by sections that must not inherit a header
+    std::string emptyFooterPart;
+    std::uint64_t version = 0; // counts changes; a saved copy is current while it matches
+
+private:
+    struct Change;
+    /// Fails with a PackageError when a change could not be undone.
+    void checkUsable() const;
+    // What an open change records as it happens, for rollBackChange (no-ops without one).
+    void noteReplacedPart(const std::string& name);
+    void noteClaimedName(const std::string& lowerName);
+    void noteRelationships(const std::string& partName, bool existed);
+    void noteMedia(std::uint64_t key, const std::string& name);
+
+    std::unordered_set<std::string> m_lowerNames;
+    std::unordered_map<std::string, unsigned> m_nextSuffix;
+    std::unique_ptr<Change> m_change; // what the open change must undo
+    bool m_damaged = false;           // a change could not be undone
+};
+
+/// Local names of the annotation elements whose w:id must be unique in a document.
+[[nodiscard]] const std::unordered_set<std::string_view>& annotationElementNames();
+
+/// Namespace declarations our new parts carry on their document element.
+[[nodiscard]] const std::string& standardNamespaceDeclarations();
+
+} // namespace paperloom::engine

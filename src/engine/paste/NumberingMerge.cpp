@@ -1,0 +1,112 @@
+// Giving the pasted document's lists their own definitions in the target, so they restart.
+#include "engine/model/BlankDocument.h"
+#include "engine/package/Xml.h"
+#include "engine/paste/PasteSession.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace paperloom::engine {
+namespace {
+
+constexpr const char* kNumberingType =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml";
+
+} // namespace
+
+void prepareNumbering(PasteSession& session) {
+    session.numMap.emplace("0", std::string(1, '0'));
+    const std::string sourcePart = session.sourcePartOfKind("numbering");
+    if (sourcePart.empty()) {
+        return;
+    }
+    session.sourceNumbering = parseXml(session.source.text(sourcePart), sourcePart);
+    session.sourceNumberingPart = sourcePart;
+    DocumentModel& target = session.target;
+    Numbering& numbering = target.numbering;
+    if (!numbering.present()) {
+        target.numberingName = target.uniquePartName("word/numbering.xml");
+        numbering.loadEmpty(blankStartTag("w:numbering"));
+        target.relsOf(target.mainPart)
+            .add(std::string(ns::RelTypeBase) + "numbering",
+                 relativeTarget(target.mainPart, target.numberingName), false, true);
+        target.dirtyRels.insert(target.mainPart);
+        target.contentTypes.setOverride(target.numberingName, kNumberingType);
+    }
+    const auto root = session.sourceNumbering.document_element();
+    for (auto child : root.children()) {
+        const char* name = child.name();
+        if (std::strcmp(name, "w:numPicBullet") == 0) {
+            session.picBulletMap[child.attribute("w:numPicBulletId").value()] =
+                std::to_string(numbering.nextPicBulletId++);
+        } else if (std::strcmp(name, "w:abstractNum") == 0) {
+            session.abstractMap[child.attribute("w:abstractNumId").value()] =
+                std::to_string(numbering.nextAbstractId++);
+        } else if (std::strcmp(name, "w:num") == 0) {
+            const std::string id = child.attribute("w:numId").value();
+            if (id != "0") {
+                session.numMap[id] = std::to_string(numbering.nextNumId++);
+            }
+        }
+    }
+}
+
+void emitNumbering(PasteSession& session) {
+    if (session.sourceNumberingPart.empty()) {
+        return;
+    }
+    DocumentModel& target = session.target;
+    Numbering& numbering = target.numbering;
+    const auto root = session.sourceNumbering.document_element();
+    std::string texts[3];
+    auto mapped = [](const std::unordered_map<std::string, std::string>& map,
+                     pugi::xml_attribute attr) {
+        if (!attr) {
+            return;
+        }
+        const auto it = map.find(attr.value());
+        if (it != map.end()) {
+            attr.set_value(it->second.c_str());
+        }
+    };
+    for (auto child : root.children()) {
+        const char* name = child.name();
+        int group = -1;
+        if (std::strcmp(name, "w:numPicBullet") == 0) {
+            group = 0;
+        } else if (std::strcmp(name, "w:abstractNum") == 0) {
+            group = 1;
+        } else if (std::strcmp(name, "w:num") == 0 &&
+                   std::strcmp(child.attribute("w:numId").value(), "0") != 0) {
+            group = 2;
+        }
+        if (group < 0) {
+            continue;
+        }
+        pugi::xml_document scratch;
+        auto copy = scratch.append_copy(child);
+        if (group == 0) {
+            mapped(session.picBulletMap, copy.attribute("w:numPicBulletId"));
+        } else if (group == 1) {
+            mapped(session.abstractMap, copy.attribute("w:abstractNumId"));
+            // A fresh list identity, so no reader takes it for a continuation of another list.
+            char nsid[9];
+            std::snprintf(nsid, sizeof nsid, "%08X", numbering.nextNsid++);
+            if (auto nsidNode = copy.child("w:nsid")) {
+                nsidNode.attribute("w:val").set_value(nsid);
+            }
+            for (auto level : copy.children("w:lvl")) {
+                mapped(session.picBulletMap, level.child("w:lvlPicBulletId").attribute("w:val"));
+            }
+        } else {
+            mapped(session.numMap, copy.attribute("w:numId"));
+            mapped(session.abstractMap, copy.child("w:abstractNumId").attribute("w:val"));
+        }
+        session.remap(copy, root, session.sourceNumberingPart, target.numberingName);
+        PasteSession::declareMissingNamespaces(copy, root, numbering.namespaces());
+        texts[group] += serializeNode(copy);
+    }
+    numbering.append(texts[0], texts[1], texts[2]);
+}
+
+} // namespace paperloom::engine

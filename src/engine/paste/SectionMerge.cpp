@@ -1,0 +1,277 @@
+// How a pasted document's sections meet the document they join: page setup, headers, numbering.
+#include "engine/paste/SectionMerge.h"
+
+#include "engine/model/BlankDocument.h"
+#include "engine/package/Xml.h"
+#include "engine/package/XmlOrder.h"
+#include "engine/paste/PasteSession.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <unordered_set>
+
+namespace paperloom::engine {
+namespace {
+
+constexpr const char* kTypePrefix =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.";
+
+/// The height of the empty header or footer (one exact line of 1 pt), in twips.
+constexpr long long kEmptyHeight = 20;
+constexpr const char* kEmptyParagraph =
+    "<w:p><w:pPr><w:spacing w:before=\"0\" w:after=\"0\" w:line=\"20\" w:lineRule=\"exact\"/>"
+    "<w:rPr><w:sz w:val=\"2\"/><w:szCs w:val=\"2\"/></w:rPr></w:pPr></w:p>";
+
+/// An on/off property: present and not switched off by its value.
+bool isOn(const pugi::xml_node& flag) {
+    if (!flag) {
+        return false;
+    }
+    const auto val = flag.attribute("w:val");
+    if (!val) {
+        return true;
+    }
+    const std::string value = val.value();
+    return value != "0" && value != "false" && value != "off";
+}
+
+std::string referenceType(const pugi::xml_node& ref) {
+    const auto type = ref.attribute("w:type");
+    return type ? type.value() : "default";
+}
+
+/// Without even/odd headers a source shows its default header on even pages too. Said in its
+/// sections, that stays true when another source switches even headers on for the document.
+void evenHeadersFollowDefault(pugi::xml_node sectPr) {
+    for (const char* element : {"w:headerReference", "w:footerReference"}) {
+        pugi::xml_node standard;
+        std::vector<pugi::xml_node> unused;
+        for (auto ref : sectPr.children(element)) {
+            const std::string type = referenceType(ref);
+            if (type == "even") {
+                unused.push_back(ref);
+            } else if (type == "default") {
+                standard = ref;
+            }
+        }
+        for (auto ref : unused) {
+            sectPr.remove_child(ref);
+        }
+        if (standard) {
+            auto even = sectPr.insert_copy_after(standard, standard);
+            auto type = even.attribute("w:type");
+            if (!type) {
+                type = even.append_attribute("w:type");
+            }
+            type.set_value("even");
+        }
+    }
+}
+
+long long measure(const pugi::xml_node& node, const char* attribute) {
+    const auto attr = node.attribute(attribute);
+    return attr ? attr.as_llong() : -1;
+}
+
+bool statesAny(const pugi::xml_node& sectPr, const char* element) {
+    return static_cast<bool>(sectPr.child(element));
+}
+
+/// A section that had no header stood its text at the top margin; with the empty header that
+/// now stands in, the header's distance plus its line must still fit above that margin (the
+/// distance meant nothing to the section before).
+void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
+                              const char* marginName) {
+    auto pgMar = sectPr.child("w:pgMar");
+    auto distance = pgMar.attribute(distanceName);
+    const auto margin = pgMar.attribute(marginName);
+    if (!distance || !margin || margin.as_llong() < 0) {
+        return; // a negative margin already keeps the text where it is
+    }
+    if (distance.as_llong() + kEmptyHeight > margin.as_llong()) {
+        distance.set_value(std::max(0LL, margin.as_llong() - kEmptyHeight));
+    }
+}
+
+} // namespace
+
+void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections) {
+    DocumentModel& target = session.target;
+    const auto& sourceSettings = session.sourceSettings();
+    const auto source = sourceSettings.document_element();
+    const bool evenAndOdd = isOn(source.child("w:evenAndOddHeaders"));
+
+    XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
+                                          std::string(kTypePrefix) + "settings+xml",
+                                          blankStartTag("w:settings") + "</w:settings>");
+    auto root = settings.doc.document_element();
+    if (evenAndOdd && !isOn(root.child("w:evenAndOddHeaders"))) {
+        // Documents pasted before this one state their even headers already (see below).
+        while (auto old = root.child("w:evenAndOddHeaders")) {
+            root.remove_child(old);
+        }
+        pugi::xml_document scratch;
+        scratch.append_child("w:evenAndOddHeaders");
+        insertOrdered(root, scratch.document_element(), kSettingsOrder);
+        settings.dirty = true;
+    }
+    // Tab stops, compatibility options and mirrored margins of later documents give way to the
+    // first document's (see adoptFirstDocument): they cannot differ between sections.
+    if (!evenAndOdd) {
+        for (auto sectPr : sections) {
+            evenHeadersFollowDefault(sectPr);
+        }
+    }
+}
+
+bool joinSections(PasteSession& session, const std::vector<pugi::xml_node>& sections,
+                  const Landing& landing) {
+    if (sections.empty() || !landing.hasPrevious) {
+        return false;
+    }
+    auto first = sections.front();
+    // A page of one size cannot hold a section of another, so a change of paper or margins
+    // starts a new page even when the documents would otherwise run on. With page breaks, a
+    // section that starts its own page is what renderers follow for headers and paper alike.
+    const bool newPage =
+        landing.pageBreak || !landing.previous || !samePageGeometry(first, landing.previous);
+    auto type = orderedChild(first, "w:type", kSectionOrder);
+    type.remove_attributes();
+    type.append_attribute("w:val") = newPage ? "nextPage" : "continuous";
+    if (landing.hadHeaders) {
+        const bool ownHeader = statesAny(first, "w:headerReference");
+        const bool ownFooter = statesAny(first, "w:footerReference");
+        addEmptyHeaderReferences(session.target, first);
+        // Sections of the source show the empty one until the source states its own.
+        for (const auto& [own, element, distance, margin] :
+             {std::tuple{ownHeader, "w:headerReference", "w:header", "w:top"},
+              std::tuple{ownFooter, "w:footerReference", "w:footer", "w:bottom"}}) {
+            if (own) {
+                continue;
+            }
+            for (std::size_t i = 0; i < sections.size(); ++i) {
+                if (i > 0 && statesAny(sections[i], element)) {
+                    break;
+                }
+                keepTextBelowEmptyHeader(sections[i], distance, margin);
+            }
+        }
+    }
+    if (newPage) {
+        // On its own, the document's first page was page 1 (or its own start value).
+        auto numbering = orderedChild(first, "w:pgNumType", kSectionOrder);
+        if (!numbering.attribute("w:start")) {
+            numbering.append_attribute("w:start") = 1;
+        }
+    }
+    return newPage;
+}
+
+void turnSection(pugi::xml_node sectPr, bool landscape) {
+    auto pgSz = sectPr.child("w:pgSz");
+    if (!pgSz) {
+        return;
+    }
+    const long long width = pgSz.attribute("w:w").as_llong();
+    const long long height = pgSz.attribute("w:h").as_llong();
+    if (pgSz.attribute("w:w") && pgSz.attribute("w:h") &&
+        ((landscape && width < height) || (!landscape && width > height))) {
+        pgSz.attribute("w:w").set_value(height);
+        pgSz.attribute("w:h").set_value(width);
+        if (auto pgMar = sectPr.child("w:pgMar")) {
+            // Sides in turning order: into landscape the left margin goes to the top.
+            const char* sides[] = {"w:top", "w:right", "w:bottom", "w:left"};
+            std::string values[4];
+            bool present[4];
+            for (int i = 0; i < 4; ++i) {
+                const auto attr = pgMar.attribute(sides[i]);
+                present[i] = attr;
+                values[i] = attr.value();
+            }
+            for (int i = 0; i < 4; ++i) {
+                const int from = landscape ? (i + 3) % 4 : (i + 1) % 4;
+                pgMar.remove_attribute(sides[i]);
+                if (!present[from]) {
+                    continue;
+                }
+                std::string value = values[from];
+                // Top and bottom may be negative (text ignores the header); sides may not.
+                if ((i == 1 || i == 3) && !value.empty() && value.front() == '-') {
+                    value.erase(0, 1);
+                }
+                pgMar.append_attribute(sides[i]) = value.c_str();
+            }
+        }
+    }
+    auto orient = pgSz.attribute("w:orient");
+    if (!orient) {
+        orient = pgSz.append_attribute("w:orient");
+    }
+    orient.set_value(landscape ? "landscape" : "portrait");
+}
+
+bool samePageGeometry(const pugi::xml_node& a, const pugi::xml_node& b) {
+    const auto sizeA = a.child("w:pgSz");
+    const auto sizeB = b.child("w:pgSz");
+    for (const char* attribute : {"w:w", "w:h"}) {
+        if (measure(sizeA, attribute) != measure(sizeB, attribute)) {
+            return false;
+        }
+    }
+    const auto marginA = a.child("w:pgMar");
+    const auto marginB = b.child("w:pgMar");
+    for (const char* attribute :
+         {"w:top", "w:right", "w:bottom", "w:left", "w:header", "w:footer", "w:gutter"}) {
+        if (measure(marginA, attribute) != measure(marginB, attribute)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr) {
+    std::string rPrefix = "r";
+    for (const auto& [prefix, uri] : target.body.namespaces()) {
+        if (uri == ns::R) {
+            rPrefix = prefix;
+        }
+    }
+    for (const char* kind : {"header", "footer"}) {
+        const std::string element = std::string("w:") + kind + "Reference";
+        std::unordered_set<std::string> present;
+        for (auto ref : sectPr.children(element.c_str())) {
+            present.insert(referenceType(ref));
+        }
+        for (const char* type : {"default", "first", "even"}) {
+            if (present.count(type) != 0) {
+                continue;
+            }
+            std::string& partName =
+                kind[0] == 'h' ? target.emptyHeaderPart : target.emptyFooterPart;
+            if (partName.empty()) {
+                partName = target.uniquePartName(std::string("word/") + kind + "1.xml");
+                const std::string root = std::string("w:") + (kind[0] == 'h' ? "hdr" : "ftr");
+                target.putPart(partName,
+                               PartData::fromText("<?xml version=\"1.0\" encoding=\"UTF-8\" "
+                                                  "standalone=\"yes\"?>\r\n" +
+                                                  blankStartTag(root) + kEmptyParagraph + "</" +
+                                                  root + ">"));
+                target.contentTypes.setOverride(partName, std::string(kTypePrefix) + kind + "+xml");
+            }
+            const std::string relId =
+                target.relsOf(target.mainPart)
+                    .add(std::string(ns::RelTypeBase) + kind,
+                         relativeTarget(target.mainPart, partName), false, true);
+            target.dirtyRels.insert(target.mainPart);
+            pugi::xml_document scratch;
+            auto ref = scratch.append_child(element.c_str());
+            ref.append_attribute("w:type") = type;
+            ref.append_attribute((rPrefix + ":id").c_str()) = relId.c_str();
+            insertOrdered(sectPr, ref, kSectionOrder);
+        }
+    }
+}
+
+} // namespace paperloom::engine

@@ -1,0 +1,140 @@
+// Automatic paragraph spacing (w:beforeAutospacing, w:afterAutospacing), kept as the document
+// it comes from lays it out.
+#include "engine/settings/AutoSpacing.h"
+
+#include "engine/model/StyleIndex.h"
+#include "engine/package/Xml.h"
+#include "engine/package/XmlOrder.h"
+#include "engine/paste/PasteSession.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace paperloom::engine {
+namespace {
+
+/// 5 pt in twips: what the fixed kind gives automatic spacing before and after.
+constexpr const char* kFixedSpacing = "100";
+
+struct Side {
+    const char* value;     // w:before, w:after
+    const char* automatic; // w:beforeAutospacing, w:afterAutospacing
+};
+constexpr Side kSides[] = {{"w:before", "w:beforeAutospacing"}, {"w:after", "w:afterAutospacing"}};
+
+bool isOn(const pugi::xml_attribute& attr) {
+    const std::string value = attr.value();
+    return value == "1" || value == "true" || value == "on";
+}
+
+bool isOnElement(const pugi::xml_node& flag) {
+    if (!flag) {
+        return false;
+    }
+    const auto val = flag.attribute("w:val");
+    return !val || isOn(val);
+}
+
+/// Whether automatic spacing applies on one side of the paragraph or style that owns spacing
+/// (its w:pPr/w:spacing, possibly empty), looking along its style chain and the defaults.
+bool automaticOn(const pugi::xml_node& owner, const pugi::xml_node& spacing, const Side& side,
+                 const StyleIndex& styles, const pugi::xml_node& defaults) {
+    if (const auto own = spacing.attribute(side.automatic)) {
+        return isOn(own);
+    }
+    std::string style;
+    if (std::strcmp(owner.name(), "w:p") == 0) {
+        style = owner.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+        if (style.empty()) {
+            style = styles.defaultParagraph();
+        }
+    } else if (std::strcmp(owner.name(), "w:style") == 0 &&
+               std::strcmp(owner.attribute("w:type").value(), "paragraph") == 0) {
+        style = owner.child("w:basedOn").attribute("w:val").value();
+    } else {
+        return false; // defaults, list levels, table style conditions: only what they say
+    }
+    if (const auto inherited = styles.attribute(style, "w:pPr", "w:spacing", side.automatic)) {
+        return isOn(inherited);
+    }
+    return isOn(defaults.child("w:spacing").attribute(side.automatic));
+}
+
+void setAttribute(pugi::xml_node element, const char* name, const char* value) {
+    auto attr = element.attribute(name);
+    if (!attr) {
+        attr = element.append_attribute(name);
+    }
+    attr.set_value(value);
+}
+
+} // namespace
+
+bool usesFixedAutoSpacing(const pugi::xml_node& settingsRoot) {
+    return isOnElement(settingsRoot.child("w:compat").child("w:doNotUseHTMLParagraphAutoSpacing"));
+}
+
+bool stateFixedAutoSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
+                           const pugi::xml_node& defaults) {
+    // Decide everything first: in the styles part, a style's answer depends on its base as it
+    // was, not as it is being rewritten.
+    std::vector<std::pair<pugi::xml_node, const Side*>> fixed;
+    forEachElement(partRoot, [&](pugi::xml_node spacing) {
+        if (std::strcmp(spacing.name(), "w:spacing") != 0 ||
+            std::strcmp(spacing.parent().name(), "w:pPr") != 0) {
+            return true;
+        }
+        const auto owner = spacing.parent().parent();
+        for (const auto& side : kSides) {
+            // Spacing that states neither the value nor the switch inherits the rewritten one.
+            if ((spacing.attribute(side.value) || spacing.attribute(side.automatic)) &&
+                automaticOn(owner, spacing, side, styles, defaults)) {
+                fixed.emplace_back(spacing, &side);
+            }
+        }
+        return false;
+    });
+    for (const auto& [spacing, side] : fixed) {
+        setAttribute(spacing, side->value, kFixedSpacing);
+        setAttribute(spacing, side->automatic, "0");
+    }
+    return !fixed.empty();
+}
+
+void keepAutoSpacingAtDocumentStart(PasteSession& session, pugi::xml_node body) {
+    if (session.target.body.isEmpty()) {
+        return;
+    }
+    // The first paragraph, looking through content controls and custom XML but not into a
+    // table: a cell's first paragraph has no automatic spacing before it anyway.
+    pugi::xml_node first;
+    for (auto node = body.first_child(); node && !first;) {
+        const std::string_view name = node.name();
+        if (name == "w:p") {
+            first = node;
+        } else if (name == "w:tbl") {
+            return;
+        } else if ((name == "w:sdt" && node.child("w:sdtContent").first_child()) ||
+                   (name == "w:customXml" && node.first_child())) {
+            node = name == "w:sdt" ? node.child("w:sdtContent").first_child() : node.first_child();
+            continue;
+        }
+        node = node.next_sibling();
+    }
+    if (!first) {
+        return;
+    }
+    const auto stylesRoot = session.sourceStyles().document_element();
+    const StyleIndex styles(stylesRoot);
+    const auto defaults = stylesRoot.child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
+    const auto spacing = first.child("w:pPr").child("w:spacing");
+    if (!automaticOn(first, spacing, kSides[0], styles, defaults)) {
+        return;
+    }
+    auto own = orderedChild(childOrPrepend(first, "w:pPr"), "w:spacing", kParagraphPropertyOrder);
+    setAttribute(own, "w:before", "0");
+    setAttribute(own, "w:beforeAutospacing", "0");
+}
+
+} // namespace paperloom::engine

@@ -1,0 +1,123 @@
+// Tables of a pasted document written in another layout mode than the joined document's.
+#include "engine/settings/LayoutMode.h"
+
+#include "engine/model/StyleIndex.h"
+#include "engine/package/Xml.h"
+#include "engine/package/XmlOrder.h"
+#include "engine/paste/PasteSession.h"
+#include "engine/paste/SectionMerge.h"
+
+#include <cstring>
+#include <string>
+
+namespace paperloom::engine {
+namespace {
+
+/// Children of w:tblPr in schema order.
+constexpr std::initializer_list<const char*> kTablePropertyOrder = {"w:tblStyle",
+                                                                    "w:tblpPr",
+                                                                    "w:tblOverlap",
+                                                                    "w:bidiVisual",
+                                                                    "w:tblStyleRowBandSize",
+                                                                    "w:tblStyleColBandSize",
+                                                                    "w:tblW",
+                                                                    "w:jc",
+                                                                    "w:tblCellSpacing",
+                                                                    "w:tblInd",
+                                                                    "w:tblBorders",
+                                                                    "w:shd",
+                                                                    "w:tblLayout",
+                                                                    "w:tblCellMar",
+                                                                    "w:tblLook",
+                                                                    "w:tblCaption",
+                                                                    "w:tblDescription",
+                                                                    "w:tblPrChange"};
+
+/// Word 2013 and later (mode 15) measure table indents to the border.
+bool measuresToBorder(const pugi::xml_node& settingsRoot) {
+    for (auto setting : settingsRoot.child("w:compat").children("w:compatSetting")) {
+        if (std::strcmp(setting.attribute("w:name").value(), "compatibilityMode") == 0) {
+            return setting.attribute("w:val").as_int() >= 15;
+        }
+    }
+    return false;
+}
+
+/// A twips measure of a table width element (w:w with type dxa or no type); false otherwise.
+bool twips(const pugi::xml_node& measure, long long& value) {
+    if (!measure || !measure.attribute("w:w")) {
+        return false;
+    }
+    const char* type = measure.attribute("w:type").value();
+    if (*type != '\0' && std::strcmp(type, "dxa") != 0) {
+        return false;
+    }
+    value = measure.attribute("w:w").as_llong();
+    return true;
+}
+
+/// Half the width of a table's left border in twips (its w:sz is in eighths of a point); 0 for
+/// no border.
+long long halfLeftBorder(const pugi::xml_node& borders) {
+    auto left = borders.child("w:left");
+    if (!left) {
+        left = borders.child("w:start");
+    }
+    const std::string val = left.attribute("w:val").value();
+    if (!left || val.empty() || val == "nil" || val == "none") {
+        return 0;
+    }
+    const long long eighths = left.attribute("w:sz").as_llong();
+    return eighths > 0 ? (eighths * 5 + 2) / 4 : 0;
+}
+
+} // namespace
+
+void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body) {
+    const auto& sourceSettings = session.sourceSettings();
+    const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
+    const bool targetToBorder =
+        session.target.settings && measuresToBorder(session.target.settings.doc.document_element());
+    if (sourceToBorder == targetToBorder) {
+        return;
+    }
+    const StyleIndex styles(session.sourceStyles().document_element());
+    for (auto table : body.children("w:tbl")) {
+        auto tblPr = table.child("w:tblPr");
+        std::string style = tblPr.child("w:tblStyle").attribute("w:val").value();
+        if (style.empty()) {
+            style = styles.defaultTable();
+        }
+        auto property = [&](const char* name) {
+            const auto own = tblPr.child(name);
+            return own ? own : styles.property(style, "w:tblPr", name);
+        };
+        const std::string jc = property("w:jc").attribute("w:val").value();
+        if (!tblPr || tblPr.child("w:tblpPr") || (!jc.empty() && jc != "left" && jc != "start")) {
+            continue;
+        }
+        const auto margins = property("w:tblCellMar");
+        auto leftMargin = margins.child("w:left");
+        if (!leftMargin) {
+            leftMargin = margins.child("w:start");
+        }
+        long long margin = 108; // the format's default left cell margin
+        if (leftMargin && !twips(leftMargin, margin)) {
+            continue;
+        }
+        long long indent = 0;
+        if (const auto ind = property("w:tblInd"); ind && !twips(ind, indent)) {
+            continue;
+        }
+        // The older mode also centres the left border on the edge it derives, so half of the
+        // border lies further out than the cell margin alone.
+        const long long shift = margin + halfLeftBorder(property("w:tblBorders"));
+        indent += sourceToBorder ? shift : -shift;
+        auto ind = orderedChild(tblPr, "w:tblInd", kTablePropertyOrder);
+        ind.remove_attributes();
+        ind.append_attribute("w:w") = indent;
+        ind.append_attribute("w:type") = "dxa";
+    }
+}
+
+} // namespace paperloom::engine

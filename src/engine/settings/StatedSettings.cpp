@@ -1,0 +1,175 @@
+// What a pasted document's settings and writer mean to readers, stated in its own parts.
+#include "engine/settings/StatedSettings.h"
+
+#include "engine/model/StyleIndex.h"
+#include "engine/package/Relationships.h"
+#include "engine/package/Xml.h"
+#include "engine/package/XmlOrder.h"
+#include "engine/settings/AutoSpacing.h"
+#include "engine/settings/ChartDefaults.h"
+
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace paperloom::engine {
+namespace {
+
+constexpr const char* kChartType =
+    "application/vnd.openxmlformats-officedocument.drawingml.chart+xml";
+
+/// Kinds of parts related to the main part that hold paragraphs or their properties.
+constexpr const char* kParagraphParts[] = {"header",   "footer",   "footnotes",
+                                           "endnotes", "comments", "numbering"};
+
+bool isOn(const pugi::xml_node& flag) {
+    if (!flag) {
+        return false;
+    }
+    const std::string_view value = flag.attribute("w:val").value();
+    return !flag.attribute("w:val") || value == "1" || value == "true" || value == "on";
+}
+
+/// The parts of the main part's relationships of one kind (there may be several headers).
+std::vector<std::string> partsOfKind(const Package& package, const Relationships& rels,
+                                     const std::string& mainPart, std::string_view kind) {
+    std::vector<std::string> out;
+    for (const auto& rel : rels.all()) {
+        const auto slash = rel.type.rfind('/');
+        if (rel.external || std::string_view(rel.type).substr(slash + 1) != kind) {
+            continue;
+        }
+        try {
+            const std::string name = resolvePartName(mainPart, rel.target);
+            if (package.contains(name)) {
+                out.push_back(name);
+            }
+        } catch (const PackageError&) {
+            // a target outside the package names no part of it
+        }
+    }
+    return out;
+}
+
+/// Parses a part, or gives an empty document when it does not parse.
+pugi::xml_document parsedOrEmpty(const Package& package, const std::string& name) {
+    try {
+        return parseXml(package.text(name), name);
+    } catch (const PackageError&) {
+        return {};
+    }
+}
+
+void replace(Package& out, const std::string& name, const pugi::xml_document& doc) {
+    out.parts[name] = PartData::fromText(serializeDocument(doc));
+}
+
+/// Styles linked to their template take the template's paragraph spacing (10 pt after, lines
+/// of 1.15) where the document defaults state none: readers lay such documents out so.
+bool stateLinkedStyleSpacing(pugi::xml_node stylesRoot) {
+    auto defaults = childOrPrepend(stylesRoot, "w:docDefaults");
+    auto pPrDefault = defaults.child("w:pPrDefault");
+    if (!pPrDefault) {
+        pPrDefault = defaults.append_child("w:pPrDefault");
+    }
+    auto spacing =
+        orderedChild(childOrPrepend(pPrDefault, "w:pPr"), "w:spacing", kParagraphPropertyOrder);
+    bool changed = false;
+    if (!spacing.attribute("w:after") && !spacing.attribute("w:afterAutospacing")) {
+        spacing.append_attribute("w:after") = "200";
+        changed = true;
+    }
+    if (!spacing.attribute("w:line")) {
+        spacing.remove_attribute("w:lineRule");
+        spacing.append_attribute("w:line") = "276";
+        spacing.append_attribute("w:lineRule") = "auto";
+        changed = true;
+    }
+    return changed;
+}
+
+} // namespace
+
+Package withOwnSettingsStated(const Package& source, const std::string& mainPart) {
+    Package out = source;
+    Relationships rels;
+    try {
+        const std::string relsName = relsPartName(mainPart);
+        if (source.contains(relsName)) {
+            rels = Relationships::parse(source.text(relsName), relsName);
+        }
+    } catch (const PackageError&) {
+        return out; // the paste reports what is wrong with the package
+    }
+
+    if (writtenByOffice2007(source) && source.contains("[Content_Types].xml")) {
+        const auto types = ContentTypes::parse(source.text("[Content_Types].xml"));
+        for (const auto& [name, data] : source.parts) {
+            if (types.typeOf(name) != kChartType) {
+                continue;
+            }
+            try {
+                out.parts[name] =
+                    PartData::fromText(stateOffice2007ChartDefaults(source.text(name), name));
+            } catch (const PackageError&) {
+                // a chart we cannot read is copied as it is
+            }
+        }
+    }
+
+    const auto settingsParts = partsOfKind(source, rels, mainPart, "settings");
+    const auto stylesParts = partsOfKind(source, rels, mainPart, "styles");
+    if (settingsParts.empty()) {
+        return out;
+    }
+    auto settings = parsedOrEmpty(source, settingsParts.front());
+    const auto settingsRoot = settings.document_element();
+    const bool linkedStyles = isOn(settingsRoot.child("w:linkStyles"));
+    const bool fixedAutoSpacing = usesFixedAutoSpacing(settingsRoot);
+    if (!linkedStyles && !fixedAutoSpacing) {
+        return out;
+    }
+
+    // The styles as they were, for what paragraphs and styles inherit.
+    const auto original =
+        stylesParts.empty() ? pugi::xml_document() : parsedOrEmpty(source, stylesParts.front());
+    auto styles =
+        stylesParts.empty() ? pugi::xml_document() : parsedOrEmpty(source, stylesParts.front());
+    bool stylesChanged = false;
+    if (linkedStyles && styles.document_element()) {
+        stylesChanged = stateLinkedStyleSpacing(styles.document_element());
+    }
+    if (fixedAutoSpacing) {
+        const StyleIndex index(original.document_element());
+        const auto defaults =
+            original.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
+        if (styles.document_element()) {
+            stylesChanged =
+                stateFixedAutoSpacing(styles.document_element(), index, defaults) || stylesChanged;
+        }
+        std::vector<std::string> parts = {mainPart};
+        for (const char* kind : kParagraphParts) {
+            const auto found = partsOfKind(source, rels, mainPart, kind);
+            parts.insert(parts.end(), found.begin(), found.end());
+        }
+        for (const auto& name : parts) {
+            auto doc = parsedOrEmpty(source, name);
+            if (doc.document_element() &&
+                stateFixedAutoSpacing(doc.document_element(), index, defaults)) {
+                replace(out, name, doc);
+            }
+        }
+        // Nothing depends on the option any more, and the joined document goes without it.
+        auto compat = settings.document_element().child("w:compat");
+        while (auto option = compat.child("w:doNotUseHTMLParagraphAutoSpacing")) {
+            compat.remove_child(option);
+        }
+        replace(out, settingsParts.front(), settings);
+    }
+    if (stylesChanged) {
+        replace(out, stylesParts.front(), styles);
+    }
+    return out;
+}
+
+} // namespace paperloom::engine

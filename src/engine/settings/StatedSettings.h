@@ -1,0 +1,19 @@
+// What a pasted document's settings and writer mean to readers, stated in its own parts.
+#pragma once
+
+#include "engine/package/Package.h"
+
+#include <string>
+
+namespace paperloom::engine {
+
+/// A copy of source (sharing the parts it leaves alone) in which what the document's settings
+/// and its writer imply for readers is written into its own parts, where the joined document's
+/// settings, one set for all its documents, can no longer change it: the defaults of charts
+/// written by Office 2007, the paragraph spacing that styles linked to a template
+/// (w:linkStyles) take from it, and automatic paragraph spacing of the fixed kind
+/// (w:doNotUseHTMLParagraphAutoSpacing, then taken out of the settings). A part that does not
+/// parse is left as it is, for the paste to report.
+[[nodiscard]] Package withOwnSettingsStated(const Package& source, const std::string& mainPart);
+
+} // namespace paperloom::engine

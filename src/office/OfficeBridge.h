@@ -1,0 +1,128 @@
+// The office bridge: other document formats converted by a LibreOffice we run ourselves.
+#pragma once
+
+#include "engine/automation/DocumentConverter.h"
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace paperloom::engine::office {
+
+/// Where the bridge finds its programs and how long it waits for them.
+struct OfficeBridgeOptions {
+    /// LibreOffice's program folder (the one holding libmergedlo.so); empty means the folder of
+    /// the `soffice` found on the search path below.
+    std::string officeProgramFolder;
+    /// Where `soffice` is looked for; empty means the PATH of the environment.
+    std::string searchPath;
+    /// The converter program; empty means paperloom-convert beside the running program, then
+    /// in ../libexec/paperloom/ from it.
+    std::string converterProgram;
+    /// Where the private profile folder is made; empty means TMPDIR, else /tmp.
+    std::string tempFolder;
+    /// How long LibreOffice may take to start.
+    std::chrono::milliseconds startTimeout{60'000};
+    /// How long one conversion may take: the base plus so much per MiB of its input.
+    std::chrono::milliseconds convertTimeout{30'000};
+    std::chrono::milliseconds convertTimeoutPerMiB{10'000};
+    /// How many converter processes may run at once. One by default: on two loaded cores a
+    /// second LibreOffice made a join of legacy documents slower, not faster.
+    int processes = 1;
+};
+
+/// Converts legacy Word, RTF, ODF and PDF through a headless LibreOffice hosted by our own
+/// converter program (paperloom-convert, built on LibreOfficeKit), which runs in a process of
+/// its own. Documents LibreOfficeKit cannot open (those with comments, in the no-GUI build) it
+/// hands to a second, UNO-driven LibreOffice of its own (paperloom-convert-uno), which starts
+/// beside the first so that such a document never waits for a start.
+///
+/// Thread-safe: conversions asked from several threads at once run side by side, each in a
+/// converter process of its own, up to parallelConversions() of them. Each process belongs to a
+/// lane, a thread of the bridge that starts it (so the process dies with the lane, through
+/// PR_SET_PDEATHSIG, never with a caller's thread) and feeds it the waiting conversions in the
+/// order they were asked. The first process starts on the first conversion and stays warm until
+/// the bridge is destroyed; a further one starts only while conversions wait for a busy one and
+/// memory allows, without a UNO-driven LibreOffice of its own until a document needs it, and
+/// ends after a minute without work. A further process that cannot start is not tried again.
+///
+/// Each process gets a private, temporary LibreOffice profile in a folder named
+/// "paperloom-office-profile-<our pid>-*", given on its command line as soffice takes it,
+/// so a LibreOffice of the user's own is never disturbed, and it is removed with the process.
+/// LibreOffice keeps its own temporary files in that folder, writes everything there for the
+/// user alone, loads nothing a document links to and runs no macros (OfficeProfile). A saved
+/// document is written there too and then copied beside the output as a ReplacementFile, so
+/// nothing of LibreOffice's is ever made beside the user's files. A stop of the program
+/// (StopRequest) abandons the conversions under way with WordInterrupted.
+/// The processes run in process groups of their own, which the bridge kills when it stops them.
+/// A conversion that crashes its process or takes longer than its bound fails that one file
+/// with a clear sentence; the next conversion starts a fresh process. A crash in a process that
+/// had converted before gets the file one more try in a fresh process first. Profile folders
+/// left by a Paperloom that was killed outright are removed at the next start. Every failure
+/// throws WordError.
+class OfficeBridge : public DocumentConverter {
+public:
+    OfficeBridge();
+    explicit OfficeBridge(OfficeBridgeOptions options);
+    /// Stops the converter processes, waits for them and removes their profiles.
+    ~OfficeBridge() override;
+    OfficeBridge(const OfficeBridge&) = delete;
+    OfficeBridge& operator=(const OfficeBridge&) = delete;
+
+    void toWordPackage(const std::string& inputPath, const std::string& packagePath) override;
+    /// Refuses an output that is not a regular file before LibreOffice starts on it.
+    void fromWordPackage(const std::string& packagePath, const std::string& outputPath) override;
+    [[nodiscard]] bool convertsOutput(const std::string& outputPath) const override;
+    /// OfficeBridgeOptions::processes.
+    [[nodiscard]] int parallelConversions() const override { return m_maxLanes; }
+
+    /// Stops the converter processes (if running) and removes their profiles; the next
+    /// conversion starts one again. Call it while no conversion is under way.
+    void stop();
+
+    /// The first converter process's id, or 0 when it does not run.
+    [[nodiscard]] pid_t processId() const;
+    /// How many times a converter process was started.
+    [[nodiscard]] int startCount() const { return m_starts.load(); }
+    /// Seconds the most recent start took, until LibreOffice answered that it was ready.
+    [[nodiscard]] double lastStartSeconds() const { return m_lastStartSeconds.load(); }
+    /// The largest peak resident memory in KiB of the converter processes running now (0 when
+    /// none runs).
+    [[nodiscard]] long processPeakKiB() const;
+
+private:
+    struct Lane;
+    struct Request;
+    /// Hands request to the lanes and waits until one has converted it; returns the file written.
+    std::string run(Request& request);
+    void serve(Lane& lane);
+    /// Whether another lane may start now: fewer than the most, none failed to start, memory.
+    [[nodiscard]] bool mayAddLane() const;
+    void shutDown();
+
+    OfficeBridgeOptions m_options;
+    int m_maxLanes = 1;
+    int m_interrupt[2] = {-1, -1}; // written to when the lanes must end
+    mutable std::mutex m_mutex;
+    std::condition_variable m_work; // lanes wait for requests
+    std::condition_variable m_done; // callers wait for their request
+    std::deque<Request*> m_queue;
+    std::vector<std::unique_ptr<Lane>> m_lanes; // the first is the warm one that stays
+    bool m_shuttingDown = false;
+    bool m_furtherLaneFailed = false;
+    std::atomic<int> m_starts{0};
+    std::atomic<double> m_lastStartSeconds{0};
+};
+
+/// The output format LibreOffice writes for a name ("doc", "rtf", "odt", "pdf"), judged by its
+/// extension without regard to case; empty when the name stays WordprocessingML.
+[[nodiscard]] std::string officeFormatFor(const std::string& outputPath);
+
+} // namespace paperloom::engine::office
