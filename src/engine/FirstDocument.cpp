@@ -2,7 +2,9 @@
 #include "engine/FirstDocument.h"
 
 #include "engine/BlankDocument.h"
-#include "engine/PasteSession.h"
+#include "engine/DocumentModel.h"
+#include "engine/PasteRemap.h"
+#include "engine/PastedDocument.h"
 #include "engine/SectionMerge.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
@@ -37,27 +39,26 @@ void adopt(pugi::xml_node target, const pugi::xml_node& source, const char* name
     if (const auto value = source.child(name)) {
         auto copy =
             order.size() == 0 ? target.prepend_copy(value) : insertOrdered(target, value, order);
-        PasteSession::declareMissingNamespaces(copy, source, namespacesOf(target));
+        declareMissingNamespaces(copy, source, namespacesOf(target));
     }
 }
 
-pugi::xml_document partOf(PasteSession& session, const char* kind) {
+pugi::xml_document partOf(PastedDocument& pasted, const char* kind) {
     pugi::xml_document doc;
-    const std::string name = session.sourcePartOfKind(kind);
+    const std::string name = pasted.partOfKind(kind);
     if (!name.empty()) {
-        doc = parseXml(session.source.text(name), name);
+        doc = parseXml(pasted.package().text(name), name);
     }
     return doc;
 }
 
 } // namespace
 
-void adoptFirstDocument(PasteSession& session) {
-    DocumentModel& target = session.target;
+void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap) {
     if (!target.body.isEmpty()) {
         return;
     }
-    const auto& sourceSettings = session.sourceSettings();
+    const auto& sourceSettings = pasted.settings();
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
@@ -70,15 +71,15 @@ void adoptFirstDocument(PasteSession& session) {
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
     // first document. A theme with relationships of its own (pictures in fills) brings the
     // parts they name.
-    const std::string sourceTheme = session.sourcePartOfKind("theme");
+    const std::string sourceTheme = pasted.partOfKind("theme");
     if (!sourceTheme.empty() && !target.themeName.empty() &&
         target.package.contains(target.themeName)) {
-        if (!session.source.contains(relsPartName(sourceTheme))) {
-            target.putPart(target.themeName, session.source.parts.at(sourceTheme));
+        if (!pasted.package().contains(relsPartName(sourceTheme))) {
+            target.putPart(target.themeName, pasted.package().parts.at(sourceTheme));
         } else {
-            auto theme = parseXml(session.source.text(sourceTheme), sourceTheme);
-            session.remap(theme.document_element(), theme.document_element(), sourceTheme,
-                          target.themeName);
+            auto theme = parseXml(pasted.package().text(sourceTheme), sourceTheme);
+            remap.remap(theme.document_element(), theme.document_element(), sourceTheme,
+                        target.themeName);
             target.putPart(target.themeName, PartData::fromText(serializeDocument(theme)));
         }
     }
@@ -88,7 +89,7 @@ void adoptFirstDocument(PasteSession& session) {
         // place, its styles are shared as they are (no renamed copies): the default paragraph
         // style, which readers size text grids and form fields by, stays its own. Later
         // documents compare their styles and document defaults against these.
-        auto sourceStyles = partOf(session, "styles");
+        auto sourceStyles = partOf(pasted, "styles");
         if (sourceStyles.document_element()) {
             target.styles.doc.reset(sourceStyles);
         } else {

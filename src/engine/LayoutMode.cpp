@@ -1,7 +1,8 @@
 // Tables of a pasted document written in another layout mode than the joined document's.
 #include "engine/LayoutMode.h"
 
-#include "engine/PasteSession.h"
+#include "engine/DocumentModel.h"
+#include "engine/PastedDocument.h"
 #include "engine/SectionMerge.h"
 #include "engine/StyleIndex.h"
 #include "engine/Xml.h"
@@ -73,15 +74,16 @@ long long halfLeftBorder(const pugi::xml_node& borders) {
 
 } // namespace
 
-void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body) {
-    const auto& sourceSettings = session.sourceSettings();
+void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& target,
+                                      pugi::xml_node body) {
+    const auto& sourceSettings = pasted.settings();
     const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
     const bool targetToBorder =
-        session.target.settings && measuresToBorder(session.target.settings.doc.document_element());
+        target.settings && measuresToBorder(target.settings.doc.document_element());
     if (sourceToBorder == targetToBorder) {
         return;
     }
-    const StyleIndex styles(session.sourceStyles().document_element());
+    const StyleIndex styles(pasted.styles().document_element());
     for (auto table : body.children("w:tbl")) {
         auto tblPr = table.child("w:tblPr");
         std::string style = tblPr.child("w:tblStyle").attribute("w:val").value();

@@ -2,7 +2,8 @@
 #include "engine/SectionMerge.h"
 
 #include "engine/BlankDocument.h"
-#include "engine/PasteSession.h"
+#include "engine/DocumentModel.h"
+#include "engine/PastedDocument.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
 
@@ -97,9 +98,9 @@ void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
 
 } // namespace
 
-void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections) {
-    DocumentModel& target = session.target;
-    const auto& sourceSettings = session.sourceSettings();
+void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
+                           const std::vector<pugi::xml_node>& sections) {
+    const auto& sourceSettings = pasted.settings();
     const auto source = sourceSettings.document_element();
     const bool evenAndOdd = isOn(source.child("w:evenAndOddHeaders"));
 
@@ -126,7 +127,7 @@ void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_no
     }
 }
 
-bool joinSections(PasteSession& session, const std::vector<pugi::xml_node>& sections,
+bool joinSections(DocumentModel& target, const std::vector<pugi::xml_node>& sections,
                   const Landing& landing) {
     if (sections.empty() || !landing.hasPrevious) {
         return false;
@@ -143,7 +144,7 @@ bool joinSections(PasteSession& session, const std::vector<pugi::xml_node>& sect
     if (landing.hadHeaders) {
         const bool ownHeader = statesAny(first, "w:headerReference");
         const bool ownFooter = statesAny(first, "w:footerReference");
-        addEmptyHeaderReferences(session.target, first);
+        addEmptyHeaderReferences(target, first);
         // Sections of the source show the empty one until the source states its own.
         for (const auto& [own, element, distance, margin] :
              {std::tuple{ownHeader, "w:headerReference", "w:header", "w:top"},

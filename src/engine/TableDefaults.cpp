@@ -1,7 +1,8 @@
 // Table styles over the document defaults of a pasted document whose defaults differ.
 #include "engine/TableDefaults.h"
 
-#include "engine/PasteSession.h"
+#include "engine/DocumentModel.h"
+#include "engine/PastedDocument.h"
 #include "engine/StyleIndex.h"
 #include "engine/Xml.h"
 #include "engine/XmlOrder.h"
@@ -12,14 +13,15 @@
 #include <vector>
 
 namespace paperloom::engine {
-void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body) {
-    const auto& sourceDoc = session.sourceStyles();
-    if (!sourceDoc.document_element() || !session.target.styles) {
+void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
+                                 pugi::xml_node body) {
+    const auto& sourceDoc = pasted.styles();
+    if (!sourceDoc.document_element() || !target.styles) {
         return;
     }
     const auto sourceDefaults =
         sourceDoc.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
-    const auto targetDefaults = session.target.styles.doc.document_element()
+    const auto targetDefaults = target.styles.doc.document_element()
                                     .child("w:docDefaults")
                                     .child("w:pPrDefault")
                                     .child("w:pPr");
