@@ -88,9 +88,8 @@ public:
             m_name = target.uniquePartName(partFolder(target.mainPart) +
                                            m_sourcePart.substr(m_sourcePart.rfind('/') + 1));
             const Relationship* rel = m_source.relsOf(m_source.mainPart()).firstOfType(m_kind);
-            target.relsOf(target.mainPart)
+            target.relsForEdit(target.mainPart)
                 .add(rel->type, relativeTarget(target.mainPart, m_name), false, true);
-            target.dirtyRels.insert(target.mainPart);
             std::string type = m_source.contentTypes().typeOf(m_sourcePart);
             if (type.empty() || type == "application/xml") {
                 type = "application/vnd.openxmlformats-officedocument.wordprocessingml." + m_kind +
@@ -165,8 +164,7 @@ void CommentMerger::merge(PasteRemap& remap) {
         m_target.comments, "comments", "word/comments.xml",
         "application/vnd.openxmlformats-officedocument.wordprocessingml.comments+xml",
         blankStartTag("w:comments") + "</w:comments>");
-    part.dirty = true;
-    auto root = part.doc.document_element();
+    auto root = part.edit().document_element();
     const auto namespaces = namespacesOf(root);
     // The threads name a comment by the w14:paraId of its last paragraph, which the paste may
     // have renumbered.
@@ -174,7 +172,7 @@ void CommentMerger::merge(PasteRemap& remap) {
     for (auto comment : sourceRoot.children("w:comment")) {
         const auto before = paragraphIds(comment);
         auto copy = root.append_copy(comment);
-        remap.remap(copy, sourceRoot, sourcePart, part.name);
+        remap.remap(copy, sourceRoot, sourcePart, part.name());
         declareMissingNamespaces(copy, sourceRoot, namespaces);
         const auto after = paragraphIds(copy);
         for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {

@@ -133,9 +133,8 @@ void CustomXmlMerger::rebind(pugi::xml_node binding) {
     }
     const std::string relType = std::string(ns::RelTypeBase) + "customXml";
     const std::string copied = m_parts.ensureCopied(item->second.itemPart, relType);
-    m_target.relsOf(m_target.mainPart)
+    m_target.relsForEdit(m_target.mainPart)
         .add(relType, relativeTarget(m_target.mainPart, copied), false, true);
-    m_target.dirtyRels.insert(m_target.mainPart);
     m_targetItems.emplace(asciiLower(id), CustomXmlItem{copied, {}, id});
     m_storeItemIds.emplace(key, id);
     store.set_value(id.c_str());

@@ -62,11 +62,10 @@ void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRema
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
+    const auto settingsRoot = settings.edit().document_element();
     for (const char* name : kLayoutSettings) {
-        adopt(settings.doc.document_element(), sourceSettings.document_element(), name,
-              kSettingsOrder);
+        adopt(settingsRoot, sourceSettings.document_element(), name, kSettingsOrder);
     }
-    settings.dirty = true;
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
     // first document. A theme with relationships of its own (pictures in fills) brings the
@@ -91,12 +90,11 @@ void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRema
         // documents compare their styles and document defaults against these.
         auto sourceStyles = partOf(pasted, "styles");
         if (sourceStyles.document_element()) {
-            target.styles.doc.reset(sourceStyles);
+            target.styles.edit().reset(sourceStyles);
         } else {
             // No styles: the reader's defaults applied to it, not the new document's defaults.
-            adopt(target.styles.doc.document_element(), {}, "w:docDefaults", {});
+            adopt(target.styles.edit().document_element(), {}, "w:docDefaults", {});
         }
-        target.styles.dirty = true;
     }
 }
 

@@ -178,7 +178,7 @@ void FontMerger::mergeFontTable(PasteRemap& remap) {
         m_target.fontTable, "fontTable", "word/fontTable.xml",
         "application/vnd.openxmlformats-officedocument.wordprocessingml.fontTable+xml",
         blankStartTag("w:fonts") + "</w:fonts>");
-    auto root = part.doc.document_element();
+    auto root = part.edit().document_element();
     std::unordered_map<std::string, pugi::xml_node> known;
     for (auto font : root.children("w:font")) {
         known.emplace(font.attribute("w:name").value(), font);
@@ -193,20 +193,18 @@ void FontMerger::mergeFontTable(PasteRemap& remap) {
             known.emplace(name, copy);
             // Embedded data travels as its part; its key stays beside the reference, so the
             // copied (obfuscated) bytes still decode.
-            remap.remap(copy, doc.document_element(), sourcePart, part.name);
+            remap.remap(copy, doc.document_element(), sourcePart, part.name());
             declareMissingNamespaces(copy, doc.document_element(), namespaces);
-            part.dirty = true;
         } else if (!embedsData(it->second) && embedsData(font)) {
             // The target names the font without its data: the pasted text needs the data.
             pugi::xml_node existing = it->second;
             for (const char* embed : kEmbedded) {
                 if (const auto data = font.child(embed)) {
                     auto copy = existing.append_copy(data);
-                    remap.remap(copy, doc.document_element(), sourcePart, part.name);
+                    remap.remap(copy, doc.document_element(), sourcePart, part.name());
                     declareMissingNamespaces(copy, doc.document_element(), namespaces);
                 }
             }
-            part.dirty = true;
         }
     }
 }

@@ -79,7 +79,7 @@ void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& tar
     const auto& sourceSettings = pasted.settings();
     const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
     const bool targetToBorder =
-        target.settings && measuresToBorder(target.settings.doc.document_element());
+        target.settings && measuresToBorder(target.settings.doc().document_element());
     if (sourceToBorder == targetToBorder) {
         return;
     }

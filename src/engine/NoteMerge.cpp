@@ -84,8 +84,7 @@ void NoteMerger::merge(bool endnotes, PasteRemap& remap) {
     m_target.ensurePart(part, kind, "word/" + kind + ".xml", kTypePrefix + kind + "+xml",
                         blankStartTag(endnotes ? "w:endnotes" : "w:footnotes") + "</w:" + kind +
                             ">");
-    part.dirty = true;
-    auto root = part.doc.document_element();
+    auto root = part.edit().document_element();
     const auto namespaces = namespacesOf(root);
     const char* element = endnotes ? "w:endnote" : "w:footnote";
     std::unordered_set<long long> used;
@@ -127,15 +126,16 @@ void NoteMerger::merge(bool endnotes, PasteRemap& remap) {
             ids[sourceId.value()] = std::to_string(next);
             id.set_value(next++);
         }
-        remap.remap(copy, sourceRoot, sourcePart, part.name);
+        remap.remap(copy, sourceRoot, sourcePart, part.name());
         declareMissingNamespaces(copy, sourceRoot, namespaces);
     }
     if (created && m_target.settings) {
         // The settings name the separators: they follow the ids the separators got.
         const char* prName = endnotes ? "w:endnotePr" : "w:footnotePr";
         const auto pr = m_source.settings().document_element().child(prName);
-        if (pr && !m_target.settings.doc.document_element().child(prName)) {
-            auto copy = insertOrdered(m_target.settings.doc.document_element(), pr, kSettingsOrder);
+        if (pr && !m_target.settings.doc().document_element().child(prName)) {
+            auto copy =
+                insertOrdered(m_target.settings.edit().document_element(), pr, kSettingsOrder);
             for (auto named = copy.child(element); named;) {
                 const auto following = named.next_sibling(element);
                 const auto it = separatorIds.find(named.attribute("w:id").value());
@@ -146,7 +146,6 @@ void NoteMerger::merge(bool endnotes, PasteRemap& remap) {
                 }
                 named = following;
             }
-            m_target.settings.dirty = true;
         }
     }
 }

@@ -37,10 +37,9 @@ void NumberingMerger::prepare() {
     if (!numbering.present()) {
         target.numberingName = target.uniquePartName("word/numbering.xml");
         numbering.loadEmpty(blankStartTag("w:numbering"));
-        target.relsOf(target.mainPart)
+        target.relsForEdit(target.mainPart)
             .add(std::string(ns::RelTypeBase) + "numbering",
                  relativeTarget(target.mainPart, target.numberingName), false, true);
-        target.dirtyRels.insert(target.mainPart);
         target.contentTypes.setOverride(target.numberingName, kNumberingType);
     }
     const auto root = m_sourceNumbering.document_element();

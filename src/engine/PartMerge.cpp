@@ -43,8 +43,7 @@ std::string PartMerger::mapRelationship(const std::string& sourcePart, const std
     if (relId.empty()) {
         return relId; // names nothing, here as there
     }
-    Relationships& targetRels = m_target.relsOf(targetPart);
-    m_target.dirtyRels.insert(targetPart);
+    Relationships& targetRels = m_target.relsForEdit(targetPart);
     const Relationship* rel = m_source.relsOf(sourcePart).byId(relId);
     if (rel == nullptr) {
         return targetRels.unusedId(); // dangling in the source, dangling here, never misdirected
@@ -84,19 +83,11 @@ std::string PartMerger::ensureCopied(const std::string& sourcePart, const std::s
                                            !m_source.package().contains(relsPartName(sourcePart)));
     std::string name;
     if (media) {
-        const std::uint64_t key = (static_cast<std::uint64_t>(data->crc()) << 32) ^ data->size();
-        const auto range = m_target.mediaByContent.equal_range(key);
-        for (auto it = range.first; it != range.second; ++it) {
-            const PartData* existing = m_target.package.find(it->second);
-            if (existing != nullptr && existing->sameContent(*data)) {
-                name = it->second;
-                break;
-            }
-        }
+        name = m_target.sameMedia(*data);
         if (name.empty()) {
             name = m_target.uniquePartName(sourcePart);
             m_target.putPart(name, m_source.package().parts.at(sourcePart));
-            m_target.rememberMedia(key, name);
+            m_target.rememberMedia(*data, name);
         }
     } else {
         name = m_target.uniquePartName(sourcePart);

@@ -107,8 +107,8 @@ void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
-    auto root = settings.doc.document_element();
-    if (evenAndOdd && !isOn(root.child("w:evenAndOddHeaders"))) {
+    if (evenAndOdd && !isOn(settings.doc().document_element().child("w:evenAndOddHeaders"))) {
+        auto root = settings.edit().document_element();
         // Documents pasted before this one state their even headers already (see below).
         while (auto old = root.child("w:evenAndOddHeaders")) {
             root.remove_child(old);
@@ -116,7 +116,6 @@ void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
         pugi::xml_document scratch;
         scratch.append_child("w:evenAndOddHeaders");
         insertOrdered(root, scratch.document_element(), kSettingsOrder);
-        settings.dirty = true;
     }
     // Tab stops, compatibility options and mirrored margins of later documents give way to the
     // first document's (see adoptFirstDocument): they cannot differ between sections.
@@ -262,10 +261,9 @@ void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr) {
                 target.contentTypes.setOverride(partName, std::string(kTypePrefix) + kind + "+xml");
             }
             const std::string relId =
-                target.relsOf(target.mainPart)
+                target.relsForEdit(target.mainPart)
                     .add(std::string(ns::RelTypeBase) + kind,
                          relativeTarget(target.mainPart, partName), false, true);
-            target.dirtyRels.insert(target.mainPart);
             pugi::xml_document scratch;
             auto ref = scratch.append_child(element.c_str());
             ref.append_attribute("w:type") = type;

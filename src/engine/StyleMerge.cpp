@@ -72,7 +72,7 @@ bool StyleMerger::targetDefines(const std::string& id) {
     if (!m_targetStylesIndexed) {
         m_targetStylesIndexed = true;
         if (m_target.styles) {
-            for (auto style : m_target.styles.doc.document_element().children("w:style")) {
+            for (auto style : m_target.styles.doc().document_element().children("w:style")) {
                 m_targetStyles.insert(style.attribute("w:styleId").value());
             }
         }
@@ -89,14 +89,14 @@ void StyleMerger::merge() {
     }
     const auto sourceRoot = sourceDoc.document_element();
     const DefaultsDelta defaults(m_fonts, sourceRoot,
-                                 target.styles ? target.styles.doc.document_element()
+                                 target.styles ? target.styles.doc().document_element()
                                                : pugi::xml_node());
     if (sourcePart.empty() && defaults.empty() && !target.styles) {
         return;
     }
     XmlPart& styles = target.ensurePart(target.styles, "styles", "word/styles.xml", kStylesType,
                                         blankStartTag("w:styles") + "</w:styles>");
-    auto targetRoot = styles.doc.document_element();
+    const auto targetRoot = styles.doc().document_element();
 
     std::unordered_map<std::string, pugi::xml_node> targetById;
     std::unordered_set<std::string> targetNames;
@@ -129,7 +129,7 @@ void StyleMerger::merge() {
         for (unsigned n = 2; targetNames.count(asciiLower(name)) != 0; ++n) {
             name = "Normal (" + std::to_string(n) + ")";
         }
-        auto style = targetRoot.append_child("w:style");
+        auto style = styles.edit().document_element().append_child("w:style");
         style.append_attribute("w:type") = "paragraph";
         style.append_attribute("w:default") = "1";
         style.append_attribute("w:styleId") = id.c_str();
@@ -138,7 +138,6 @@ void StyleMerger::merge() {
         targetNames.insert(asciiLower(name));
         bySignature.emplace(signatureOf(style), id);
         targetDefault[0] = id;
-        styles.dirty = true;
     }
     std::vector<pugi::xml_node> pending;
     std::unordered_set<std::string> sourceIds;
@@ -228,14 +227,13 @@ void StyleMerger::merge() {
                         .append_attribute("w:val") = builtIn[8] - '1';
                 }
             }
-            auto inserted = targetRoot.append_copy(copy);
+            auto inserted = styles.edit().document_element().append_copy(copy);
             declareMissingNamespaces(inserted, sourceRoot, namespacesOf(targetRoot));
             targetById.emplace(newId, inserted);
             targetNames.insert(asciiLower(newName));
             bySignature.emplace(signature, newId);
             m_map[id] = newId;
             added.push_back(inserted);
-            styles.dirty = true;
         }
         inCycle = !later.empty() && later.size() == pending.size();
         pending = std::move(later);
@@ -299,8 +297,7 @@ void StyleMerger::merge() {
     }
     copy.attribute("w:styleId").set_value(newId.c_str());
     copy.child("w:name").attribute("w:val").set_value(newName.c_str());
-    targetRoot.append_copy(copy);
-    styles.dirty = true;
+    styles.edit().document_element().append_copy(copy);
     m_paragraphDefault = newId;
 }
 

@@ -21,7 +21,8 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
     }
     const auto sourceDefaults =
         sourceDoc.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
-    const auto targetDefaults = target.styles.doc.document_element()
+    const auto targetDefaults = target.styles.doc()
+                                    .document_element()
                                     .child("w:docDefaults")
                                     .child("w:pPrDefault")
                                     .child("w:pPr");
