@@ -20,6 +20,7 @@ class PasteRemap;
 /// source that repeats a comment id gets one id per comment, its marks paired in order.
 class CommentMerger {
 public:
+    /// Merges into target; reads the pasted comments when first asked.
     CommentMerger(PastedDocument& source, DocumentModel& target);
 
     /// The key of a comment element or mark (by its local name) with a pasted id: the id

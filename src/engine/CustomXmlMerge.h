@@ -25,6 +25,7 @@ struct CustomXmlItem {
 /// an item id the target uses already gets a new id.
 class CustomXmlMerger {
 public:
+    /// Merges into target, copying parts through parts; lists the custom XML when first asked.
     CustomXmlMerger(PastedDocument& source, DocumentModel& target, PartMerger& parts);
 
     /// Copies the custom XML part a w:dataBinding names and points the binding at the copy.

@@ -36,6 +36,7 @@ struct ThemeFonts {
 /// it names into the target's font table.
 class FontMerger {
 public:
+    /// Merges into target; resolves nothing until compareThemes.
     FontMerger(PastedDocument& source, DocumentModel& target);
 
     /// Compares the pasted document's theme with the target's; until then nothing resolves.

@@ -16,6 +16,7 @@ class PasteRemap;
 /// reference's note became. Separators are taken only into a notes part the paste creates.
 class NoteMerger {
 public:
+    /// Merges into target; knows no note until a merge.
     NoteMerger(PastedDocument& source, DocumentModel& target);
 
     /// Appends the footnotes. Throws PackageError for a part that does not parse.

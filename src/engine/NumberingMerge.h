@@ -19,6 +19,7 @@ class PasteRemap;
 /// writes the definitions once the style names they use are known.
 class NumberingMerger {
 public:
+    /// Merges into target; maps no list until prepare.
     NumberingMerger(PastedDocument& source, DocumentModel& target);
 
     /// Claims the new ids, creating the target's numbering part when it has none. Throws

@@ -23,6 +23,8 @@ class PasteRemap;
 /// content walk asks for them.
 class PartMerger {
 public:
+    /// Copies into target; ids renames the bookmarks links name, fonts says whether charts
+    /// need their theme fonts written in.
     PartMerger(PastedDocument& source, DocumentModel& target, const PastedIds& ids,
                const FontMerger& fonts);
 

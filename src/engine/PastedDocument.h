@@ -12,10 +12,9 @@
 
 namespace paperloom::engine {
 
-/// A read-only view of the pasted package shared by every merger of one paste. It parses the
-/// parts several steps need on first use and keeps them for the rest of the paste; nothing of
-/// the pasted package is ever changed through it (the body is the exception: the paste moves
-/// the main part's blocks into the target as it goes, see mainDocument()).
+/// A view of the pasted package shared by every merger of one paste. It parses the parts
+/// several steps need on first use and keeps them for the rest of the paste. The package is
+/// never changed; the parsed main part is the paste's working copy (see mainDocument()).
 class PastedDocument {
 public:
     /// Parses the main part; throws PackageError when it is no WordprocessingML body with the

@@ -20,6 +20,7 @@ namespace paperloom::engine {
 /// target's IdRegistry in the order the content walk asks for them, which fixes the output.
 class PastedIds {
 public:
+    /// Claims new ids in target's IdRegistry (so a rolled back change frees them).
     explicit PastedIds(DocumentModel& target);
 
     /// Gives every bookmark of the pasted body its name in the target before the content walk,
