@@ -71,7 +71,7 @@ void DocumentCache::recordWritten(const std::string& path, std::uint64_t version
 void DocumentCache::offer(const std::string& path, std::unique_ptr<DocumentModel> model) {
     const std::string key = canonicalPath(path);
     for (auto& entry : m_entries) {
-        if (entry.path == key && model && entry.version == model->version) {
+        if (entry.path == key && model && entry.version == model->version()) {
             entry.model = std::move(model);
             return;
         }

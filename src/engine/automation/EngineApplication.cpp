@@ -137,7 +137,7 @@ void EngineDocument::SaveAs(const std::string& path) {
             package = m_package;
         }
         const auto& converter = state.options.converter;
-        const std::uint64_t version = m_model ? m_model->version : 0;
+        const std::uint64_t version = m_model ? m_model->version() : 0;
         if (converter && converter->convertsOutput(path)) {
             // In a folder of our own, never beside the user's files: LibreOffice leaves lock
             // files beside what it loads, and other users must not read the document.
@@ -185,7 +185,7 @@ void EngineDocument::release() {
         return;
     }
     m_closed = true;
-    if (m_model && !m_savedPath.empty() && m_model->version == m_savedVersion) {
+    if (m_model && !m_savedPath.empty() && m_model->version() == m_savedVersion) {
         m_application.state().cache.offer(m_savedPath, std::move(m_model));
     }
     m_model.reset();

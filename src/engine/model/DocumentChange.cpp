@@ -74,23 +74,23 @@ void DocumentModel::beginChange() {
     }
     auto change = std::make_unique<Change>();
     change->nextSuffix = m_nextSuffix;
-    change->dirtyRels = dirtyRels;
+    change->dirtyRels = m_dirtyRels;
     contentTypes.mark();
     change->body = body.snapshot();
     const auto parts = xmlParts(*this);
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const XmlPart& part = *parts[i];
         Change::PartState& state = change->parts[i];
-        state.name = part.name;
-        state.dirty = part.dirty;
-        state.cached = part.cached;
+        state.name = part.m_name;
+        state.dirty = part.m_dirty;
+        state.cached = part.m_cached;
         if (!part) {
             continue;
         }
-        if (!part.dirty && part.cached) {
-            state.saved = part.cached;
+        if (!part.m_dirty && part.m_cached) {
+            state.saved = part.m_cached;
         } else {
-            state.text = serializeDocument(part.doc);
+            state.text = serializeDocument(part.m_doc);
         }
     }
     change->numbering = numbering;
@@ -100,7 +100,7 @@ void DocumentModel::beginChange() {
     change->emptyHeaderPart = emptyHeaderPart;
     change->emptyFooterPart = emptyFooterPart;
     change->hasHeaders = hasHeaders;
-    change->version = version;
+    change->version = m_version;
     ids.mark();
     m_change = std::move(change);
 }
@@ -112,7 +112,7 @@ void DocumentModel::commitChange() {
     ids.keep();
     contentTypes.keep();
     m_change.reset();
-    ++version;
+    ++m_version;
 }
 
 void DocumentModel::rollBackChange() noexcept {
@@ -132,38 +132,38 @@ void DocumentModel::rollBackChange() noexcept {
             m_lowerNames.erase(name);
         }
         for (const auto& [key, name] : change.media) {
-            const auto range = mediaByContent.equal_range(key);
+            const auto range = m_mediaByContent.equal_range(key);
             for (auto it = range.first; it != range.second; ++it) {
                 if (it->second == name) {
-                    mediaByContent.erase(it);
+                    m_mediaByContent.erase(it);
                     break;
                 }
             }
         }
         for (auto& [partName, mark] : change.rels) {
             if (mark) {
-                rels.at(partName).rollBack(std::move(*mark));
+                m_rels.at(partName).rollBack(std::move(*mark));
             } else {
-                rels.erase(partName);
+                m_rels.erase(partName);
             }
         }
         m_nextSuffix = std::move(change.nextSuffix);
-        dirtyRels = std::move(change.dirtyRels);
+        m_dirtyRels = std::move(change.dirtyRels);
         contentTypes.rollBack();
         body.restore(std::move(change.body));
         const auto parts = xmlParts(*this);
         for (std::size_t i = 0; i < parts.size(); ++i) {
             XmlPart& part = *parts[i];
             Change::PartState& state = change.parts[i];
-            part.name = state.name;
-            part.dirty = state.dirty;
-            part.cached = state.cached;
+            part.m_name = state.name;
+            part.m_dirty = state.dirty;
+            part.m_cached = state.cached;
             if (state.name.empty()) {
-                part.doc.reset();
+                part.m_doc.reset();
             } else if (state.saved) {
-                part.doc = parseXml(state.saved->text(state.name, ownDataLimits()), state.name);
+                part.m_doc = parseXml(state.saved->text(state.name, ownDataLimits()), state.name);
             } else {
-                part.doc = parseXml(state.text, state.name);
+                part.m_doc = parseXml(state.text, state.name);
             }
         }
         numbering = std::move(change.numbering);
@@ -173,7 +173,7 @@ void DocumentModel::rollBackChange() noexcept {
         emptyHeaderPart = std::move(change.emptyHeaderPart);
         emptyFooterPart = std::move(change.emptyFooterPart);
         hasHeaders = change.hasHeaders;
-        version = change.version;
+        m_version = change.version;
         ids.rollBack();
     } catch (...) {
         // Half undone is worse than refused: saving and further changes now fail.
@@ -199,7 +199,7 @@ void DocumentModel::noteClaimedName(const std::string& lowerName) {
 void DocumentModel::noteRelationships(const std::string& partName, bool existed) {
     if (m_change && m_change->rels.count(partName) == 0) {
         m_change->rels.emplace(partName,
-                               existed ? std::optional(rels.at(partName).mark()) : std::nullopt);
+                               existed ? std::optional(m_rels.at(partName).mark()) : std::nullopt);
     }
 }
 

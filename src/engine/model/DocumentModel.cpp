@@ -52,14 +52,6 @@ const std::unordered_set<std::string_view>& annotationElements() {
     return names;
 }
 
-XmlPart takeXmlPart(Package& package, const std::string& name) {
-    XmlPart part;
-    part.name = name;
-    part.doc = parseXml(package.text(name), name);
-    package.parts.erase(name);
-    return part;
-}
-
 } // namespace
 
 const std::unordered_set<std::string_view>& annotationElementNames() {
@@ -92,8 +84,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
     for (const auto& [name, data] : source.parts) {
         model->m_lowerNames.insert(asciiLower(name));
         if (name.find("/media/") != std::string::npos) {
-            model->mediaByContent.emplace(
-                (static_cast<std::uint64_t>(data->crc()) << 32) ^ data->size(), name);
+            model->m_mediaByContent.emplace(mediaKey(*data), name);
         }
     }
     model->contentTypes = ContentTypes::parse(source.text("[Content_Types].xml"));
@@ -143,21 +134,34 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
             model->ids.scan(parseXml(model->package.text(name), name).document_element());
         }
         if (target != nullptr && !*target) {
-            *target = takeXmlPart(model->package, name);
-            model->ids.scan(target->doc.document_element());
+            // Held parsed from now on: the package no longer has it.
+            target->m_doc = parseXml(model->package.text(name), name);
+            target->m_name = name;
+            model->package.parts.erase(name);
+            model->ids.scan(target->doc().document_element());
         }
     }
     return model;
 }
 
-Relationships& DocumentModel::relsOf(const std::string& partName) {
-    auto it = rels.find(partName);
-    if (it == rels.end()) {
+const Relationships& DocumentModel::relsOf(const std::string& partName) {
+    return relsForReading(partName);
+}
+
+Relationships& DocumentModel::relsForEdit(const std::string& partName) {
+    Relationships& rels = relsForReading(partName);
+    m_dirtyRels.insert(partName);
+    return rels;
+}
+
+Relationships& DocumentModel::relsForReading(const std::string& partName) {
+    auto it = m_rels.find(partName);
+    if (it == m_rels.end()) {
         const std::string name = relsPartName(partName);
         Relationships loaded = package.contains(name)
                                    ? Relationships::parse(package.text(name), name)
                                    : Relationships();
-        it = rels.emplace(partName, std::move(loaded)).first;
+        it = m_rels.emplace(partName, std::move(loaded)).first;
         noteRelationships(partName, false);
     } else {
         noteRelationships(partName, true);
@@ -203,8 +207,24 @@ void DocumentModel::putPart(const std::string& name, PartDataPtr data) {
     package.parts[name] = std::move(data);
 }
 
-void DocumentModel::rememberMedia(std::uint64_t key, const std::string& name) {
-    mediaByContent.emplace(key, name);
+std::uint64_t DocumentModel::mediaKey(const PartData& data) {
+    return (static_cast<std::uint64_t>(data.crc()) << 32) ^ data.size();
+}
+
+std::string DocumentModel::sameMedia(const PartData& data) const {
+    const auto range = m_mediaByContent.equal_range(mediaKey(data));
+    for (auto it = range.first; it != range.second; ++it) {
+        const PartData* existing = package.find(it->second);
+        if (existing != nullptr && existing->sameContent(data)) {
+            return it->second;
+        }
+    }
+    return {};
+}
+
+void DocumentModel::rememberMedia(const PartData& data, const std::string& name) {
+    const std::uint64_t key = mediaKey(data);
+    m_mediaByContent.emplace(key, name);
     noteMedia(key, name);
 }
 
@@ -214,25 +234,24 @@ XmlPart& DocumentModel::ensurePart(XmlPart& part, const std::string& relType,
     if (part) {
         return part;
     }
-    part.name = uniquePartName(wantedName);
-    part.doc = parseXml(initialXml, part.name);
-    part.dirty = true;
-    relsOf(mainPart).add(ns::RelTypeBase + relType, relativeTarget(mainPart, part.name), false,
-                         true);
-    dirtyRels.insert(mainPart);
-    contentTypes.setOverride(part.name, contentType);
+    part.m_name = uniquePartName(wantedName);
+    part.m_doc = parseXml(initialXml, part.m_name);
+    part.m_dirty = true;
+    relsForEdit(mainPart).add(ns::RelTypeBase + relType, relativeTarget(mainPart, part.m_name),
+                              false, true);
+    contentTypes.setOverride(part.m_name, contentType);
     return part;
 }
 
 Package DocumentModel::toPackage() {
     checkUsable();
-    for (const auto& partName : dirtyRels) {
-        const auto it = rels.find(partName);
-        if (it != rels.end()) {
+    for (const auto& partName : m_dirtyRels) {
+        const auto it = m_rels.find(partName);
+        if (it != m_rels.end()) {
             putPart(relsPartName(partName), PartData::fromPieces(it->second.deflatedParts()));
         }
     }
-    dirtyRels.clear();
+    m_dirtyRels.clear();
     if (!contentTypes.unchanged()) {
         putPart("[Content_Types].xml", PartData::fromPieces(contentTypes.deflatedParts()));
     }
@@ -242,11 +261,11 @@ Package DocumentModel::toPackage() {
         if (!*part) {
             continue;
         }
-        if (part->dirty || !part->cached) {
-            part->cached = PartData::fromText(serializeDocument(part->doc));
-            part->dirty = false;
+        if (part->m_dirty || !part->m_cached) {
+            part->m_cached = PartData::fromText(serializeDocument(part->m_doc));
+            part->m_dirty = false;
         }
-        out.parts[part->name] = part->cached;
+        out.parts[part->m_name] = part->m_cached;
     }
     if (numbering.present()) {
         out.parts[numberingName] = PartData::fromPieces(numbering.deflatedParts());
@@ -280,7 +299,7 @@ void DocumentModel::setOrientation(bool landscape) {
         orient = pgSz.append_attribute("w:orient");
     }
     orient.set_value(landscape ? "landscape" : "portrait");
-    ++version;
+    ++m_version;
 }
 
 void DocumentModel::insertBreak(const char* type) {
@@ -289,11 +308,11 @@ void DocumentModel::insertBreak(const char* type) {
     if (type != nullptr) {
         brk.append_attribute("w:type") = type;
     }
-    ++version;
+    ++m_version;
 }
 
 void DocumentModel::backspace() {
-    ++version;
+    ++m_version;
     auto tail = body.tail();
     pugi::xml_node run;
     for (auto child = tail.last_child(); child; child = child.previous_sibling()) {

@@ -21,18 +21,34 @@
 
 namespace paperloom::engine {
 
-/// A part held as parsed XML, written back only when it changed.
-struct XmlPart {
-    std::string name; // empty when the document has no such part
-    pugi::xml_document doc;
-    bool dirty = false;
-    PartDataPtr cached;
-    explicit operator bool() const { return !name.empty(); }
+/// A part held as parsed XML, written back only when it changed: whoever changes it takes it
+/// through edit(), which is what tells the next save to write it anew.
+class XmlPart {
+public:
+    /// The part's name; empty when the document has no such part.
+    [[nodiscard]] const std::string& name() const { return m_name; }
+    explicit operator bool() const { return !m_name.empty(); }
+    /// The parsed part, to read (pugi's handles stay writable: change it only through edit()).
+    [[nodiscard]] const pugi::xml_document& doc() const { return m_doc; }
+    /// The parsed part, to change; the next save writes it from this.
+    [[nodiscard]] pugi::xml_document& edit() {
+        m_dirty = true;
+        return m_doc;
+    }
+
+private:
+    friend class DocumentModel;
+    std::string m_name;
+    pugi::xml_document m_doc;
+    bool m_dirty = false;
+    PartDataPtr m_cached; // the part as the last save wrote it, while it is unchanged
 };
 
 /// Everything a document is made of while it is open for editing. The merge code works on it
 /// directly; DocumentModel itself keeps it consistent when loading and saving, and undoes a
-/// change that fails (beginChange, commitChange, rollBackChange; see DocumentChange).
+/// change that fails (beginChange, commitChange, rollBackChange; see DocumentChange). What
+/// decides what a save writes (which parts and relationships changed, the version) moves only
+/// through its own members: XmlPart::edit, relsForEdit, putPart and the changes.
 class DocumentModel {
 public:
     DocumentModel();
@@ -57,15 +73,18 @@ public:
     /// the paragraph before it.
     void backspace();
 
-    /// The relationships of a part of this document, loaded on first use.
-    Relationships& relsOf(const std::string& partName);
+    /// The relationships of a part of this document, loaded on first use, to read.
+    const Relationships& relsOf(const std::string& partName);
+    /// The relationships of a part, to change; the next save writes them.
+    Relationships& relsForEdit(const std::string& partName);
     /// A part name not yet used, made from a wanted name ("word/media/image1.png").
     [[nodiscard]] std::string uniquePartName(const std::string& wanted);
     /// Adds or replaces a part (its content type is set by the caller).
     void putPart(const std::string& name, PartDataPtr data);
-    /// Records a media part by its content key (crc << 32 ^ size), so identical media is
-    /// stored once.
-    void rememberMedia(std::uint64_t key, const std::string& name);
+    /// The name of a media part of this document with the same bytes as data, or "".
+    [[nodiscard]] std::string sameMedia(const PartData& data) const;
+    /// Records a media part by its content, so identical media is stored once (sameMedia).
+    void rememberMedia(const PartData& data, const std::string& name);
     /// Makes sure the document has the part that a main relationship of this type points to,
     /// creating it from initialXml when missing; returns it.
     XmlPart& ensurePart(XmlPart& part, const std::string& relType, const std::string& wantedName,
@@ -76,6 +95,9 @@ public:
     /// recorded as it happens. Throws std::logic_error when a change is open already and
     /// PackageError when an earlier change could not be undone.
     void beginChange();
+    /// Counts the document's changes: a saved copy is current while the count is the same.
+    [[nodiscard]] std::uint64_t version() const { return m_version; }
+
     /// Ends the change, keeping what it did; the document counts as changed (version).
     void commitChange();
     /// Ends the change by putting the document back exactly as it was at beginChange: its
@@ -88,8 +110,6 @@ public:
     ContentTypes contentTypes;
     std::string mainPart;
     std::string mainContentType;
-    std::unordered_map<std::string, Relationships> rels;
-    std::unordered_set<std::string> dirtyRels;
     Body body;
     XmlPart styles;
     XmlPart settings;
@@ -101,21 +121,28 @@ public:
     std::string numberingName;
     std::string themeName;
     IdRegistry ids;
-    std::unordered_multimap<std::uint64_t, std::string> mediaByContent; // (crc << 32 ^ size)
     bool hasHeaders = false;
     std::string emptyHeaderPart; // shared by sections that must not inherit a header
     std::string emptyFooterPart;
-    std::uint64_t version = 0; // counts changes; a saved copy is current while it matches
 
 private:
     struct Change;
     /// Fails with a PackageError when a change could not be undone.
     void checkUsable() const;
+    /// relsOf's work: the relationships, loaded on first use, noted for an open change.
+    Relationships& relsForReading(const std::string& partName);
     // What an open change records as it happens, for rollBackChange (no-ops without one).
     void noteReplacedPart(const std::string& name);
     void noteClaimedName(const std::string& lowerName);
     void noteRelationships(const std::string& partName, bool existed);
     void noteMedia(std::uint64_t key, const std::string& name);
+    /// The key media is recorded under: crc << 32 ^ size.
+    [[nodiscard]] static std::uint64_t mediaKey(const PartData& data);
+
+    std::unordered_map<std::string, Relationships> m_rels;
+    std::unordered_set<std::string> m_dirtyRels; // parts whose relationships the save writes
+    std::unordered_multimap<std::uint64_t, std::string> m_mediaByContent; // by mediaKey
+    std::uint64_t m_version = 0;
 
     std::unordered_set<std::string> m_lowerNames;
     std::unordered_map<std::string, unsigned> m_nextSuffix;

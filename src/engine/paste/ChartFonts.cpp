@@ -1,7 +1,8 @@
 // Charts of a document whose theme fonts differ from the joined document's: their text keeps
 // the typefaces its own theme gave it.
 #include "engine/package/Xml.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/FontMerge.h"
+#include "engine/paste/PartRewrite.h"
 
 #include <cstring>
 
@@ -44,11 +45,12 @@ std::string themeTypeface(const ThemeFonts& fonts, std::string_view reference) {
 
 } // namespace
 
-PartDataPtr PasteSession::rewriteChartFonts(const std::string& sourcePart) {
-    if (!resolveThemeFonts || sourceFonts.minor[0].empty()) {
-        return nullptr; // same fonts, or no theme of its own to hold the chart to
+PartDataPtr withThemeFontsStated(const Package& source, const std::string& chartPart,
+                                 const ThemeFonts& fonts) {
+    if (fonts.minor[0].empty()) {
+        return nullptr; // no theme of its own to hold the chart to
     }
-    auto doc = parseXml(source.text(sourcePart), sourcePart);
+    auto doc = parseXml(source.text(chartPart), chartPart);
     auto root = doc.document_element();
     if (localName(root.name()) != "chartSpace") {
         return nullptr;
@@ -68,7 +70,7 @@ PartDataPtr PasteSession::rewriteChartFonts(const std::string& sourcePart) {
         if (std::strncmp(element.name(), aColon.c_str(), aColon.size()) == 0) {
             auto typeface = element.attribute("typeface");
             if (typeface && typeface.value()[0] == '+') {
-                const std::string resolved = themeTypeface(sourceFonts, typeface.value());
+                const std::string resolved = themeTypeface(fonts, typeface.value());
                 if (!resolved.empty()) {
                     typeface.set_value(resolved.c_str());
                 }
@@ -108,7 +110,7 @@ PartDataPtr PasteSession::rewriteChartFonts(const std::string& sourcePart) {
         const auto before = firstChildAmong(defRPr, kAfterLatin);
         auto latin = before ? defRPr.insert_child_before((aColon + "latin").c_str(), before)
                             : defRPr.append_child((aColon + "latin").c_str());
-        latin.append_attribute("typeface").set_value(sourceFonts.minor[0].c_str());
+        latin.append_attribute("typeface").set_value(fonts.minor[0].c_str());
     }
     return PartData::fromText(serializeDocument(doc));
 }

@@ -1,8 +1,10 @@
 // Comments and the parts around them: threads (commentsExtended), durable ids (commentsIds,
 // commentsExtensible) and the people who wrote them.
+#include "engine/paste/CommentMerge.h"
+
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PasteRemap.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -40,10 +42,9 @@ class SidePart {
 public:
     /// Opens the target's part of this kind; creates it in the form of the source's (same
     /// document element, namespaces, relationship and content type) when the target has none.
-    SidePart(PasteSession& session, const std::string& kind, const std::string& sourcePart,
-             const pugi::xml_node& sourceRoot)
-        : m_session(session), m_kind(kind) {
-        DocumentModel& target = session.target;
+    SidePart(PastedDocument& source, DocumentModel& target, const std::string& kind,
+             const std::string& sourcePart, const pugi::xml_node& sourceRoot)
+        : m_source(source), m_target(target), m_kind(kind) {
         const Relationship* rel = target.relsOf(target.mainPart).firstOfType(kind);
         if (rel != nullptr && !rel->external) {
             try {
@@ -72,7 +73,7 @@ public:
             m_namespaces = namespacesOf(root());
         }
         auto copy = root().append_copy(element);
-        PasteSession::declareMissingNamespaces(copy, sourceRoot, m_namespaces);
+        declareMissingNamespaces(copy, sourceRoot, m_namespaces);
         m_changed = true;
         return copy;
     }
@@ -82,16 +83,14 @@ public:
         if (!m_changed) {
             return;
         }
-        DocumentModel& target = m_session.target;
+        DocumentModel& target = m_target;
         if (m_name.empty()) {
             m_name = target.uniquePartName(partFolder(target.mainPart) +
                                            m_sourcePart.substr(m_sourcePart.rfind('/') + 1));
-            const Relationship* rel =
-                m_session.sourceRels(m_session.sourceMain).firstOfType(m_kind);
-            target.relsOf(target.mainPart)
+            const Relationship* rel = m_source.relsOf(m_source.mainPart()).firstOfType(m_kind);
+            target.relsForEdit(target.mainPart)
                 .add(rel->type, relativeTarget(target.mainPart, m_name), false, true);
-            target.dirtyRels.insert(target.mainPart);
-            std::string type = m_session.sourceTypes.typeOf(m_sourcePart);
+            std::string type = m_source.contentTypes().typeOf(m_sourcePart);
             if (type.empty() || type == "application/xml") {
                 type = "application/vnd.openxmlformats-officedocument.wordprocessingml." + m_kind +
                        "+xml";
@@ -102,7 +101,8 @@ public:
     }
 
 private:
-    PasteSession& m_session;
+    PastedDocument& m_source;
+    DocumentModel& m_target;
     std::string m_kind;
     std::string m_sourcePart; // set while the target has no such part yet
     std::string m_name;
@@ -112,24 +112,27 @@ private:
 };
 
 /// The source's part of a kind beside the comments, parsed; false when it has none.
-bool openSource(PasteSession& session, const std::string& kind, std::string& part,
+bool openSource(PastedDocument& source, const std::string& kind, std::string& part,
                 pugi::xml_document& doc) {
-    part = session.sourcePartOfKind(kind);
+    part = source.partOfKind(kind);
     if (part.empty()) {
         return false;
     }
-    doc = parseXml(session.source.text(part), part);
+    doc = parseXml(source.package().text(part), part);
     return static_cast<bool>(doc.document_element());
 }
 
 } // namespace
 
-const pugi::xml_document& PasteSession::sourceComments() {
+CommentMerger::CommentMerger(PastedDocument& source, DocumentModel& target)
+    : m_source(source), m_target(target) {}
+
+const pugi::xml_document& CommentMerger::sourceComments() {
     if (!m_sourceCommentsRead) {
         m_sourceCommentsRead = true;
-        const std::string part = sourcePartOfKind("comments");
+        const std::string part = m_source.partOfKind("comments");
         if (!part.empty()) {
-            m_sourceComments = parseXml(source.text(part), part);
+            m_sourceComments = parseXml(m_source.package().text(part), part);
             for (auto comment : m_sourceComments.document_element().children("w:comment")) {
                 ++m_commentCounts[comment.attribute("w:id").value()];
             }
@@ -138,7 +141,7 @@ const pugi::xml_document& PasteSession::sourceComments() {
     return m_sourceComments;
 }
 
-std::string PasteSession::commentKey(std::string_view local, const std::string& sourceId) {
+std::string CommentMerger::commentKey(std::string_view local, const std::string& sourceId) {
     static_cast<void>(sourceComments());
     const auto count = m_commentCounts.find(sourceId);
     if (count == m_commentCounts.end()) {
@@ -151,18 +154,17 @@ std::string PasteSession::commentKey(std::string_view local, const std::string& 
     return index == 0 ? sourceId : sourceId + '#' + std::to_string(index);
 }
 
-void PasteSession::mergeComments() {
-    const std::string sourcePart = sourcePartOfKind("comments");
+void CommentMerger::merge(PasteRemap& remap) {
+    const std::string sourcePart = m_source.partOfKind("comments");
     if (sourcePart.empty()) {
         return;
     }
     const auto sourceRoot = sourceComments().document_element();
-    XmlPart& part = target.ensurePart(
-        target.comments, "comments", "word/comments.xml",
+    XmlPart& part = m_target.ensurePart(
+        m_target.comments, "comments", "word/comments.xml",
         "application/vnd.openxmlformats-officedocument.wordprocessingml.comments+xml",
         blankStartTag("w:comments") + "</w:comments>");
-    part.dirty = true;
-    auto root = part.doc.document_element();
+    auto root = part.edit().document_element();
     const auto namespaces = namespacesOf(root);
     // The threads name a comment by the w14:paraId of its last paragraph, which the paste may
     // have renumbered.
@@ -170,7 +172,7 @@ void PasteSession::mergeComments() {
     for (auto comment : sourceRoot.children("w:comment")) {
         const auto before = paragraphIds(comment);
         auto copy = root.append_copy(comment);
-        remap(copy, sourceRoot, sourcePart, part.name);
+        remap.remap(copy, sourceRoot, sourcePart, part.name());
         declareMissingNamespaces(copy, sourceRoot, namespaces);
         const auto after = paragraphIds(copy);
         for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
@@ -179,20 +181,19 @@ void PasteSession::mergeComments() {
             }
         }
     }
-    mergeCommentThreads(paraIds);
-    mergeCommentExtensions(mergeCommentIds(paraIds));
+    mergeThreads(paraIds);
+    mergeExtensions(mergeIds(paraIds));
     mergePeople();
 }
 
-void PasteSession::mergeCommentThreads(
-    const std::unordered_map<std::string, std::string>& paraIds) {
+void CommentMerger::mergeThreads(const std::unordered_map<std::string, std::string>& paraIds) {
     std::string sourcePart;
     pugi::xml_document doc;
-    if (!openSource(*this, "commentsExtended", sourcePart, doc)) {
+    if (!openSource(m_source, "commentsExtended", sourcePart, doc)) {
         return;
     }
     const auto sourceRoot = doc.document_element();
-    SidePart part(*this, "commentsExtended", sourcePart, sourceRoot);
+    SidePart part(m_source, m_target, "commentsExtended", sourcePart, sourceRoot);
     for (auto entry : sourceRoot.children()) {
         const auto para = attributeNamed(entry, "paraId");
         const auto it = para ? paraIds.find(para.value()) : paraIds.end();
@@ -214,15 +215,15 @@ void PasteSession::mergeCommentThreads(
 }
 
 std::unordered_map<std::string, std::string>
-PasteSession::mergeCommentIds(const std::unordered_map<std::string, std::string>& paraIds) {
+CommentMerger::mergeIds(const std::unordered_map<std::string, std::string>& paraIds) {
     std::unordered_map<std::string, std::string> durableIds;
     std::string sourcePart;
     pugi::xml_document doc;
-    if (!openSource(*this, "commentsIds", sourcePart, doc)) {
+    if (!openSource(m_source, "commentsIds", sourcePart, doc)) {
         return durableIds;
     }
     const auto sourceRoot = doc.document_element();
-    SidePart part(*this, "commentsIds", sourcePart, sourceRoot);
+    SidePart part(m_source, m_target, "commentsIds", sourcePart, sourceRoot);
     std::unordered_set<unsigned long> used;
     for (auto entry : part.root().children()) {
         if (auto durable = attributeNamed(entry, "durableId")) {
@@ -252,15 +253,15 @@ PasteSession::mergeCommentIds(const std::unordered_map<std::string, std::string>
     return durableIds;
 }
 
-void PasteSession::mergeCommentExtensions(
+void CommentMerger::mergeExtensions(
     const std::unordered_map<std::string, std::string>& durableIds) {
     std::string sourcePart;
     pugi::xml_document doc;
-    if (!openSource(*this, "commentsExtensible", sourcePart, doc)) {
+    if (!openSource(m_source, "commentsExtensible", sourcePart, doc)) {
         return;
     }
     const auto sourceRoot = doc.document_element();
-    SidePart part(*this, "commentsExtensible", sourcePart, sourceRoot);
+    SidePart part(m_source, m_target, "commentsExtensible", sourcePart, sourceRoot);
     for (auto entry : sourceRoot.children()) {
         const auto durable = attributeNamed(entry, "durableId");
         const auto it = durable ? durableIds.find(durable.value()) : durableIds.end();
@@ -273,14 +274,14 @@ void PasteSession::mergeCommentExtensions(
     part.save();
 }
 
-void PasteSession::mergePeople() {
+void CommentMerger::mergePeople() {
     std::string sourcePart;
     pugi::xml_document doc;
-    if (!openSource(*this, "people", sourcePart, doc)) {
+    if (!openSource(m_source, "people", sourcePart, doc)) {
         return;
     }
     const auto sourceRoot = doc.document_element();
-    SidePart part(*this, "people", sourcePart, sourceRoot);
+    SidePart part(m_source, m_target, "people", sourcePart, sourceRoot);
     std::unordered_set<std::string> authors;
     for (auto person : part.root().children()) {
         authors.insert(attributeNamed(person, "author").value());

@@ -1,8 +1,10 @@
 // Content controls bound to custom XML: the bound parts travel with the paste, and bindings
 // keep naming the data they were made for.
+#include "engine/paste/CustomXmlMerge.h"
+
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PartMerge.h"
 
 #include <algorithm>
 #include <cctype>
@@ -73,7 +75,28 @@ void indexItems(const std::string& mainPart, const FindRels& relsOf, const HasPa
 
 } // namespace
 
-void PasteSession::rebindCustomXml(pugi::xml_node binding) {
+CustomXmlMerger::CustomXmlMerger(PastedDocument& source, DocumentModel& target, PartMerger& parts)
+    : m_source(source), m_target(target), m_parts(parts) {}
+
+void CustomXmlMerger::index() {
+    if (m_indexed) {
+        return;
+    }
+    m_indexed = true;
+    const Package& source = m_source.package();
+    indexItems(
+        m_source.mainPart(),
+        [this](const std::string& part) -> const Relationships& { return m_source.relsOf(part); },
+        [&source](const std::string& part) { return source.contains(part); },
+        [&source](const std::string& part) { return source.text(part); }, m_sourceItems);
+    indexItems(
+        m_target.mainPart,
+        [this](const std::string& part) -> const Relationships& { return m_target.relsOf(part); },
+        [this](const std::string& part) { return m_target.package.contains(part); },
+        [this](const std::string& part) { return m_target.package.text(part); }, m_targetItems);
+}
+
+void CustomXmlMerger::rebind(pugi::xml_node binding) {
     auto store = attributeNamed(binding, "storeItemID");
     if (!store || *store.value() == '\0') {
         return;
@@ -84,19 +107,7 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
         store.set_value(known->second.c_str());
         return;
     }
-    if (!m_customXmlIndexed) {
-        m_customXmlIndexed = true;
-        indexItems(
-            sourceMain,
-            [this](const std::string& part) -> const Relationships& { return sourceRels(part); },
-            [this](const std::string& part) { return source.contains(part); },
-            [this](const std::string& part) { return source.text(part); }, m_sourceItems);
-        indexItems(
-            target.mainPart,
-            [this](const std::string& part) -> const Relationships& { return target.relsOf(part); },
-            [this](const std::string& part) { return target.package.contains(part); },
-            [this](const std::string& part) { return target.package.text(part); }, m_targetItems);
-    }
+    index();
     const auto item = m_sourceItems.find(key);
     if (item == m_sourceItems.end()) {
         // Bound to the document's properties, or to data the source lacks: nothing to carry.
@@ -106,7 +117,8 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
     std::string id = store.value();
     const auto existing = m_targetItems.find(key);
     if (existing != m_targetItems.end()) {
-        if (source.text(item->second.itemPart) == target.package.text(existing->second.itemPart)) {
+        if (m_source.package().text(item->second.itemPart) ==
+            m_target.package.text(existing->second.itemPart)) {
             m_storeItemIds.emplace(key, id); // the same data: both documents show it
             return;
         }
@@ -117,13 +129,12 @@ void PasteSession::rebindCustomXml(pugi::xml_node binding) {
             id = derivedGuid(item->second.itemId, salt++);
         } while (m_targetItems.count(asciiLower(id)) != 0 ||
                  m_sourceItems.count(asciiLower(id)) != 0);
-        m_propsItemIds.emplace(item->second.propsPart, id);
+        m_parts.giveItemId(item->second.propsPart, id);
     }
     const std::string relType = std::string(ns::RelTypeBase) + "customXml";
-    const std::string copied = ensureCopied(item->second.itemPart, relType);
-    target.relsOf(target.mainPart)
-        .add(relType, relativeTarget(target.mainPart, copied), false, true);
-    target.dirtyRels.insert(target.mainPart);
+    const std::string copied = m_parts.ensureCopied(item->second.itemPart, relType);
+    m_target.relsForEdit(m_target.mainPart)
+        .add(relType, relativeTarget(m_target.mainPart, copied), false, true);
     m_targetItems.emplace(asciiLower(id), CustomXmlItem{copied, {}, id});
     m_storeItemIds.emplace(key, id);
     store.set_value(id.c_str());

@@ -1,7 +1,10 @@
-// The font table of a paste: the fonts pasted content names, with the font data it embeds.
+// Fonts of a paste: theme fonts and colours resolved where the themes differ, and the font
+// table, with the font data it embeds.
+#include "engine/paste/FontMerge.h"
+
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PasteRemap.h"
 
 #include <cstring>
 #include <unordered_map>
@@ -23,7 +26,121 @@ bool embedsData(const pugi::xml_node& font) {
 
 } // namespace
 
-void PasteSession::dropFontsWithoutData(pugi::xml_node font, const std::string& sourcePart) {
+ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) {
+    ThemeFonts fonts;
+    if (themePart.empty() || !package.contains(themePart)) {
+        return fonts;
+    }
+    const auto doc = parseXml(package.text(themePart), themePart);
+    pugi::xml_node scheme;
+    forEachElement(doc.document_element(), [&](pugi::xml_node element) {
+        const auto name = localName(element.name());
+        if (name == "fontScheme") {
+            scheme = element;
+            return false;
+        }
+        if (name == "clrScheme") {
+            pugi::xml_document scratch;
+            auto copy = scratch.append_copy(element);
+            copy.remove_attribute("name");
+            fonts.colors = serializeNode(copy);
+            return false;
+        }
+        return true;
+    });
+    if (!scheme) {
+        return fonts;
+    }
+    for (auto group : scheme.children()) {
+        const auto name = localName(group.name());
+        std::string* slots = name == "majorFont"   ? fonts.major
+                             : name == "minorFont" ? fonts.minor
+                                                   : nullptr;
+        if (slots == nullptr) {
+            continue;
+        }
+        for (auto font : group.children()) {
+            const auto kind = localName(font.name());
+            const int slot = kind == "latin" ? 0 : kind == "ea" ? 1 : kind == "cs" ? 2 : -1;
+            if (slot >= 0) {
+                slots[slot] = font.attribute("typeface").value();
+            }
+        }
+    }
+    return fonts;
+}
+
+FontMerger::FontMerger(PastedDocument& source, DocumentModel& target)
+    : m_source(source), m_target(target) {}
+
+void FontMerger::compareThemes() {
+    m_sourceFonts = readThemeFonts(m_source.package(), m_source.partOfKind("theme"));
+    const ThemeFonts targetFonts = readThemeFonts(m_target.package, m_target.themeName);
+    m_resolveFonts = !m_sourceFonts.sameFonts(targetFonts);
+    m_resolveColors = !m_sourceFonts.colors.empty() && m_sourceFonts.colors != targetFonts.colors;
+}
+
+void FontMerger::resolveFonts(pugi::xml_node rFonts) const {
+    static const struct {
+        const char* themeAttr;
+        const char* nameAttr;
+    } kSlots[] = {{"w:asciiTheme", "w:ascii"},
+                  {"w:hAnsiTheme", "w:hAnsi"},
+                  {"w:eastAsiaTheme", "w:eastAsia"},
+                  {"w:cstheme", "w:cs"}};
+    for (const auto& slot : kSlots) {
+        const auto theme = rFonts.attribute(slot.themeAttr);
+        if (!theme) {
+            continue;
+        }
+        const std::string value = theme.value();
+        const std::string* group = value.rfind("major", 0) == 0   ? m_sourceFonts.major
+                                   : value.rfind("minor", 0) == 0 ? m_sourceFonts.minor
+                                                                  : nullptr;
+        if (group == nullptr) {
+            continue;
+        }
+        const int index = value.find("EastAsia") != std::string::npos ? 1
+                          : value.find("Bidi") != std::string::npos   ? 2
+                                                                      : 0;
+        if (group[index].empty()) {
+            continue;
+        }
+        rFonts.remove_attribute(theme);
+        auto name = rFonts.attribute(slot.nameAttr);
+        if (!name) {
+            name = rFonts.append_attribute(slot.nameAttr);
+        }
+        name.set_value(group[index].c_str());
+    }
+}
+
+void FontMerger::resolveColors(pugi::xml_node element) const {
+    if (!element.attribute("w:val") && !element.attribute("w:fill") &&
+        !element.attribute("w:color")) {
+        return; // no stored value to fall back on: the reference stays
+    }
+    for (auto attr = element.first_attribute(); attr;) {
+        const auto next = attr.next_attribute();
+        if (std::strncmp(attr.name(), "w:theme", 7) == 0) {
+            element.remove_attribute(attr);
+        }
+        attr = next;
+    }
+}
+
+void FontMerger::resolve(pugi::xml_node element) const {
+    const char* name = element.name();
+    if (m_resolveFonts && std::strcmp(name, "w:rFonts") == 0) {
+        resolveFonts(element);
+    } else if (m_resolveColors &&
+               (std::strcmp(name, "w:color") == 0 || std::strcmp(name, "w:shd") == 0 ||
+                std::strcmp(name, "w:u") == 0)) {
+        resolveColors(element);
+    }
+}
+
+void FontMerger::dropFontsWithoutData(pugi::xml_node font, const std::string& sourcePart) {
     // A reference to data the source does not have would be a broken reference here; without
     // it, readers fall back to a font of their own.
     for (const char* embed : kEmbedded) {
@@ -37,11 +154,11 @@ void PasteSession::dropFontsWithoutData(pugi::xml_node font, const std::string& 
                 relId = attr.value();
             }
         }
-        const Relationship* rel = sourceRels(sourcePart).byId(relId);
+        const Relationship* rel = m_source.relsOf(sourcePart).byId(relId);
         bool present = false;
         try {
             present = rel != nullptr && !rel->external &&
-                      source.contains(resolvePartName(sourcePart, rel->target));
+                      m_source.package().contains(resolvePartName(sourcePart, rel->target));
         } catch (const PackageError&) {
             present = false;
         }
@@ -51,17 +168,17 @@ void PasteSession::dropFontsWithoutData(pugi::xml_node font, const std::string& 
     }
 }
 
-void PasteSession::mergeFonts() {
-    const std::string sourcePart = sourcePartOfKind("fontTable");
+void FontMerger::mergeFontTable(PasteRemap& remap) {
+    const std::string sourcePart = m_source.partOfKind("fontTable");
     if (sourcePart.empty()) {
         return;
     }
-    auto doc = parseXml(source.text(sourcePart), sourcePart);
-    XmlPart& part = target.ensurePart(
-        target.fontTable, "fontTable", "word/fontTable.xml",
+    auto doc = parseXml(m_source.package().text(sourcePart), sourcePart);
+    XmlPart& part = m_target.ensurePart(
+        m_target.fontTable, "fontTable", "word/fontTable.xml",
         "application/vnd.openxmlformats-officedocument.wordprocessingml.fontTable+xml",
         blankStartTag("w:fonts") + "</w:fonts>");
-    auto root = part.doc.document_element();
+    auto root = part.edit().document_element();
     std::unordered_map<std::string, pugi::xml_node> known;
     for (auto font : root.children("w:font")) {
         known.emplace(font.attribute("w:name").value(), font);
@@ -76,20 +193,18 @@ void PasteSession::mergeFonts() {
             known.emplace(name, copy);
             // Embedded data travels as its part; its key stays beside the reference, so the
             // copied (obfuscated) bytes still decode.
-            remap(copy, doc.document_element(), sourcePart, part.name);
+            remap.remap(copy, doc.document_element(), sourcePart, part.name());
             declareMissingNamespaces(copy, doc.document_element(), namespaces);
-            part.dirty = true;
         } else if (!embedsData(it->second) && embedsData(font)) {
             // The target names the font without its data: the pasted text needs the data.
             pugi::xml_node existing = it->second;
             for (const char* embed : kEmbedded) {
                 if (const auto data = font.child(embed)) {
                     auto copy = existing.append_copy(data);
-                    remap(copy, doc.document_element(), sourcePart, part.name);
+                    remap.remap(copy, doc.document_element(), sourcePart, part.name());
                     declareMissingNamespaces(copy, doc.document_element(), namespaces);
                 }
             }
-            part.dirty = true;
         }
     }
 }

@@ -1,7 +1,9 @@
 // Giving the pasted document's lists their own definitions in the target, so they restart.
+#include "engine/paste/NumberingMerge.h"
+
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PasteRemap.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,50 +16,57 @@ constexpr const char* kNumberingType =
 
 } // namespace
 
-void prepareNumbering(PasteSession& session) {
-    session.numMap.emplace("0", std::string(1, '0'));
-    const std::string sourcePart = session.sourcePartOfKind("numbering");
+NumberingMerger::NumberingMerger(PastedDocument& source, DocumentModel& target)
+    : m_source(source), m_target(target) {}
+
+std::string NumberingMerger::numId(const std::string& sourceId) const {
+    const auto it = m_numIds.find(sourceId);
+    return it != m_numIds.end() ? it->second : std::string(1, '0');
+}
+
+void NumberingMerger::prepare() {
+    m_numIds.emplace("0", std::string(1, '0'));
+    const std::string sourcePart = m_source.partOfKind("numbering");
     if (sourcePart.empty()) {
         return;
     }
-    session.sourceNumbering = parseXml(session.source.text(sourcePart), sourcePart);
-    session.sourceNumberingPart = sourcePart;
-    DocumentModel& target = session.target;
+    m_sourceNumbering = parseXml(m_source.package().text(sourcePart), sourcePart);
+    m_sourcePart = sourcePart;
+    DocumentModel& target = m_target;
     Numbering& numbering = target.numbering;
     if (!numbering.present()) {
         target.numberingName = target.uniquePartName("word/numbering.xml");
         numbering.loadEmpty(blankStartTag("w:numbering"));
-        target.relsOf(target.mainPart)
+        target.relsForEdit(target.mainPart)
             .add(std::string(ns::RelTypeBase) + "numbering",
                  relativeTarget(target.mainPart, target.numberingName), false, true);
-        target.dirtyRels.insert(target.mainPart);
         target.contentTypes.setOverride(target.numberingName, kNumberingType);
     }
-    const auto root = session.sourceNumbering.document_element();
+    const auto root = m_sourceNumbering.document_element();
     for (auto child : root.children()) {
         const char* name = child.name();
         if (std::strcmp(name, "w:numPicBullet") == 0) {
-            session.picBulletMap[child.attribute("w:numPicBulletId").value()] =
+            m_picBulletIds[child.attribute("w:numPicBulletId").value()] =
                 std::to_string(numbering.nextPicBulletId++);
         } else if (std::strcmp(name, "w:abstractNum") == 0) {
-            session.abstractMap[child.attribute("w:abstractNumId").value()] =
+            m_abstractIds[child.attribute("w:abstractNumId").value()] =
                 std::to_string(numbering.nextAbstractId++);
         } else if (std::strcmp(name, "w:num") == 0) {
             const std::string id = child.attribute("w:numId").value();
             if (id != "0") {
-                session.numMap[id] = std::to_string(numbering.nextNumId++);
+                m_numIds[id] = std::to_string(numbering.nextNumId++);
             }
         }
     }
 }
 
-void emitNumbering(PasteSession& session) {
-    if (session.sourceNumberingPart.empty()) {
+void NumberingMerger::emit(PasteRemap& remap) {
+    if (m_sourcePart.empty()) {
         return;
     }
-    DocumentModel& target = session.target;
+    DocumentModel& target = m_target;
     Numbering& numbering = target.numbering;
-    const auto root = session.sourceNumbering.document_element();
+    const auto root = m_sourceNumbering.document_element();
     std::string texts[3];
     auto mapped = [](const std::unordered_map<std::string, std::string>& map,
                      pugi::xml_attribute attr) {
@@ -86,9 +95,9 @@ void emitNumbering(PasteSession& session) {
         pugi::xml_document scratch;
         auto copy = scratch.append_copy(child);
         if (group == 0) {
-            mapped(session.picBulletMap, copy.attribute("w:numPicBulletId"));
+            mapped(m_picBulletIds, copy.attribute("w:numPicBulletId"));
         } else if (group == 1) {
-            mapped(session.abstractMap, copy.attribute("w:abstractNumId"));
+            mapped(m_abstractIds, copy.attribute("w:abstractNumId"));
             // A fresh list identity, so no reader takes it for a continuation of another list.
             char nsid[9];
             std::snprintf(nsid, sizeof nsid, "%08X", numbering.nextNsid++);
@@ -96,14 +105,14 @@ void emitNumbering(PasteSession& session) {
                 nsidNode.attribute("w:val").set_value(nsid);
             }
             for (auto level : copy.children("w:lvl")) {
-                mapped(session.picBulletMap, level.child("w:lvlPicBulletId").attribute("w:val"));
+                mapped(m_picBulletIds, level.child("w:lvlPicBulletId").attribute("w:val"));
             }
         } else {
-            mapped(session.numMap, copy.attribute("w:numId"));
-            mapped(session.abstractMap, copy.child("w:abstractNumId").attribute("w:val"));
+            mapped(m_numIds, copy.attribute("w:numId"));
+            mapped(m_abstractIds, copy.child("w:abstractNumId").attribute("w:val"));
         }
-        session.remap(copy, root, session.sourceNumberingPart, target.numberingName);
-        PasteSession::declareMissingNamespaces(copy, root, numbering.namespaces());
+        remap.remap(copy, root, m_sourcePart, target.numberingName);
+        declareMissingNamespaces(copy, root, numbering.namespaces());
         texts[group] += serializeNode(copy);
     }
     numbering.append(texts[0], texts[1], texts[2]);

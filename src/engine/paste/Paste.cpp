@@ -1,14 +1,13 @@
-// The order of a paste, notes and comments, and where the pasted body lands.
+// Where the pasted body lands: its blocks after the target's, its sections joined to the
+// target's, and a page break carried into it.
+#include "engine/paste/PasteSession.h"
+
 #include "engine/model/BlankDocument.h"
-#include "engine/model/DocumentChange.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
 #include "engine/paste/SectionMerge.h"
 #include "engine/settings/AutoSpacing.h"
-#include "engine/settings/FirstDocument.h"
 #include "engine/settings/LayoutMode.h"
-#include "engine/settings/PageBackground.h"
 #include "engine/settings/TableDefaults.h"
 
 #include <algorithm>
@@ -20,9 +19,6 @@
 
 namespace paperloom::engine {
 namespace {
-
-constexpr const char* kTypePrefix =
-    "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
 /// Main parts longer than this are compressed block by block as the paste goes.
 constexpr std::uint64_t kCompressEarlyAbove = 4u << 20;
@@ -65,172 +61,17 @@ bool onlyPageBreaks(const pugi::xml_node& runs) {
     return any;
 }
 
-/// True for a separator or continuation notice: a note with a type other than normal.
-bool isSeparator(const pugi::xml_node& note) {
-    const char* type = note.attribute("w:type").value();
-    return *type != '\0' && std::strcmp(type, "normal") != 0;
-}
-
-/// The separators of a notes part first, then its notes in the order the body refers to them,
-/// then those the body never names, in their stored order. Word processors may give the n-th
-/// reference the note of the n-th smallest id rather than the one it names (LibreOffice does),
-/// so new ids must rise with the references.
-std::vector<pugi::xml_node> notesInReadingOrder(const pugi::xml_node& notesRoot,
-                                                const char* element, const pugi::xml_node& body,
-                                                const char* reference) {
-    std::unordered_map<std::string_view, pugi::xml_node> byId;
-    std::vector<pugi::xml_node> notes;
-    std::unordered_set<const void*> taken;
-    for (auto note : notesRoot.children(element)) {
-        if (isSeparator(note)) {
-            notes.push_back(note);
-            taken.insert(note.internal_object());
-        } else {
-            byId.emplace(note.attribute("w:id").value(), note);
-        }
-    }
-    forEachElement(body, [&](pugi::xml_node node) {
-        if (std::strcmp(node.name(), reference) == 0) {
-            const auto it = byId.find(node.attribute("w:id").value());
-            if (it != byId.end() && taken.insert(it->second.internal_object()).second) {
-                notes.push_back(it->second);
-            }
-        }
-        return true;
-    });
-    for (auto note : notesRoot.children(element)) {
-        if (taken.insert(note.internal_object()).second) {
-            notes.push_back(note);
-        }
-    }
-    return notes;
-}
-
 bool isLandscape(const pugi::xml_node& pgSz) {
     return std::strcmp(pgSz.attribute("w:orient").value(), "landscape") == 0;
 }
 
 } // namespace
 
-void PasteSession::run() {
-    DocumentChange change(target);
-    step("first document");
-    adoptFirstDocument(*this);
-    mergePageBackground(*this);
-    step("lists");
-    prepareNumbering(*this);
-    step("styles");
-    mergeStyles(*this);
-    step("list definitions");
-    emitNumbering(*this);
-    step("bookmarks");
-    collectBookmarks(sourceDoc.document_element().child("w:body"));
-    step("footnotes");
-    mergeNotes(false);
-    step("endnotes");
-    mergeNotes(true);
-    step("body");
-    insertBody();
-    step("comments");
-    mergeComments();
-    step("fonts");
-    mergeFonts();
-    step("parts");
-    drainPendingParts();
-    step("done");
-    change.commit();
-}
-
-void PasteSession::step(std::string_view name) const {
-    if (beforeStep) {
-        beforeStep(name);
-    }
-}
-
-void PasteSession::mergeNotes(bool endnotes) {
-    const std::string kind = endnotes ? "endnotes" : "footnotes";
-    const std::string sourcePart = sourcePartOfKind(kind);
-    if (sourcePart.empty()) {
-        return;
-    }
-    const auto doc = parseXml(source.text(sourcePart), sourcePart);
-    const auto sourceRoot = doc.document_element();
-    XmlPart& part = endnotes ? target.endnotes : target.footnotes;
-    const bool created = !part;
-    target.ensurePart(part, kind, "word/" + kind + ".xml", kTypePrefix + kind + "+xml",
-                      blankStartTag(endnotes ? "w:endnotes" : "w:footnotes") + "</w:" + kind + ">");
-    part.dirty = true;
-    auto root = part.doc.document_element();
-    const auto namespaces = namespacesOf(root);
-    const char* element = endnotes ? "w:endnote" : "w:footnote";
-    std::unordered_set<long long> used;
-    long long next = 1;
-    for (auto note : root.children(element)) {
-        const long long id = note.attribute("w:id").as_llong();
-        used.insert(id);
-        next = std::max(next, id + 1);
-    }
-    auto& ids = endnotes ? endnoteIds : footnoteIds;
-    std::unordered_map<std::string, std::string> separatorIds;
-    const auto body = sourceDoc.document_element().child("w:body");
-    // Separators come first, so the notes are numbered above whatever ids they took.
-    for (auto note : notesInReadingOrder(sourceRoot, element, body,
-                                         endnotes ? "w:endnoteReference" : "w:footnoteReference")) {
-        const bool special = isSeparator(note);
-        if (special && !created) {
-            continue; // the target's own separators stay; ours are never duplicated
-        }
-        auto copy = root.append_copy(note);
-        const auto sourceId = note.attribute("w:id");
-        auto id = copy.attribute("w:id");
-        if (!id) {
-            id = copy.append_attribute("w:id");
-        }
-        if (special) {
-            // A separator keeps its id where it is free: producers differ (-1 and 0, or 0 and
-            // 1), and the settings name separators by it.
-            long long value = sourceId.as_llong();
-            if (!sourceId || !used.insert(value).second) {
-                value = next;
-                used.insert(value);
-            }
-            next = std::max(next, value + 1);
-            separatorIds[sourceId.value()] = std::to_string(value);
-            id.set_value(value);
-        } else {
-            used.insert(next);
-            ids[sourceId.value()] = std::to_string(next);
-            id.set_value(next++);
-        }
-        remap(copy, sourceRoot, sourcePart, part.name);
-        declareMissingNamespaces(copy, sourceRoot, namespaces);
-    }
-    if (created && target.settings) {
-        // The settings name the separators: they follow the ids the separators got.
-        const char* prName = endnotes ? "w:endnotePr" : "w:footnotePr";
-        const auto pr = sourceSettings().document_element().child(prName);
-        if (pr && !target.settings.doc.document_element().child(prName)) {
-            auto copy = insertOrdered(target.settings.doc.document_element(), pr, kSettingsOrder);
-            for (auto named = copy.child(element); named;) {
-                const auto following = named.next_sibling(element);
-                const auto it = separatorIds.find(named.attribute("w:id").value());
-                if (it != separatorIds.end()) {
-                    named.attribute("w:id").set_value(it->second.c_str());
-                } else {
-                    copy.remove_child(named); // names no separator of ours
-                }
-                named = following;
-            }
-            target.settings.dirty = true;
-        }
-    }
-}
-
 void PasteSession::insertBody() {
-    const auto sourceRoot = sourceDoc.document_element();
+    const auto sourceRoot = m_source.mainDocument().document_element();
     auto body = sourceRoot.child("w:body");
-    const bool hadHeaders = target.hasHeaders;
-    Body& targetBody = target.body;
+    const bool hadHeaders = m_target.hasHeaders;
+    Body& targetBody = m_target.body;
     const bool hasPrevious = !targetBody.isEmpty();
 
     // No list of all blocks: a body of millions of empty paragraphs would need one that size.
@@ -260,10 +101,10 @@ void PasteSession::insertBody() {
     if (lastSectPr) {
         sections.push_back(lastSectPr);
     }
-    prepareSourceSections(*this, sections);
-    keepTableStylesOverDefaults(*this, body);
-    keepTablePlacesAcrossLayoutModes(*this, body);
-    keepAutoSpacingAtDocumentStart(*this, body);
+    prepareSourceSections(m_source, m_target, sections);
+    keepTableStylesOverDefaults(m_source, m_target, body);
+    keepTablePlacesAcrossLayoutModes(m_source, m_target, body);
+    keepAutoSpacingAtDocumentStart(m_source, m_target, body);
     // Blocks are remapped in document order. In a long body, a block that nothing below edits
     // any more is compressed at once and its nodes freed, so that the body never holds all its
     // remapped blocks (which a remap may make larger) beside their text; kept as nodes are the
@@ -271,13 +112,14 @@ void PasteSession::insertBody() {
     // blocks holding a section break, which the sections join below. A short body stays whole
     // and is compressed as one stream, which compresses better than stretches between
     // sections.
-    const bool compressEarly = source.find(sourceMain)->size() > kCompressEarlyAbove;
+    const bool compressEarly =
+        m_source.package().find(m_source.mainPart())->size() > kCompressEarlyAbove;
     std::vector<PastedBlock> pasted;
     BlockCompressor compressor;
     for (auto block = firstBlock; block;) {
         const auto next = blockAfter(block);
-        remap(block, sourceRoot, sourceMain, target.mainPart);
-        declareMissingNamespaces(block, sourceRoot, target.body.namespaces());
+        m_remap.remap(block, sourceRoot, m_source.mainPart(), m_target.mainPart);
+        declareMissingNamespaces(block, sourceRoot, targetBody.namespaces());
         if (compressEarly && block != firstBlock && next &&
             !block.child("w:pPr").child("w:sectPr")) {
             compressor.add(block);
@@ -291,8 +133,8 @@ void PasteSession::insertBody() {
         block = next;
     }
     if (lastSectPr) {
-        remap(lastSectPr, sourceRoot, sourceMain, target.mainPart);
-        declareMissingNamespaces(lastSectPr, sourceRoot, target.body.namespaces());
+        m_remap.remap(lastSectPr, sourceRoot, m_source.mainPart(), m_target.mainPart);
+        declareMissingNamespaces(lastSectPr, sourceRoot, targetBody.namespaces());
     }
 
     const auto targetSect = targetBody.finalSectPr();
@@ -314,7 +156,7 @@ void PasteSession::insertBody() {
     }
     const bool pageBreak = onlyPageBreaks(carriedRuns);
     const Landing landing{targetSect, hasPrevious, pageBreak, hadHeaders};
-    if (joinSections(*this, sections, landing) && pageBreak) {
+    if (joinSections(m_target, sections, landing) && pageBreak) {
         carried.remove_child(carriedRuns); // the section starts the new page
         carriedRuns = carried.append_child("runs");
     }

@@ -1,36 +1,32 @@
 // The content walk of a paste: every reference, id and name in pasted content, rewritten for
 // the part it lands in.
-#include "engine/model/IdRegistry.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PasteRemap.h"
 
+#include "engine/model/DocumentModel.h"
+#include "engine/package/PrefixScope.h"
 #include "engine/package/Xml.h"
+#include "engine/paste/CommentMerge.h"
+#include "engine/paste/CustomXmlMerge.h"
+#include "engine/paste/FontMerge.h"
+#include "engine/paste/NoteMerge.h"
+#include "engine/paste/NumberingMerge.h"
+#include "engine/paste/PartMerge.h"
+#include "engine/paste/PastedIds.h"
+#include "engine/paste/StyleMerge.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <set>
+#include <sstream>
 #include <vector>
 
 namespace paperloom::engine {
-namespace {
 
-std::string hex8(std::uint32_t value) {
-    char buffer[9];
-    std::snprintf(buffer, sizeof buffer, "%08X", value);
-    return buffer;
-}
-
-} // namespace
-
-void PasteSession::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
-                         const std::string& sourcePart, const std::string& targetPart) {
+void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
+                       const std::string& sourcePart, const std::string& targetPart) {
+    StyleMerger& styles = m_mergers.styles;
+    PastedIds& ids = m_mergers.ids;
+    const FontMerger& fonts = m_mergers.fonts;
     PrefixScope scope(sourceRoot);
-    // The shape id step asks for the Office prefix where the walk is.
-    struct Current {
-        const PrefixScope*& slot;
-        const PrefixScope* saved;
-        ~Current() { slot = saved; }
-    } current{m_scope, m_scope};
-    m_scope = &scope;
     std::vector<pugi::xml_node> dropped; // removed once the walk is past them
     forEachElement(node, [&](pugi::xml_node element) {
         scope.enter(element);
@@ -40,35 +36,32 @@ void PasteSession::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
             const auto prefix = prefixOf(name);
             if (scope.isRelationship(prefix) ||
                 (!office.empty() && prefix == office && localName(name) == "relid")) {
-                attr.set_value(mapRelationship(sourcePart, attr.value(), targetPart).c_str());
+                attr.set_value(
+                    m_mergers.parts.mapRelationship(sourcePart, attr.value(), targetPart).c_str());
             } else if (std::strcmp(name, "w14:paraId") == 0) {
-                attr.set_value(
-                    hex8(target.ids.claimHex(target.ids.paraIds, parseHexId(attr.value())))
-                        .c_str());
+                attr.set_value(ids.paraId(attr.value()).c_str());
             } else if (std::strcmp(name, "w14:textId") == 0) {
-                attr.set_value(
-                    hex8(target.ids.claimHex(target.ids.textIds, parseHexId(attr.value())))
-                        .c_str());
+                attr.set_value(ids.textId(attr.value()).c_str());
             }
         }
         const char* name = element.name();
         const auto local = localName(name);
         if (const auto vml = scope.vml(); !vml.empty() && prefixOf(name) == vml) {
-            remapShapeIds(element, local);
+            ids.remapShapeIds(element, local, office);
             return true;
         }
         if (local == "OLEObject" || local == "dataBinding") {
             if (local == "OLEObject") {
-                remapShapeIds(element, local);
+                ids.remapShapeIds(element, local, office);
             } else {
-                rebindCustomXml(element);
+                m_mergers.customXml.rebind(element);
             }
             return true;
         }
         if (local == "docPr") {
             auto id = element.attribute("id");
             if (id) {
-                id.set_value(++target.ids.maxDrawingId);
+                id.set_value(ids.drawingId());
             }
             return true;
         }
@@ -77,69 +70,67 @@ void PasteSession::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
         }
         auto val = element.attribute("w:val");
         if (local == "pStyle" || local == "rStyle" || local == "tblStyle") {
-            const auto it = styleMap.find(val.value());
-            if (it != styleMap.end()) {
-                val.set_value(it->second.c_str());
-            } else if (!targetDefinesStyle(val.value())) {
+            if (const std::string* renamed = styles.renamed(val.value())) {
+                val.set_value(renamed->c_str());
+            } else if (!styles.targetDefines(val.value())) {
                 // Names a style neither document defines: readers give such text the default
                 // style, which is what it gets without the reference.
                 dropped.push_back(element);
                 return false;
             }
         } else if (local == "numStyleLink" || local == "styleLink") {
-            const auto it = styleMap.find(val.value());
-            if (val && it != styleMap.end()) {
-                val.set_value(it->second.c_str());
+            const std::string* renamed = styles.renamed(val.value());
+            if (val && renamed != nullptr) {
+                val.set_value(renamed->c_str());
             }
         } else if (local == "numId" && val) {
-            const auto it = numMap.find(val.value());
-            val.set_value(it != numMap.end() ? it->second.c_str() : "0");
-        } else if (local == "p" && !defaultParagraphStyle.empty() &&
+            val.set_value(m_mergers.numbering.numId(val.value()).c_str());
+        } else if (local == "p" && !styles.defaultParagraphStyle().empty() &&
                    !element.child("w:pPr").child("w:pStyle")) {
             auto pPr = childOrPrepend(element, "w:pPr");
-            pPr.prepend_child("w:pStyle").append_attribute("w:val") = defaultParagraphStyle.c_str();
-        } else if (local == "tblPr" && !defaultTableStyle.empty() && !element.child("w:tblStyle") &&
+            pPr.prepend_child("w:pStyle").append_attribute("w:val") =
+                styles.defaultParagraphStyle().c_str();
+        } else if (local == "tblPr" && !styles.defaultTableStyle().empty() &&
+                   !element.child("w:tblStyle") &&
                    std::strcmp(element.parent().name(), "w:tbl") == 0) {
             element.prepend_child("w:tblStyle").append_attribute("w:val") =
-                defaultTableStyle.c_str();
-        } else if (local == "rFonts" && resolveThemeFonts) {
-            resolveFonts(element);
-        } else if (resolveThemeColors && (local == "color" || local == "shd" || local == "u")) {
-            resolveColors(element);
+                styles.defaultTableStyle().c_str();
+        } else if (local == "rFonts" && fonts.resolvesFonts()) {
+            fonts.resolveFonts(element);
+        } else if (fonts.resolvesColors() && (local == "color" || local == "shd" || local == "u")) {
+            fonts.resolveColors(element);
         } else if (local == "footnoteReference" || local == "endnoteReference") {
-            auto& map = local == "footnoteReference" ? footnoteIds : endnoteIds;
             auto id = element.attribute("w:id");
-            const auto it = map.find(id.value());
-            if (it == map.end()) {
+            const std::string* renamed =
+                m_mergers.notes.renamed(local == "endnoteReference", id.value());
+            if (renamed == nullptr) {
                 // A note the source lacks: a reference kept would name another document's note,
                 // or none.
                 dropped.push_back(element);
                 return false;
             }
-            id.set_value(it->second.c_str());
+            id.set_value(renamed->c_str());
         } else if (local == "fldChar") {
-            m_fieldNameDue = m_fieldNameDue ||
-                             std::strcmp(element.attribute("w:fldCharType").value(), "begin") == 0;
+            ids.fieldChar(element);
         } else if (local == "id" && std::strcmp(element.parent().name(), "w:sdtPr") == 0) {
-            remapContentControlId(element);
+            ids.remapContentControlId(element);
         } else if (local == "control") {
-            remapShapeIds(element, local);
+            ids.remapShapeIds(element, local, office);
         } else if (local == "instrText") {
-            renameFieldTargets(element, false);
+            ids.renameFieldTargets(element, false);
         } else if (local == "fldSimple") {
-            renameFieldTargets(element, true);
+            ids.renameFieldTargets(element, true);
         } else if (local == "hyperlink") {
             auto anchor = element.attribute("w:anchor");
             if (anchor) {
-                const auto it = bookmarkNames.find(anchor.value());
-                if (it != bookmarkNames.end()) {
-                    anchor.set_value(it->second.c_str());
+                if (const std::string* renamed = ids.renamedBookmark(anchor.value())) {
+                    anchor.set_value(renamed->c_str());
                 }
             }
         } else if (local == "permStart" || local == "permEnd") {
             auto id = element.attribute("w:id");
             if (id) {
-                id.set_value(annotationId("perm", id.value()));
+                id.set_value(ids.annotationId("perm", id.value()));
             }
         } else if (annotationElementNames().count(local) != 0) {
             auto id = element.attribute("w:id");
@@ -154,23 +145,19 @@ void PasteSession::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
             if (local == "bookmarkStart") {
                 auto bookmark = element.attribute("w:name");
                 if (bookmark) {
-                    // A name the source itself repeats is made unique from its second use on.
-                    const std::string original = bookmark.value();
-                    const bool repeated = !m_bookmarksSeen.insert(original).second;
-                    bookmark.set_value(repeated ? freshBookmarkName(original).c_str()
-                                                : renameBookmark(original).c_str());
+                    bookmark.set_value(ids.startBookmark(bookmark.value()).c_str());
                 }
             }
             if (kind == "cm" && id) {
-                const std::string commentId = commentKey(local, id.value());
+                const std::string commentId = m_mergers.comments.commentKey(local, id.value());
                 if (commentId.empty()) {
                     dropped.push_back(element); // marks a comment the source does not have
                     return false;
                 }
-                id.set_value(annotationId(kind, commentId));
+                id.set_value(ids.annotationId(kind, commentId));
             } else if (id) {
-                id.set_value(kind.empty() ? ++target.ids.maxAnnotationId
-                                          : annotationId(kind, id.value()));
+                id.set_value(kind.empty() ? ids.freshAnnotationId()
+                                          : ids.annotationId(kind, id.value()));
             }
         }
         return true;
@@ -180,16 +167,62 @@ void PasteSession::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
     }
 }
 
-bool PasteSession::targetDefinesStyle(const std::string& id) {
-    if (!m_targetStylesIndexed) {
-        m_targetStylesIndexed = true;
-        if (target.styles) {
-            for (auto style : target.styles.doc.document_element().children("w:style")) {
-                m_targetStyles.insert(style.attribute("w:styleId").value());
+void declareMissingNamespaces(
+    pugi::xml_node element, const pugi::xml_node& sourceRoot,
+    const std::vector<std::pair<std::string, std::string>>& targetNamespaces) {
+    // Only prefixes the element actually uses need a declaration of their own.
+    std::set<std::string, std::less<>> used;
+    forEachElement(element, [&](pugi::xml_node inner) {
+        used.emplace(prefixOf(inner.name()));
+        for (auto attr = inner.first_attribute(); attr; attr = attr.next_attribute()) {
+            used.emplace(prefixOf(attr.name()));
+            if (std::strcmp(attr.name(), "Requires") == 0) {
+                // An alternative's required prefixes must be declared where it is read.
+                std::istringstream required(attr.value());
+                for (std::string prefix; required >> prefix;) {
+                    used.insert(prefix);
+                }
             }
         }
+        return true;
+    });
+    auto boundInTarget = [&](std::string_view prefix, std::string_view uri) {
+        for (const auto& [p, u] : targetNamespaces) {
+            if (p == prefix && (uri.empty() || u == uri)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (auto attr = sourceRoot.first_attribute(); attr; attr = attr.next_attribute()) {
+        const std::string_view name = attr.name();
+        if (name.rfind("xmlns:", 0) != 0) {
+            continue;
+        }
+        const auto prefix = name.substr(6);
+        if (used.count(prefix) != 0 && !boundInTarget(prefix, attr.value()) &&
+            !element.attribute(attr.name())) {
+            element.append_attribute(attr.name()) = attr.value();
+        }
     }
-    return m_targetStyles.count(id) != 0;
+    const auto sourceIgnorable = sourceRoot.attribute("mc:Ignorable");
+    if (sourceIgnorable && !element.attribute("mc:Ignorable")) {
+        std::istringstream words(sourceIgnorable.value());
+        std::string prefix;
+        std::string ignorable;
+        while (words >> prefix) {
+            if (used.count(prefix) != 0 && !boundInTarget(prefix, {})) {
+                ignorable += (ignorable.empty() ? "" : " ") + prefix;
+            }
+        }
+        if (!ignorable.empty()) {
+            if (!boundInTarget("mc", {}) && !element.attribute("xmlns:mc")) {
+                element.append_attribute("xmlns:mc") =
+                    "http://schemas.openxmlformats.org/markup-compatibility/2006";
+            }
+            element.append_attribute("mc:Ignorable") = ignorable.c_str();
+        }
+    }
 }
 
 } // namespace paperloom::engine

@@ -2,9 +2,10 @@
 #include "engine/paste/SectionMerge.h"
 
 #include "engine/model/BlankDocument.h"
+#include "engine/model/DocumentModel.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PastedDocument.h"
 
 #include <algorithm>
 #include <cstring>
@@ -97,17 +98,17 @@ void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
 
 } // namespace
 
-void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections) {
-    DocumentModel& target = session.target;
-    const auto& sourceSettings = session.sourceSettings();
+void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
+                           const std::vector<pugi::xml_node>& sections) {
+    const auto& sourceSettings = pasted.settings();
     const auto source = sourceSettings.document_element();
     const bool evenAndOdd = isOn(source.child("w:evenAndOddHeaders"));
 
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
-    auto root = settings.doc.document_element();
-    if (evenAndOdd && !isOn(root.child("w:evenAndOddHeaders"))) {
+    if (evenAndOdd && !isOn(settings.doc().document_element().child("w:evenAndOddHeaders"))) {
+        auto root = settings.edit().document_element();
         // Documents pasted before this one state their even headers already (see below).
         while (auto old = root.child("w:evenAndOddHeaders")) {
             root.remove_child(old);
@@ -115,7 +116,6 @@ void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_no
         pugi::xml_document scratch;
         scratch.append_child("w:evenAndOddHeaders");
         insertOrdered(root, scratch.document_element(), kSettingsOrder);
-        settings.dirty = true;
     }
     // Tab stops, compatibility options and mirrored margins of later documents give way to the
     // first document's (see adoptFirstDocument): they cannot differ between sections.
@@ -126,7 +126,7 @@ void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_no
     }
 }
 
-bool joinSections(PasteSession& session, const std::vector<pugi::xml_node>& sections,
+bool joinSections(DocumentModel& target, const std::vector<pugi::xml_node>& sections,
                   const Landing& landing) {
     if (sections.empty() || !landing.hasPrevious) {
         return false;
@@ -143,7 +143,7 @@ bool joinSections(PasteSession& session, const std::vector<pugi::xml_node>& sect
     if (landing.hadHeaders) {
         const bool ownHeader = statesAny(first, "w:headerReference");
         const bool ownFooter = statesAny(first, "w:footerReference");
-        addEmptyHeaderReferences(session.target, first);
+        addEmptyHeaderReferences(target, first);
         // Sections of the source show the empty one until the source states its own.
         for (const auto& [own, element, distance, margin] :
              {std::tuple{ownHeader, "w:headerReference", "w:header", "w:top"},
@@ -261,10 +261,9 @@ void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr) {
                 target.contentTypes.setOverride(partName, std::string(kTypePrefix) + kind + "+xml");
             }
             const std::string relId =
-                target.relsOf(target.mainPart)
+                target.relsForEdit(target.mainPart)
                     .add(std::string(ns::RelTypeBase) + kind,
                          relativeTarget(target.mainPart, partName), false, true);
-            target.dirtyRels.insert(target.mainPart);
             pugi::xml_document scratch;
             auto ref = scratch.append_child(element.c_str());
             ref.append_attribute("w:type") = type;

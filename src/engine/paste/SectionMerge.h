@@ -7,8 +7,8 @@
 
 namespace paperloom::engine {
 
-class PasteSession;
 class DocumentModel;
+class PastedDocument;
 
 /// Where the pasted document lands, as seen by its first section.
 struct Landing {
@@ -22,12 +22,13 @@ struct Landing {
 /// (settings.xml) and states in the source's own sections what they would otherwise take from
 /// those settings. Sections are the source's sectPr elements in document order; a source
 /// without a settings part counts as one with the defaults.
-void prepareSourceSections(PasteSession& session, const std::vector<pugi::xml_node>& sections);
+void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
+                           const std::vector<pugi::xml_node>& sections);
 
 /// After the remap: makes the pasted sections hold where they land (section type of the first,
 /// headers it must not inherit, page numbering, the orientation of the final one). Returns true
 /// when the first section starts a new page itself, so that a carried page break must go.
-[[nodiscard]] bool joinSections(PasteSession& session, const std::vector<pugi::xml_node>& sections,
+[[nodiscard]] bool joinSections(DocumentModel& target, const std::vector<pugi::xml_node>& sections,
                                 const Landing& landing);
 
 /// Turns a section to landscape or portrait: width and height swap and the margins turn with

@@ -1,9 +1,13 @@
 // Merging the pasted document's styles into the target's: share the same, rename the different.
+#include "engine/paste/StyleMerge.h"
+
 #include "engine/model/BlankDocument.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/FontMerge.h"
+#include "engine/paste/NumberingMerge.h"
+#include "engine/paste/PasteRemap.h"
 #include "engine/settings/DocumentDefaults.h"
 
 #include <cctype>
@@ -55,29 +59,44 @@ std::string signatureOf(const pugi::xml_node& style) {
 
 } // namespace
 
-void mergeStyles(PasteSession& session) {
-    DocumentModel& target = session.target;
-    session.sourceFonts = readThemeFonts(session.source, session.sourcePartOfKind("theme"));
-    const ThemeFonts targetFonts = readThemeFonts(target.package, target.themeName);
-    session.resolveThemeFonts = !session.sourceFonts.sameFonts(targetFonts);
-    session.resolveThemeColors =
-        !session.sourceFonts.colors.empty() && session.sourceFonts.colors != targetFonts.colors;
+StyleMerger::StyleMerger(PastedDocument& source, DocumentModel& target, const FontMerger& fonts,
+                         const NumberingMerger& numbering)
+    : m_source(source), m_target(target), m_fonts(fonts), m_numbering(numbering) {}
 
-    const std::string sourcePart = session.sourcePartOfKind("styles");
+const std::string* StyleMerger::renamed(const std::string& sourceId) const {
+    const auto it = m_map.find(sourceId);
+    return it == m_map.end() ? nullptr : &it->second;
+}
+
+bool StyleMerger::targetDefines(const std::string& id) {
+    if (!m_targetStylesIndexed) {
+        m_targetStylesIndexed = true;
+        if (m_target.styles) {
+            for (auto style : m_target.styles.doc().document_element().children("w:style")) {
+                m_targetStyles.insert(style.attribute("w:styleId").value());
+            }
+        }
+    }
+    return m_targetStyles.count(id) != 0;
+}
+
+void StyleMerger::merge() {
+    DocumentModel& target = m_target;
+    const std::string sourcePart = m_source.partOfKind("styles");
     pugi::xml_document sourceDoc;
     if (!sourcePart.empty()) {
-        sourceDoc = parseXml(session.source.text(sourcePart), sourcePart);
+        sourceDoc = parseXml(m_source.package().text(sourcePart), sourcePart);
     }
     const auto sourceRoot = sourceDoc.document_element();
-    const DefaultsDelta defaults(session, sourceRoot,
-                                 target.styles ? target.styles.doc.document_element()
+    const DefaultsDelta defaults(m_fonts, sourceRoot,
+                                 target.styles ? target.styles.doc().document_element()
                                                : pugi::xml_node());
     if (sourcePart.empty() && defaults.empty() && !target.styles) {
         return;
     }
     XmlPart& styles = target.ensurePart(target.styles, "styles", "word/styles.xml", kStylesType,
                                         blankStartTag("w:styles") + "</w:styles>");
-    auto targetRoot = styles.doc.document_element();
+    const auto targetRoot = styles.doc().document_element();
 
     std::unordered_map<std::string, pugi::xml_node> targetById;
     std::unordered_set<std::string> targetNames;
@@ -110,7 +129,7 @@ void mergeStyles(PasteSession& session) {
         for (unsigned n = 2; targetNames.count(asciiLower(name)) != 0; ++n) {
             name = "Normal (" + std::to_string(n) + ")";
         }
-        auto style = targetRoot.append_child("w:style");
+        auto style = styles.edit().document_element().append_child("w:style");
         style.append_attribute("w:type") = "paragraph";
         style.append_attribute("w:default") = "1";
         style.append_attribute("w:styleId") = id.c_str();
@@ -119,7 +138,6 @@ void mergeStyles(PasteSession& session) {
         targetNames.insert(asciiLower(name));
         bySignature.emplace(signatureOf(style), id);
         targetDefault[0] = id;
-        styles.dirty = true;
     }
     std::vector<pugi::xml_node> pending;
     std::unordered_set<std::string> sourceIds;
@@ -137,40 +155,32 @@ void mergeStyles(PasteSession& session) {
         for (const auto& style : pending) {
             const std::string basedOn = style.child("w:basedOn").attribute("w:val").value();
             if (!inCycle && !basedOn.empty() && sourceIds.count(basedOn) != 0 &&
-                session.styleMap.count(basedOn) == 0) {
+                m_map.count(basedOn) == 0) {
                 later.push_back(style);
                 continue;
             }
             const std::string id = style.attribute("w:styleId").value();
             const std::string type = style.attribute("w:type").value();
-            if (id.empty() || session.styleMap.count(id) != 0) {
+            if (id.empty() || m_map.count(id) != 0) {
                 continue;
             }
             pugi::xml_document scratch;
             auto copy = scratch.append_copy(style);
-            if (session.resolveThemeFonts || session.resolveThemeColors) {
+            if (m_fonts.resolvesFonts() || m_fonts.resolvesColors()) {
                 forEachElement(copy, [&](pugi::xml_node element) {
-                    const char* name = element.name();
-                    if (session.resolveThemeFonts && std::strcmp(name, "w:rFonts") == 0) {
-                        session.resolveFonts(element);
-                    } else if (session.resolveThemeColors &&
-                               (std::strcmp(name, "w:color") == 0 ||
-                                std::strcmp(name, "w:shd") == 0 || std::strcmp(name, "w:u") == 0)) {
-                        session.resolveColors(element);
-                    }
+                    m_fonts.resolve(element);
                     return true;
                 });
             }
             if (auto based = copy.child("w:basedOn").attribute("w:val")) {
-                const auto it = session.styleMap.find(based.value());
-                if (it != session.styleMap.end()) {
+                const auto it = m_map.find(based.value());
+                if (it != m_map.end()) {
                     based.set_value(it->second.c_str());
                 }
             }
             if (auto numId = copy.child("w:pPr").child("w:numPr").child("w:numId")) {
-                const auto it = session.numMap.find(numId.attribute("w:val").value());
-                numId.attribute("w:val").set_value(it != session.numMap.end() ? it->second.c_str()
-                                                                              : "0");
+                numId.attribute("w:val").set_value(
+                    m_numbering.numId(numId.attribute("w:val").value()).c_str());
             }
             if (basedOn.empty() && type == "paragraph") {
                 defaults.foldInto(copy);
@@ -185,12 +195,12 @@ void mergeStyles(PasteSession& session) {
             const std::string signature = signatureOf(copy);
             const auto same = targetById.find(id);
             if (same != targetById.end() && signatureOf(same->second) == signature) {
-                session.styleMap[id] = id;
+                m_map[id] = id;
                 continue;
             }
             const auto equal = bySignature.find(signature);
             if (equal != bySignature.end()) {
-                session.styleMap[id] = equal->second;
+                m_map[id] = equal->second;
                 continue;
             }
             std::string newId = id;
@@ -217,14 +227,13 @@ void mergeStyles(PasteSession& session) {
                         .append_attribute("w:val") = builtIn[8] - '1';
                 }
             }
-            auto inserted = targetRoot.append_copy(copy);
-            PasteSession::declareMissingNamespaces(inserted, sourceRoot, namespacesOf(targetRoot));
+            auto inserted = styles.edit().document_element().append_copy(copy);
+            declareMissingNamespaces(inserted, sourceRoot, namespacesOf(targetRoot));
             targetById.emplace(newId, inserted);
             targetNames.insert(asciiLower(newName));
             bySignature.emplace(signature, newId);
-            session.styleMap[id] = newId;
+            m_map[id] = newId;
             added.push_back(inserted);
-            styles.dirty = true;
         }
         inCycle = !later.empty() && later.size() == pending.size();
         pending = std::move(later);
@@ -232,8 +241,8 @@ void mergeStyles(PasteSession& session) {
     for (auto style : added) {
         for (const char* link : {"w:next", "w:link"}) {
             if (auto val = style.child(link).attribute("w:val")) {
-                const auto it = session.styleMap.find(val.value());
-                if (it != session.styleMap.end()) {
+                const auto it = m_map.find(val.value());
+                if (it != m_map.end()) {
                     val.set_value(it->second.c_str());
                 }
             }
@@ -243,9 +252,9 @@ void mergeStyles(PasteSession& session) {
         if (sourceDefault[kind].empty()) {
             continue;
         }
-        const std::string mapped = session.styleMap[sourceDefault[kind]];
+        const std::string mapped = m_map[sourceDefault[kind]];
         if (mapped != targetDefault[kind]) {
-            (kind == 0 ? session.defaultParagraphStyle : session.defaultTableStyle) = mapped;
+            (kind == 0 ? m_paragraphDefault : m_tableDefault) = mapped;
         }
     }
     if (!sourceDefault[0].empty()) {
@@ -275,7 +284,7 @@ void mergeStyles(PasteSession& session) {
     defaults.foldInto(copy);
     const auto equal = bySignature.find(signatureOf(copy));
     if (equal != bySignature.end()) {
-        session.defaultParagraphStyle = equal->second;
+        m_paragraphDefault = equal->second;
         return;
     }
     std::string newId = baseId;
@@ -288,9 +297,8 @@ void mergeStyles(PasteSession& session) {
     }
     copy.attribute("w:styleId").set_value(newId.c_str());
     copy.child("w:name").attribute("w:val").set_value(newName.c_str());
-    targetRoot.append_copy(copy);
-    styles.dirty = true;
-    session.defaultParagraphStyle = newId;
+    styles.edit().document_element().append_copy(copy);
+    m_paragraphDefault = newId;
 }
 
 } // namespace paperloom::engine

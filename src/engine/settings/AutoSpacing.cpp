@@ -2,10 +2,11 @@
 // it comes from lays it out.
 #include "engine/settings/AutoSpacing.h"
 
+#include "engine/model/DocumentModel.h"
 #include "engine/model/StyleIndex.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PastedDocument.h"
 
 #include <cstring>
 #include <string>
@@ -102,8 +103,9 @@ bool stateFixedAutoSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
     return !fixed.empty();
 }
 
-void keepAutoSpacingAtDocumentStart(PasteSession& session, pugi::xml_node body) {
-    if (session.target.body.isEmpty()) {
+void keepAutoSpacingAtDocumentStart(PastedDocument& pasted, DocumentModel& target,
+                                    pugi::xml_node body) {
+    if (target.body.isEmpty()) {
         return;
     }
     // The first paragraph, looking through content controls and custom XML but not into a
@@ -125,7 +127,7 @@ void keepAutoSpacingAtDocumentStart(PasteSession& session, pugi::xml_node body) 
     if (!first) {
         return;
     }
-    const auto stylesRoot = session.sourceStyles().document_element();
+    const auto stylesRoot = pasted.styles().document_element();
     const StyleIndex styles(stylesRoot);
     const auto defaults = stylesRoot.child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
     const auto spacing = first.child("w:pPr").child("w:spacing");

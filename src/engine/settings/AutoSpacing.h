@@ -6,7 +6,8 @@
 
 namespace paperloom::engine {
 
-class PasteSession;
+class DocumentModel;
+class PastedDocument;
 class StyleIndex;
 
 /// True when a settings part switches the fixed kind of automatic spacing on
@@ -27,6 +28,7 @@ bool stateFixedAutoSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
 /// content it would get 14 pt. States no spacing before it when the pasted body's first
 /// paragraph has automatic spacing before. Runs on the source body before the remap (style ids
 /// are the source's); does nothing when the target is empty.
-void keepAutoSpacingAtDocumentStart(PasteSession& session, pugi::xml_node body);
+void keepAutoSpacingAtDocumentStart(PastedDocument& pasted, DocumentModel& target,
+                                    pugi::xml_node body);
 
 } // namespace paperloom::engine

@@ -4,7 +4,7 @@
 
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/FontMerge.h"
 
 #include <cstring>
 #include <set>
@@ -246,7 +246,7 @@ void fillMissingAttributes(pugi::xml_node mine, const pugi::xml_node& theirs) {
 
 } // namespace
 
-DefaultsDelta::DefaultsDelta(PasteSession& session, const pugi::xml_node& sourceStyles,
+DefaultsDelta::DefaultsDelta(const FontMerger& fonts, const pugi::xml_node& sourceStyles,
                              const pugi::xml_node& targetStyles) {
     m_rPr = m_holder.append_child("w:rPr");
     m_pPr = m_holder.append_child("w:pPr");
@@ -254,8 +254,8 @@ DefaultsDelta::DefaultsDelta(PasteSession& session, const pugi::xml_node& source
     const auto targetDefaults = targetStyles.child("w:docDefaults");
     pugi::xml_document resolved;
     auto sourceRun = resolved.append_copy(sourceDefaults.child("w:rPrDefault").child("w:rPr"));
-    if (session.resolveThemeFonts && sourceRun.child("w:rFonts")) {
-        session.resolveFonts(sourceRun.child("w:rFonts"));
+    if (fonts.resolvesFonts() && sourceRun.child("w:rFonts")) {
+        fonts.resolveFonts(sourceRun.child("w:rFonts"));
     }
     differences(sourceRun, targetDefaults.child("w:rPrDefault").child("w:rPr"), m_rPr, true);
     differences(sourceDefaults.child("w:pPrDefault").child("w:pPr"),

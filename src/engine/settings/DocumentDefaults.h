@@ -6,7 +6,7 @@
 
 namespace paperloom::engine {
 
-class PasteSession;
+class FontMerger;
 
 /// The run and paragraph properties in which the pasted document's defaults (w:docDefaults)
 /// differ from the joined document's, as the pasted document means them: each differing
@@ -17,8 +17,9 @@ class PasteSession;
 /// document's: the format leaves them to the reader.
 class DefaultsDelta {
 public:
-    /// Compares the defaults under two w:styles elements (either may be empty).
-    DefaultsDelta(PasteSession& session, const pugi::xml_node& sourceStyles,
+    /// Compares the defaults under two w:styles elements (either may be empty); the pasted
+    /// defaults' theme fonts are resolved as fonts says.
+    DefaultsDelta(const FontMerger& fonts, const pugi::xml_node& sourceStyles,
                   const pugi::xml_node& targetStyles);
 
     /// Run properties (children of a w:rPr) and paragraph properties (of a w:pPr).

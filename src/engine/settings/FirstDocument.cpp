@@ -2,9 +2,11 @@
 #include "engine/settings/FirstDocument.h"
 
 #include "engine/model/BlankDocument.h"
+#include "engine/model/DocumentModel.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PasteRemap.h"
+#include "engine/paste/PastedDocument.h"
 #include "engine/paste/SectionMerge.h"
 
 #include <string>
@@ -37,48 +39,46 @@ void adopt(pugi::xml_node target, const pugi::xml_node& source, const char* name
     if (const auto value = source.child(name)) {
         auto copy =
             order.size() == 0 ? target.prepend_copy(value) : insertOrdered(target, value, order);
-        PasteSession::declareMissingNamespaces(copy, source, namespacesOf(target));
+        declareMissingNamespaces(copy, source, namespacesOf(target));
     }
 }
 
-pugi::xml_document partOf(PasteSession& session, const char* kind) {
+pugi::xml_document partOf(PastedDocument& pasted, const char* kind) {
     pugi::xml_document doc;
-    const std::string name = session.sourcePartOfKind(kind);
+    const std::string name = pasted.partOfKind(kind);
     if (!name.empty()) {
-        doc = parseXml(session.source.text(name), name);
+        doc = parseXml(pasted.package().text(name), name);
     }
     return doc;
 }
 
 } // namespace
 
-void adoptFirstDocument(PasteSession& session) {
-    DocumentModel& target = session.target;
+void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap) {
     if (!target.body.isEmpty()) {
         return;
     }
-    const auto& sourceSettings = session.sourceSettings();
+    const auto& sourceSettings = pasted.settings();
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
+    const auto settingsRoot = settings.edit().document_element();
     for (const char* name : kLayoutSettings) {
-        adopt(settings.doc.document_element(), sourceSettings.document_element(), name,
-              kSettingsOrder);
+        adopt(settingsRoot, sourceSettings.document_element(), name, kSettingsOrder);
     }
-    settings.dirty = true;
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
     // first document. A theme with relationships of its own (pictures in fills) brings the
     // parts they name.
-    const std::string sourceTheme = session.sourcePartOfKind("theme");
+    const std::string sourceTheme = pasted.partOfKind("theme");
     if (!sourceTheme.empty() && !target.themeName.empty() &&
         target.package.contains(target.themeName)) {
-        if (!session.source.contains(relsPartName(sourceTheme))) {
-            target.putPart(target.themeName, session.source.parts.at(sourceTheme));
+        if (!pasted.package().contains(relsPartName(sourceTheme))) {
+            target.putPart(target.themeName, pasted.package().parts.at(sourceTheme));
         } else {
-            auto theme = parseXml(session.source.text(sourceTheme), sourceTheme);
-            session.remap(theme.document_element(), theme.document_element(), sourceTheme,
-                          target.themeName);
+            auto theme = parseXml(pasted.package().text(sourceTheme), sourceTheme);
+            remap.remap(theme.document_element(), theme.document_element(), sourceTheme,
+                        target.themeName);
             target.putPart(target.themeName, PartData::fromText(serializeDocument(theme)));
         }
     }
@@ -88,14 +88,13 @@ void adoptFirstDocument(PasteSession& session) {
         // place, its styles are shared as they are (no renamed copies): the default paragraph
         // style, which readers size text grids and form fields by, stays its own. Later
         // documents compare their styles and document defaults against these.
-        auto sourceStyles = partOf(session, "styles");
+        auto sourceStyles = partOf(pasted, "styles");
         if (sourceStyles.document_element()) {
-            target.styles.doc.reset(sourceStyles);
+            target.styles.edit().reset(sourceStyles);
         } else {
             // No styles: the reader's defaults applied to it, not the new document's defaults.
-            adopt(target.styles.doc.document_element(), {}, "w:docDefaults", {});
+            adopt(target.styles.edit().document_element(), {}, "w:docDefaults", {});
         }
-        target.styles.dirty = true;
     }
 }
 

@@ -3,12 +3,14 @@
 
 namespace paperloom::engine {
 
-class PasteSession;
+class DocumentModel;
+class PastedDocument;
+class PasteRemap;
 
 /// Before anything else of the paste: when the target holds no content yet, its layout settings
 /// (settings.xml), theme and styles (styles.xml) become the pasted document's, so the
 /// first document keeps its look and later ones are compared against it. Nothing in the target
 /// depends on them yet. Does nothing when the target has content.
-void adoptFirstDocument(PasteSession& session);
+void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap);
 
 } // namespace paperloom::engine

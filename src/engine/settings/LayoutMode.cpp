@@ -1,10 +1,11 @@
 // Tables of a pasted document written in another layout mode than the joined document's.
 #include "engine/settings/LayoutMode.h"
 
+#include "engine/model/DocumentModel.h"
 #include "engine/model/StyleIndex.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PastedDocument.h"
 #include "engine/paste/SectionMerge.h"
 
 #include <cstring>
@@ -73,15 +74,16 @@ long long halfLeftBorder(const pugi::xml_node& borders) {
 
 } // namespace
 
-void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body) {
-    const auto& sourceSettings = session.sourceSettings();
+void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& target,
+                                      pugi::xml_node body) {
+    const auto& sourceSettings = pasted.settings();
     const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
     const bool targetToBorder =
-        session.target.settings && measuresToBorder(session.target.settings.doc.document_element());
+        target.settings && measuresToBorder(target.settings.doc().document_element());
     if (sourceToBorder == targetToBorder) {
         return;
     }
-    const StyleIndex styles(session.sourceStyles().document_element());
+    const StyleIndex styles(pasted.styles().document_element());
     for (auto table : body.children("w:tbl")) {
         auto tblPr = table.child("w:tblPr");
         std::string style = tblPr.child("w:tblStyle").attribute("w:val").value();

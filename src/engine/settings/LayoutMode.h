@@ -5,7 +5,8 @@
 
 namespace paperloom::engine {
 
-class PasteSession;
+class DocumentModel;
+class PastedDocument;
 
 /// The layout mode (compatibility mode) of the documents before Word 2013 measures a table's
 /// indent to the text of its first cell, later ones to its border. When the pasted document and
@@ -13,6 +14,7 @@ class PasteSession;
 /// is moved by the table's left cell margin and half its left border, so the table stays where
 /// it was. Runs on the
 /// source body before the remap. Centred, right-aligned and floating tables are left alone.
-void keepTablePlacesAcrossLayoutModes(PasteSession& session, pugi::xml_node body);
+void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& target,
+                                      pugi::xml_node body);
 
 } // namespace paperloom::engine

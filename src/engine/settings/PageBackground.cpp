@@ -1,8 +1,10 @@
 // The page background of a joined document.
 #include "engine/settings/PageBackground.h"
 
+#include "engine/model/DocumentModel.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PasteRemap.h"
+#include "engine/paste/PastedDocument.h"
 
 #include <cstring>
 #include <string>
@@ -34,16 +36,16 @@ std::string lookOf(const pugi::xml_node& background) {
 
 } // namespace
 
-void mergePageBackground(PasteSession& session) {
-    const auto sourceRoot = session.sourceDoc.document_element();
+void mergePageBackground(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap) {
+    const auto sourceRoot = pasted.mainDocument().document_element();
     const auto background = sourceRoot.child("w:background");
-    Body& body = session.target.body;
+    Body& body = target.body;
     if (!body.isEmpty()) {
         const std::string current = body.beforeBody();
         if (current.empty()) {
             return;
         }
-        const auto parsed = parseXml(current, session.target.mainPart);
+        const auto parsed = parseXml(current, target.mainPart);
         if (lookOf(parsed.document_element()) != lookOf(background)) {
             body.setBeforeBody({});
         }
@@ -54,8 +56,8 @@ void mergePageBackground(PasteSession& session) {
     }
     pugi::xml_document scratch;
     auto copy = scratch.append_copy(background);
-    session.remap(copy, sourceRoot, session.sourceMain, session.target.mainPart);
-    PasteSession::declareMissingNamespaces(copy, sourceRoot, body.namespaces());
+    remap.remap(copy, sourceRoot, pasted.mainPart(), target.mainPart);
+    declareMissingNamespaces(copy, sourceRoot, body.namespaces());
     body.setBeforeBody(serializeNode(copy));
 }
 

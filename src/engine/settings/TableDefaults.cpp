@@ -1,10 +1,11 @@
 // Table styles over the document defaults of a pasted document whose defaults differ.
 #include "engine/settings/TableDefaults.h"
 
+#include "engine/model/DocumentModel.h"
 #include "engine/model/StyleIndex.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/PasteSession.h"
+#include "engine/paste/PastedDocument.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,14 +13,16 @@
 #include <vector>
 
 namespace paperloom::engine {
-void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body) {
-    const auto& sourceDoc = session.sourceStyles();
-    if (!sourceDoc.document_element() || !session.target.styles) {
+void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
+                                 pugi::xml_node body) {
+    const auto& sourceDoc = pasted.styles();
+    if (!sourceDoc.document_element() || !target.styles) {
         return;
     }
     const auto sourceDefaults =
         sourceDoc.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
-    const auto targetDefaults = session.target.styles.doc.document_element()
+    const auto targetDefaults = target.styles.doc()
+                                    .document_element()
                                     .child("w:docDefaults")
                                     .child("w:pPrDefault")
                                     .child("w:pPr");

@@ -5,7 +5,8 @@
 
 namespace paperloom::engine {
 
-class PasteSession;
+class DocumentModel;
+class PastedDocument;
 
 /// Where the pasted document's paragraph defaults (docDefaults) differ from the target's, the
 /// style merge states the source's values in its paragraph styles, which outrank table styles.
@@ -13,6 +14,7 @@ class PasteSession;
 /// not, this states the table style's value on the paragraph, as the source showed it. Runs
 /// on the source body before the remap (style ids are the source's). Changes nothing when the
 /// defaults agree.
-void keepTableStylesOverDefaults(PasteSession& session, pugi::xml_node body);
+void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
+                                 pugi::xml_node body);
 
 } // namespace paperloom::engine
