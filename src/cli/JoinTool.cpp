@@ -29,7 +29,7 @@ public:
     std::string entryPath(int index) const override {
         return m_request.inputs.at(static_cast<std::size_t>(index - 1));
     }
-    void setMousePointer(int) override {}
+    void setMousePointer(MousePointerValue) override {}
 
     void setProgress(float value) override {
         if (!m_showProgress) {

@@ -254,7 +254,8 @@ Package DocumentModel::toPackage() {
     return out;
 }
 
-void DocumentModel::setOrientation(bool landscape) {
+void DocumentModel::setOrientation(PageOrientation orientation) {
+    const bool landscape = orientation == PageOrientation::Landscape;
     pugi::xml_node sectPr = body.finalSectPr();
     if (!sectPr) {
         pugi::xml_document fresh;
@@ -283,11 +284,13 @@ void DocumentModel::setOrientation(bool landscape) {
     ++version;
 }
 
-void DocumentModel::insertBreak(const char* type) {
+void DocumentModel::insertBreak(BreakType type) {
     auto run = body.tail().append_child("w:r");
     auto brk = run.append_child("w:br");
-    if (type != nullptr) {
-        brk.append_attribute("w:type") = type;
+    if (type == BreakType::Page) {
+        brk.append_attribute("w:type") = "page";
+    } else if (type == BreakType::Column) {
+        brk.append_attribute("w:type") = "column";
     }
     ++version;
 }

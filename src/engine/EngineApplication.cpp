@@ -114,14 +114,14 @@ std::shared_ptr<const ClipboardContent> EngineDocument::snapshot() {
     return content;
 }
 
-void EngineDocument::setOrientation(std::int32_t orientation) {
+void EngineDocument::setOrientation(PageOrientation orientation) {
     checkOpen();
-    if (orientation != wd::OrientPortrait && orientation != wd::OrientLandscape) {
+    if (orientation != PageOrientation::Portrait && orientation != PageOrientation::Landscape) {
         throw WordError("The page orientation must be portrait or landscape.",
-                        "Orientation " + std::to_string(orientation));
+                        "Orientation " + std::to_string(static_cast<std::int32_t>(orientation)));
     }
     DocumentModel& doc = model();
-    doc.setOrientation(orientation == wd::OrientLandscape);
+    doc.setOrientation(orientation);
 }
 
 void EngineDocument::SaveAs(const std::string& path) {
@@ -334,13 +334,14 @@ WordDocument& EngineApplication::Open(const std::string& path) {
 
 void EngineApplication::EndKey(const EndKeyArgs& args) {
     EngineDocument& document = active();
-    if (args.Unit.value_or(-1) != wd::Story) {
+    if (args.Unit != EndKeyUnit::Story) {
+        const auto unit = args.Unit ? static_cast<std::int32_t>(*args.Unit) : -1;
         throw WordError("Only moving to the end of the document is supported.",
-                        "EndKey Unit " + std::to_string(args.Unit.value_or(-1)));
+                        "EndKey Unit " + std::to_string(unit));
     }
-    if (args.Extend.value_or(wd::Move) != wd::Move) {
+    if (args.Extend.value_or(EndKeyExtend::Move) != EndKeyExtend::Move) {
         throw WordError("Extending the selection is not supported.",
-                        "EndKey Extend " + std::to_string(*args.Extend));
+                        "EndKey Extend " + std::to_string(static_cast<std::int32_t>(*args.Extend)));
     }
     document.position = EngineDocument::Position::End;
 }
@@ -366,11 +367,11 @@ void EngineApplication::pasteClipboard() {
     document.position = EngineDocument::Position::End;
 }
 
-void EngineApplication::PasteAndFormat(std::int16_t type) {
+void EngineApplication::PasteAndFormat(PasteFormat type) {
     checkRunning();
-    if (type != wd::FormatOriginal) {
+    if (type != PasteFormat::Original) {
         throw WordError("This paste format is not supported.",
-                        "PasteAndFormat " + std::to_string(type));
+                        "PasteAndFormat " + std::to_string(static_cast<std::int16_t>(type)));
     }
     pasteClipboard();
 }
@@ -381,22 +382,17 @@ void EngineApplication::Paste() {
 
 void EngineApplication::InsertBreak(const InsertBreakArgs& args) {
     EngineDocument& document = active();
-    const std::int32_t type = args.Type.value_or(wd::PageBreak);
-    const char* kind = nullptr;
-    if (type == wd::PageBreak) {
-        kind = "page";
-    } else if (type == 8) {
-        kind = "column";
-    } else if (type != 6) {
+    const BreakType type = args.Type.value_or(BreakType::Page);
+    if (type != BreakType::Page && type != BreakType::Column && type != BreakType::Line) {
         throw WordError("This kind of break is not supported.",
-                        "InsertBreak Type " + std::to_string(type));
+                        "InsertBreak Type " + std::to_string(static_cast<std::int32_t>(type)));
     }
     DocumentModel& model = document.model();
     if (document.position != EngineDocument::Position::End && !model.body.isEmpty()) {
         throw WordError("Breaks can be inserted only at the end of a document.",
                         "insertion point at the start");
     }
-    guarded("Cannot insert a break", [&] { model.insertBreak(kind); });
+    guarded("Cannot insert a break", [&] { model.insertBreak(type); });
     document.position = EngineDocument::Position::End;
 }
 

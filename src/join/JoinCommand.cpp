@@ -102,7 +102,7 @@ QString displayed(const std::string& text) {
 } // namespace
 
 void JoinWindow::setBusyPointer() {
-    setMousePointer(kBusyPointer);
+    setMousePointer(MousePointerValue::Busy);
 }
 
 std::optional<JoinFailure> joinEntries(WordAutomation& automation, JoinWindow& window,
@@ -235,7 +235,7 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
         }
     }
 
-    window.setMousePointer(kBusyPointer);
+    window.setMousePointer(MousePointerValue::Busy);
     if (window.entryCount() == 0) {
         prompts.MsgBox(QStringLiteral("No files added."), MsgBoxButtons::OK);
     } else if (!CancelIfWordRunning(automation, prompts)) {
@@ -252,7 +252,7 @@ void runJoinCommand(Prompts& prompts, WordAutomation& automation, JoinWindow& wi
         }
         window.setProgress(0.0F);
     }
-    window.setMousePointer(kDefaultPointer);
+    window.setMousePointer(MousePointerValue::Default);
 }
 
 } // namespace paperloom

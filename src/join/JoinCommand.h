@@ -9,6 +9,7 @@
 #include <string>
 
 #include "join/Word1.h"
+#include "platform/MousePointerValue.h"
 
 namespace paperloom {
 
@@ -24,15 +25,11 @@ public:
     [[nodiscard]] virtual std::string entryPath(int index) const = 0;
     /// Shows progress from 0 to 100 at once, also while the join holds the event loop.
     virtual void setProgress(float value) = 0;
-    /// Sets the window's pointer: 0 default, 11 busy.
-    virtual void setMousePointer(int value) = 0;
+    /// Sets the window's pointer: the default or the busy one.
+    virtual void setMousePointer(MousePointerValue value) = 0;
 
     void setBusyPointer() override;
 };
-
-/// The values of the window's pointer the command sets.
-inline constexpr int kDefaultPointer = 0;
-inline constexpr int kBusyPointer = 11;
 
 /// Settings of the save dialog that asks for the output document.
 inline constexpr int kSaveDialogFlags = 2621953;

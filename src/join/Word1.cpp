@@ -45,8 +45,8 @@ private:
     bool m_quit = false;
 };
 
-constexpr EndKeyArgs kEndOfStory{wd::Story, wd::Move};
-constexpr InsertBreakArgs kPageBreak{wd::PageBreak};
+constexpr EndKeyArgs kEndOfStory{EndKeyUnit::Story, EndKeyExtend::Move};
+constexpr InsertBreakArgs kPageBreak{BreakType::Page};
 
 // Steps 1 to 7 of the two steps that extend the saved output document.
 void openOutputAndPaste(StepInstance& word, JoinContext& context, const std::string& outputPath) {
@@ -101,8 +101,8 @@ void StartJoinedDocument(WordAutomation& automation, JoinContext& context,
     WordDocument& document = word->Documents().Add();
     word->Selection().EndKey(kEndOfStory);
     context.setBusyPointer();
-    document.PageSetup().setOrientation(context.portrait() ? wd::OrientPortrait
-                                                           : wd::OrientLandscape);
+    document.PageSetup().setOrientation(context.portrait() ? PageOrientation::Portrait
+                                                           : PageOrientation::Landscape);
     PasteIntoSelection(*word, context);
     if (context.pageBreaks()) {
         word->Selection().InsertBreak(kPageBreak);
@@ -126,7 +126,7 @@ void AppendLastDocument(WordAutomation& automation, JoinContext& context,
     openOutputAndPaste(word, context, outputPath);
     if (context.pageBreaks()) {
         word->Selection().InsertBreak(kPageBreak);
-        word->Selection().EndKey(EndKeyArgs{wd::Story, std::nullopt});
+        word->Selection().EndKey(EndKeyArgs{EndKeyUnit::Story, std::nullopt});
         word->Selection().TypeBackspace();
     }
     saveOutputAndQuit(word, context, outputPath);
@@ -135,7 +135,7 @@ void AppendLastDocument(WordAutomation& automation, JoinContext& context,
 void PasteIntoSelection(WordApplication& word, JoinContext& context) {
     try {
         context.setBusyPointer();
-        word.Selection().PasteAndFormat(wd::FormatOriginal);
+        word.Selection().PasteAndFormat(PasteFormat::Original);
         context.setBusyPointer();
         return;
     } catch (const WordInterrupted&) {

@@ -194,7 +194,7 @@ TEST_F(CacheAndSaveTest, OtherFormatsGoThroughTheConverter) {
     EXPECT_EQ(converter->opened, std::vector<std::string>{legacy.string()});
     auto word = engine.createInstance();
     word->Documents().Add();
-    word->Selection().EndKey({wd::Story, wd::Move});
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
     word->Selection().Paste();
     const std::string pdf = (dir / "out.pdf").string();
     word->ActiveDocument().SaveAs(pdf);

@@ -6,7 +6,7 @@ namespace {
 
 void pasteIntoSelection(WordApplication& word) {
     try {
-        word.Selection().PasteAndFormat(wd::FormatOriginal);
+        word.Selection().PasteAndFormat(PasteFormat::Original);
     } catch (const WordError&) {
         word.Selection().Paste();
     }
@@ -17,12 +17,12 @@ void appendStep(WordAutomation& automation, const std::string& output, const Joi
     auto word = automation.createInstance();
     word->setDisplayAlerts(false);
     word->Documents().Open(output);
-    word->Selection().EndKey({wd::Story, wd::Move});
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
     pasteIntoSelection(*word);
     if (choices.pageBreaks) {
-        word->Selection().InsertBreak({wd::PageBreak});
+        word->Selection().InsertBreak({BreakType::Page});
         if (last) {
-            word->Selection().EndKey({wd::Story, std::nullopt});
+            word->Selection().EndKey({EndKeyUnit::Story, std::nullopt});
             word->Selection().TypeBackspace();
         }
     }
@@ -47,12 +47,12 @@ void startJoinedDocument(WordAutomation& automation, const std::string& output,
     auto word = automation.createInstance();
     word->setDisplayAlerts(false);
     WordDocument& document = word->Documents().Add();
-    word->Selection().EndKey({wd::Story, wd::Move});
-    document.PageSetup().setOrientation(choices.landscape ? wd::OrientLandscape
-                                                          : wd::OrientPortrait);
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+    document.PageSetup().setOrientation(choices.landscape ? PageOrientation::Landscape
+                                                          : PageOrientation::Portrait);
     pasteIntoSelection(*word);
     if (choices.pageBreaks) {
-        word->Selection().InsertBreak({wd::PageBreak});
+        word->Selection().InsertBreak({BreakType::Page});
     }
     word->ActiveDocument().SaveAs(output);
     word->Quit();

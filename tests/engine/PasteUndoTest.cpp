@@ -151,8 +151,8 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
     {
         auto word = engine.createInstance();
         WordDocument& document = word->Documents().Add();
-        word->Selection().EndKey({wd::Story, wd::Move});
-        document.PageSetup().setOrientation(wd::OrientPortrait);
+        word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+        document.PageSetup().setOrientation(PageOrientation::Portrait);
         document.SaveAs((dir / "blank.docx").string());
         blank = bytesOf(dir / "blank.docx");
         word->Quit();
@@ -172,10 +172,10 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
         copyDocumentToClipboard(faulty.engine, a);
         auto word = faulty.engine.createInstance();
         WordDocument& document = word->Documents().Add();
-        word->Selection().EndKey({wd::Story, wd::Move});
-        document.PageSetup().setOrientation(wd::OrientPortrait);
+        word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+        document.PageSetup().setOrientation(PageOrientation::Portrait);
         faulty.failIn = step;
-        EXPECT_THROW(word->Selection().PasteAndFormat(wd::FormatOriginal), WordError);
+        EXPECT_THROW(word->Selection().PasteAndFormat(PasteFormat::Original), WordError);
         word->ActiveDocument().SaveAs(undone);
         EXPECT_EQ(difference(undone, blank), "");
         word->Selection().Paste();
@@ -187,9 +187,9 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
         copyDocumentToClipboard(faulty.engine, b);
         word = faulty.engine.createInstance();
         word->Documents().Open(output);
-        word->Selection().EndKey({wd::Story, wd::Move});
+        word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
         faulty.failIn = step;
-        EXPECT_THROW(word->Selection().PasteAndFormat(wd::FormatOriginal), WordError);
+        EXPECT_THROW(word->Selection().PasteAndFormat(PasteFormat::Original), WordError);
         word->ActiveDocument().SaveAs(undone);
         EXPECT_EQ(difference(undone, joinedA), "");
         word->Selection().Paste();
