@@ -8,34 +8,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "join/WordError.h"
+
 namespace paperloom {
-
-/// The one exception every failing operation throws: a sentence the user can act on, plus the
-/// technical detail (file, part, offset) for whoever reads further.
-class WordError : public std::runtime_error {
-public:
-    explicit WordError(std::string userMessage, std::string detail = {})
-        : std::runtime_error(userMessage), m_userMessage(std::move(userMessage)),
-          m_detail(std::move(detail)) {}
-
-    [[nodiscard]] const std::string& userMessage() const noexcept { return m_userMessage; }
-    [[nodiscard]] const std::string& detail() const noexcept { return m_detail; }
-
-private:
-    std::string m_userMessage;
-    std::string m_detail;
-};
-
-/// The failure of an operation refused because the program was asked to end (by a signal): the
-/// join stops where it is, without further questions, and the program ends.
-class WordInterrupted : public WordError {
-public:
-    using WordError::WordError;
-};
 
 /// Units of Selection.EndKey: how far the insertion point moves.
 enum class EndKeyUnit : std::int32_t {
