@@ -12,6 +12,7 @@
 #include "engine/TemporaryRecord.h"
 #include "engine/office/OfficeBridge.h"
 #include "engine/office/OfficeProfile.h"
+#include "engine/office/OfficeWire.h"
 #include "platform/QtPrompts.h"
 #include "platform/RandomSource.h"
 #include "platform/UrlLauncher.h"
@@ -34,7 +35,7 @@ int runWindow(int argc, char** argv) {
     word.setConverter(std::make_shared<paperloom::engine::office::OfficeBridge>());
     word.setRunningInstanceFinder([] {
         return paperloom::engine::findRunningWordProcessorInstance(
-            paperloom::engine::currentProcessScan());
+            paperloom::engine::currentProcessScan(paperloom::engine::office::kProfilePrefix));
     });
     paperloom::QtPrompts prompts;
     paperloom::DesktopLauncher launcher;

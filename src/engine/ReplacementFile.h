@@ -27,6 +27,10 @@ public:
         : WordError(FailureKind::Write, std::move(reason), std::move(context)) {}
 };
 
+/// True when name (without a folder) is that of a temporary a ReplacementFile makes beside its
+/// target: ".NAME." and random letters and digits.
+[[nodiscard]] bool isReplacementTemporaryName(std::string_view name);
+
 /// What writing failed with, as a sentence fragment ("the disk is full").
 [[nodiscard]] std::string writeFailureReason(int error);
 

@@ -261,7 +261,7 @@ TEST_F(RealOffice, OurOfficeIsNeverTakenForTheUsersOwn) {
     ASSERT_GT(OfficeSession::bridge()->processId(), 0);
     const auto ours = processesMentioning(OfficeSession::root().string());
     ASSERT_FALSE(ours.empty());
-    ProcessScan scan = currentProcessScan();
+    ProcessScan scan = currentProcessScan(kProfilePrefix);
     for (const bool asOurChildren : {true, false}) {
         if (!asOurChildren) {
             scan.selfPid = -1; // recognised by their profile alone
