@@ -1,10 +1,8 @@
-// The join steps and the word-processor guard.
+// The join steps, and the test whether a word processor of the user's own runs.
 #include "join/Word1.h"
 
 #include <memory>
 #include <utility>
-
-#include "platform/Prompts.h"
 
 namespace paperloom {
 namespace {
@@ -154,15 +152,6 @@ bool IsWordRunning(WordAutomation& automation) noexcept {
     } catch (...) {
         return false;
     }
-}
-
-bool CancelIfWordRunning(WordAutomation& automation, Prompts& prompts) {
-    if (!IsWordRunning(automation)) {
-        return false;
-    }
-    const MsgBoxResult answer =
-        prompts.MsgBox(QString::fromLatin1(kWordRunningQuestion), MsgBoxButtons::YesNo);
-    return answer != MsgBoxResult::Yes;
 }
 
 } // namespace paperloom

@@ -169,7 +169,7 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
         const std::string undone = (dir / "undone.docx").string();
 
         // The first paste, into a new document.
-        copyDocumentToClipboard(faulty.engine, a);
+        CopyDocumentToClipboard(faulty.engine, noChoices, a);
         auto word = faulty.engine.createInstance();
         WordDocument& document = word->Documents().Add();
         word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
@@ -184,7 +184,7 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
         EXPECT_EQ(difference(output, joinedA), "");
 
         // A later paste, into the joined document opened again.
-        copyDocumentToClipboard(faulty.engine, b);
+        CopyDocumentToClipboard(faulty.engine, noChoices, b);
         word = faulty.engine.createInstance();
         word->Documents().Open(output);
         word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});

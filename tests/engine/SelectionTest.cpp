@@ -81,7 +81,7 @@ TEST_F(SelectionTest, UnsupportedMovesAndPastesFailWithAWordError) {
 TEST_F(SelectionTest, PasteNeedsTheInsertionPointAtTheEndOfANonEmptyDocument) {
     DocDraft draft;
     const std::string path = write("a.docx", draft);
-    copyDocumentToClipboard(engine, path);
+    CopyDocumentToClipboard(engine, noChoices, path);
     auto word = engine.createInstance();
     word->Documents().Open(path);
     EXPECT_THROW(word->Selection().Paste(), WordError);
@@ -93,7 +93,7 @@ TEST_F(SelectionTest, ClipboardIsSharedByInstancesAndIsASnapshot) {
     DocDraft draft;
     draft.body = para("original");
     const std::string path = write("a.docx", draft);
-    copyDocumentToClipboard(engine, path);
+    CopyDocumentToClipboard(engine, noChoices, path);
     // Changing the file after the copy does not change what is pasted.
     draft.body = para("changed later");
     draft.write(path);

@@ -6,7 +6,7 @@
 #include "engine/ZipReader.h"
 #include "engine/office/LegacyWord.h"
 #include "engine/office/OfficeWire.h"
-#include "tests/engine/JoinSteps.h"
+#include "tests/engine/JoinDocuments.h"
 #include "tests/office/OfficeTestSupport.h"
 
 #include <gtest/gtest.h>
