@@ -1,7 +1,7 @@
 // Measures a full join (open output, paste, save after every entry) of many copies of one file.
 #include "engine/automation/DocumentEngine.h"
 
-#include "../tests/engine/JoinSteps.h"
+#include "join/JoinEntries.h"
 
 #include <sys/resource.h>
 
@@ -38,14 +38,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string input = argv[1];
-    engine::testing::JoinChoices choices;
+    bool pageBreaks = false;
+    bool landscape = false;
     std::vector<int> counts;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--breaks") {
-            choices.pageBreaks = true;
+            pageBreaks = true;
         } else if (arg == "--landscape") {
-            choices.landscape = true;
+            landscape = true;
         } else {
             counts.push_back(std::atoi(arg.c_str()));
         }
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     const auto folder = std::filesystem::temp_directory_path() / "paperloom-bench";
     std::filesystem::create_directories(folder);
     const std::string output = (folder / "joined.docx").string();
+    FixedJoinWindow context({}, pageBreaks, landscape);
     for (const int count : counts) {
         engine::EngineOptions options;
         options.paper = engine::PaperSize::A4;
@@ -63,13 +65,13 @@ int main(int argc, char** argv) {
         std::vector<double> steps;
         for (int i = 0; i < count; ++i) {
             const auto stepStart = Clock::now();
-            engine::testing::copyDocumentToClipboard(automation, input);
+            CopyDocumentToClipboard(automation, context, input);
             if (i == 0) {
-                engine::testing::startJoinedDocument(automation, output, choices);
+                StartJoinedDocument(automation, context, output);
             } else if (i + 1 == count) {
-                engine::testing::appendLastDocument(automation, output, choices);
+                AppendLastDocument(automation, context, output);
             } else {
-                engine::testing::appendDocument(automation, output, choices);
+                AppendDocument(automation, context, output);
             }
             steps.push_back(std::chrono::duration<double>(Clock::now() - stepStart).count());
         }

@@ -11,6 +11,7 @@
 #include "engine/files/TemporaryRecord.h"
 #include "office/OfficeBridge.h"
 #include "office/OfficeProfile.h"
+#include "office/OfficeWire.h"
 #include "platform/QtPrompts.h"
 #include "platform/RandomSource.h"
 #include "platform/RunningWordProcessor.h"
@@ -34,7 +35,7 @@ int runWindow(int argc, char** argv) {
     word.setConverter(std::make_shared<paperloom::engine::office::OfficeBridge>());
     word.setRunningInstanceFinder([] {
         return paperloom::engine::findRunningWordProcessorInstance(
-            paperloom::engine::currentProcessScan());
+            paperloom::engine::currentProcessScan(paperloom::engine::office::kProfilePrefix));
     });
     paperloom::QtPrompts prompts;
     paperloom::DesktopLauncher launcher;

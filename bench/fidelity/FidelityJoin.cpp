@@ -1,10 +1,12 @@
-// fidelity-join: joins documents over the document engine with the join's own call sequence, for
-// the fidelity bench where paperloom-join is not built. Same arguments and exit codes.
-#include "../../tests/engine/JoinSteps.h"
+// fidelity-join: joins documents over the document engine with the join's own loop and steps,
+// for the fidelity bench where paperloom-join is not built. Same arguments and exit codes.
 #include "engine/automation/DocumentEngine.h"
+#include "join/JoinEntries.h"
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,23 +42,17 @@ int main(int argc, char** argv) {
     const std::string output = paths.front();
     const std::vector<std::string> inputs(paths.begin() + 1, paths.end());
     engine::DocumentEngine engine;
-    const engine::testing::JoinChoices choices{pageBreaks, landscape};
-    std::size_t current = 0;
-    try {
-        for (current = 0; current < inputs.size(); ++current) {
-            engine::testing::copyDocumentToClipboard(engine, inputs[current]);
-            if (current == 0) {
-                engine::testing::startJoinedDocument(engine, output, choices);
-            } else if (current + 1 < inputs.size()) {
-                engine::testing::appendDocument(engine, output, choices);
-            } else {
-                engine::testing::appendLastDocument(engine, output, choices);
-            }
-        }
-    } catch (const WordError& error) {
-        std::fprintf(stderr, "Cannot join \"%s\": %s\n%s\n", inputs[current].c_str(),
-                     error.userMessage().c_str(), error.detail().c_str());
-        return 1;
+    FixedJoinWindow window(inputs, pageBreaks, landscape);
+    const std::optional<JoinFailure> failure = joinEntries(engine, window, output);
+    if (!failure) {
+        return 0;
     }
-    return 0;
+    try {
+        std::rethrow_exception(failure->cause);
+    } catch (const WordError& error) {
+        std::fprintf(stderr, "Cannot join \"%s\": %s\n%s\n",
+                     inputs[static_cast<std::size_t>(failure->entry - 1)].c_str(),
+                     error.userMessage().c_str(), error.detail().c_str());
+    }
+    return 1;
 }

@@ -18,18 +18,11 @@ struct Request {
 };
 
 // The tool's own window: the arguments are the list, the bar is drawn on the error stream.
-class ToolWindow final : public JoinWindow {
+class ToolWindow final : public FixedJoinWindow {
 public:
     ToolWindow(const Request& request, std::ostream& err, bool showProgress)
-        : m_request(request), m_err(err), m_showProgress(showProgress) {}
-
-    bool pageBreaks() const override { return m_request.pageBreaks; }
-    bool portrait() const override { return !m_request.landscape; }
-    int entryCount() const override { return static_cast<int>(m_request.inputs.size()); }
-    std::string entryPath(int index) const override {
-        return m_request.inputs.at(static_cast<std::size_t>(index - 1));
-    }
-    void setMousePointer(int) override {}
+        : FixedJoinWindow(request.inputs, request.pageBreaks, request.landscape), m_err(err),
+          m_showProgress(showProgress) {}
 
     void setProgress(float value) override {
         if (!m_showProgress) {
@@ -52,7 +45,6 @@ public:
     }
 
 private:
-    const Request& m_request;
     std::ostream& m_err;
     bool m_showProgress;
     bool m_drawn = false;

@@ -1,10 +1,8 @@
-// The join steps and the word-processor guard.
+// The join steps, and the test whether a word processor of the user's own runs.
 #include "join/Word1.h"
 
 #include <memory>
 #include <utility>
-
-#include "platform/Prompts.h"
 
 namespace paperloom {
 namespace {
@@ -45,8 +43,8 @@ private:
     bool m_quit = false;
 };
 
-constexpr EndKeyArgs kEndOfStory{wd::Story, wd::Move};
-constexpr InsertBreakArgs kPageBreak{wd::PageBreak};
+constexpr EndKeyArgs kEndOfStory{EndKeyUnit::Story, EndKeyExtend::Move};
+constexpr InsertBreakArgs kPageBreak{BreakType::Page};
 
 // Steps 1 to 7 of the two steps that extend the saved output document.
 void openOutputAndPaste(StepInstance& word, JoinContext& context, const std::string& outputPath) {
@@ -101,8 +99,8 @@ void StartJoinedDocument(WordAutomation& automation, JoinContext& context,
     WordDocument& document = word->Documents().Add();
     word->Selection().EndKey(kEndOfStory);
     context.setBusyPointer();
-    document.PageSetup().setOrientation(context.portrait() ? wd::OrientPortrait
-                                                           : wd::OrientLandscape);
+    document.PageSetup().setOrientation(context.portrait() ? PageOrientation::Portrait
+                                                           : PageOrientation::Landscape);
     PasteIntoSelection(*word, context);
     if (context.pageBreaks()) {
         word->Selection().InsertBreak(kPageBreak);
@@ -126,7 +124,7 @@ void AppendLastDocument(WordAutomation& automation, JoinContext& context,
     openOutputAndPaste(word, context, outputPath);
     if (context.pageBreaks()) {
         word->Selection().InsertBreak(kPageBreak);
-        word->Selection().EndKey(EndKeyArgs{wd::Story, std::nullopt});
+        word->Selection().EndKey(EndKeyArgs{EndKeyUnit::Story, std::nullopt});
         word->Selection().TypeBackspace();
     }
     saveOutputAndQuit(word, context, outputPath);
@@ -135,7 +133,7 @@ void AppendLastDocument(WordAutomation& automation, JoinContext& context,
 void PasteIntoSelection(WordApplication& word, JoinContext& context) {
     try {
         context.setBusyPointer();
-        word.Selection().PasteAndFormat(wd::FormatOriginal);
+        word.Selection().PasteAndFormat(PasteFormat::Original);
         context.setBusyPointer();
         return;
     } catch (const WordInterrupted&) {
@@ -154,15 +152,6 @@ bool IsWordRunning(WordAutomation& automation) noexcept {
     } catch (...) {
         return false;
     }
-}
-
-bool CancelIfWordRunning(WordAutomation& automation, Prompts& prompts) {
-    if (!IsWordRunning(automation)) {
-        return false;
-    }
-    const MsgBoxResult answer =
-        prompts.MsgBox(QString::fromLatin1(kWordRunningQuestion), MsgBoxButtons::YesNo);
-    return answer != MsgBoxResult::Yes;
 }
 
 } // namespace paperloom

@@ -46,8 +46,8 @@ std::string absolutePath(const std::string& path) {
 
 WordError failure(bool opening, const std::string& userFile, const std::string& reason,
                   const std::string& detail) {
-    return WordError((opening ? "Cannot open " : "Cannot save ") + userFile + ": " + reason + ".",
-                     detail);
+    return WordError(FailureKind::Conversion, reason, FailureContext{{}, {}, std::nullopt, detail})
+        .during(opening ? FailedAction::Open : FailedAction::Save, userFile);
 }
 
 /// MemAvailable of /proc/meminfo in bytes, or a large number when it cannot be read.
@@ -152,7 +152,7 @@ void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::st
     try {
         replacement.emplace(outputPath);
     } catch (const WriteError& error) {
-        throw failure(false, outputPath, error.reason(), error.detail());
+        throw error.during(FailedAction::Save, outputPath);
     }
     Request request;
     request.conversion = {absolutePath(packagePath), {}, format, Direction::Export, outputPath};
@@ -165,7 +165,7 @@ void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::st
             replacement->copyFrom(converted);
             replacement->commit();
         } catch (const WriteError& error) {
-            throw failure(false, outputPath, error.reason(), error.detail());
+            throw error.during(FailedAction::Save, outputPath);
         }
     };
     run(request);

@@ -61,21 +61,21 @@ std::string secondsText(std::chrono::milliseconds duration) {
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-/// A sentence that starts like every other failure of the engine ("Cannot open <file>: ").
+/// A failure of the conversion, told as a failure to open or save the user's file.
 class Failure {
 public:
     explicit Failure(const ConversionRequest& request)
-        : m_prefix((request.direction == Direction::Import ? "Cannot open " : "Cannot save ") +
-                   request.userFile + ": "),
-          m_opening(request.direction == Direction::Import) {}
+        : m_file(request.userFile), m_opening(request.direction == Direction::Import) {}
     [[nodiscard]] WordError operator()(const std::string& reason,
                                        const std::string& detail = {}) const {
-        return WordError(m_prefix + reason + ".", detail);
+        return WordError(FailureKind::Conversion, reason,
+                         FailureContext{{}, {}, std::nullopt, detail})
+            .during(m_opening ? FailedAction::Open : FailedAction::Save, m_file);
     }
     [[nodiscard]] bool opening() const { return m_opening; }
 
 private:
-    std::string m_prefix;
+    std::string m_file;
     bool m_opening;
 };
 

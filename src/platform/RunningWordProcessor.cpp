@@ -190,8 +190,8 @@ private:
     bool isOurs(const std::vector<std::string>& arguments, long parent) const {
         constexpr std::string_view kProfileOption = "-env:UserInstallation=";
         for (const std::string& argument : arguments) {
-            if (argument.starts_with(kProfileOption) &&
-                argument.find(kPrivateProfileMarker) != std::string::npos) {
+            if (argument.starts_with(kProfileOption) && !m_scan.ownProfilePrefix.empty() &&
+                argument.find(m_scan.ownProfilePrefix) != std::string::npos) {
                 return true;
             }
         }
@@ -236,8 +236,9 @@ private:
 
 } // namespace
 
-ProcessScan currentProcessScan() {
-    return ProcessScan{"/proc", static_cast<unsigned>(::getuid()), static_cast<int>(::getpid())};
+ProcessScan currentProcessScan(const std::string& ownProfilePrefix) {
+    return ProcessScan{"/proc", static_cast<unsigned>(::getuid()), static_cast<int>(::getpid()),
+                       ownProfilePrefix};
 }
 
 namespace {

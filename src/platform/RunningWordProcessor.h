@@ -5,8 +5,8 @@
 // by their command name, the program they run and their first argument, and only those of the
 // user's own real uid count. The office processes Paperloom runs for itself never count: they
 // are our descendants, or (should one outlive us) they run with a private user profile whose
-// folder name carries kPrivateProfileMarker. Processes come and go while the scan reads them;
-// one that vanishes midway is simply not counted.
+// folder name starts with the prefix the scan is given. Processes come and go while the scan reads
+// them; one that vanishes midway is simply not counted.
 #pragma once
 
 #include <memory>
@@ -18,10 +18,6 @@
 
 namespace paperloom::engine {
 
-/// Part of the name of the user-profile folder of every office process Paperloom starts; such
-/// a process runs with "-env:UserInstallation=file:///.../<marker>..." on its command line.
-inline constexpr const char* kPrivateProfileMarker = "paperloom-office-profile";
-
 /// Where to look and whose processes count.
 struct ProcessScan {
     /// The process file system: "/proc", or a prepared tree in tests.
@@ -30,10 +26,14 @@ struct ProcessScan {
     unsigned uid = 0;
     /// Our own process: it and everything it started are never counted.
     int selfPid = 0;
+    /// The start of the folder name of the private profile of every office process we run;
+    /// a process with "-env:UserInstallation=file:///.../<prefix>..." is ours.
+    std::string ownProfilePrefix;
 };
 
-/// The scan for this process: /proc, our real uid, our pid.
-[[nodiscard]] ProcessScan currentProcessScan();
+/// The scan for this process: /proc, our real uid, our pid, and the office processes we run
+/// known by ownProfilePrefix.
+[[nodiscard]] ProcessScan currentProcessScan(const std::string& ownProfilePrefix);
 
 /// A word processor found running.
 struct FoundWordProcessor {

@@ -69,7 +69,7 @@ Form1::Form1(const Form1Collaborators& collaborators, QWidget* parent)
       Option1(new QRadioButton(QStringLiteral("Portrait"), this)),
       Option2(new QRadioButton(QStringLiteral("Landscape"), this)), m_collaborators(collaborators),
       m_listItems(*ListView1), m_listDrag(m_listItems, [] { return QCursor::pos().y(); }),
-      m_pointer([this](int value) { applyPointer(value); }) {
+      m_pointer([this](MousePointerValue value) { applyPointer(value); }) {
     installPictureCheckBoxAccessibility();
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(transparentIcon());
@@ -171,12 +171,12 @@ void Form1::Form_Load(QRect screen) {
     ProgressBar1->setWhiteBackground();
 }
 
-void Form1::applyPointer(int value) {
+void Form1::applyPointer(MousePointerValue value) {
     switch (value) {
-    case vbHourglass:
+    case MousePointerValue::Busy:
         setCursor(Qt::WaitCursor);
         break;
-    case vbCustom:
+    case MousePointerValue::Custom:
         // Without a hand cursor file the platform's own pointing hand stands in.
         setCursor(m_mouseIcon.value_or(QCursor(Qt::PointingHandCursor)));
         break;
@@ -217,7 +217,7 @@ void Form1::Check4_Click() {
     FolderAddHooks hooks;
     hooks.setBusy = [window](bool busy) {
         if (window) {
-            window->setMousePointer(busy ? vbHourglass : vbDefault);
+            window->setMousePointer(busy ? MousePointerValue::Busy : MousePointerValue::Default);
         }
     };
     hooks.search.yield = eventsAtMostEvery(std::chrono::milliseconds(15));

@@ -53,9 +53,9 @@ public:
     /// screen's whole geometry.
     void Form_Load(QRect screen);
 
-    /// The window's pointer state: 0 default, 11 busy, 99 the custom hand.
-    [[nodiscard]] int MousePointer() const { return m_pointer.value(); }
-    void setMousePointer(int value) { m_pointer.set(value); }
+    /// The window's pointer state: default, busy or the custom hand.
+    [[nodiscard]] MousePointerValue MousePointer() const { return m_pointer.value(); }
+    void setMousePointer(MousePointerValue value) { m_pointer.set(value); }
 
     [[nodiscard]] ListItems& listItems() { return m_listItems; }
     /// The state of a drag inside the list.
@@ -105,7 +105,7 @@ protected:
 
 private:
     void placeControls();
-    void applyPointer(int value);
+    void applyPointer(MousePointerValue value);
     void Form_Unload();
 
     Form1Collaborators m_collaborators;

@@ -30,7 +30,7 @@ void FormJoinWindow::setProgress(float value) {
     m_form.ProgressBar1->setValue(value);
 }
 
-void FormJoinWindow::setMousePointer(int value) {
+void FormJoinWindow::setMousePointer(MousePointerValue value) {
     m_form.setMousePointer(value);
 }
 

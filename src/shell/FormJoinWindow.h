@@ -21,7 +21,7 @@ public:
     /// The Text of ListItems(index) as a file name; throws ListItemError out of range.
     [[nodiscard]] std::string entryPath(int index) const override;
     void setProgress(float value) override;
-    void setMousePointer(int value) override;
+    void setMousePointer(MousePointerValue value) override;
 
 private:
     Form1& m_form;

@@ -5,9 +5,10 @@
 
 namespace paperloom {
 
-PointerState::PointerState(std::function<void(int)> apply) : m_apply(std::move(apply)) {}
+PointerState::PointerState(std::function<void(MousePointerValue)> apply)
+    : m_apply(std::move(apply)) {}
 
-void PointerState::set(int value) {
+void PointerState::set(MousePointerValue value) {
     m_value = value;
     if (m_apply) {
         m_apply(value);
@@ -15,14 +16,14 @@ void PointerState::set(int value) {
 }
 
 void PointerState::hoverButton() {
-    if (m_value != vbHourglass && m_value != vbCustom) {
-        set(vbCustom);
+    if (m_value != MousePointerValue::Busy && m_value != MousePointerValue::Custom) {
+        set(MousePointerValue::Custom);
     }
 }
 
 void PointerState::hoverBareWindow() {
-    if (m_value != vbHourglass && m_value != vbDefault) {
-        set(vbDefault);
+    if (m_value != MousePointerValue::Busy && m_value != MousePointerValue::Default) {
+        set(MousePointerValue::Default);
     }
 }
 

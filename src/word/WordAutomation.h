@@ -8,57 +8,54 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "word/WordError.h"
+
 namespace paperloom {
 
-/// The one exception every failing operation throws: a sentence the user can act on, plus the
-/// technical detail (file, part, offset) for whoever reads further.
-class WordError : public std::runtime_error {
-public:
-    explicit WordError(std::string userMessage, std::string detail = {})
-        : std::runtime_error(userMessage), m_userMessage(std::move(userMessage)),
-          m_detail(std::move(detail)) {}
-
-    [[nodiscard]] const std::string& userMessage() const noexcept { return m_userMessage; }
-    [[nodiscard]] const std::string& detail() const noexcept { return m_detail; }
-
-private:
-    std::string m_userMessage;
-    std::string m_detail;
+/// Units of Selection.EndKey: how far the insertion point moves.
+enum class EndKeyUnit : std::int32_t {
+    Story = 6, // the end of the whole story
 };
 
-/// The failure of an operation refused because the program was asked to end (by a signal): the
-/// join stops where it is, without further questions, and the program ends.
-class WordInterrupted : public WordError {
-public:
-    using WordError::WordError;
+/// Whether Selection.EndKey moves the insertion point or extends the selection to where it goes.
+enum class EndKeyExtend : std::int32_t {
+    Move = 0,
+    Extend = 1,
 };
 
-/// Constants of the automation model, passed as plain numbers as the model expects them.
-namespace wd {
-inline constexpr std::int32_t Story = 6;           // EndKey Unit: the whole story
-inline constexpr std::int32_t Move = 0;            // EndKey Extend: move, select nothing
-inline constexpr std::int32_t PageBreak = 7;       // InsertBreak Type
-inline constexpr std::int32_t OrientPortrait = 0;  // PageSetup.Orientation
-inline constexpr std::int32_t OrientLandscape = 1; // PageSetup.Orientation
-inline constexpr std::int16_t FormatOriginal = 0;  // PasteAndFormat type
-} // namespace wd
+/// Kinds of break for Selection.InsertBreak.
+enum class BreakType : std::int32_t {
+    Line = 6,
+    Page = 7,
+    Column = 8,
+};
+
+/// Values of PageSetup.Orientation.
+enum class PageOrientation : std::int32_t {
+    Portrait = 0,
+    Landscape = 1,
+};
+
+/// Formats of Selection.PasteAndFormat.
+enum class PasteFormat : std::int16_t {
+    Original = 0, // the source's own formatting
+};
 
 /// The name a running word processor answers to when the guard compares it.
 inline constexpr const char* kWordApplicationName = "Microsoft Word";
 
 /// Named arguments of Selection.EndKey; an unset optional is an argument not passed.
 struct EndKeyArgs {
-    std::optional<std::int32_t> Unit;
-    std::optional<std::int32_t> Extend;
+    std::optional<EndKeyUnit> Unit;
+    std::optional<EndKeyExtend> Extend;
 };
 
 /// Named arguments of Selection.InsertBreak.
 struct InsertBreakArgs {
-    std::optional<std::int32_t> Type;
+    std::optional<BreakType> Type;
 };
 
 /// A range of a document; here always the whole document.
@@ -72,8 +69,8 @@ public:
 class WordPageSetup {
 public:
     virtual ~WordPageSetup() = default;
-    /// Sets the page orientation: wd::OrientPortrait or wd::OrientLandscape.
-    virtual void setOrientation(std::int32_t orientation) = 0;
+    /// Sets the page orientation; throws WordError for a value outside the enumeration.
+    virtual void setOrientation(PageOrientation orientation) = 0;
 };
 
 /// An open document. References stay valid until the document is closed or its
@@ -105,7 +102,7 @@ public:
     virtual ~WordSelection() = default;
     virtual void EndKey(const EndKeyArgs& args) = 0;
     /// Inserts the clipboard at the insertion point; throws when it cannot.
-    virtual void PasteAndFormat(std::int16_t type) = 0;
+    virtual void PasteAndFormat(PasteFormat type) = 0;
     virtual void Paste() = 0;
     virtual void InsertBreak(const InsertBreakArgs& args) = 0;
     /// Deletes the character before the insertion point.

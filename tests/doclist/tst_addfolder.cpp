@@ -1,5 +1,6 @@
 // Adding every file of one extension from a folder tree: matching, order, links, the window.
 #include <map>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -224,7 +225,7 @@ private slots:
         QCOMPARE(fixture.prompts.asked[1].text, QStringLiteral("Please select folder to add:"));
         QVERIFY(fixture.prompts.messages().isEmpty());
         QCOMPARE(pointer.shapes, (QList<Qt::CursorShape>{Qt::WaitCursor, Qt::ArrowCursor}));
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(form.Check4->Value(), 0);
 
         // The same folder again: every file a second time, after the first set.
@@ -372,7 +373,7 @@ private slots:
 
         QCOMPARE(fixture.prompts.asked.size(), questions);
         QVERIFY(!pointer.showedBusy());
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(texts(form.listItems()), QStringList{"/d/a.doc"});
         QVERIFY(fixture.prompts.messages().isEmpty());
     }
@@ -450,7 +451,7 @@ private slots:
         FormFixture fixture;
         Form1& form = *fixture.form;
         form.show();
-        int pointerDuringSearch = -1;
+        std::optional<MousePointerValue> pointerDuringSearch;
         int entriesDuringSearch = -1;
         QTimer::singleShot(0, &form, [&] {
             pointerDuringSearch = form.MousePointer();
@@ -459,12 +460,12 @@ private slots:
             QTest::mouseClick(form.Check4, Qt::LeftButton);
         });
         addFolder(fixture, "doc", root.path());
-        QCOMPARE(pointerDuringSearch, 11);
+        QCOMPARE(pointerDuringSearch, std::optional(MousePointerValue::Busy));
         QCOMPARE(entriesDuringSearch, 0);
         QCOMPARE(fixture.prompts.asked.size(), size_t(2));
         QCOMPARE(form.listItems().Count(), 2);
         QCOMPARE(form.Check4->Value(), 0);
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
     }
 
     void closingTheWindowEndsTheSearch() {

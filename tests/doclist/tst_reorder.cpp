@@ -229,22 +229,22 @@ private slots:
         QTest::mouseClick(entries(form), Qt::LeftButton, Qt::NoModifier,
                           rowCentre(*form.ListView1, 1));
 
-        form.setMousePointer(99);
+        form.setMousePointer(MousePointerValue::Custom);
         moveWithoutButton(form, rowCentre(*form.ListView1, 2));
         QCOMPARE(texts(form.listItems()), (QStringList{"A", "B", "C"}));
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
 
         // The busy pointer of a running search stays.
-        form.setMousePointer(11);
+        form.setMousePointer(MousePointerValue::Busy);
         moveWithoutButton(form, rowCentre(*form.ListView1, 3));
-        QCOMPARE(form.MousePointer(), 11);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Busy);
         QCOMPARE(texts(form.listItems()), (QStringList{"A", "B", "C"}));
 
         // With a button held the pointer is reset as well.
-        form.setMousePointer(99);
+        form.setMousePointer(MousePointerValue::Custom);
         pressOn(form, 1);
         dragOver(form, 2);
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
         releaseOn(form, 2);
     }
 

@@ -47,15 +47,16 @@ TEST_F(CacheAndSaveTest, ReusingTheSavedDocumentGivesWhatReadingTheFileGives) {
     const std::string cached = join(paths, JoinChoices{true, false});
     // Without reuse: every step gets an engine of its own, so every step reads the file.
     const std::string read = (dir / "read.docx").string();
+    FixedJoinWindow breaks = stepContext(JoinChoices{true, false});
     for (std::size_t i = 0; i < paths.size(); ++i) {
         DocumentEngine step(makeOptions());
-        copyDocumentToClipboard(step, paths[i]);
+        CopyDocumentToClipboard(step, breaks, paths[i]);
         if (i == 0) {
-            startJoinedDocument(step, read, JoinChoices{true, false});
+            StartJoinedDocument(step, breaks, read);
         } else if (i + 1 == paths.size()) {
-            appendLastDocument(step, read, JoinChoices{true, false});
+            AppendLastDocument(step, breaks, read);
         } else {
-            appendDocument(step, read, JoinChoices{true, false});
+            AppendDocument(step, breaks, read);
         }
     }
     const Written a(cached);
@@ -70,14 +71,14 @@ TEST_F(CacheAndSaveTest, ReusingTheSavedDocumentGivesWhatReadingTheFileGives) {
 TEST_F(CacheAndSaveTest, AnOutputChangedOnDiskIsReadAgain) {
     const auto paths = inputs(*this, dir, 2);
     const std::string output = (dir / "joined.docx").string();
-    copyDocumentToClipboard(engine, paths[0]);
-    startJoinedDocument(engine, output, {});
+    CopyDocumentToClipboard(engine, noChoices, paths[0]);
+    StartJoinedDocument(engine, noChoices, output);
     // Someone else replaces the output between two steps.
     DocDraft other;
     other.body = para("written by someone else");
     other.write(output);
-    copyDocumentToClipboard(engine, paths[1]);
-    appendLastDocument(engine, output, {});
+    CopyDocumentToClipboard(engine, noChoices, paths[1]);
+    AppendLastDocument(engine, noChoices, output);
     const auto texts = Written(output).paragraphs();
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0], "written by someone else");
@@ -190,11 +191,11 @@ TEST_F(CacheAndSaveTest, OtherFormatsGoThroughTheConverter) {
     std::string ole("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     const auto legacy = dir / "old.doc";
     std::ofstream(legacy, std::ios::binary) << ole << std::string(504, '\0');
-    copyDocumentToClipboard(engine, legacy.string());
+    CopyDocumentToClipboard(engine, noChoices, legacy.string());
     EXPECT_EQ(converter->opened, std::vector<std::string>{legacy.string()});
     auto word = engine.createInstance();
     word->Documents().Add();
-    word->Selection().EndKey({wd::Story, wd::Move});
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
     word->Selection().Paste();
     const std::string pdf = (dir / "out.pdf").string();
     word->ActiveDocument().SaveAs(pdf);
@@ -206,7 +207,7 @@ TEST_F(CacheAndSaveTest, OtherFormatsGoThroughTheConverter) {
     EXPECT_NO_THROW(next->Documents().Open(pdf));
     EXPECT_EQ(converter->opened.size(), 1u);
     converter->fail = true;
-    EXPECT_THROW(copyDocumentToClipboard(engine, legacy.string()), WordError);
+    EXPECT_THROW(CopyDocumentToClipboard(engine, noChoices, legacy.string()), WordError);
 }
 
 } // namespace

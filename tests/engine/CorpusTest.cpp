@@ -71,7 +71,7 @@ TEST_F(CorpusTest, JoiningEachFolderGivesAConsistentPackageThatPythonDocxReads) 
                 continue;
             }
             try {
-                copyDocumentToClipboard(engine, path);
+                CopyDocumentToClipboard(engine, noChoices, path);
                 inputs.push_back(path);
             } catch (const WordError&) {
                 // fails cleanly on its own; the join takes the others

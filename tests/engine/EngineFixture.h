@@ -1,7 +1,7 @@
 // A fixture with an engine, a temporary folder and shortcuts for joining test documents.
 #pragma once
 
-#include "JoinSteps.h"
+#include "JoinDocuments.h"
 #include "TestDocuments.h"
 
 #include "engine/automation/DocumentEngine.h"
@@ -41,6 +41,8 @@ protected:
     }
 
     TempDir dir;
+    /// What a join step called alone reads: no page breaks, portrait.
+    FixedJoinWindow noChoices = stepContext();
     /// With KEEP_JOINED=path set, a test's output is kept there for a look in a word processor.
     ~EngineFixture() override {
         if (std::getenv("KEEP_JOINED") != nullptr && std::filesystem::exists(dir / "joined.docx")) {

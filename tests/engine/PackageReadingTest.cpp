@@ -128,6 +128,30 @@ TEST_F(PackageReadingTest, NonDocumentsAreRecognisedByContentNotByName) {
     EXPECT_EQ(openError((dir / "report.bin").string()), "");
 }
 
+TEST_F(PackageReadingTest, MalformedXmlNamesThePartAndTheOffsetBehindTheSentence) {
+    const std::string body =
+        "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+        "<w:body><w:p></w:body></w:document>";
+    const std::string broken = writeEdited("broken.docx", [&](Package& package) {
+        package.parts["word/document.xml"] = PartData::fromText(body);
+    });
+    auto word = engine.createInstance();
+    try {
+        word->Documents().Open(broken);
+        FAIL() << "opened";
+    } catch (const WordError& error) {
+        EXPECT_EQ(error.userMessage(),
+                  "Cannot open " + broken + ": the document is damaged (malformed XML).");
+        EXPECT_EQ(error.kind(), FailureKind::Read);
+        EXPECT_EQ(error.context().part, "word/document.xml");
+        ASSERT_TRUE(error.context().offset.has_value());
+        // Within the end tag that closes the open paragraph's body.
+        const std::size_t endTag = body.find("</w:body>");
+        EXPECT_GE(*error.context().offset, endTag);
+        EXPECT_LT(*error.context().offset, endTag + 9);
+    }
+}
+
 TEST_F(PackageReadingTest, DamagedZipFailsCleanly) {
     DocDraft draft;
     draft.body = std::string(2000, ' ') + "<w:p><w:r><w:t>x</w:t></w:r></w:p>";

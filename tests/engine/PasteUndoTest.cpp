@@ -151,8 +151,8 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
     {
         auto word = engine.createInstance();
         WordDocument& document = word->Documents().Add();
-        word->Selection().EndKey({wd::Story, wd::Move});
-        document.PageSetup().setOrientation(wd::OrientPortrait);
+        word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+        document.PageSetup().setOrientation(PageOrientation::Portrait);
         document.SaveAs((dir / "blank.docx").string());
         blank = bytesOf(dir / "blank.docx");
         word->Quit();
@@ -169,13 +169,13 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
         const std::string undone = (dir / "undone.docx").string();
 
         // The first paste, into a new document.
-        copyDocumentToClipboard(faulty.engine, a);
+        CopyDocumentToClipboard(faulty.engine, noChoices, a);
         auto word = faulty.engine.createInstance();
         WordDocument& document = word->Documents().Add();
-        word->Selection().EndKey({wd::Story, wd::Move});
-        document.PageSetup().setOrientation(wd::OrientPortrait);
+        word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+        document.PageSetup().setOrientation(PageOrientation::Portrait);
         faulty.failIn = step;
-        EXPECT_THROW(word->Selection().PasteAndFormat(wd::FormatOriginal), WordError);
+        EXPECT_THROW(word->Selection().PasteAndFormat(PasteFormat::Original), WordError);
         word->ActiveDocument().SaveAs(undone);
         EXPECT_EQ(difference(undone, blank), "");
         word->Selection().Paste();
@@ -184,12 +184,12 @@ TEST_F(PasteUndoTest, FailingAnyStepLeavesTheDocumentAsItWasAndTheFallbackComple
         EXPECT_EQ(difference(output, joinedA), "");
 
         // A later paste, into the joined document opened again.
-        copyDocumentToClipboard(faulty.engine, b);
+        CopyDocumentToClipboard(faulty.engine, noChoices, b);
         word = faulty.engine.createInstance();
         word->Documents().Open(output);
-        word->Selection().EndKey({wd::Story, wd::Move});
+        word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
         faulty.failIn = step;
-        EXPECT_THROW(word->Selection().PasteAndFormat(wd::FormatOriginal), WordError);
+        EXPECT_THROW(word->Selection().PasteAndFormat(PasteFormat::Original), WordError);
         word->ActiveDocument().SaveAs(undone);
         EXPECT_EQ(difference(undone, joinedA), "");
         word->Selection().Paste();

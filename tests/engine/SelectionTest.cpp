@@ -14,7 +14,7 @@ TEST_F(SelectionTest, BackspaceDeletesTheCharacterBeforeTheInsertionPoint) {
     const std::string path = write("text.docx", draft);
     auto word = engine.createInstance();
     word->Documents().Open(path);
-    word->Selection().EndKey({wd::Story, wd::Move});
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
     // The insertion point is in the last paragraph: "Grüß" loses its last (two-byte) letter.
     word->Selection().TypeBackspace();
     word->Selection().TypeBackspace();
@@ -27,9 +27,9 @@ TEST_F(SelectionTest, BackspaceDeletesTheCharacterBeforeTheInsertionPoint) {
 TEST_F(SelectionTest, BackspaceAfterABreakRemovesTheBreak) {
     auto word = engine.createInstance();
     word->Documents().Add();
-    word->Selection().EndKey({wd::Story, wd::Move});
-    word->Selection().InsertBreak({wd::PageBreak});
-    word->Selection().EndKey({wd::Story, std::nullopt});
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+    word->Selection().InsertBreak({BreakType::Page});
+    word->Selection().EndKey({EndKeyUnit::Story, std::nullopt});
     word->Selection().TypeBackspace();
     const std::string output = (dir / "out.docx").string();
     word->ActiveDocument().SaveAs(output);
@@ -50,7 +50,7 @@ TEST_F(SelectionTest, BackspaceReachesBackIntoContentJoinedLongAgo) {
     const std::string output = join(inputs);
     auto word = engine.createInstance();
     word->Documents().Open(output);
-    word->Selection().EndKey({wd::Story, wd::Move});
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
     // The empty paragraph after the last document goes first; then each paragraph is four
     // letters and a mark, so 40 paragraphs go in 200 backspaces.
     for (int i = 0; i < 201; ++i) {
@@ -68,11 +68,12 @@ TEST_F(SelectionTest, BackspaceReachesBackIntoContentJoinedLongAgo) {
 TEST_F(SelectionTest, UnsupportedMovesAndPastesFailWithAWordError) {
     auto word = engine.createInstance();
     word->Documents().Add();
-    EXPECT_THROW(word->Selection().EndKey({5, std::nullopt}), WordError);
-    EXPECT_THROW(word->Selection().EndKey({wd::Story, 1}), WordError);
-    EXPECT_THROW(word->Selection().PasteAndFormat(22), WordError);
-    EXPECT_THROW(word->Selection().InsertBreak({2}), WordError);
-    EXPECT_THROW(word->ActiveDocument().PageSetup().setOrientation(2), WordError);
+    EXPECT_THROW(word->Selection().EndKey({static_cast<EndKeyUnit>(5), std::nullopt}), WordError);
+    EXPECT_THROW(word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Extend}), WordError);
+    EXPECT_THROW(word->Selection().PasteAndFormat(static_cast<PasteFormat>(22)), WordError);
+    EXPECT_THROW(word->Selection().InsertBreak({static_cast<BreakType>(2)}), WordError);
+    EXPECT_THROW(word->ActiveDocument().PageSetup().setOrientation(static_cast<PageOrientation>(2)),
+                 WordError);
     // Nothing was copied with this engine yet.
     EXPECT_THROW(word->Selection().Paste(), WordError);
 }
@@ -80,11 +81,11 @@ TEST_F(SelectionTest, UnsupportedMovesAndPastesFailWithAWordError) {
 TEST_F(SelectionTest, PasteNeedsTheInsertionPointAtTheEndOfANonEmptyDocument) {
     DocDraft draft;
     const std::string path = write("a.docx", draft);
-    copyDocumentToClipboard(engine, path);
+    CopyDocumentToClipboard(engine, noChoices, path);
     auto word = engine.createInstance();
     word->Documents().Open(path);
     EXPECT_THROW(word->Selection().Paste(), WordError);
-    word->Selection().EndKey({wd::Story, wd::Move});
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
     EXPECT_NO_THROW(word->Selection().Paste());
 }
 
@@ -92,14 +93,14 @@ TEST_F(SelectionTest, ClipboardIsSharedByInstancesAndIsASnapshot) {
     DocDraft draft;
     draft.body = para("original");
     const std::string path = write("a.docx", draft);
-    copyDocumentToClipboard(engine, path);
+    CopyDocumentToClipboard(engine, noChoices, path);
     // Changing the file after the copy does not change what is pasted.
     draft.body = para("changed later");
     draft.write(path);
     auto word = engine.createInstance();
     word->Documents().Add();
-    word->Selection().EndKey({wd::Story, wd::Move});
-    word->Selection().PasteAndFormat(wd::FormatOriginal);
+    word->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+    word->Selection().PasteAndFormat(PasteFormat::Original);
     const std::string output = (dir / "out.docx").string();
     word->ActiveDocument().SaveAs(output);
     EXPECT_EQ(Written(output).paragraphs().front(), "original");

@@ -88,9 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } else {
                 target->Documents().Open(output);
             }
-            target->Selection().EndKey({wd::Story, wd::Move});
-            target->Selection().PasteAndFormat(wd::FormatOriginal);
-            target->Selection().InsertBreak({wd::PageBreak});
+            target->Selection().EndKey({EndKeyUnit::Story, EndKeyExtend::Move});
+            target->Selection().PasteAndFormat(PasteFormat::Original);
+            target->Selection().InsertBreak({BreakType::Page});
             target->Selection().TypeBackspace();
             target->ActiveDocument().SaveAs(output);
             target->Quit();

@@ -6,7 +6,7 @@
 // package spelled out as text, part by part (tests/fuzz/make_paste_seeds.py writes real documents
 // so), and is zipped here with sound checksums: the mutations land in the XML. Input that starts
 // like a zip is a package file as it is; anything else becomes the main part of a package.
-#include "../engine/JoinSteps.h"
+#include "../engine/JoinDocuments.h"
 #include "engine/automation/DocumentEngine.h"
 #include "engine/package/Package.h"
 #include "engine/package/ZipWriter.h"

@@ -37,9 +37,10 @@ public:
     int entryCount() const override { return static_cast<int>(m_entries.size()); }
     std::string entryPath(int index) const override { return m_entries.at(index - 1); }
     void setProgress(float value) override { progress.push_back(value); }
-    void setMousePointer(int value) override {
-        m_word.calls.push_back(value == kBusyPointer ? "Pointer"
-                                                     : "Pointer=" + std::to_string(value));
+    void setMousePointer(MousePointerValue value) override {
+        m_word.calls.push_back(value == MousePointerValue::Busy
+                                   ? "Pointer"
+                                   : "Pointer=" + std::to_string(static_cast<int>(value)));
     }
 
 private:

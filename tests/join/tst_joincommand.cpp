@@ -31,7 +31,7 @@ struct JoinFixture {
     FormFixture fixture{QString(), &word};
     Form1& form = *fixture.form;
     QList<float> progress;
-    QList<int> pointers;
+    QList<MousePointerValue> pointers;
 
     explicit JoinFixture(const QStringList& entries = {}) {
         for (const QString& entry : entries) {
@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(dialog.dialog.DialogTitle, QStringLiteral("Output Word Doc"));
         QCOMPARE(dialog.dialog.Filter, QStringLiteral("Word Documents (*.doc)|*.doc|"));
         QVERIFY(join.word.calls.empty());
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
         QCOMPARE(join.form.Check2->Value(), 0);
     }
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(join.fixture.prompts.messages(), QStringList{"No files added."});
         QCOMPARE(join.fixture.prompts.asked.back().buttons, MsgBoxButtons::OK);
         QVERIFY(join.word.calls.empty());
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
     }
 
     void existingFileAnsweredNoStaysAsItWas() {
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(join.fixture.prompts.asked.back().buttons, MsgBoxButtons::YesNo);
         QVERIFY(QFile::exists(output));
         QVERIFY(join.word.calls.empty());
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
     }
 
     void existingFileAnsweredYesIsDeletedEvenWhenTheListIsEmpty() {
@@ -125,7 +125,7 @@ private slots:
                               "No files added."}));
         QVERIFY(!QFile::exists(output));
         QVERIFY(join.word.calls.empty());
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
     }
 
     void existingFileAnsweredYesIsReplacedByTheJoin() {
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(messages[1].endsWith(QStringLiteral("Nothing was joined.")));
         QVERIFY(QFileInfo(output).isDir());
         QVERIFY(join.word.calls.empty());
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
     }
 
     void anOutputThatIsAPipeIsRefusedBeforeAnythingIsAsked() {
@@ -182,7 +182,7 @@ private slots:
         struct stat st {};
         QVERIFY(::lstat(QFile::encodeName(output).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
         QVERIFY(join.word.calls.empty());
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
     }
 
     void anOutputThatIsALinkIsReplacedBehindTheLink() {
@@ -220,7 +220,7 @@ private slots:
         QVERIFY(messages[0].contains(QStringLiteral("is one of the documents to join")));
         QVERIFY(QFile::exists(source));
         QVERIFY(join.word.calls.empty());
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
     }
 
     void runningWordProcessorAnsweredNoEndsWithoutJoining() {
@@ -234,7 +234,7 @@ private slots:
                  QStringList{"Word may be open. It is recommended that you close Word first."
                              "\r\n\r\nWould you like to proceed anyway?"});
         QCOMPARE(join.count("create"), 0);
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
     }
 
@@ -271,7 +271,7 @@ private slots:
         join.press();
 
         QCOMPARE(join.progress, progress);
-        QCOMPARE(join.pointers, QList<int>(entries.size(), 11));
+        QCOMPARE(join.pointers, QList<MousePointerValue>(entries.size(), MousePointerValue::Busy));
         QCOMPARE(join.fixture.prompts.messages(), QStringList{kSuccess + output});
         QCOMPARE(join.fixture.prompts.asked.back().buttons, MsgBoxButtons::OK);
         QCOMPARE(join.count("Documents.Add"), 1);
@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(join.count("Documents.Open(/out/joined)"), int(entries.size()) - 1);
         QCOMPARE(join.count("findRunningInstance"), 1);
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(join.form.Check2->Value(), 0);
         QCOMPARE(join.word.liveInstances(), 0);
     }
@@ -312,7 +312,7 @@ private slots:
         QCOMPARE(join.count("Documents.Open(/in/c.docx)"), 0);
         QCOMPARE(join.progress, (QList<float>{33.333332F, 66.666664F}));
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(join.word.liveInstances(), 0);
     }
 
@@ -329,7 +329,7 @@ private slots:
         QCOMPARE(join.fixture.prompts.messages(), QStringList{});
         QCOMPARE(join.count("Documents.Open(/out/x.doc)"), 0);
         QCOMPARE(join.form.ProgressBar1->Value(), 0.0F);
-        QCOMPARE(join.form.MousePointer(), 0);
+        QCOMPARE(join.form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(join.word.liveInstances(), 0);
     }
 

@@ -6,7 +6,7 @@
 #include "office/LegacyWord.h"
 #include "office/OfficeWire.h"
 #include "platform/RunningWordProcessor.h"
-#include "tests/engine/JoinSteps.h"
+#include "tests/engine/JoinDocuments.h"
 #include "tests/office/OfficeTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -261,7 +261,7 @@ TEST_F(RealOffice, OurOfficeIsNeverTakenForTheUsersOwn) {
     ASSERT_GT(OfficeSession::bridge()->processId(), 0);
     const auto ours = processesMentioning(OfficeSession::root().string());
     ASSERT_FALSE(ours.empty());
-    ProcessScan scan = currentProcessScan();
+    ProcessScan scan = currentProcessScan(kProfilePrefix);
     for (const bool asOurChildren : {true, false}) {
         if (!asOurChildren) {
             scan.selfPid = -1; // recognised by their profile alone

@@ -2,7 +2,7 @@
 // comments become PDFs, the copies handed to LibreOffice are private, nothing of a conversion
 // stays beside the documents or in the temporary folder, a stop signal ends a join cleanly, and
 // what a kill leaves is removed at the next start.
-#include "tests/engine/JoinSteps.h"
+#include "tests/engine/JoinDocuments.h"
 #include "tests/engine/TestDocuments.h"
 #include "tests/office/OfficeTestSupport.h"
 

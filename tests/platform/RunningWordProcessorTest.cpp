@@ -21,6 +21,8 @@ namespace {
 
 constexpr unsigned kUser = 1000;
 constexpr int kSelf = 100;
+// The start of the profile folder names of the office processes the scanning program runs.
+constexpr const char* kOurProfilePrefix = "our-office-profile-";
 
 // A process file system in a temporary folder, with what the scan reads of each process.
 class FakeProc {
@@ -78,7 +80,9 @@ public:
         out << text;
     }
 
-    [[nodiscard]] ProcessScan scan() const { return {m_root.string(), kUser, kSelf}; }
+    [[nodiscard]] ProcessScan scan() const {
+        return {m_root.string(), kUser, kSelf, kOurProfilePrefix};
+    }
     [[nodiscard]] const fs::path& root() const { return m_root; }
 
 private:
@@ -189,8 +193,8 @@ TEST(RunningWordProcessor, officeProcessesOfOurOwnNeverCount) {
               .parent = 1,
               .comm = "soffice.bin",
               .arguments = {"soffice.bin", "--headless",
-                            std::string("-env:UserInstallation=file:///tmp/") +
-                                kPrivateProfileMarker + "-Xa12"}});
+                            std::string("-env:UserInstallation=file:///tmp/") + kOurProfilePrefix +
+                                "Xa12"}});
     // The user's own, with a profile of their own.
     proc.add({.pid = 400,
               .parent = 1,
@@ -199,7 +203,7 @@ TEST(RunningWordProcessor, officeProcessesOfOurOwnNeverCount) {
     // A process that names our marker in some other argument is still the user's.
     proc.add({.pid = 401,
               .comm = "abiword",
-              .arguments = {"abiword", std::string("/tmp/") + kPrivateProfileMarker + ".docx"}});
+              .arguments = {"abiword", std::string("/tmp/") + kOurProfilePrefix + "1.docx"}});
     // We ourselves, whatever we are called.
     proc.add({.pid = kSelf, .parent = 1, .comm = "soffice.bin"});
 
@@ -241,7 +245,8 @@ TEST(RunningWordProcessor, oddCommandNamesAndMissingFilesAreHandled) {
 }
 
 TEST(RunningWordProcessor, aMissingProcessFileSystemFindsNothing) {
-    EXPECT_FALSE(findRunningWordProcessor({"/nonexistent/proc", kUser, kSelf}).has_value());
+    EXPECT_FALSE(findRunningWordProcessor({"/nonexistent/proc", kUser, kSelf, kOurProfilePrefix})
+                     .has_value());
 }
 
 TEST(RunningWordProcessor, theFoundInstanceAnswersToTheAutomationNameOnly) {
@@ -280,7 +285,7 @@ TEST(RunningWordProcessor, aChildOfOursInTheRealProcessTableIsNotCounted) {
         }
     }
 
-    const ProcessScan ours = currentProcessScan();
+    const ProcessScan ours = currentProcessScan(kOurProfilePrefix);
     ProcessScan stranger = ours;
     stranger.selfPid = -1;
     const std::vector<int> asOurs = pids(findRunningWordProcessors(ours));

@@ -1,4 +1,6 @@
 // Button feedback: the press cycle and the window's pointer state.
+#include <optional>
+
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QtTest>
@@ -52,20 +54,21 @@ private slots:
     }
 
     void hoverStateMachine() {
-        int applied = -1;
-        PointerState pointer([&](int value) { applied = value; });
+        using enum MousePointerValue;
+        std::optional<MousePointerValue> applied;
+        PointerState pointer([&](MousePointerValue value) { applied = value; });
         pointer.hoverButton();
-        QCOMPARE(pointer.value(), 99);
-        QCOMPARE(applied, 99);
+        QCOMPARE(pointer.value(), Custom);
+        QCOMPARE(applied, std::optional(Custom));
         pointer.hoverBareWindow();
-        QCOMPARE(pointer.value(), 0);
-        pointer.set(11);
+        QCOMPARE(pointer.value(), Default);
+        pointer.set(Busy);
         pointer.hoverButton();
         pointer.hoverBareWindow();
-        QCOMPARE(pointer.value(), 11);
-        QCOMPARE(applied, 11);
-        pointer.set(0);
-        QCOMPARE(applied, 0);
+        QCOMPARE(pointer.value(), Busy);
+        QCOMPARE(applied, std::optional(Busy));
+        pointer.set(Default);
+        QCOMPARE(applied, std::optional(Default));
     }
 
     void pointerOverTheWindowsControls() {
@@ -75,34 +78,34 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
         moveOver(form.Check1);
-        QCOMPARE(form.MousePointer(), 99);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Custom);
         moveOver(&form);
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
 
         moveOver(form.Check3);
-        QCOMPARE(form.MousePointer(), 99);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Custom);
         // Controls without a hover handler keep whatever the pointer shows.
         moveOver(form.Option1);
-        QCOMPARE(form.MousePointer(), 99);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Custom);
         moveOver(form.Check5);
-        QCOMPARE(form.MousePointer(), 99);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Custom);
         moveOver(&form);
         moveOver(form.Option2);
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
 
-        form.setMousePointer(11);
+        form.setMousePointer(MousePointerValue::Busy);
         QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
         for (QWidget* over : std::initializer_list<QWidget*>{form.Check1, form.Check2, form.Check3,
                                                              form.Check4, &form}) {
             moveOver(over);
-            QCOMPARE(form.MousePointer(), 11);
+            QCOMPARE(form.MousePointer(), MousePointerValue::Busy);
         }
-        form.setMousePointer(0);
+        form.setMousePointer(MousePointerValue::Default);
         moveOver(form.Check2);
-        QCOMPARE(form.MousePointer(), 99);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Custom);
         moveOver(form.Check4);
-        QCOMPARE(form.MousePointer(), 99);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Custom);
     }
 
     void buttonsNeverStayPressed() {

@@ -110,7 +110,7 @@ private slots:
             QCOMPARE(button->Value(), 0);
             QVERIFY(!button->icon().isNull());
         }
-        QCOMPARE(form.MousePointer(), 0);
+        QCOMPARE(form.MousePointer(), MousePointerValue::Default);
     }
 
     void tabOrderStartsAtHiddenButton() {

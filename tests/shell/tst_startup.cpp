@@ -102,7 +102,7 @@ private slots:
 
         // Without an image the hand of the platform shows over the buttons.
         broken.form->Check1_MouseMove();
-        QCOMPARE(broken.form->MousePointer(), 99);
+        QCOMPARE(broken.form->MousePointer(), MousePointerValue::Custom);
         QCOMPARE(broken.form->cursor().shape(), Qt::PointingHandCursor);
     }
 };

@@ -18,8 +18,9 @@ private:
 class RecordingPageSetup final : public WordPageSetup {
 public:
     explicit RecordingPageSetup(RecordingWord& log) : m_log(log) {}
-    void setOrientation(std::int32_t orientation) override {
-        m_log.record("PageSetup.Orientation=" + std::to_string(orientation));
+    void setOrientation(PageOrientation orientation) override {
+        m_log.record("PageSetup.Orientation=" +
+                     std::to_string(static_cast<std::int32_t>(orientation)));
     }
 
 private:
@@ -44,8 +45,11 @@ private:
     RecordingPageSetup m_pageSetup;
 };
 
-std::string argument(const char* name, const std::optional<std::int32_t>& value) {
-    return value ? std::string(name) + "=" + std::to_string(*value) : std::string();
+// "Name=value" of a named argument given, in the numbers the automation passes; empty when not.
+template <typename Value>
+std::string argument(const char* name, const std::optional<Value>& value) {
+    return value ? std::string(name) + "=" + std::to_string(static_cast<std::int32_t>(*value))
+                 : std::string();
 }
 
 class RecordingSelection final : public WordSelection {
@@ -59,8 +63,8 @@ public:
         }
         m_log.record("EndKey(" + text + ")");
     }
-    void PasteAndFormat(std::int16_t type) override {
-        m_log.record("PasteAndFormat(" + std::to_string(type) + ")");
+    void PasteAndFormat(PasteFormat type) override {
+        m_log.record("PasteAndFormat(" + std::to_string(static_cast<std::int16_t>(type)) + ")");
     }
     void Paste() override { m_log.record("Paste"); }
     void InsertBreak(const InsertBreakArgs& args) override {

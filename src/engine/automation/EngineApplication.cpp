@@ -16,21 +16,26 @@
 namespace paperloom::engine {
 namespace {
 
-/// The one place where the engine's internal failures become WordErrors for the user.
+/// The one place where the engine's internal failures learn the operation they interrupted
+/// (doing, on the file subject), and other exceptions become WordErrors.
 template <typename Action>
-auto guarded(const std::string& what, Action&& action) -> decltype(action()) {
+auto guarded(FailedAction doing, const std::string& subject, Action&& action)
+    -> decltype(action()) {
     try {
         return action();
-    } catch (const WordError&) {
-        throw;
-    } catch (const PackageError& error) {
-        throw WordError(what + ": " + error.reason() + ".", error.detail());
-    } catch (const WriteError& error) {
-        throw WordError(what + ": " + error.reason() + ".", error.detail());
+    } catch (const WordError& error) {
+        if (!userSentence(error).empty()) {
+            throw; // already says what it interrupted
+        }
+        throw error.during(doing, subject);
     } catch (const std::bad_alloc&) {
-        throw WordError(what + ": there is not enough memory.", "std::bad_alloc");
+        throw WordError(FailureKind::Memory, "there is not enough memory",
+                        FailureContext{{}, {}, std::nullopt, "std::bad_alloc"})
+            .during(doing, subject);
     } catch (const std::exception& error) {
-        throw WordError(what + ": the document engine failed.", error.what());
+        throw WordError(FailureKind::Internal, "the document engine failed",
+                        FailureContext{{}, {}, std::nullopt, error.what()})
+            .during(doing, subject);
     }
 }
 
@@ -39,7 +44,8 @@ auto guarded(const std::string& what, Action&& action) -> decltype(action()) {
 void checkRegularFile(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        throw PackageError("it is " + nonRegularKind(st.st_mode) + ", not a document", path);
+        throw PackageError("it is " + nonRegularKind(st.st_mode) + ", not a document",
+                           FailureContext{path, {}, std::nullopt, {}});
     }
 }
 
@@ -52,7 +58,7 @@ public:
             throw WordError("The document has been closed.");
         }
         m_state.clipboard =
-            guarded("Cannot copy " + m_document.path(), [&] { return m_document.snapshot(); });
+            guarded(FailedAction::Copy, m_document.path(), [&] { return m_document.snapshot(); });
     }
 
 private:
@@ -93,7 +99,7 @@ WordPageSetup& EngineDocument::PageSetup() {
 
 DocumentModel& EngineDocument::model() {
     if (!m_model) {
-        m_model = guarded("Cannot edit " + m_path,
+        m_model = guarded(FailedAction::Edit, m_path,
                           [&] { return DocumentModel::load(m_package, m_mainPart); });
         m_package = Package();
     }
@@ -114,22 +120,21 @@ std::shared_ptr<const ClipboardContent> EngineDocument::snapshot() {
     return content;
 }
 
-void EngineDocument::setOrientation(std::int32_t orientation) {
+void EngineDocument::setOrientation(PageOrientation orientation) {
     checkOpen();
-    if (orientation != wd::OrientPortrait && orientation != wd::OrientLandscape) {
+    if (orientation != PageOrientation::Portrait && orientation != PageOrientation::Landscape) {
         throw WordError("The page orientation must be portrait or landscape.",
-                        "Orientation " + std::to_string(orientation));
+                        "Orientation " + std::to_string(static_cast<std::int32_t>(orientation)));
     }
     DocumentModel& doc = model();
-    doc.setOrientation(orientation == wd::OrientLandscape);
+    doc.setOrientation(orientation);
 }
 
 void EngineDocument::SaveAs(const std::string& path) {
     checkOpen();
     throwIfStopRequested();
-    const std::string what = "Cannot save " + path;
     EngineState& state = m_application.state();
-    guarded(what, [&] {
+    guarded(FailedAction::Save, path, [&] {
         Package package;
         if (m_model) {
             package = m_model->toPackage();
@@ -149,7 +154,7 @@ void EngineDocument::SaveAs(const std::string& path) {
                 throw WriteError("the copy for LibreOffice cannot be written in the temporary "
                                  "folder " +
                                      temporaryFolder() + ": " + error.reason(),
-                                 error.detail());
+                                 error.context());
             }
             state.saves.settle(state.cache);
             state.saves.save(path, temp, version, converter);
@@ -272,15 +277,13 @@ WordDocument& EngineApplication::Add() {
     checkRunning();
     throwIfStopRequested();
     const PaperSize paper = m_state->options.paper.value_or(paperFromLocale());
-    auto model =
-        guarded("Cannot create a new document", [&] { return DocumentModel::blank(paper); });
+    auto model = guarded(FailedAction::Create, {}, [&] { return DocumentModel::blank(paper); });
     return adopt(std::make_unique<EngineDocument>(*this, std::move(model), "Document"));
 }
 
 WordDocument& EngineApplication::Open(const std::string& path) {
     checkRunning();
     throwIfStopRequested();
-    const std::string what = "Cannot open " + path;
     // An output whose conversion in the background failed is not what was saved: the failure
     // stops the step here. One still being converted is what was saved.
     BackgroundSaves& saves = m_state->saves;
@@ -295,7 +298,7 @@ WordDocument& EngineApplication::Open(const std::string& path) {
         saves.settle(m_state->cache);
         saves.throwIfFailed(path);
     }
-    auto opened = guarded(what, [&]() -> OpenedPackage {
+    auto opened = guarded(FailedAction::Open, path, [&]() -> OpenedPackage {
         checkRegularFile(path);
         const FileKind kind = sniffFile(path);
         switch (kind) {
@@ -334,13 +337,14 @@ WordDocument& EngineApplication::Open(const std::string& path) {
 
 void EngineApplication::EndKey(const EndKeyArgs& args) {
     EngineDocument& document = active();
-    if (args.Unit.value_or(-1) != wd::Story) {
+    if (args.Unit != EndKeyUnit::Story) {
+        const auto unit = args.Unit ? static_cast<std::int32_t>(*args.Unit) : -1;
         throw WordError("Only moving to the end of the document is supported.",
-                        "EndKey Unit " + std::to_string(args.Unit.value_or(-1)));
+                        "EndKey Unit " + std::to_string(unit));
     }
-    if (args.Extend.value_or(wd::Move) != wd::Move) {
+    if (args.Extend.value_or(EndKeyExtend::Move) != EndKeyExtend::Move) {
         throw WordError("Extending the selection is not supported.",
-                        "EndKey Extend " + std::to_string(*args.Extend));
+                        "EndKey Extend " + std::to_string(static_cast<std::int32_t>(*args.Extend)));
     }
     document.position = EngineDocument::Position::End;
 }
@@ -357,7 +361,7 @@ void EngineApplication::pasteClipboard() {
         throw WordError("Pasting is supported only at the end of a document.",
                         "insertion point at the start");
     }
-    guarded("Cannot paste the content of " + clipboard->sourcePath, [&] {
+    guarded(FailedAction::Paste, clipboard->sourcePath, [&] {
         const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart);
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
@@ -366,11 +370,11 @@ void EngineApplication::pasteClipboard() {
     document.position = EngineDocument::Position::End;
 }
 
-void EngineApplication::PasteAndFormat(std::int16_t type) {
+void EngineApplication::PasteAndFormat(PasteFormat type) {
     checkRunning();
-    if (type != wd::FormatOriginal) {
+    if (type != PasteFormat::Original) {
         throw WordError("This paste format is not supported.",
-                        "PasteAndFormat " + std::to_string(type));
+                        "PasteAndFormat " + std::to_string(static_cast<std::int16_t>(type)));
     }
     pasteClipboard();
 }
@@ -381,22 +385,17 @@ void EngineApplication::Paste() {
 
 void EngineApplication::InsertBreak(const InsertBreakArgs& args) {
     EngineDocument& document = active();
-    const std::int32_t type = args.Type.value_or(wd::PageBreak);
-    const char* kind = nullptr;
-    if (type == wd::PageBreak) {
-        kind = "page";
-    } else if (type == 8) {
-        kind = "column";
-    } else if (type != 6) {
+    const BreakType type = args.Type.value_or(BreakType::Page);
+    if (type != BreakType::Page && type != BreakType::Column && type != BreakType::Line) {
         throw WordError("This kind of break is not supported.",
-                        "InsertBreak Type " + std::to_string(type));
+                        "InsertBreak Type " + std::to_string(static_cast<std::int32_t>(type)));
     }
     DocumentModel& model = document.model();
     if (document.position != EngineDocument::Position::End && !model.body.isEmpty()) {
         throw WordError("Breaks can be inserted only at the end of a document.",
                         "insertion point at the start");
     }
-    guarded("Cannot insert a break", [&] { model.insertBreak(kind); });
+    guarded(FailedAction::InsertBreak, {}, [&] { model.insertBreak(type); });
     document.position = EngineDocument::Position::End;
 }
 
@@ -406,7 +405,7 @@ void EngineApplication::TypeBackspace() {
         return; // nothing precedes the start of a document
     }
     DocumentModel& model = document.model();
-    guarded("Cannot delete", [&] { model.backspace(); });
+    guarded(FailedAction::Delete, {}, [&] { model.backspace(); });
 }
 
 } // namespace paperloom::engine

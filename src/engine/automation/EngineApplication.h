@@ -42,7 +42,7 @@ public:
     [[nodiscard]] const std::string& path() const { return m_path; }
 
 private:
-    void setOrientation(std::int32_t orientation) override;
+    void setOrientation(PageOrientation orientation) override;
     void checkOpen() const;
 
     EngineApplication& m_application;
@@ -77,7 +77,7 @@ private:
     WordDocument& Open(const std::string& path) override;
     // Selection
     void EndKey(const EndKeyArgs& args) override;
-    void PasteAndFormat(std::int16_t type) override;
+    void PasteAndFormat(PasteFormat type) override;
     void Paste() override;
     void InsertBreak(const InsertBreakArgs& args) override;
     void TypeBackspace() override;

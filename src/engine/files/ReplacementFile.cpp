@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -70,6 +71,15 @@ std::string temporaryStem(const std::string& folder, const std::string& base) {
 }
 
 } // namespace
+
+bool isReplacementTemporaryName(std::string_view name) {
+    if (name.size() < kSuffixLength + 3 || name.front() != '.' ||
+        name[name.size() - kSuffixLength - 1] != '.') {
+        return false;
+    }
+    return std::all_of(name.end() - kSuffixLength, name.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
 
 std::string writeFailureReason(int error) {
     switch (error) {

@@ -9,22 +9,27 @@
 #include <string>
 #include <string_view>
 
+#include "word/WordError.h"
+
 namespace paperloom::engine {
 
 class TemporaryRecord;
 
-/// A failure to write a file; reason is a sentence fragment ("the folder does not exist").
-class WriteError : public std::runtime_error {
+/// A file that cannot be written, caught apart where the failure is reported as a failure of
+/// the output. reason is a sentence fragment ("the folder does not exist"); the operation that
+/// meets it adds the file it was saving.
+class WriteError : public WordError {
 public:
     WriteError(std::string reason, std::string detail)
-        : std::runtime_error(reason), m_reason(std::move(reason)), m_detail(std::move(detail)) {}
-    [[nodiscard]] const std::string& reason() const noexcept { return m_reason; }
-    [[nodiscard]] const std::string& detail() const noexcept { return m_detail; }
-
-private:
-    std::string m_reason;
-    std::string m_detail;
+        : WordError(FailureKind::Write, std::move(reason),
+                    FailureContext{{}, {}, std::nullopt, std::move(detail)}) {}
+    WriteError(std::string reason, FailureContext context)
+        : WordError(FailureKind::Write, std::move(reason), std::move(context)) {}
 };
+
+/// True when name (without a folder) is that of a temporary a ReplacementFile makes beside its
+/// target: ".NAME." and random letters and digits.
+[[nodiscard]] bool isReplacementTemporaryName(std::string_view name);
 
 /// What writing failed with, as a sentence fragment ("the disk is full").
 [[nodiscard]] std::string writeFailureReason(int error);

@@ -2,6 +2,7 @@
 #include "engine/files/TemporaryRecord.h"
 
 #include "engine/files/PrivateFolder.h"
+#include "engine/files/ReplacementFile.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -24,7 +24,6 @@ namespace fs = std::filesystem;
 
 // Saves run one at a time; a few slots cover a save and a conversion's copy at once.
 constexpr int kSlots = 8;
-constexpr std::size_t kSuffixLength = 6; // as ReplacementFile names its temporaries
 
 struct Slot {
     std::atomic<bool> claimed{false};
@@ -68,17 +67,10 @@ bool processRuns(long pid) {
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
-// ".NAME.XXXXXX", a regular file of this user: what ReplacementFile makes, and nothing else.
+// A regular file of this user named as ReplacementFile names its temporaries, and nothing else.
 bool isOurTemporary(const std::string& path) {
-    const std::string name = fs::path(path).filename().string();
-    if (name.size() < kSuffixLength + 3 || name.front() != '.' ||
-        name[name.size() - kSuffixLength - 1] != '.') {
+    if (!isReplacementTemporaryName(fs::path(path).filename().string())) {
         return false;
-    }
-    for (std::size_t i = name.size() - kSuffixLength; i < name.size(); ++i) {
-        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
-            return false;
-        }
     }
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid();

@@ -273,7 +273,8 @@ Package DocumentModel::toPackage() {
     return out;
 }
 
-void DocumentModel::setOrientation(bool landscape) {
+void DocumentModel::setOrientation(PageOrientation orientation) {
+    const bool landscape = orientation == PageOrientation::Landscape;
     pugi::xml_node sectPr = body.finalSectPr();
     if (!sectPr) {
         pugi::xml_document fresh;
@@ -302,11 +303,13 @@ void DocumentModel::setOrientation(bool landscape) {
     ++m_version;
 }
 
-void DocumentModel::insertBreak(const char* type) {
+void DocumentModel::insertBreak(BreakType type) {
     auto run = body.tail().append_child("w:r");
     auto brk = run.append_child("w:br");
-    if (type != nullptr) {
-        brk.append_attribute("w:type") = type;
+    if (type == BreakType::Page) {
+        brk.append_attribute("w:type") = "page";
+    } else if (type == BreakType::Column) {
+        brk.append_attribute("w:type") = "column";
     }
     ++m_version;
 }

@@ -7,6 +7,7 @@
 #include "engine/model/Numbering.h"
 #include "engine/package/Package.h"
 #include "engine/package/Relationships.h"
+#include "word/WordAutomation.h"
 
 #include <pugixml.hpp>
 
@@ -66,9 +67,9 @@ public:
 
     /// Sets the orientation of the document's (last) section; swaps page width and height
     /// when the orientation changes.
-    void setOrientation(bool landscape);
+    void setOrientation(PageOrientation orientation);
     /// Inserts a break run (page, column or line) at the end of the tail paragraph.
-    void insertBreak(const char* type);
+    void insertBreak(BreakType type);
     /// Deletes the character before the end of the tail paragraph, or joins an empty tail to
     /// the paragraph before it.
     void backspace();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/package/Deflate.h"
+#include "word/WordError.h"
 
 #include <cstdint>
 #include <map>
@@ -13,19 +14,16 @@
 
 namespace paperloom::engine {
 
-/// A problem with a package's content. The engine turns it into a WordError that names the
-/// file; reason is a sentence fragment ("the document is damaged"), detail is technical.
-class PackageError : public std::runtime_error {
+/// A package that cannot be read, caught apart from other failures where a damaged part is
+/// passed over. reason is a sentence fragment ("the document is damaged"); the operation that
+/// meets it adds the file it was opening.
+class PackageError : public WordError {
 public:
     PackageError(std::string reason, std::string detail)
-        : std::runtime_error(reason + (detail.empty() ? "" : " (" + detail + ")")),
-          m_reason(std::move(reason)), m_detail(std::move(detail)) {}
-    [[nodiscard]] const std::string& reason() const noexcept { return m_reason; }
-    [[nodiscard]] const std::string& detail() const noexcept { return m_detail; }
-
-private:
-    std::string m_reason;
-    std::string m_detail;
+        : WordError(FailureKind::Read, std::move(reason),
+                    FailureContext{{}, {}, std::nullopt, std::move(detail)}) {}
+    PackageError(std::string reason, FailureContext context)
+        : WordError(FailureKind::Read, std::move(reason), std::move(context)) {}
 };
 
 /// Limits that keep a hostile package from exhausting memory or time.

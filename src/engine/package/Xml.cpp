@@ -16,12 +16,12 @@ void checkParse(const pugi::xml_parse_result& result, const std::string& partNam
     if (result) {
         return;
     }
-    std::ostringstream detail;
-    detail << partName << ": " << result.description() << " at offset " << result.offset;
+    const FailureContext where{
+        {}, partName, static_cast<std::uint64_t>(result.offset), result.description()};
     if (result.status == pugi::status_out_of_memory) {
-        throw PackageError("there is not enough memory to open it", detail.str());
+        throw PackageError("there is not enough memory to open it", where);
     }
-    throw PackageError("the document is damaged (malformed XML)", detail.str());
+    throw PackageError("the document is damaged (malformed XML)", where);
 }
 
 struct StringWriter : pugi::xml_writer {
