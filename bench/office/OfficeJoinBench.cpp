@@ -13,7 +13,7 @@
 #include "engine/automation/DocumentEngine.h"
 #include "office/OfficeBridge.h"
 
-#include "../tests/engine/JoinSteps.h"
+#include "../../tests/engine/JoinSteps.h"
 
 #include <chrono>
 #include <cstdio>
