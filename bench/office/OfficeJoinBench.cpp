@@ -13,7 +13,7 @@
 #include "engine/automation/DocumentEngine.h"
 #include "office/OfficeBridge.h"
 
-#include "../tests/engine/JoinDocuments.h"
+#include "../../tests/engine/JoinDocuments.h"
 
 #include <chrono>
 #include <cstdio>

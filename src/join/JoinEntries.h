@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "join/MousePointerValue.h"
 #include "join/Word1.h"
-#include "platform/MousePointerValue.h"
 
 namespace paperloom {
 

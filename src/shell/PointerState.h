@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "platform/MousePointerValue.h"
+#include "join/MousePointerValue.h"
 
 namespace paperloom {
 

@@ -6,8 +6,9 @@
 #include "office/LegacyWord.h"
 #include "office/OfficeWire.h"
 #include "platform/RunningWordProcessor.h"
-#include "tests/engine/JoinDocuments.h"
-#include "tests/office/OfficeTestSupport.h"
+
+#include "../engine/JoinDocuments.h"
+#include "OfficeTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>

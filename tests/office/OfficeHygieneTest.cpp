@@ -2,9 +2,9 @@
 // comments become PDFs, the copies handed to LibreOffice are private, nothing of a conversion
 // stays beside the documents or in the temporary folder, a stop signal ends a join cleanly, and
 // what a kill leaves is removed at the next start.
-#include "tests/engine/JoinDocuments.h"
-#include "tests/engine/TestDocuments.h"
-#include "tests/office/OfficeTestSupport.h"
+#include "../engine/JoinDocuments.h"
+#include "../engine/TestDocuments.h"
+#include "OfficeTestSupport.h"
 
 #include "office/OfficeWire.h"
 

@@ -1,5 +1,5 @@
 // Scratch folders, text read back from packages, and the shared LibreOffice of the office tests.
-#include "tests/office/OfficeTestSupport.h"
+#include "OfficeTestSupport.h"
 
 #include "engine/package/ZipReader.h"
 

@@ -1,0 +1,215 @@
+// What a join keeps of the first document's layout settings and what a later document's
+// settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
+// against document defaults, and tables across layout modes.
+#include "EngineFixture.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace paperloom::engine::testing {
+namespace {
+
+using LayoutSettingsTest = EngineFixture;
+
+TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride) {
+    DocDraft first;
+    first.body = para("first");
+    first.settings = "<w:mirrorMargins/><w:defaultTabStop w:val=\"567\"/>"
+                     "<w:autoHyphenation/><w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+                     "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"14\"/></w:compat>";
+    first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/>"
+                   "<w:sz w:val=\"40\"/></w:rPr></w:rPrDefault></w:docDefaults>"
+                   "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+                   "w:val=\"Normal\"/><w:rPr><w:b/></w:rPr></w:style>";
+    first.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    first.parts["word/theme/theme1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.theme+xml",
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+        "name=\"First\"><a:themeElements><a:fontScheme name=\"First\"><a:majorFont><a:latin "
+        "typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin typeface=\"Constantia\"/>"
+        "</a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+    DocDraft second;
+    second.body = para("second");
+    second.settings = "<w:defaultTabStop w:val=\"1440\"/><w:gutterAtTop/>";
+    second.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"18\"/></w:rPr>"
+                    "</w:rPrDefault></w:docDefaults>";
+    const Written out(
+        join({write("first.docx", first), write("second.docx", second)}, JoinChoices{true, false}));
+    const auto settings = out.xml("word/settings.xml");
+    const auto root = settings.document_element();
+    EXPECT_TRUE(root.child("w:mirrorMargins"));
+    EXPECT_TRUE(root.child("w:autoHyphenation"));
+    EXPECT_FALSE(root.child("w:gutterAtTop"));
+    EXPECT_EQ(root.child("w:defaultTabStop").attribute("w:val").as_int(), 567);
+    // The first document's layout mode holds for the documents after it.
+    EXPECT_STREQ(root.child("w:compat").child("w:compatSetting").attribute("w:val").value(), "14");
+    const auto styles = out.xml("word/styles.xml");
+    EXPECT_EQ(styles.select_node("//w:docDefaults/w:rPrDefault/w:rPr/w:sz")
+                  .node()
+                  .attribute("w:val")
+                  .as_int(),
+              40);
+    // Its styles are the joined document's own: its default style keeps its id and stays default.
+    EXPECT_FALSE(out.document().select_node("//w:p[.//w:t='first']/w:pPr/w:pStyle"));
+    const auto normal =
+        styles.select_node("//w:style[@w:type='paragraph' and @w:default='1']").node();
+    EXPECT_STREQ(normal.attribute("w:styleId").value(), "Normal");
+    EXPECT_TRUE(normal.child("w:rPr").child("w:b"));
+    // The defaults keep naming the theme, which is now the first document's.
+    EXPECT_TRUE(styles.select_node("//w:docDefaults//w:rFonts/@w:asciiTheme"));
+    bool firstTheme = false;
+    for (const auto& [name, data] : out.package().parts) {
+        firstTheme = firstTheme || (name.rfind("word/theme/", 0) == 0 &&
+                                    out.text(name).find("Constantia") != std::string::npos);
+    }
+    EXPECT_TRUE(firstTheme);
+    // Schema order: mirrorMargins before defaultTabStop before autoHyphenation.
+    std::vector<std::string> order;
+    for (auto child : root.children()) {
+        order.push_back(child.name());
+    }
+    const auto at = [&](const char* name) {
+        return std::find(order.begin(), order.end(), name) - order.begin();
+    };
+    EXPECT_LT(at("w:mirrorMargins"), at("w:defaultTabStop"));
+    EXPECT_LT(at("w:defaultTabStop"), at("w:autoHyphenation"));
+}
+
+TEST_F(LayoutSettingsTest, DamagedSettingsCostTheSettingsNotTheDocument) {
+    DocDraft damaged;
+    damaged.body = para("still here");
+    damaged.settings = "<w:evenAndOddHeaders><w:zoom"; // not well-formed
+    DocDraft plain;
+    plain.body = para("plain");
+    for (const bool first : {true, false}) {
+        const std::vector<std::string> inputs =
+            first
+                ? std::vector<std::string>{write("damaged.docx", damaged), write("p.docx", plain)}
+                : std::vector<std::string>{write("p.docx", plain), write("damaged.docx", damaged)};
+        const Written out(join(inputs, JoinChoices{true, false}));
+        const auto texts = out.paragraphs();
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "still here"), texts.end()) << first;
+        EXPECT_FALSE(out.xml("word/settings.xml").document_element().child("w:evenAndOddHeaders"));
+    }
+}
+
+TEST_F(LayoutSettingsTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
+    DocDraft first; // defaults without paragraph spacing
+    first.body = para("first");
+    first.styles = "<w:docDefaults><w:pPrDefault/></w:docDefaults>";
+    DocDraft later; // defaults with spacing, which a table style takes back in its cells
+    later.styles =
+        "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" w:line=\"259\" "
+        "w:lineRule=\"auto\"/></w:pPr></w:pPrDefault></w:docDefaults>"
+        "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+        "w:val=\"Normal\"/></w:style>"
+        "<w:style w:type=\"paragraph\" w:styleId=\"Spaced\"><w:name w:val=\"Spaced\"/>"
+        "<w:pPr><w:spacing w:after=\"400\"/></w:pPr></w:style>"
+        "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Grid\"/><w:pPr>"
+        "<w:spacing w:after=\"0\" w:line=\"240\" w:lineRule=\"auto\"/></w:pPr></w:style>";
+    const std::string cell = "<w:tc><w:tcPr><w:tcW w:w=\"2000\" w:type=\"dxa\"/></w:tcPr>%</w:tc>";
+    auto inCell = [&](const std::string& content) {
+        std::string text = cell;
+        text.replace(text.find('%'), 1, content);
+        return text;
+    };
+    later.body = para("outside") +
+                 "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+                 "w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
+                 inCell(para("plain cell")) +
+                 inCell(para("own spacing", "<w:pStyle w:val=\"Spaced\"/>")) + "</w:tr></w:tbl>" +
+                 para("after");
+    const Written out(
+        join({write("first.docx", first), write("later.docx", later)}, JoinChoices{true, false}));
+    const auto doc = out.document();
+    auto spacingOf = [&](const char* text) {
+        for (const auto& hit : doc.select_nodes("//w:p")) {
+            std::string content;
+            for (const auto& t : hit.node().select_nodes(".//w:t")) {
+                content += t.node().text().get();
+            }
+            if (content == text) {
+                return hit.node().child("w:pPr").child("w:spacing");
+            }
+        }
+        return pugi::xml_node();
+    };
+    ASSERT_TRUE(spacingOf("plain cell"));
+    EXPECT_STREQ(spacingOf("plain cell").attribute("w:after").value(), "0");
+    EXPECT_STREQ(spacingOf("plain cell").attribute("w:line").value(), "240");
+    EXPECT_FALSE(spacingOf("own spacing")); // its style's spacing outranks the table's anyway
+    EXPECT_FALSE(spacingOf("outside"));
+}
+
+std::string compatMode(int mode) {
+    return "<w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+           "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"" +
+           std::to_string(mode) + "\"/></w:compat>";
+}
+
+TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
+    const std::string grid =
+        "<w:tblGrid><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr><w:tc><w:p><w:r>"
+        "<w:t>cell</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
+    DocDraft tables;
+    tables.body = "<w:tbl><w:tblPr><w:tblCaption w:val=\"plain\"/></w:tblPr>" + grid +
+                  "<w:tbl><w:tblPr><w:tblInd w:w=\"200\" w:type=\"dxa\"/><w:tblCellMar><w:left "
+                  "w:w=\"150\" w:type=\"dxa\"/></w:tblCellMar><w:tblCaption w:val=\"indented\"/>"
+                  "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:jc w:val=\"center\"/><w:tblCaption w:val=\"centred\"/>"
+                  "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:tblpPr w:tblpY=\"300\"/><w:tblCaption w:val=\"floating\"/>"
+                  "</w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:tblBorders><w:left w:val=\"single\" w:sz=\"12\"/>"
+                  "</w:tblBorders><w:tblCaption w:val=\"bordered\"/></w:tblPr>" +
+                  grid +
+                  "<w:tbl><w:tblPr><w:tblBorders><w:left w:val=\"nil\" w:sz=\"12\"/>"
+                  "</w:tblBorders><w:tblCaption w:val=\"unbordered\"/></w:tblPr>" +
+                  grid + para("end");
+    DocDraft modern;
+    modern.body = para("modern");
+    modern.settings = compatMode(15);
+    DocDraft older;
+    older.body = para("older");
+    older.settings = compatMode(14);
+
+    auto indents = [](const Written& out) {
+        std::map<std::string, std::string> found;
+        const auto doc = out.document();
+        for (const auto& hit : doc.select_nodes("//w:tblPr")) {
+            const auto tblPr = hit.node();
+            const auto ind = tblPr.child("w:tblInd");
+            found[tblPr.child("w:tblCaption").attribute("w:val").value()] =
+                ind ? ind.attribute("w:w").value() : "-";
+        }
+        return found;
+    };
+    // Written for Word 2013 and later, joined after an older document: indents grow by the
+    // left cell margin and half the left border (12 eighths of a point: 15 twips); centred and
+    // floating tables stay as they are.
+    tables.settings = compatMode(15);
+    const std::string modernTables = write("modern-tables.docx", tables);
+    const std::map<std::string, std::string> grown = {{"plain", "108"},    {"indented", "350"},
+                                                      {"centred", "-"},    {"floating", "-"},
+                                                      {"bordered", "123"}, {"unbordered", "108"}};
+    EXPECT_EQ(indents(Written(join({write("older.docx", older), modernTables}))), grown);
+    // The other way round they shrink; in the same mode nothing changes.
+    tables.settings = compatMode(14);
+    const std::string olderTables = write("older-tables.docx", tables);
+    const std::map<std::string, std::string> shrunk = {
+        {"plain", "-108"}, {"indented", "50"},   {"centred", "-"},
+        {"floating", "-"}, {"bordered", "-123"}, {"unbordered", "-108"}};
+    EXPECT_EQ(indents(Written(join({write("modern.docx", modern), olderTables}))), shrunk);
+    const std::map<std::string, std::string> same = {{"plain", "-"},    {"indented", "200"},
+                                                     {"centred", "-"},  {"floating", "-"},
+                                                     {"bordered", "-"}, {"unbordered", "-"}};
+    EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
+}
+
+} // namespace
+} // namespace paperloom::engine::testing
