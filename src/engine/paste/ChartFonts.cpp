@@ -1,7 +1,7 @@
 // Charts of a document whose theme fonts differ from the joined document's: their text keeps
 // the typefaces its own theme gave it.
+#include "engine/mergers/FontMerge.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/FontMerge.h"
 #include "engine/paste/PartRewrite.h"
 
 #include <cstring>

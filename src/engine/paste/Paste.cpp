@@ -2,10 +2,10 @@
 // target's, and a page break carried into it.
 #include "engine/paste/PasteSession.h"
 
+#include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/SectionMerge.h"
 #include "engine/settings/AutoSpacing.h"
 #include "engine/settings/LayoutMode.h"
 #include "engine/settings/TableDefaults.h"

@@ -2,17 +2,17 @@
 // the part it lands in.
 #include "engine/paste/PasteRemap.h"
 
+#include "engine/mergers/CommentMerge.h"
+#include "engine/mergers/CustomXmlMerge.h"
+#include "engine/mergers/FontMerge.h"
+#include "engine/mergers/NoteMerge.h"
+#include "engine/mergers/NumberingMerge.h"
+#include "engine/mergers/PartMerge.h"
+#include "engine/mergers/PastedIds.h"
+#include "engine/mergers/StyleMerge.h"
 #include "engine/model/DocumentModel.h"
 #include "engine/package/PrefixScope.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/CommentMerge.h"
-#include "engine/paste/CustomXmlMerge.h"
-#include "engine/paste/FontMerge.h"
-#include "engine/paste/NoteMerge.h"
-#include "engine/paste/NumberingMerge.h"
-#include "engine/paste/PartMerge.h"
-#include "engine/paste/PastedIds.h"
-#include "engine/paste/StyleMerge.h"
 
 #include <cstring>
 #include <set>

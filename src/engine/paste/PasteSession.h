@@ -1,19 +1,19 @@
 // One paste of a document into another: its steps, and the change of the target they make.
 #pragma once
 
+#include "engine/mergers/CommentMerge.h"
+#include "engine/mergers/CustomXmlMerge.h"
+#include "engine/mergers/FontMerge.h"
+#include "engine/mergers/NoteMerge.h"
+#include "engine/mergers/NumberingMerge.h"
+#include "engine/mergers/PartMerge.h"
+#include "engine/mergers/PastedIds.h"
+#include "engine/mergers/StyleMerge.h"
 #include "engine/model/DocumentChange.h"
 #include "engine/model/DocumentModel.h"
 #include "engine/package/Package.h"
-#include "engine/paste/CommentMerge.h"
-#include "engine/paste/CustomXmlMerge.h"
-#include "engine/paste/FontMerge.h"
-#include "engine/paste/NoteMerge.h"
-#include "engine/paste/NumberingMerge.h"
-#include "engine/paste/PartMerge.h"
 #include "engine/paste/PasteRemap.h"
 #include "engine/paste/PastedDocument.h"
-#include "engine/paste/PastedIds.h"
-#include "engine/paste/StyleMerge.h"
 
 #include <functional>
 #include <optional>

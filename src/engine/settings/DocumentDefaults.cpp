@@ -2,9 +2,9 @@
 // joined document's defaults are in force.
 #include "engine/settings/DocumentDefaults.h"
 
+#include "engine/mergers/FontMerge.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/FontMerge.h"
 
 #include <cstring>
 #include <set>

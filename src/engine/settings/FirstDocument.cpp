@@ -1,13 +1,13 @@
 // What a new document takes over from the first document pasted into it.
 #include "engine/settings/FirstDocument.h"
 
+#include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
 #include "engine/model/DocumentModel.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PasteRemap.h"
 #include "engine/paste/PastedDocument.h"
-#include "engine/paste/SectionMerge.h"
 
 #include <string>
 

@@ -1,12 +1,12 @@
 // Tables of a pasted document written in another layout mode than the joined document's.
 #include "engine/settings/LayoutMode.h"
 
+#include "engine/mergers/SectionMerge.h"
 #include "engine/model/DocumentModel.h"
 #include "engine/model/StyleIndex.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PastedDocument.h"
-#include "engine/paste/SectionMerge.h"
 
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
 // The pasted document's footnotes and endnotes: separators, ids in reading order, and the
 // settings that name the separators.
-#include "engine/paste/NoteMerge.h"
+#include "engine/mergers/NoteMerge.h"
 
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"

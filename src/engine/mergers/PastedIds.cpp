@@ -1,6 +1,6 @@
 // Ids of pasted content that readers require unique: bookmarks and the fields and links that
 // name them, annotations, paragraphs, drawings, content controls and VML shapes.
-#include "engine/paste/PastedIds.h"
+#include "engine/mergers/PastedIds.h"
 
 #include "engine/package/Xml.h"
 

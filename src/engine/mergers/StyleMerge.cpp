@@ -1,12 +1,12 @@
 // Merging the pasted document's styles into the target's: share the same, rename the different.
-#include "engine/paste/StyleMerge.h"
+#include "engine/mergers/StyleMerge.h"
 
+#include "engine/mergers/FontMerge.h"
+#include "engine/mergers/NumberingMerge.h"
 #include "engine/model/BlankDocument.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
-#include "engine/paste/FontMerge.h"
-#include "engine/paste/NumberingMerge.h"
 #include "engine/paste/PasteRemap.h"
 #include "engine/settings/DocumentDefaults.h"
 

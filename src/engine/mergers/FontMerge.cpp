@@ -1,6 +1,6 @@
 // Fonts of a paste: theme fonts and colours resolved where the themes differ, and the font
 // table, with the font data it embeds.
-#include "engine/paste/FontMerge.h"
+#include "engine/mergers/FontMerge.h"
 
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"

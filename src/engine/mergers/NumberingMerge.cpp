@@ -1,5 +1,5 @@
 // Giving the pasted document's lists their own definitions in the target, so they restart.
-#include "engine/paste/NumberingMerge.h"
+#include "engine/mergers/NumberingMerge.h"
 
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"

@@ -1,6 +1,6 @@
 // Comments and the parts around them: threads (commentsExtended), durable ids (commentsIds,
 // commentsExtensible) and the people who wrote them.
-#include "engine/paste/CommentMerge.h"
+#include "engine/mergers/CommentMerge.h"
 
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"

@@ -1,13 +1,13 @@
 // The parts pasted content refers to, copied into the joined document with their
 // relationships; media the document holds already is shared.
-#include "engine/paste/PartMerge.h"
+#include "engine/mergers/PartMerge.h"
 
+#include "engine/mergers/FontMerge.h"
+#include "engine/mergers/PastedIds.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/FontMerge.h"
 #include "engine/paste/PartRewrite.h"
 #include "engine/paste/PasteRemap.h"
-#include "engine/paste/PastedIds.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // How a pasted document's sections meet the document they join: page setup, headers, numbering.
-#include "engine/paste/SectionMerge.h"
+#include "engine/mergers/SectionMerge.h"
 
 #include "engine/model/BlankDocument.h"
 #include "engine/model/DocumentModel.h"

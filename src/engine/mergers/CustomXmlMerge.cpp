@@ -1,10 +1,10 @@
 // Content controls bound to custom XML: the bound parts travel with the paste, and bindings
 // keep naming the data they were made for.
-#include "engine/paste/CustomXmlMerge.h"
+#include "engine/mergers/CustomXmlMerge.h"
 
+#include "engine/mergers/PartMerge.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
-#include "engine/paste/PartMerge.h"
 
 #include <algorithm>
 #include <cctype>
