@@ -1,6 +1,7 @@
 // Application, documents and selection of the engine: word processor semantics on the model.
 #include "engine/EngineApplication.h"
 
+#include "engine/DefaultTabStops.h"
 #include "engine/PackageOpener.h"
 #include "engine/PasteSession.h"
 #include "engine/StatedSettings.h"
@@ -358,7 +359,13 @@ void EngineApplication::pasteClipboard() {
                         "insertion point at the start");
     }
     guarded("Cannot paste the content of " + clipboard->sourcePath, [&] {
-        const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart);
+        // The first document's settings become the joined document's, its interval among them.
+        std::optional<long> joinedTabInterval;
+        if (!model.body.isEmpty()) {
+            joinedTabInterval = defaultTabInterval(model.settings.doc.document_element());
+        }
+        const Package source =
+            withOwnSettingsStated(clipboard->package, clipboard->mainPart, joinedTabInterval);
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         session.run(); // all or nothing: a failed paste leaves the document as it was
