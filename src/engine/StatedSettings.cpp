@@ -168,12 +168,11 @@ void stateTabStops(Package& out, const Package& source, const Relationships& rel
     pugi::xml_document main;
     bool bodyHoldsTabs = false;
     try {
-        const std::string text = out.text(mainPart);
-        bodyHoldsTabs = mayHoldTabCharacters(text);
+        bodyHoldsTabs = mayHoldTabCharacters(out.text(mainPart));
         if (!bodyHoldsTabs && parts.empty()) {
             return;
         }
-        main = parseXml(text, mainPart);
+        main = parsePart(out, mainPart); // the text is gone: a long body is not held twice
     } catch (const PackageError&) {
         return; // the paste reports it
     }
@@ -194,11 +193,7 @@ void stateTabStops(Package& out, const Package& source, const Relationships& rel
         // A header or footer is as wide as the narrowest section showing it; the rest (and a
         // header no section names) as the narrowest section.
         const auto named = widths.byReference.find(rel->id);
-        const bool headerOrFooter =
-            rel->type.size() >= 6 && (rel->type.compare(rel->type.size() - 6, 6, "header") == 0 ||
-                                      rel->type.compare(rel->type.size() - 6, 6, "footer") == 0);
-        const long width =
-            headerOrFooter && named != widths.byReference.end() ? named->second : widths.narrowest;
+        const long width = named != widths.byReference.end() ? named->second : widths.narrowest;
         auto doc = parsedOrEmpty(out, name);
         if (doc.document_element() && stops.stateInPart(doc.document_element(), width)) {
             replace(out, name, doc);
