@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -207,6 +208,138 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheLengthOfADocumentWithoutStyl
     ASSERT_EQ(pdfPages(dir / "pdf" / "plain.pdf"), 1);
     for (const auto& [name, inputs] : joins) {
         EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 2) << name;
+    }
+}
+
+// ------------------------------------------------------------------------ default tab stop
+
+/// The stop positions a paragraph states in its own w:tabs, in order.
+std::vector<long> ownStops(const pugi::xml_node& paragraph) {
+    std::vector<long> out;
+    for (const auto tab : paragraph.child("w:pPr").child("w:tabs").children("w:tab")) {
+        out.push_back(tab.attribute("w:pos").as_int());
+    }
+    return out;
+}
+
+/// A paragraph whose text follows a tab.
+std::string tabbed(const std::string& text, const std::string& pPr = "") {
+    return "<w:p>" + (pPr.empty() ? "" : "<w:pPr>" + pPr + "</w:pPr>") + "<w:r><w:tab/><w:t>" +
+           text + "</w:t></w:r></w:p>";
+}
+
+/// An A4 page with 9026 twips of text between its margins, then what else the section has.
+std::string a4Section(const std::string& more = "", int sideMargins = 1440) {
+    const std::string side = std::to_string(sideMargins);
+    return "<w:sectPr>" + more +
+           "<w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"" + side +
+           "\" w:bottom=\"1440\" w:left=\"" + side +
+           "\" w:header=\"708\" w:footer=\"708\" "
+           "w:gutter=\"0\"/></w:sectPr>";
+}
+
+TEST_F(DocumentWideSettingsTest, TabsOfALaterDocumentStopAtItsOwnInterval) {
+    DocDraft leader;
+    leader.settings = "<w:defaultTabStop w:val=\"720\"/>";
+    leader.body = tabbed("leader");
+    DocDraft same = leader;
+    same.body = tabbed("same interval");
+
+    DocDraft other; // default stops every 1000 twips
+    other.settings = "<w:defaultTabStop w:val=\"1000\"/>";
+    other.styles = kNormal +
+                   "<w:style w:type=\"paragraph\" w:styleId=\"Stops\"><w:name w:val=\"Stops\"/>"
+                   "<w:pPr><w:tabs><w:tab w:val=\"center\" w:pos=\"2500\"/><w:tab w:val=\"right\" "
+                   "w:pos=\"6100\"/></w:tabs></w:pPr></w:style>";
+    other.numbering =
+        "<w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/>"
+        "<w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1.\"/><w:pPr><w:tabs><w:tab "
+        "w:val=\"num\" w:pos=\"1440\"/></w:tabs><w:ind w:left=\"1440\" w:hanging=\"360\"/></w:pPr>"
+        "</w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>";
+    other.body =
+        tabbed("plain") + tabbed("style stops", "<w:pStyle w:val=\"Stops\"/>") +
+        tabbed("style stop cleared", "<w:pStyle w:val=\"Stops\"/><w:tabs><w:tab "
+                                     "w:val=\"clear\" w:pos=\"6100\"/></w:tabs>") +
+        tabbed("list item", "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr>") +
+        tabbed("right to left", "<w:bidi/>") + para("no tab") +
+        "<w:p><w:r><w:t>box</w:t></w:r><w:r><w:pict><v:shape><v:textbox><w:txbxContent>" +
+        tabbed("boxed") + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>" +
+        "<w:p><w:pPr>" + a4Section("<w:headerReference w:type=\"default\" r:id=\"rIdH\"/>") +
+        "</w:pPr></w:p>" + tabbed("narrower section");
+    other.sectPr = a4Section("", 2000);
+    other.rels["rIdH"] = {"header", "header1.xml", false};
+    other.parts["word/header1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml",
+        "<w:hdr" + testNamespaces() + ">" + tabbed("header") + "</w:hdr>"};
+
+    const Written out(
+        join({write("leader.docx", leader), write("same.docx", same), write("other.docx", other)}));
+    const auto doc = out.document();
+    pugi::xml_node header;
+    std::deque<pugi::xml_document> headers; // nodes stay where they are as it grows
+    for (const auto& [name, data] : out.package().parts) {
+        if (name.find("word/header") == 0) {
+            headers.push_back(out.xml(name));
+            header = header ? header : paragraphWithText(headers.back(), "header");
+        }
+    }
+    const std::vector<long> everyStop = {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000};
+    const std::vector<std::pair<pugi::xml_node, std::vector<long>>> expected = {
+        {paragraphWithText(doc, "leader"), {}},
+        {paragraphWithText(doc, "same interval"), {}},
+        {paragraphWithText(doc, "plain"), everyStop},
+        {paragraphWithText(doc, "style stops"), {7000, 8000, 9000}},
+        // Without the cleared stop the centred one is the last: stops follow it.
+        {paragraphWithText(doc, "style stop cleared"),
+         {6100, 3000, 4000, 5000, 6000, 7000, 8000, 9000}},
+        // The tab after the number still goes to the level's indent.
+        {paragraphWithText(doc, "list item"), {2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000}},
+        {paragraphWithText(doc, "right to left"), {}},
+        {paragraphWithText(doc, "no tab"), {}},
+        {paragraphWithText(paragraphWithText(doc, "boxboxed").last_child(), "boxed"), everyStop},
+        {paragraphWithText(doc, "boxboxed"), {}},
+        {paragraphWithText(doc, "narrower section"), {1000, 2000, 3000, 4000, 5000, 6000, 7000}},
+        {header, everyStop}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_TRUE(expected[i].first) << "paragraph " << i;
+        EXPECT_EQ(ownStops(expected[i].first), expected[i].second) << textOf(expected[i].first);
+    }
+}
+
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheLinesOfTabbedTextEitherWay) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // 40 lines of five tabs and a sentence: one line each at stops every quarter inch, two at
+    // stops every inch (the sentence starts 5 inches in and wraps).
+    std::string body;
+    for (int i = 0; i < 40; ++i) {
+        body += "<w:p><w:r><w:t>" + std::to_string(i) +
+                "</w:t><w:tab/><w:t>a</w:t><w:tab/><w:t>b</w:t><w:tab/><w:t>c</w:t><w:tab/>"
+                "<w:t>d</w:t><w:tab/><w:t>lorem ipsum dolor sit amet consectetur adipiscing "
+                "elit sed do</w:t></w:r></w:p>";
+    }
+    DocDraft narrow;
+    narrow.settings = "<w:defaultTabStop w:val=\"360\"/>";
+    narrow.body = body;
+    narrow.sectPr = a4Section();
+    DocDraft wide = narrow;
+    wide.settings = "<w:defaultTabStop w:val=\"1440\"/>";
+    const std::string narrowPath = write("narrow.docx", narrow);
+    const std::string widePath = write("wide.docx", wide);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"narrow-first", {narrowPath, widePath}}, {"wide-first", {widePath, narrowPath}}};
+    std::vector<std::string> files{narrowPath, widePath};
+    for (const auto& [name, inputs] : joins) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "narrow.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "wide.pdf"), 2);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 3) << name;
     }
 }
 

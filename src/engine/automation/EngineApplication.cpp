@@ -5,6 +5,7 @@
 #include "engine/package/PackageOpener.h"
 #include "engine/package/ZipWriter.h"
 #include "engine/paste/PasteSession.h"
+#include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/StatedSettings.h"
 
 #include <sys/stat.h>
@@ -362,7 +363,13 @@ void EngineApplication::pasteClipboard() {
                         "insertion point at the start");
     }
     guarded(FailedAction::Paste, clipboard->sourcePath, [&] {
-        const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart);
+        // The first document's settings become the joined document's, its interval among them.
+        std::optional<long> joinedTabInterval;
+        if (!model.body.isEmpty()) {
+            joinedTabInterval = defaultTabInterval(model.settings.doc().document_element());
+        }
+        const Package source =
+            withOwnSettingsStated(clipboard->package, clipboard->mainPart, joinedTabInterval);
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         session.run(); // all or nothing: a failed paste leaves the document as it was

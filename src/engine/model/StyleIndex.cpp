@@ -56,4 +56,17 @@ pugi::xml_attribute StyleIndex::attribute(std::string id, const char* container,
     return {};
 }
 
+std::vector<pugi::xml_node> StyleIndex::chain(std::string id) const {
+    std::vector<pugi::xml_node> out;
+    for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
+        const auto it = m_byId.find(id);
+        if (it == m_byId.end()) {
+            break;
+        }
+        out.push_back(it->second);
+        id = it->second.child("w:basedOn").attribute("w:val").value();
+    }
+    return out;
+}
+
 } // namespace paperloom::engine

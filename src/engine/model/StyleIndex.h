@@ -5,6 +5,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace paperloom::engine {
 
@@ -23,6 +24,9 @@ public:
     /// of them sets it.
     [[nodiscard]] pugi::xml_attribute attribute(std::string id, const char* container,
                                                 const char* name, const char* attribute) const;
+
+    /// The style id and the styles it is based on, id's own first; empty when id names none.
+    [[nodiscard]] std::vector<pugi::xml_node> chain(std::string id) const;
 
     /// The default paragraph and table styles ("" when the part names none).
     [[nodiscard]] const std::string& defaultParagraph() const { return m_defaultParagraph; }

@@ -7,6 +7,7 @@
 #include "engine/package/XmlOrder.h"
 #include "engine/settings/AutoSpacing.h"
 #include "engine/settings/ChartDefaults.h"
+#include "engine/settings/DefaultTabStops.h"
 
 #include <cstring>
 #include <string_view>
@@ -88,49 +89,20 @@ bool stateLinkedStyleSpacing(pugi::xml_node stylesRoot) {
     return changed;
 }
 
-} // namespace
-
-Package withOwnSettingsStated(const Package& source, const std::string& mainPart) {
-    Package out = source;
-    Relationships rels;
-    try {
-        const std::string relsName = relsPartName(mainPart);
-        if (source.contains(relsName)) {
-            rels = Relationships::parse(source.text(relsName), relsName);
-        }
-    } catch (const PackageError&) {
-        return out; // the paste reports what is wrong with the package
-    }
-
-    if (writtenByOffice2007(source) && source.contains("[Content_Types].xml")) {
-        const auto types = ContentTypes::parse(source.text("[Content_Types].xml"));
-        for (const auto& [name, data] : source.parts) {
-            if (types.typeOf(name) != kChartType) {
-                continue;
-            }
-            try {
-                out.parts[name] =
-                    PartData::fromText(stateOffice2007ChartDefaults(source.text(name), name));
-            } catch (const PackageError&) {
-                // a chart we cannot read is copied as it is
-            }
-        }
-    }
-
-    const auto settingsParts = partsOfKind(source, rels, mainPart, "settings");
-    const auto stylesParts = partsOfKind(source, rels, mainPart, "styles");
-    if (settingsParts.empty()) {
-        return out;
-    }
-    auto settings = parsedOrEmpty(source, settingsParts.front());
+/// Automatic paragraph spacing and the spacing of styles linked to a template, as the settings
+/// part settingsName (parsed: settings) of the document means them.
+void stateParagraphSpacing(Package& out, const Package& source, const Relationships& rels,
+                           const std::string& mainPart, const std::string& settingsName,
+                           pugi::xml_document& settings) {
     const auto settingsRoot = settings.document_element();
     const bool linkedStyles = isOn(settingsRoot.child("w:linkStyles"));
     const bool fixedAutoSpacing = usesFixedAutoSpacing(settingsRoot);
     if (!linkedStyles && !fixedAutoSpacing) {
-        return out;
+        return;
     }
 
     // The styles as they were, for what paragraphs and styles inherit.
+    const auto stylesParts = partsOfKind(source, rels, mainPart, "styles");
     const auto original =
         stylesParts.empty() ? pugi::xml_document() : parsedOrEmpty(source, stylesParts.front());
     auto styles =
@@ -164,10 +136,111 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
         while (auto option = compat.child("w:doNotUseHTMLParagraphAutoSpacing")) {
             compat.remove_child(option);
         }
-        replace(out, settingsParts.front(), settings);
+        replace(out, settingsName, settings);
     }
     if (stylesChanged) {
         replace(out, stylesParts.front(), styles);
+    }
+}
+
+/// Tabs where the document's own default interval puts them, when the joined document's
+/// differs (see DefaultTabStops). Works on the parts as out has them already.
+void stateTabStops(Package& out, const Package& source, const Relationships& rels,
+                   const std::string& mainPart, long interval) {
+    // The parts besides the body that hold paragraphs and may hold a tab, with the
+    // relationship that names them.
+    std::vector<std::pair<std::string, const Relationship*>> parts;
+    for (const auto& rel : rels.all()) {
+        const auto kind = std::string_view(rel.type).substr(rel.type.rfind('/') + 1);
+        if (rel.external || (kind != "header" && kind != "footer" && kind != "footnotes" &&
+                             kind != "endnotes" && kind != "comments")) {
+            continue;
+        }
+        try {
+            const std::string name = resolvePartName(mainPart, rel.target);
+            if (out.contains(name) && mayHoldTabCharacters(out.text(name))) {
+                parts.emplace_back(name, &rel);
+            }
+        } catch (const PackageError&) {
+            // a target outside the package, or a damaged part: the paste reports it
+        }
+    }
+    pugi::xml_document main;
+    bool bodyHoldsTabs = false;
+    try {
+        bodyHoldsTabs = mayHoldTabCharacters(out.text(mainPart));
+        if (!bodyHoldsTabs && parts.empty()) {
+            return;
+        }
+        main = parsePart(out, mainPart); // the text is gone: a long body is not held twice
+    } catch (const PackageError&) {
+        return; // the paste reports it
+    }
+
+    const auto stylesParts = partsOfKind(source, rels, mainPart, "styles");
+    const auto numberingParts = partsOfKind(source, rels, mainPart, "numbering");
+    const auto styles =
+        stylesParts.empty() ? pugi::xml_document() : parsedOrEmpty(source, stylesParts.front());
+    const auto numbering = numberingParts.empty() ? pugi::xml_document()
+                                                  : parsedOrEmpty(source, numberingParts.front());
+    DefaultTabStops stops(styles.document_element(), numbering.document_element(), interval);
+    const auto widths = sectionWidths(main.document_element());
+    if (bodyHoldsTabs && stops.stateInBody(main.document_element())) {
+        replace(out, mainPart, main);
+    }
+    main.reset();
+    for (const auto& [name, rel] : parts) {
+        // A header or footer is as wide as the narrowest section showing it; the rest (and a
+        // header no section names) as the narrowest section.
+        const auto named = widths.byReference.find(rel->id);
+        const long width = named != widths.byReference.end() ? named->second : widths.narrowest;
+        auto doc = parsedOrEmpty(out, name);
+        if (doc.document_element() && stops.stateInPart(doc.document_element(), width)) {
+            replace(out, name, doc);
+        }
+    }
+}
+
+} // namespace
+
+Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
+                              std::optional<long> joinedTabInterval) {
+    Package out = source;
+    Relationships rels;
+    try {
+        const std::string relsName = relsPartName(mainPart);
+        if (source.contains(relsName)) {
+            rels = Relationships::parse(source.text(relsName), relsName);
+        }
+    } catch (const PackageError&) {
+        return out; // the paste reports what is wrong with the package
+    }
+
+    if (writtenByOffice2007(source) && source.contains("[Content_Types].xml")) {
+        const auto types = ContentTypes::parse(source.text("[Content_Types].xml"));
+        for (const auto& [name, data] : source.parts) {
+            if (types.typeOf(name) != kChartType) {
+                continue;
+            }
+            try {
+                out.parts[name] =
+                    PartData::fromText(stateOffice2007ChartDefaults(source.text(name), name));
+            } catch (const PackageError&) {
+                // a chart we cannot read is copied as it is
+            }
+        }
+    }
+
+    const auto settingsParts = partsOfKind(source, rels, mainPart, "settings");
+    auto settings =
+        settingsParts.empty() ? pugi::xml_document() : parsedOrEmpty(source, settingsParts.front());
+    // Read before the spacing step rewrites the settings.
+    const long interval = defaultTabInterval(settings.document_element());
+    if (!settingsParts.empty()) {
+        stateParagraphSpacing(out, source, rels, mainPart, settingsParts.front(), settings);
+    }
+    if (joinedTabInterval && *joinedTabInterval != interval) {
+        stateTabStops(out, source, rels, mainPart, interval);
     }
     return out;
 }

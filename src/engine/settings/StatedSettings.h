@@ -3,6 +3,7 @@
 
 #include "engine/package/Package.h"
 
+#include <optional>
 #include <string>
 
 namespace paperloom::engine {
@@ -12,8 +13,11 @@ namespace paperloom::engine {
 /// settings, one set for all its documents, can no longer change it: the defaults of charts
 /// written by Office 2007, the paragraph spacing that styles linked to a template
 /// (w:linkStyles) take from it, and automatic paragraph spacing of the fixed kind
-/// (w:doNotUseHTMLParagraphAutoSpacing, then taken out of the settings). A part that does not
-/// parse is left as it is, for the paste to report.
-[[nodiscard]] Package withOwnSettingsStated(const Package& source, const std::string& mainPart);
+/// (w:doNotUseHTMLParagraphAutoSpacing, then taken out of the settings), and where tabs land
+/// when joinedTabInterval (the joined document's default tab interval; none when the pasted
+/// document leads and its settings become the joined document's) differs from its own. A part
+/// that does not parse is left as it is, for the paste to report.
+[[nodiscard]] Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
+                                            std::optional<long> joinedTabInterval);
 
 } // namespace paperloom::engine
