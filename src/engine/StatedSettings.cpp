@@ -4,6 +4,7 @@
 #include "engine/AutoSpacing.h"
 #include "engine/ChartDefaults.h"
 #include "engine/DefaultTabStops.h"
+#include "engine/GutterPosition.h"
 #include "engine/Relationships.h"
 #include "engine/StyleIndex.h"
 #include "engine/Xml.h"
@@ -143,6 +144,25 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
     }
 }
 
+/// Sections whose gutter the settings put at the top of the page get it as top margin
+/// instead, and the setting goes: the joined document puts gutters at the side.
+void stateGutterPosition(Package& out, const std::string& mainPart, const std::string& settingsName,
+                         pugi::xml_document& settings) {
+    try {
+        auto main = parsePart(out, mainPart);
+        if (stateGutterAtTop(main.document_element())) {
+            replace(out, mainPart, main);
+        }
+    } catch (const PackageError&) {
+        return; // the paste reports it
+    }
+    auto root = settings.document_element();
+    while (auto flag = root.child("w:gutterAtTop")) {
+        root.remove_child(flag);
+    }
+    replace(out, settingsName, settings);
+}
+
 /// Tabs where the document's own default interval puts them, when the joined document's
 /// differs (see DefaultTabStops). Works on the parts as out has them already.
 void stateTabStops(Package& out, const Package& source, const Relationships& rels,
@@ -238,6 +258,9 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     const long interval = defaultTabInterval(settings.document_element());
     if (!settingsParts.empty()) {
         stateParagraphSpacing(out, source, rels, mainPart, settingsParts.front(), settings);
+    }
+    if (!settingsParts.empty() && isOn(settings.document_element().child("w:gutterAtTop"))) {
+        stateGutterPosition(out, mainPart, settingsParts.front(), settings);
     }
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);

@@ -343,5 +343,54 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheLinesOfTabbedTextEitherWay) 
     }
 }
 
+// ------------------------------------------------------------------------ gutter position
+
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheGutterOfEachDocumentWhereItPutsIt) {
+    // 50 short paragraphs with a 3 inch gutter: one page with the gutter at the side, two with
+    // it at the top. Both documents are the same but for w:gutterAtTop.
+    DocDraft side;
+    side.settings = "<w:defaultTabStop w:val=\"720\"/>";
+    side.body.clear();
+    for (int i = 0; i < 50; ++i) {
+        side.body += para("line " + std::to_string(i));
+    }
+    side.sectPr = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" "
+                  "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"708\" "
+                  "w:footer=\"708\" w:gutter=\"4320\"/></w:sectPr>";
+    DocDraft top = side;
+    top.settings = "<w:gutterAtTop/>" + side.settings;
+    const std::string sidePath = write("side.docx", side);
+    const std::string topPath = write("top.docx", top);
+
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"side-first", {sidePath, topPath}}, {"top-first", {topPath, sidePath}}};
+    std::vector<std::string> files{sidePath, topPath};
+    for (const auto& [name, inputs] : joins) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+        // The joined document has gutters at the side only; the top one is a top margin now.
+        const Written out(files.back());
+        EXPECT_FALSE(out.xml("word/settings.xml").document_element().child("w:gutterAtTop"))
+            << name;
+        const auto margins = out.document().select_nodes("//w:pgMar");
+        ASSERT_EQ(margins.size(), 2U) << name;
+        const bool topLeads = name == "top-first";
+        const auto& topMargins = margins[topLeads ? 0 : 1].node();
+        EXPECT_EQ(topMargins.attribute("w:top").as_int(), 5760) << name;
+        EXPECT_EQ(topMargins.attribute("w:gutter").as_int(), 0) << name;
+        EXPECT_EQ(margins[topLeads ? 1 : 0].node().attribute("w:gutter").as_int(), 4320) << name;
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "side.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "top.pdf"), 2);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 3) << name;
+    }
+}
+
 } // namespace
 } // namespace paperloom::engine::testing
