@@ -67,6 +67,16 @@ const std::string kLeaderDefaults =
 const std::string kNormal = "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\">"
                             "<w:name w:val=\"Normal\"/></w:style>";
 
+/// An A4 page with 9026 twips of text between its margins, then what else the section has.
+std::string a4Section(const std::string& more = "", int sideMargins = 1440) {
+    const std::string side = std::to_string(sideMargins);
+    return "<w:sectPr>" + more +
+           "<w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"" + side +
+           "\" w:bottom=\"1440\" w:left=\"" + side +
+           "\" w:header=\"708\" w:footer=\"708\" "
+           "w:gutter=\"0\"/></w:sectPr>";
+}
+
 // ------------------------------------------------------------------------ page background
 
 TEST_F(DocumentWideSettingsTest, ThePageBackgroundIsKeptWithItsPictureWhereEveryDocumentHasIt) {
@@ -211,6 +221,47 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheLengthOfADocumentWithoutStyl
     }
 }
 
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheTextSizeATableStyleGivesEitherWay) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // 40 rows at the table style's 10 pt fill one page, two at the large document's 20 pt
+    // defaults: the table style outranks the defaults, though not a paragraph style.
+    std::string rows;
+    for (int i = 0; i < 40; ++i) {
+        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" +
+                para("row " + std::to_string(i)) + "</w:tc></w:tr>";
+    }
+    const std::string grid = "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Grid\"/>"
+                             "<w:rPr><w:sz w:val=\"20\"/></w:rPr></w:style>";
+    DocDraft small;
+    small.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"20\"/></w:rPr>"
+                   "</w:rPrDefault></w:docDefaults>" +
+                   kNormal + grid;
+    small.body = "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+                 "w:w=\"4000\"/></w:tblGrid>" +
+                 rows + "</w:tbl>" + para("");
+    small.sectPr = a4Section();
+    DocDraft large = small;
+    large.styles.replace(large.styles.find("w:val=\"20\""), 10, "w:val=\"40\"");
+    const std::string smallPath = write("small.docx", small);
+    const std::string largePath = write("large.docx", large);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"small-first", {smallPath, largePath}}, {"large-first", {largePath, smallPath}}};
+    std::vector<std::string> files{smallPath, largePath};
+    for (const auto& [name, inputs] : joins) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "small.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "large.pdf"), 1);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 2) << name;
+    }
+}
+
 // ------------------------------------------------------------------------ default tab stop
 
 /// The stop positions a paragraph states in its own w:tabs, in order.
@@ -226,16 +277,6 @@ std::vector<long> ownStops(const pugi::xml_node& paragraph) {
 std::string tabbed(const std::string& text, const std::string& pPr = "") {
     return "<w:p>" + (pPr.empty() ? "" : "<w:pPr>" + pPr + "</w:pPr>") + "<w:r><w:tab/><w:t>" +
            text + "</w:t></w:r></w:p>";
-}
-
-/// An A4 page with 9026 twips of text between its margins, then what else the section has.
-std::string a4Section(const std::string& more = "", int sideMargins = 1440) {
-    const std::string side = std::to_string(sideMargins);
-    return "<w:sectPr>" + more +
-           "<w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"" + side +
-           "\" w:bottom=\"1440\" w:left=\"" + side +
-           "\" w:header=\"708\" w:footer=\"708\" "
-           "w:gutter=\"0\"/></w:sectPr>";
 }
 
 TEST_F(DocumentWideSettingsTest, TabsOfALaterDocumentStopAtItsOwnInterval) {
