@@ -120,6 +120,10 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
             stylesChanged =
                 stateFixedAutoSpacing(styles.document_element(), index, defaults) || stylesChanged;
         }
+        // The gaps between paragraphs, from the spacing as it is now stated.
+        const StyleIndex rewritten(styles.document_element());
+        const auto rewrittenDefaults =
+            styles.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
         std::vector<std::string> parts = {mainPart};
         for (const char* kind : kParagraphParts) {
             const auto found = partsOfKind(source, rels, mainPart, kind);
@@ -127,8 +131,12 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
         }
         for (const auto& name : parts) {
             auto doc = parsedOrEmpty(source, name);
-            if (doc.document_element() &&
-                stateFixedAutoSpacing(doc.document_element(), index, defaults)) {
+            if (!doc.document_element()) {
+                continue;
+            }
+            const bool automatic = stateFixedAutoSpacing(doc.document_element(), index, defaults);
+            if (stateAddedParagraphSpacing(doc.document_element(), rewritten, rewrittenDefaults) ||
+                automatic) {
                 replace(out, name, doc);
             }
         }
