@@ -4,6 +4,7 @@
 #include "engine/DocumentChange.h"
 #include "engine/FirstDocument.h"
 #include "engine/LayoutMode.h"
+#include "engine/LeadingFloatingTable.h"
 #include "engine/PageBackground.h"
 #include "engine/PasteSession.h"
 #include "engine/SectionMerge.h"
@@ -247,6 +248,7 @@ void PasteSession::insertBody() {
         } while (node && (node.type() != pugi::node_element || node == lastSectPr));
         return node;
     };
+    anchorLeadingFloatingTable(*this, body); // before the first block is known
     pugi::xml_node firstBlock = body.first_child();
     if (firstBlock && (firstBlock.type() != pugi::node_element || firstBlock == lastSectPr)) {
         firstBlock = blockAfter(firstBlock);

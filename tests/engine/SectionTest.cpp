@@ -626,5 +626,42 @@ TEST_F(SectionTest, LibreOfficeShowsNoBlankPagesBetweenOrAfterDocumentsOfDiffere
     }
 }
 
+TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocumentsPage) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // A page of text, then a document that starts with a 15-row floating table (a cover page,
+    // in a content control): anchored to the paragraph before it, the table and the rest of
+    // its document are drawn over the page of text, and the join has one page.
+    DocDraft text;
+    text.body.clear();
+    for (int i = 0; i < 40; ++i) {
+        text.body += para("line " + std::to_string(i));
+    }
+    text.sectPr = section("", "", 12240, 15840);
+    std::string rows;
+    for (int i = 0; i < 15; ++i) {
+        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"8000\" w:type=\"dxa\"/></w:tcPr>" +
+                para("cover " + std::to_string(i)) + "</w:tc></w:tr>";
+    }
+    DocDraft cover;
+    cover.body = "<w:sdt><w:sdtPr><w:docPartObj><w:docPartGallery w:val=\"Cover Pages\"/>"
+                 "</w:docPartObj></w:sdtPr><w:sdtContent><w:tbl><w:tblPr><w:tblpPr "
+                 "w:horzAnchor=\"margin\" w:tblpXSpec=\"center\" w:tblpY=\"2881\"/><w:tblW "
+                 "w:w=\"8000\" w:type=\"dxa\"/></w:tblPr><w:tblGrid><w:gridCol w:w=\"8000\"/>"
+                 "</w:tblGrid>" +
+                 rows + "</w:tbl>" + para("after the cover") + "</w:sdtContent></w:sdt>";
+    cover.sectPr = text.sectPr;
+    const std::string textPath = write("text.docx", text);
+    const std::string coverPath = write("cover.docx", cover);
+    const std::string joined = (dir / "joined.docx").string();
+    joinDocuments(engine, {textPath, coverPath}, joined, JoinChoices{true, false});
+    const std::string failed = renderPdfs(dir, {textPath, coverPath, joined});
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "text.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "cover.pdf"), 1);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "joined.pdf"), 2);
+}
+
 } // namespace
 } // namespace paperloom::engine::testing
