@@ -42,10 +42,15 @@ void anchorLeadingFloatingTable(PasteSession& session, pugi::xml_node body) {
         !first.child("w:tblPr").child("w:tblpPr")) {
         return;
     }
-    // Before the outermost element that holds it: the content control stays as it was.
+    // Readers find the anchor of a table that stands in the body itself; one inside a content
+    // control (or custom XML) is what they anchor before the section break. The paragraph goes
+    // before the outermost element that holds it: the content control stays as it was.
     auto outermost = first;
     while (outermost.parent() != body) {
         outermost = outermost.parent();
+    }
+    if (outermost == first) {
+        return;
     }
     // One exact point high, with a mark of one point: the text after the table moves by that.
     auto paragraph = body.insert_child_before("w:p", outermost);

@@ -7,12 +7,13 @@ namespace paperloom::engine {
 
 class PasteSession;
 
-/// Readers anchor a floating table (w:tblpPr) to the paragraph before it; at the start of a
-/// pasted body, after a section break, that is the previous document's last paragraph, and the
-/// table (a cover page, say) is drawn on the previous document's last page. Puts an empty
-/// paragraph of one point before such a table, looking through content controls and custom
-/// XML, so that it is anchored in its own document. Runs on the source body before the remap;
-/// does nothing when the target is empty (nothing stands before the table then).
+/// Readers anchor a floating table (w:tblpPr) that opens a content control (a cover page, say)
+/// to the paragraph before it; at the start of a pasted body, after a section break, that is
+/// the previous document's last paragraph, and the table is drawn on the previous document's
+/// last page. Puts an empty paragraph of one point before the content control (or custom XML)
+/// when the pasted body begins with such a table, so that it is anchored in its own document.
+/// A floating table that stands in the body itself is left alone: readers place it where it
+/// belongs. Runs on the source body before the remap; does nothing when the target is empty.
 void anchorLeadingFloatingTable(PasteSession& session, pugi::xml_node body);
 
 } // namespace paperloom::engine

@@ -654,13 +654,30 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
     cover.sectPr = text.sectPr;
     const std::string textPath = write("text.docx", text);
     const std::string coverPath = write("cover.docx", cover);
-    const std::string joined = (dir / "joined.docx").string();
+    const std::string joined = (dir / "covered.docx").string();
     joinDocuments(engine, {textPath, coverPath}, joined, JoinChoices{true, false});
+    // Readers place a floating table that stands in the body itself: nothing goes before it.
+    DocDraft bare = cover;
+    const auto open = bare.body.find("<w:tbl>");
+    bare.body = bare.body.substr(open, bare.body.find("</w:sdtContent>") - open);
+    for (const auto& [inputs, afterBreak] :
+         {std::pair<std::vector<std::string>, const char*>{{textPath, coverPath}, "w:sdt"},
+          {{textPath, write("bare.docx", bare)}, "w:tbl"}}) {
+        const Written out(join(inputs));
+        const auto breakParagraph = out.document().select_node("//w:p[w:pPr/w:sectPr]").node();
+        ASSERT_TRUE(breakParagraph) << afterBreak;
+        auto next = breakParagraph.next_sibling();
+        if (std::strcmp(afterBreak, "w:sdt") == 0) {
+            EXPECT_STREQ(next.child("w:pPr").child("w:spacing").attribute("w:line").value(), "20");
+            next = next.next_sibling();
+        }
+        EXPECT_STREQ(next.name(), afterBreak);
+    }
     const std::string failed = renderPdfs(dir, {textPath, coverPath, joined});
     ASSERT_EQ(failed, "");
     ASSERT_EQ(pdfPages(dir / "pdf" / "text.pdf"), 1);
     ASSERT_EQ(pdfPages(dir / "pdf" / "cover.pdf"), 1);
-    EXPECT_EQ(pdfPages(dir / "pdf" / "joined.pdf"), 2);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "covered.pdf"), 2);
 }
 
 } // namespace
