@@ -67,6 +67,16 @@ const std::string kLeaderDefaults =
 const std::string kNormal = "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\">"
                             "<w:name w:val=\"Normal\"/></w:style>";
 
+/// An A4 page with 9026 twips of text between its margins, then what else the section has.
+std::string a4Section(const std::string& more = "", int sideMargins = 1440) {
+    const std::string side = std::to_string(sideMargins);
+    return "<w:sectPr>" + more +
+           "<w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"" + side +
+           "\" w:bottom=\"1440\" w:left=\"" + side +
+           "\" w:header=\"708\" w:footer=\"708\" "
+           "w:gutter=\"0\"/></w:sectPr>";
+}
+
 // ------------------------------------------------------------------------ page background
 
 TEST_F(DocumentWideSettingsTest, ThePageBackgroundIsKeptWithItsPictureWhereEveryDocumentHasIt) {
@@ -211,6 +221,47 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheLengthOfADocumentWithoutStyl
     }
 }
 
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheTextSizeATableStyleGivesEitherWay) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // 40 rows at the table style's 10 pt fill one page, two at the large document's 20 pt
+    // defaults: the table style outranks the defaults, though not a paragraph style.
+    std::string rows;
+    for (int i = 0; i < 40; ++i) {
+        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" +
+                para("row " + std::to_string(i)) + "</w:tc></w:tr>";
+    }
+    const std::string grid = "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Grid\"/>"
+                             "<w:rPr><w:sz w:val=\"20\"/></w:rPr></w:style>";
+    DocDraft small;
+    small.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"20\"/></w:rPr>"
+                   "</w:rPrDefault></w:docDefaults>" +
+                   kNormal + grid;
+    small.body = "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+                 "w:w=\"4000\"/></w:tblGrid>" +
+                 rows + "</w:tbl>" + para("");
+    small.sectPr = a4Section();
+    DocDraft large = small;
+    large.styles.replace(large.styles.find("w:val=\"20\""), 10, "w:val=\"40\"");
+    const std::string smallPath = write("small.docx", small);
+    const std::string largePath = write("large.docx", large);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"small-first", {smallPath, largePath}}, {"large-first", {largePath, smallPath}}};
+    std::vector<std::string> files{smallPath, largePath};
+    for (const auto& [name, inputs] : joins) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "small.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "large.pdf"), 1);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 2) << name;
+    }
+}
+
 // ------------------------------------------------------------------------ default tab stop
 
 /// The stop positions a paragraph states in its own w:tabs, in order.
@@ -226,16 +277,6 @@ std::vector<long> ownStops(const pugi::xml_node& paragraph) {
 std::string tabbed(const std::string& text, const std::string& pPr = "") {
     return "<w:p>" + (pPr.empty() ? "" : "<w:pPr>" + pPr + "</w:pPr>") + "<w:r><w:tab/><w:t>" +
            text + "</w:t></w:r></w:p>";
-}
-
-/// An A4 page with 9026 twips of text between its margins, then what else the section has.
-std::string a4Section(const std::string& more = "", int sideMargins = 1440) {
-    const std::string side = std::to_string(sideMargins);
-    return "<w:sectPr>" + more +
-           "<w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"" + side +
-           "\" w:bottom=\"1440\" w:left=\"" + side +
-           "\" w:header=\"708\" w:footer=\"708\" "
-           "w:gutter=\"0\"/></w:sectPr>";
 }
 
 TEST_F(DocumentWideSettingsTest, TabsOfALaterDocumentStopAtItsOwnInterval) {
@@ -338,6 +379,55 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheLinesOfTabbedTextEitherWay) 
     ASSERT_EQ(failed, "");
     ASSERT_EQ(pdfPages(dir / "pdf" / "narrow.pdf"), 1);
     ASSERT_EQ(pdfPages(dir / "pdf" / "wide.pdf"), 2);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 3) << name;
+    }
+}
+
+// ------------------------------------------------------------------------ gutter position
+
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheGutterOfEachDocumentWhereItPutsIt) {
+    // 50 short paragraphs with a 3 inch gutter: one page with the gutter at the side, two with
+    // it at the top. Both documents are the same but for w:gutterAtTop.
+    DocDraft side;
+    side.settings = "<w:defaultTabStop w:val=\"720\"/>";
+    side.body.clear();
+    for (int i = 0; i < 50; ++i) {
+        side.body += para("line " + std::to_string(i));
+    }
+    side.sectPr = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" "
+                  "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"708\" "
+                  "w:footer=\"708\" w:gutter=\"4320\"/></w:sectPr>";
+    DocDraft top = side;
+    top.settings = "<w:gutterAtTop/>" + side.settings;
+    const std::string sidePath = write("side.docx", side);
+    const std::string topPath = write("top.docx", top);
+
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"side-first", {sidePath, topPath}}, {"top-first", {topPath, sidePath}}};
+    std::vector<std::string> files{sidePath, topPath};
+    for (const auto& [name, inputs] : joins) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+        // The joined document has gutters at the side only; the top one is a top margin now.
+        const Written out(files.back());
+        EXPECT_FALSE(out.xml("word/settings.xml").document_element().child("w:gutterAtTop"))
+            << name;
+        const auto margins = out.document().select_nodes("//w:pgMar");
+        ASSERT_EQ(margins.size(), 2U) << name;
+        const bool topLeads = name == "top-first";
+        const auto& topMargins = margins[topLeads ? 0 : 1].node();
+        EXPECT_EQ(topMargins.attribute("w:top").as_int(), 5760) << name;
+        EXPECT_EQ(topMargins.attribute("w:gutter").as_int(), 0) << name;
+        EXPECT_EQ(margins[topLeads ? 1 : 0].node().attribute("w:gutter").as_int(), 4320) << name;
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "side.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "top.pdf"), 2);
     for (const auto& [name, inputs] : joins) {
         EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 3) << name;
     }

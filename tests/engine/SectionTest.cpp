@@ -424,5 +424,59 @@ TEST_F(SectionTest, LibreOfficeShowsNoBlankPagesBetweenOrAfterDocumentsOfDiffere
     }
 }
 
+TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocumentsPage) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // A page of text, then a document that starts with a 15-row floating table (a cover page,
+    // in a content control): anchored to the paragraph before it, the table and the rest of
+    // its document are drawn over the page of text, and the join has one page.
+    DocDraft text;
+    text.body.clear();
+    for (int i = 0; i < 40; ++i) {
+        text.body += para("line " + std::to_string(i));
+    }
+    text.sectPr = section("", "", 12240, 15840);
+    std::string rows;
+    for (int i = 0; i < 15; ++i) {
+        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"8000\" w:type=\"dxa\"/></w:tcPr>" +
+                para("cover " + std::to_string(i)) + "</w:tc></w:tr>";
+    }
+    DocDraft cover;
+    cover.body = "<w:sdt><w:sdtPr><w:docPartObj><w:docPartGallery w:val=\"Cover Pages\"/>"
+                 "</w:docPartObj></w:sdtPr><w:sdtContent><w:tbl><w:tblPr><w:tblpPr "
+                 "w:horzAnchor=\"margin\" w:tblpXSpec=\"center\" w:tblpY=\"2881\"/><w:tblW "
+                 "w:w=\"8000\" w:type=\"dxa\"/></w:tblPr><w:tblGrid><w:gridCol w:w=\"8000\"/>"
+                 "</w:tblGrid>" +
+                 rows + "</w:tbl>" + para("after the cover") + "</w:sdtContent></w:sdt>";
+    cover.sectPr = text.sectPr;
+    const std::string textPath = write("text.docx", text);
+    const std::string coverPath = write("cover.docx", cover);
+    const std::string joined = (dir / "covered.docx").string();
+    joinDocuments(engine, {textPath, coverPath}, joined, JoinChoices{true, false});
+    // Readers place a floating table that stands in the body itself: nothing goes before it.
+    DocDraft bare = cover;
+    const auto open = bare.body.find("<w:tbl>");
+    bare.body = bare.body.substr(open, bare.body.find("</w:sdtContent>") - open);
+    for (const auto& [inputs, afterBreak] :
+         {std::pair<std::vector<std::string>, const char*>{{textPath, coverPath}, "w:sdt"},
+          {{textPath, write("bare.docx", bare)}, "w:tbl"}}) {
+        const Written out(join(inputs));
+        const auto breakParagraph = out.document().select_node("//w:p[w:pPr/w:sectPr]").node();
+        ASSERT_TRUE(breakParagraph) << afterBreak;
+        auto next = breakParagraph.next_sibling();
+        if (std::strcmp(afterBreak, "w:sdt") == 0) {
+            EXPECT_STREQ(next.child("w:pPr").child("w:spacing").attribute("w:line").value(), "20");
+            next = next.next_sibling();
+        }
+        EXPECT_STREQ(next.name(), afterBreak);
+    }
+    const std::string failed = renderPdfs(dir, {textPath, coverPath, joined});
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "text.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "cover.pdf"), 1);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "covered.pdf"), 2);
+}
+
 } // namespace
 } // namespace paperloom::engine::testing

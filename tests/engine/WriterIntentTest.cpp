@@ -119,7 +119,8 @@ DocDraft autoSpacedDocument(bool fixedKind) {
 
 TEST_F(WriterIntentTest, FixedAutomaticSpacingIsStatedAndTheJoinedDocumentHasTheHtmlKind) {
     DocDraft fixed = autoSpacedDocument(true);
-    // A paragraph's own spacing: its stated after stays, its automatic before becomes 5 pt.
+    // A paragraph's own spacing: its automatic before becomes 5 pt, its stated 3 pt after
+    // takes in the 5 pt before the next line, as the fixed kind adds them.
     fixed.body = para("own", "<w:pStyle w:val=\"Auto\"/><w:spacing w:after=\"60\" "
                              "w:afterAutospacing=\"0\" w:beforeAutospacing=\"1\"/>") +
                  fixed.body;
@@ -151,7 +152,7 @@ TEST_F(WriterIntentTest, FixedAutomaticSpacingIsStatedAndTheJoinedDocumentHasThe
         const auto ownSpacing = own.child("w:pPr").child("w:spacing");
         EXPECT_STREQ(ownSpacing.attribute("w:before").value(), "100");
         EXPECT_STREQ(ownSpacing.attribute("w:beforeAutospacing").value(), "0");
-        EXPECT_STREQ(ownSpacing.attribute("w:after").value(), "60");
+        EXPECT_STREQ(ownSpacing.attribute("w:after").value(), "160");
         // The style the fixed document's paragraphs use (renamed or not) spaces them by 5 pt.
         const std::string styleId = own.child("w:pPr").child("w:pStyle").attribute("w:val").value();
         const auto style = styles.document_element().find_child(
@@ -193,6 +194,40 @@ TEST_F(WriterIntentTest, LibreOfficeKeepsThePagesOfBothKindsOfAutomaticSpacingEi
     ASSERT_EQ(pdfPages(dir / "pdf" / "html.pdf"), 2);
     EXPECT_EQ(pdfPages(dir / "pdf" / "fixedfirst.pdf"), 3);
     EXPECT_EQ(pdfPages(dir / "pdf" / "htmlfirst.pdf"), 3);
+}
+
+TEST_F(WriterIntentTest, LibreOfficeKeepsTheGapsBetweenParagraphsOfBothKindsEitherWayRound) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // 40 lines of 12 pt with 12 pt before and after each: the fixed kind adds the two (three
+    // pages), the HTML kind takes the larger (two pages). Five pages either way round.
+    DocDraft fixed;
+    fixed.body.clear();
+    for (int i = 0; i < 40; ++i) {
+        fixed.body += para("line " + std::to_string(i),
+                           "<w:spacing w:before=\"240\" w:after=\"240\" w:line=\"240\" "
+                           "w:lineRule=\"exact\"/>");
+    }
+    fixed.sectPr = kLetter;
+    fixed.settings = kFixedKind;
+    DocDraft html = fixed;
+    html.settings = "<w:defaultTabStop w:val=\"720\"/>";
+    const std::string fixedPath = write("fixed.docx", fixed);
+    const std::string htmlPath = write("html.docx", html);
+    std::vector<std::string> files{fixedPath, htmlPath};
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"fixedfirst", {fixedPath, htmlPath}},
+          {"htmlfirst", {htmlPath, fixedPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "fixed.pdf"), 3);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "html.pdf"), 2);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "fixedfirst.pdf"), 5);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "htmlfirst.pdf"), 5);
 }
 
 } // namespace

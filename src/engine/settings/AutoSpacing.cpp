@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace paperloom::engine {
@@ -17,6 +18,7 @@ namespace {
 
 /// 5 pt in twips: what the fixed kind gives automatic spacing before and after.
 constexpr const char* kFixedSpacing = "100";
+constexpr long long kFixedSpacingTwips = 100;
 
 struct Side {
     const char* value;     // w:before, w:after
@@ -70,6 +72,56 @@ void setAttribute(pugi::xml_node element, const char* name, const char* value) {
     attr.set_value(value);
 }
 
+/// The spacing of a paragraph on both sides, as its own properties, its style chain and the
+/// defaults give it.
+struct ResolvedSpacing {
+    long long before = 0;
+    long long after = 0;
+    bool inLines = false;    // w:beforeLines or w:afterLines: measured in lines, left alone
+    bool contextual = false; // w:contextualSpacing: none between paragraphs of its style
+    std::string style;
+};
+
+ResolvedSpacing resolveSpacing(const pugi::xml_node& paragraph, const StyleIndex& styles,
+                               const pugi::xml_node& defaults) {
+    ResolvedSpacing out;
+    const auto pPr = paragraph.child("w:pPr");
+    out.style = pPr.child("w:pStyle").attribute("w:val").value();
+    if (out.style.empty()) {
+        out.style = styles.defaultParagraph();
+    }
+    auto attribute = [&](const char* name) {
+        if (const auto own = pPr.child("w:spacing").attribute(name)) {
+            return own;
+        }
+        if (const auto inherited = styles.attribute(out.style, "w:pPr", "w:spacing", name)) {
+            return inherited;
+        }
+        return defaults.child("w:spacing").attribute(name);
+    };
+    for (const auto& side : kSides) {
+        const long long value = isOn(attribute(side.automatic)) ? kFixedSpacingTwips
+                                                                : attribute(side.value).as_llong(0);
+        (&side == &kSides[0] ? out.before : out.after) = value;
+    }
+    out.inLines = attribute("w:beforeLines") || attribute("w:afterLines");
+    auto contextual = pPr.child("w:contextualSpacing");
+    if (!contextual) {
+        contextual = styles.property(out.style, "w:pPr", "w:contextualSpacing");
+    }
+    if (!contextual) {
+        contextual = defaults.child("w:contextualSpacing");
+    }
+    out.contextual = isOnElement(contextual);
+    return out;
+}
+
+/// Block-level elements that stand between two paragraphs; anything else (bookmarks, comment
+/// ranges, proofing marks) leaves them next to each other.
+bool separatesParagraphs(std::string_view name) {
+    return name == "w:tbl" || name == "w:sdt" || name == "w:customXml" || name == "w:altChunk";
+}
+
 } // namespace
 
 bool usesFixedAutoSpacing(const pugi::xml_node& settingsRoot) {
@@ -101,6 +153,43 @@ bool stateFixedAutoSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
         setAttribute(spacing, side->automatic, "0");
     }
     return !fixed.empty();
+}
+
+bool stateAddedParagraphSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
+                                const pugi::xml_node& defaults) {
+    // The gaps are decided first: a paragraph's new space after must not count in the gap
+    // below the next one.
+    std::vector<std::pair<pugi::xml_node, long long>> widened;
+    forEachElement(partRoot, [&](pugi::xml_node container) {
+        pugi::xml_node previous;
+        ResolvedSpacing previousSpacing;
+        for (auto child : container.children()) {
+            const std::string_view name = child.name();
+            if (name != "w:p") {
+                if (separatesParagraphs(name)) {
+                    previous = {};
+                }
+                continue;
+            }
+            const auto spacing = resolveSpacing(child, styles, defaults);
+            if (previous && previousSpacing.after > 0 && spacing.before > 0 &&
+                !previousSpacing.inLines && !spacing.inLines &&
+                !((previousSpacing.contextual || spacing.contextual) &&
+                  previousSpacing.style == spacing.style)) {
+                widened.emplace_back(previous, previousSpacing.after + spacing.before);
+            }
+            previous = child;
+            previousSpacing = spacing;
+        }
+        return true;
+    });
+    for (const auto& [paragraph, after] : widened) {
+        auto spacing =
+            orderedChild(childOrPrepend(paragraph, "w:pPr"), "w:spacing", kParagraphPropertyOrder);
+        setAttribute(spacing, "w:after", std::to_string(after).c_str());
+        setAttribute(spacing, "w:afterAutospacing", "0");
+    }
+    return !widened.empty();
 }
 
 void keepAutoSpacingAtDocumentStart(PastedDocument& pasted, DocumentModel& target,

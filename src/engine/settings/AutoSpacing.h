@@ -24,6 +24,15 @@ class StyleIndex;
 bool stateFixedAutoSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
                            const pugi::xml_node& defaults);
 
+/// Under the fixed kind, the gap between two paragraphs is the space after the first plus the
+/// space before the second; under the HTML kind (the joined document's), the larger of them.
+/// Where both are above 0, states their sum as the first one's space after, which keeps the gap
+/// under either kind. Works on the paragraphs of partRoot (a body, header, footer or notes
+/// part) after stateFixedAutoSpacing; styles indexes the document's styles as that left them,
+/// defaults is their w:pPrDefault/w:pPr. Returns true when it changed anything.
+bool stateAddedParagraphSpacing(pugi::xml_node partRoot, const StyleIndex& styles,
+                                const pugi::xml_node& defaults);
+
 /// The first paragraph of a document has no automatic spacing before it; pasted after other
 /// content it would get 14 pt. States no spacing before it when the pasted body's first
 /// paragraph has automatic spacing before. Runs on the source body before the remap (style ids

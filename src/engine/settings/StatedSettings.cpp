@@ -8,6 +8,7 @@
 #include "engine/settings/AutoSpacing.h"
 #include "engine/settings/ChartDefaults.h"
 #include "engine/settings/DefaultTabStops.h"
+#include "engine/settings/GutterPosition.h"
 
 #include <cstring>
 #include <string_view>
@@ -119,6 +120,10 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
             stylesChanged =
                 stateFixedAutoSpacing(styles.document_element(), index, defaults) || stylesChanged;
         }
+        // The gaps between paragraphs, from the spacing as it is now stated.
+        const StyleIndex rewritten(styles.document_element());
+        const auto rewrittenDefaults =
+            styles.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
         std::vector<std::string> parts = {mainPart};
         for (const char* kind : kParagraphParts) {
             const auto found = partsOfKind(source, rels, mainPart, kind);
@@ -126,8 +131,12 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
         }
         for (const auto& name : parts) {
             auto doc = parsedOrEmpty(source, name);
-            if (doc.document_element() &&
-                stateFixedAutoSpacing(doc.document_element(), index, defaults)) {
+            if (!doc.document_element()) {
+                continue;
+            }
+            const bool automatic = stateFixedAutoSpacing(doc.document_element(), index, defaults);
+            if (stateAddedParagraphSpacing(doc.document_element(), rewritten, rewrittenDefaults) ||
+                automatic) {
                 replace(out, name, doc);
             }
         }
@@ -141,6 +150,25 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
     if (stylesChanged) {
         replace(out, stylesParts.front(), styles);
     }
+}
+
+/// Sections whose gutter the settings put at the top of the page get it as top margin
+/// instead, and the setting goes: the joined document puts gutters at the side.
+void stateGutterPosition(Package& out, const std::string& mainPart, const std::string& settingsName,
+                         pugi::xml_document& settings) {
+    try {
+        auto main = parsePart(out, mainPart);
+        if (stateGutterAtTop(main.document_element())) {
+            replace(out, mainPart, main);
+        }
+    } catch (const PackageError&) {
+        return; // the paste reports it
+    }
+    auto root = settings.document_element();
+    while (auto flag = root.child("w:gutterAtTop")) {
+        root.remove_child(flag);
+    }
+    replace(out, settingsName, settings);
 }
 
 /// Tabs where the document's own default interval puts them, when the joined document's
@@ -238,6 +266,9 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     const long interval = defaultTabInterval(settings.document_element());
     if (!settingsParts.empty()) {
         stateParagraphSpacing(out, source, rels, mainPart, settingsParts.front(), settings);
+    }
+    if (!settingsParts.empty() && isOn(settings.document_element().child("w:gutterAtTop"))) {
+        stateGutterPosition(out, mainPart, settingsParts.front(), settings);
     }
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);

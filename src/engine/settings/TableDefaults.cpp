@@ -8,38 +8,141 @@
 #include "engine/paste/PastedDocument.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace paperloom::engine {
+namespace {
+
+/// The typeface attributes of w:rFonts, each with the theme attribute that stands for it: a
+/// level that sets either of a pair sets that typeface.
+constexpr std::array<std::array<const char*, 2>, 4> kFontSlots = {
+    {{"w:ascii", "w:asciiTheme"},
+     {"w:hAnsi", "w:hAnsiTheme"},
+     {"w:eastAsia", "w:eastAsiaTheme"},
+     {"w:cs", "w:cstheme"}}};
+
+/// Names of the properties in which two sets of defaults (a w:pPr or w:rPr each, possibly
+/// empty) differ, leaving out the one named skip.
+std::vector<std::string> differingProperties(const pugi::xml_node& mine,
+                                             const pugi::xml_node& theirs, const char* skip) {
+    std::vector<std::string> out;
+    for (const auto& props : {mine, theirs}) {
+        for (auto property : props.children()) {
+            const char* name = property.name();
+            const auto own = mine.child(name);
+            const auto other = theirs.child(name);
+            if ((!own || !other || serializeNode(own) != serializeNode(other)) &&
+                std::strcmp(name, skip) != 0 &&
+                std::find(out.begin(), out.end(), name) == out.end()) {
+                out.emplace_back(name);
+            }
+        }
+    }
+    return out;
+}
+
+/// The runs of a paragraph, through hyperlinks, fields and content controls, but not those of
+/// text boxes, which no table style reaches.
+std::vector<pugi::xml_node> runsOf(pugi::xml_node paragraph) {
+    std::vector<pugi::xml_node> runs;
+    forEachElement(paragraph, [&](pugi::xml_node element) {
+        if (std::strcmp(element.name(), "w:r") == 0) {
+            runs.push_back(element);
+            return false;
+        }
+        return std::strcmp(element.name(), "w:txbxContent") != 0;
+    });
+    return runs;
+}
+
+/// A place where run properties are stated: a run, or the paragraph mark (run is empty), with
+/// the character style it names ("" for the mark, whose style is the paragraph's).
+struct RunPlace {
+    pugi::xml_node paragraph;
+    pugi::xml_node run;
+    std::string characterStyle;
+
+    /// Its properties as they are (possibly empty).
+    [[nodiscard]] pugi::xml_node properties() const {
+        return run ? run.child("w:rPr") : paragraph.child("w:pPr").child("w:rPr");
+    }
+    /// Its properties, made where it has none.
+    [[nodiscard]] pugi::xml_node ensureProperties() const {
+        return run ? childOrPrepend(run, "w:rPr")
+                   : orderedChild(childOrPrepend(paragraph, "w:pPr"), "w:rPr",
+                                  kParagraphPropertyOrder);
+    }
+};
+
+/// Each run of the paragraph and its mark.
+std::vector<RunPlace> runPlacesOf(pugi::xml_node paragraph) {
+    std::vector<RunPlace> out{{paragraph, {}, ""}};
+    for (auto run : runsOf(paragraph)) {
+        out.push_back(
+            {paragraph, run, run.child("w:rPr").child("w:rStyle").attribute("w:val").value()});
+    }
+    return out;
+}
+
+/// States the table style's run property name on the paragraph's runs where neither the
+/// paragraph's style chain (style) nor a run's own properties or character style set it.
+void keepRunProperty(const StyleIndex& styles, const std::string& tableStyle,
+                     const std::string& style, pugi::xml_node paragraph, const char* name) {
+    const auto fromTable = styles.property(tableStyle, "w:rPr", name);
+    if (!fromTable || styles.property(style, "w:rPr", name)) {
+        return;
+    }
+    const bool fonts = std::strcmp(name, "w:rFonts") == 0;
+    for (const auto& place : runPlacesOf(paragraph)) {
+        const auto own = place.properties();
+        if (!fonts) {
+            if (!own.child(name) && !styles.property(place.characterStyle, "w:rPr", name)) {
+                insertOrdered(place.ensureProperties(), fromTable, kRunPropertyOrder);
+            }
+            continue;
+        }
+        // Typefaces inherit one by one.
+        for (const auto& slot : kFontSlots) {
+            auto setsSlot = [&](const std::string& id) {
+                return styles.attribute(id, "w:rPr", "w:rFonts", slot[0]) ||
+                       styles.attribute(id, "w:rPr", "w:rFonts", slot[1]);
+            };
+            const auto ownFonts = own.child("w:rFonts");
+            if (!setsSlot(tableStyle) || setsSlot(style) || ownFonts.attribute(slot[0]) ||
+                ownFonts.attribute(slot[1]) || setsSlot(place.characterStyle)) {
+                continue;
+            }
+            auto target = orderedChild(place.ensureProperties(), "w:rFonts", kRunPropertyOrder);
+            for (const char* attribute : slot) {
+                if (const auto value =
+                        styles.attribute(tableStyle, "w:rPr", "w:rFonts", attribute)) {
+                    target.append_attribute(attribute) = value.value();
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
 void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
                                  pugi::xml_node body) {
     const auto& sourceDoc = pasted.styles();
     if (!sourceDoc.document_element() || !target.styles) {
         return;
     }
-    const auto sourceDefaults =
-        sourceDoc.document_element().child("w:docDefaults").child("w:pPrDefault").child("w:pPr");
-    const auto targetDefaults = target.styles.doc()
-                                    .document_element()
-                                    .child("w:docDefaults")
-                                    .child("w:pPrDefault")
-                                    .child("w:pPr");
-    std::vector<std::string> differing;
-    for (const auto& props : {sourceDefaults, targetDefaults}) {
-        for (auto property : props.children()) {
-            const char* name = property.name();
-            const auto mine = sourceDefaults.child(name);
-            const auto theirs = targetDefaults.child(name);
-            if ((!mine || !theirs || serializeNode(mine) != serializeNode(theirs)) &&
-                std::strcmp(name, "w:rPr") != 0 &&
-                std::find(differing.begin(), differing.end(), name) == differing.end()) {
-                differing.emplace_back(name);
-            }
-        }
-    }
-    if (differing.empty()) {
+    const auto sourceDefaults = sourceDoc.document_element().child("w:docDefaults");
+    const auto targetDefaults = target.styles.doc().document_element().child("w:docDefaults");
+    const auto differingParagraph =
+        differingProperties(sourceDefaults.child("w:pPrDefault").child("w:pPr"),
+                            targetDefaults.child("w:pPrDefault").child("w:pPr"), "w:rPr");
+    const auto differingRun =
+        differingProperties(sourceDefaults.child("w:rPrDefault").child("w:rPr"),
+                            targetDefaults.child("w:rPrDefault").child("w:rPr"), "");
+    if (differingParagraph.empty() && differingRun.empty()) {
         return;
     }
     const StyleIndex styles(sourceDoc.document_element());
@@ -52,27 +155,25 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
         if (tableStyle.empty()) {
             tableStyle = styles.defaultTable();
         }
-        for (const auto& name : differing) {
-            const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
-            if (!fromTable) {
-                continue;
-            }
-            for (auto row : table.children("w:tr")) {
-                for (auto cell : row.children("w:tc")) {
-                    for (auto paragraph : cell.children("w:p")) {
-                        auto pPr = paragraph.child("w:pPr");
-                        if (pPr.child(name.c_str())) {
-                            continue;
-                        }
-                        std::string style = pPr.child("w:pStyle").attribute("w:val").value();
-                        if (style.empty()) {
-                            style = styles.defaultParagraph();
-                        }
-                        if (styles.property(style, "w:pPr", name.c_str())) {
+        for (auto row : table.children("w:tr")) {
+            for (auto cell : row.children("w:tc")) {
+                for (auto paragraph : cell.children("w:p")) {
+                    std::string style =
+                        paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+                    if (style.empty()) {
+                        style = styles.defaultParagraph();
+                    }
+                    for (const auto& name : differingParagraph) {
+                        const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
+                        if (!fromTable || paragraph.child("w:pPr").child(name.c_str()) ||
+                            styles.property(style, "w:pPr", name.c_str())) {
                             continue;
                         }
                         insertOrdered(childOrPrepend(paragraph, "w:pPr"), fromTable,
                                       kParagraphPropertyOrder);
+                    }
+                    for (const auto& name : differingRun) {
+                        keepRunProperty(styles, tableStyle, style, paragraph, name.c_str());
                     }
                 }
             }

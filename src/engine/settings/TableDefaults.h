@@ -8,12 +8,13 @@ namespace paperloom::engine {
 class DocumentModel;
 class PastedDocument;
 
-/// Where the pasted document's paragraph defaults (docDefaults) differ from the target's, the
-/// style merge states the source's values in its paragraph styles, which outrank table styles.
-/// For paragraphs in tables whose table style sets such a property and whose own style does
-/// not, this states the table style's value on the paragraph, as the source showed it. Runs
-/// on the source body before the remap (style ids are the source's). Changes nothing when the
-/// defaults agree.
+/// Where the pasted document's defaults (docDefaults) differ from the target's, the style merge
+/// states the source's values in its paragraph styles, which outrank table styles. For
+/// paragraphs in tables whose table style sets such a property and whose own style does not,
+/// this states the table style's value on the paragraph (a paragraph property) or on its runs
+/// and mark (a run property, typeface by typeface, where neither the run nor its character
+/// style sets it), as the source showed it. Runs on the source body before the remap (style
+/// ids are the source's). Changes nothing when the defaults agree.
 void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
                                  pugi::xml_node body);
 
