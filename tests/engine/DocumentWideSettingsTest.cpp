@@ -413,7 +413,8 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheGutterOfEachDocumentWhereItP
         const Written out(files.back());
         EXPECT_FALSE(out.xml("word/settings.xml").document_element().child("w:gutterAtTop"))
             << name;
-        const auto margins = out.document().select_nodes("//w:pgMar");
+        const auto joined = out.document();
+        const auto margins = joined.select_nodes("//w:pgMar");
         ASSERT_EQ(margins.size(), 2U) << name;
         const bool topLeads = name == "top-first";
         const auto& topMargins = margins[topLeads ? 0 : 1].node();

@@ -462,7 +462,8 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
          {std::pair<std::vector<std::string>, const char*>{{textPath, coverPath}, "w:sdt"},
           {{textPath, write("bare.docx", bare)}, "w:tbl"}}) {
         const Written out(join(inputs));
-        const auto breakParagraph = out.document().select_node("//w:p[w:pPr/w:sectPr]").node();
+        const auto joinedXml = out.document();
+        const auto breakParagraph = joinedXml.select_node("//w:p[w:pPr/w:sectPr]").node();
         ASSERT_TRUE(breakParagraph) << afterBreak;
         auto next = breakParagraph.next_sibling();
         if (std::strcmp(afterBreak, "w:sdt") == 0) {
