@@ -84,6 +84,16 @@ struct Fallback {
     std::string workFolder;
 };
 
+/// The argv of execv over arguments, which must outlive it.
+std::vector<char*> argumentVector(std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
 /// Runs soffice.bin --convert-to once; its exit status, or -1 when it could not run.
 int runSoffice(const Fallback& fallback, const std::string& input, const std::string& format) {
     std::vector<std::string> arguments{fallback.programFolder + "/soffice.bin",
@@ -98,11 +108,7 @@ int runSoffice(const Fallback& fallback, const std::string& input, const std::st
                                        "--outdir",
                                        fallback.workFolder,
                                        input};
-    std::vector<char*> argv;
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argumentVector(arguments);
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Dies with us, and we die with the bridge; our process group is killed as a whole.
@@ -221,11 +227,7 @@ private:
         }
         std::vector<std::string> arguments{"python3", m_script, m_fallback.programFolder,
                                            m_fallback.profileUrl};
-        std::vector<char*> argv;
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv = argumentVector(arguments);
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);

@@ -58,6 +58,20 @@ struct CentralEntry {
     std::uint64_t offset;
 };
 
+/// The fields a local header and its central directory entry share, from the version needed to
+/// the name's length.
+void putSharedHeaderFields(Output& out, const CentralEntry& entry) {
+    out.put16(20);
+    out.put16(0x0800); // names are UTF-8
+    out.put16(entry.method);
+    out.put16(0);
+    out.put16(kDosDate);
+    out.put32(entry.crc);
+    out.put32(static_cast<std::uint32_t>(entry.compressed));
+    out.put32(static_cast<std::uint32_t>(entry.size));
+    out.put16(static_cast<std::uint16_t>(entry.name.size()));
+}
+
 void writeEntries(const Package& package, Output& out) {
     std::vector<std::pair<const std::string*, const PartData*>> order;
     for (const char* first : {"[Content_Types].xml", "_rels/.rels"}) {
@@ -83,15 +97,7 @@ void writeEntries(const Package& package, Output& out) {
             throw WriteError("the document is too large", *name);
         }
         out.put32(0x04034b50);
-        out.put16(20);
-        out.put16(0x0800); // names are UTF-8
-        out.put16(entry.method);
-        out.put16(0);
-        out.put16(kDosDate);
-        out.put32(entry.crc);
-        out.put32(static_cast<std::uint32_t>(entry.compressed));
-        out.put32(static_cast<std::uint32_t>(entry.size));
-        out.put16(static_cast<std::uint16_t>(entry.name.size()));
+        putSharedHeaderFields(out, entry);
         out.put16(0);
         out.put(entry.name);
         part->forEachStoredRun([&](std::string_view run) { out.put(run); });
@@ -100,16 +106,8 @@ void writeEntries(const Package& package, Output& out) {
     const std::uint64_t centralStart = out.offset();
     for (const auto& entry : central) {
         out.put32(0x02014b50);
-        out.put16(20);
-        out.put16(20);
-        out.put16(0x0800);
-        out.put16(entry.method);
-        out.put16(0);
-        out.put16(kDosDate);
-        out.put32(entry.crc);
-        out.put32(static_cast<std::uint32_t>(entry.compressed));
-        out.put32(static_cast<std::uint32_t>(entry.size));
-        out.put16(static_cast<std::uint16_t>(entry.name.size()));
+        out.put16(20); // made by
+        putSharedHeaderFields(out, entry);
         out.put16(0);
         out.put16(0);
         out.put16(0);
