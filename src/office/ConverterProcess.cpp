@@ -225,7 +225,12 @@ private:
             m_unavailable = true;
             return false;
         }
-        std::vector<std::string> arguments{"python3", m_script, m_fallback.programFolder,
+        // Python finds its library from the name it is started under, searched on PATH when it
+        // has no folder: with a virtual environment or another Python first on the user's PATH
+        // it would miss the system's UNO module, and every document the hosted LibreOffice cannot
+        // open would wait for a cold soffice. Isolated mode keeps PYTHONPATH, PYTHONHOME and the
+        // user's site packages out as well.
+        std::vector<std::string> arguments{kPython, "-I", m_script, m_fallback.programFolder,
                                            m_fallback.profileUrl};
         std::vector<char*> argv = argumentVector(arguments);
         const pid_t pid = ::fork();
