@@ -165,15 +165,19 @@ bool convertBySoffice(const Fallback& fallback, const std::string& input, const 
 /// tried again and the cold soffice run serves instead.
 class UnoConverter {
 public:
-    UnoConverter(std::string script, const Fallback& fallback)
-        : m_script(std::move(script)), m_fallback(fallback) {}
+    UnoConverter(std::string script, const Fallback& fallback, bool elsewhere)
+        : m_script(std::move(script)), m_fallback(fallback), m_elsewhere(elsewhere) {}
     ~UnoConverter() { stop(); }
     UnoConverter(const UnoConverter&) = delete;
     UnoConverter& operator=(const UnoConverter&) = delete;
 
     /// The converter's answer, or nothing when it is not available or died on this document.
+    /// In a process that leaves such documents to another, the answer that says so.
     std::optional<office::Message> convert(const std::string& input, const std::string& output,
                                            const std::string& format, bool dropComments = false) {
+        if (m_elsewhere) {
+            return failed(office::kReasonElsewhere, input);
+        }
         if (m_pid <= 0 && !spawn()) {
             return std::nullopt;
         }
@@ -200,7 +204,7 @@ public:
     /// Starts the converter without waiting for it, so its LibreOffice comes up beside ours
     /// rather than after it, when the first document with comments arrives.
     void prestart() {
-        if (m_pid <= 0) {
+        if (m_pid <= 0 && !m_elsewhere) {
             spawn();
         }
     }
@@ -319,6 +323,7 @@ private:
     std::string m_buffer;
     bool m_ready = false;
     bool m_unavailable = false;
+    bool m_elsewhere;
 };
 
 /// The UNO converter script: beside this program (build tree and installation alike).
@@ -439,12 +444,12 @@ int main(int argc, char** argv) {
     // hand. Writing to a closed socket must end us quietly, not with a message.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     std::signal(SIGPIPE, SIG_DFL);
-    const bool unoWhenNeeded = argc == 4 && std::strcmp(argv[3], office::kUnoWhenNeeded) == 0;
-    if (argc != 3 && !unoWhenNeeded) {
+    const bool unoElsewhere = argc == 4 && std::strcmp(argv[3], office::kUnoElsewhere) == 0;
+    if (argc != 3 && !unoElsewhere) {
         std::fprintf(stderr,
                      "usage: paperloom-convert OFFICE-PROGRAM-FOLDER "
                      "-env:UserInstallation=PROFILE-URL [%s]\n",
-                     office::kUnoWhenNeeded);
+                     office::kUnoElsewhere);
         return 2;
     }
     // The profile is given the way soffice takes it, so a scan of running processes sees at
@@ -468,11 +473,9 @@ int main(int argc, char** argv) {
 
     // A profile of its own: soffice runs that share a profile hand their work to each other.
     UnoConverter uno(unoScript(),
-                     Fallback{programFolder, profileUrl + "/" + office::kUnoProfile, {}});
-
-    if (!unoWhenNeeded) {
-        uno.prestart();
-    }
+                     Fallback{programFolder, profileUrl + "/" + office::kUnoProfile, {}},
+                     unoElsewhere);
+    uno.prestart();
     LibreOfficeKit* kit = lok_init_2(programFolder.c_str(), profileUrl.c_str());
     if (kit == nullptr) {
         sendMessage(failed(office::kReasonStart, "lok_init_2 failed for " + programFolder));

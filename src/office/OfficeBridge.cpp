@@ -82,6 +82,7 @@ struct OfficeBridge::Request {
     ConversionRequest conversion;
     std::function<void(const std::string&)> deliver;
     bool done = false;
+    bool firstLaneOnly = false; // a further lane's process left it to the first one's
     std::string written;
     std::exception_ptr error;
 };
@@ -214,8 +215,14 @@ void OfficeBridge::serve(Lane& lane) {
         }
         lane.startsSeen = starts;
     };
+    // The first waiting request this lane may take.
+    const auto next = [&] {
+        return std::find_if(m_queue.begin(), m_queue.end(), [&](const Request* request) {
+            return lane.first || !request->firstLaneOnly;
+        });
+    };
     for (;;) {
-        const auto ready = [&] { return m_shuttingDown || !m_queue.empty(); };
+        const auto ready = [&] { return m_shuttingDown || next() != m_queue.end(); };
         if (lane.first) {
             m_work.wait(lock, ready);
         } else if (!m_work.wait_for(lock, kFurtherLaneIdle, ready)) {
@@ -228,7 +235,7 @@ void OfficeBridge::serve(Lane& lane) {
             // Started without taking a request, so that a lane that is ready meanwhile serves
             // it. A failed start of the first lane fails the request it names, if that still
             // waits; a further lane that cannot start is not needed.
-            const Request* named = m_queue.front();
+            const Request* named = *next();
             const ConversionRequest conversion = named->conversion;
             lane.busy = true;
             lock.unlock();
@@ -255,10 +262,12 @@ void OfficeBridge::serve(Lane& lane) {
             }
             continue;
         }
-        Request* request = m_queue.front();
-        m_queue.pop_front();
+        const auto taken = next();
+        Request* request = *taken;
+        m_queue.erase(taken);
         lane.busy = true;
         lock.unlock();
+        bool leftToFirst = false;
         try {
             request->written = lane.process.convert(request->conversion);
             if (request->deliver) {
@@ -270,12 +279,21 @@ void OfficeBridge::serve(Lane& lane) {
                 }
                 std::remove(request->written.c_str());
             }
+        } catch (const LeftToFirstProcess&) {
+            leftToFirst = true;
         } catch (...) {
             request->error = std::current_exception();
         }
         lock.lock();
         lane.busy = false;
         countStarts();
+        if (leftToFirst) {
+            // Next for the first lane: the join waits for it in order.
+            request->firstLaneOnly = true;
+            m_queue.push_front(request);
+            m_work.notify_all();
+            continue;
+        }
         request->done = true;
         m_done.notify_all();
     }

@@ -50,8 +50,10 @@ struct OfficeBridgeOptions {
 /// PR_SET_PDEATHSIG, never with a caller's thread) and feeds it the waiting conversions in the
 /// order they were asked. The first process starts on the first conversion and stays warm until
 /// the bridge is destroyed; a further one starts only while conversions wait for a busy one and
-/// memory allows, without a UNO-driven LibreOffice of its own until a document needs it, and
-/// ends after a minute without work. A further process that cannot start is not tried again.
+/// memory allows, and ends after a minute without work. A further process that cannot start is
+/// not tried again. Only the first process runs a UNO-driven LibreOffice: a further one hands a
+/// document that needs it back, and the first converts it next, so that no join waits for a
+/// second such LibreOffice to start.
 ///
 /// Each process gets a private, temporary LibreOffice profile in a folder named
 /// "paperloom-office-profile-<our pid>-*", given on its command line as soffice takes it,
