@@ -386,7 +386,9 @@ office::Message convertHosted(lok::Office& office, const Fallback& fallback, Uno
         return failed(office::kReasonNotText,
                       "document type " + std::to_string(document->getDocumentType()));
     }
-    if (!document->saveAs(office::fileUrl(output).c_str(), format.c_str(), nullptr)) {
+    // The file goes into our private folder, which the bridge reads or copies at once: syncing
+    // it to the disk first only makes every conversion wait for the disk.
+    if (!document->saveAs(office::fileUrl(output).c_str(), format.c_str(), "NoFileSync")) {
         return failed(office::kReasonSave, lastError(office));
     }
     return {office::kOk};
