@@ -10,6 +10,7 @@
 #include "word/WordAutomation.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +49,16 @@ WordError failure(bool opening, const std::string& userFile, const std::string& 
                   const std::string& detail) {
     return WordError(FailureKind::Conversion, reason, FailureContext{{}, {}, std::nullopt, detail})
         .during(opening ? FailedAction::Open : FailedAction::Save, userFile);
+}
+
+/// The lanes of a bridge whose options leave it to the cores this program may run on.
+int lanesForCores() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    const int count = ::sched_getaffinity(0, sizeof cores, &cores) == 0
+                          ? CPU_COUNT(&cores)
+                          : static_cast<int>(std::thread::hardware_concurrency());
+    return count >= 2 ? 2 : 1;
 }
 
 /// MemAvailable of /proc/meminfo in bytes, or a large number when it cannot be read.
@@ -106,7 +117,8 @@ std::string officeFormatFor(const std::string& outputPath) {
 OfficeBridge::OfficeBridge() : OfficeBridge(OfficeBridgeOptions{}) {}
 
 OfficeBridge::OfficeBridge(OfficeBridgeOptions options)
-    : m_options(std::move(options)), m_maxLanes(std::max(m_options.processes, 1)) {
+    : m_options(std::move(options)),
+      m_maxLanes(m_options.processes > 0 ? m_options.processes : lanesForCores()) {
     if (::pipe2(m_interrupt, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_interrupt[0] = m_interrupt[1] = -1;
     }

@@ -33,9 +33,11 @@ struct OfficeBridgeOptions {
     /// How long one conversion may take: the base plus so much per MiB of its input.
     std::chrono::milliseconds convertTimeout{30'000};
     std::chrono::milliseconds convertTimeoutPerMiB{10'000};
-    /// How many converter processes may run at once. One by default: on two loaded cores a
-    /// second LibreOffice made a join of legacy documents slower, not faster.
-    int processes = 1;
+    /// How many converter processes may run at once; 0 means two where this program may run on
+    /// two cores or more, else one. A further process costs a LibreOffice start, about as much
+    /// as twenty small conversions: it pays only where it converts beside the first on a core of
+    /// its own.
+    int processes = 0;
 };
 
 /// Converts legacy Word, RTF, ODF and PDF through a headless LibreOffice hosted by our own

@@ -1,11 +1,13 @@
 // The bridge's lanes: conversions spread over more than one converter process.
 #include "office/OfficeBridge.h"
+#include "office/OfficeProcess.h"
 #include "office/OfficeWire.h"
 
 #include "OfficeTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -72,6 +74,24 @@ TEST(OfficeLanes, AFurtherProcessLeavesADocumentThatNeedsUnoToTheFirst) {
     EXPECT_EQ(bridge->startCount(), 2);
     EXPECT_EQ(firstBytes(scratch / "later.docx", 16), "first");
     EXPECT_EQ(firstBytes(scratch / "earlier.docx", 16), "first");
+}
+
+TEST_F(RealOffice, AProcessWithoutUnoHandsADocumentThatNeedsItBackAndStartsNone) {
+    Scratch scratch;
+    OfficeBridgeOptions options;
+    options.tempFolder = scratch.path().string();
+    OfficeProcess process(options, -1);
+    const std::string input = (kCorpus / "test10.doc").string();
+    const ConversionRequest request{input, scratch / "out.docx", "docx", Direction::Import, input};
+    process.start(request, false);
+    EXPECT_THROW(process.convert(request), LeftToFirstProcess);
+    EXPECT_FALSE(fs::exists(scratch / "out.docx"));
+    const std::string profiles = fileUrl(scratch.path().string()) + "/" + kProfilePrefix;
+    const auto ours = processesMentioning(profiles);
+    EXPECT_EQ(ours, std::vector<int>{process.processId()}) << "no soffice of its own";
+    const std::string sound = (kCorpus / "test01.doc").string();
+    EXPECT_NO_THROW(
+        process.convert({sound, scratch / "sound.docx", "docx", Direction::Import, sound}));
 }
 
 } // namespace
