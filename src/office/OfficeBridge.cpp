@@ -51,14 +51,21 @@ WordError failure(bool opening, const std::string& userFile, const std::string& 
         .during(opening ? FailedAction::Open : FailedAction::Save, userFile);
 }
 
-/// The lanes of a bridge whose options leave it to the cores this program may run on.
-int lanesForCores() {
+/// How many cores this program may run on.
+int ourCores() {
     cpu_set_t cores;
     CPU_ZERO(&cores);
-    const int count = ::sched_getaffinity(0, sizeof cores, &cores) == 0
-                          ? CPU_COUNT(&cores)
-                          : static_cast<int>(std::thread::hardware_concurrency());
-    return count >= 2 ? 2 : 1;
+    return ::sched_getaffinity(0, sizeof cores, &cores) == 0
+               ? CPU_COUNT(&cores)
+               : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+/// Whether a further converter process would find a core of its own: the load of the last
+/// minute, which counts our busy one too, leaves about one idle. On a machine busy with other
+/// work its start only takes time from the conversions.
+bool coreToSpare() {
+    double load = 0;
+    return ::getloadavg(&load, 1) == 1 && load <= ourCores() - 0.5;
 }
 
 /// MemAvailable of /proc/meminfo in bytes, or a large number when it cannot be read.
@@ -118,7 +125,7 @@ OfficeBridge::OfficeBridge() : OfficeBridge(OfficeBridgeOptions{}) {}
 
 OfficeBridge::OfficeBridge(OfficeBridgeOptions options)
     : m_options(std::move(options)),
-      m_maxLanes(m_options.processes > 0 ? m_options.processes : lanesForCores()) {
+      m_maxLanes(m_options.processes > 0 ? m_options.processes : std::min(ourCores(), 2)) {
     if (::pipe2(m_interrupt, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_interrupt[0] = m_interrupt[1] = -1;
     }
@@ -214,7 +221,7 @@ std::string OfficeBridge::run(Request& request) {
 
 bool OfficeBridge::mayAddLane() const {
     return static_cast<int>(m_lanes.size()) < m_maxLanes && !m_furtherLaneFailed &&
-           availableMemory() >= kFurtherLaneMemory;
+           (m_options.processes > 0 || coreToSpare()) && availableMemory() >= kFurtherLaneMemory;
 }
 
 void OfficeBridge::serve(Lane& lane) {

@@ -34,9 +34,9 @@ struct OfficeBridgeOptions {
     std::chrono::milliseconds convertTimeout{30'000};
     std::chrono::milliseconds convertTimeoutPerMiB{10'000};
     /// How many converter processes may run at once; 0 means two where this program may run on
-    /// two cores or more, else one. A further process costs a LibreOffice start, about as much
-    /// as twenty small conversions: it pays only where it converts beside the first on a core of
-    /// its own.
+    /// two cores or more, the second only while the machine has about a core idle. A further
+    /// process costs a LibreOffice start, about as much as twenty small conversions: it pays
+    /// only where it converts beside the first on a core of its own.
     int processes = 0;
 };
 
