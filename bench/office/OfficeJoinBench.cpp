@@ -99,8 +99,9 @@ void legacyDocuments(const std::shared_ptr<OfficeBridge>& bridge, const std::str
     for (const char* when : {"first join", "again"}) {
         std::string failure;
         const double joined = join(bridge, sound, folder + "/legacy.docx", &failure);
-        std::printf("  %-10s into .docx %6.2f s, ratio %.2f (aim <= 0.6)%s%s\n", when, joined,
-                    sum > 0 ? joined / sum : 0.0,
+        std::printf("  %-10s into .docx %6.2f s, ratio %.2f (aim <= 0.6), %d converter starts so "
+                    "far%s%s\n",
+                    when, joined, sum > 0 ? joined / sum : 0.0, bridge->startCount(),
                     failure.empty() ? "" : "; FAILED: ", failure.c_str());
     }
     std::string failure;

@@ -165,15 +165,19 @@ bool convertBySoffice(const Fallback& fallback, const std::string& input, const 
 /// tried again and the cold soffice run serves instead.
 class UnoConverter {
 public:
-    UnoConverter(std::string script, const Fallback& fallback)
-        : m_script(std::move(script)), m_fallback(fallback) {}
+    UnoConverter(std::string script, const Fallback& fallback, bool elsewhere)
+        : m_script(std::move(script)), m_fallback(fallback), m_elsewhere(elsewhere) {}
     ~UnoConverter() { stop(); }
     UnoConverter(const UnoConverter&) = delete;
     UnoConverter& operator=(const UnoConverter&) = delete;
 
     /// The converter's answer, or nothing when it is not available or died on this document.
+    /// In a process that leaves such documents to another, the answer that says so.
     std::optional<office::Message> convert(const std::string& input, const std::string& output,
                                            const std::string& format, bool dropComments = false) {
+        if (m_elsewhere) {
+            return failed(office::kReasonElsewhere, input);
+        }
         if (m_pid <= 0 && !spawn()) {
             return std::nullopt;
         }
@@ -200,7 +204,7 @@ public:
     /// Starts the converter without waiting for it, so its LibreOffice comes up beside ours
     /// rather than after it, when the first document with comments arrives.
     void prestart() {
-        if (m_pid <= 0) {
+        if (m_pid <= 0 && !m_elsewhere) {
             spawn();
         }
     }
@@ -225,7 +229,12 @@ private:
             m_unavailable = true;
             return false;
         }
-        std::vector<std::string> arguments{"python3", m_script, m_fallback.programFolder,
+        // Python finds its library from the name it is started under, searched on PATH when it
+        // has no folder: with a virtual environment or another Python first on the user's PATH
+        // it would miss the system's UNO module, and every document the hosted LibreOffice cannot
+        // open would wait for a cold soffice. Isolated mode keeps PYTHONPATH, PYTHONHOME and the
+        // user's site packages out as well.
+        std::vector<std::string> arguments{kPython, "-I", m_script, m_fallback.programFolder,
                                            m_fallback.profileUrl};
         std::vector<char*> argv = argumentVector(arguments);
         const pid_t pid = ::fork();
@@ -314,6 +323,7 @@ private:
     std::string m_buffer;
     bool m_ready = false;
     bool m_unavailable = false;
+    bool m_elsewhere;
 };
 
 /// The UNO converter script: beside this program (build tree and installation alike).
@@ -376,7 +386,9 @@ office::Message convertHosted(lok::Office& office, const Fallback& fallback, Uno
         return failed(office::kReasonNotText,
                       "document type " + std::to_string(document->getDocumentType()));
     }
-    if (!document->saveAs(office::fileUrl(output).c_str(), format.c_str(), nullptr)) {
+    // The file goes into our private folder, which the bridge reads or copies at once: syncing
+    // it to the disk first only makes every conversion wait for the disk.
+    if (!document->saveAs(office::fileUrl(output).c_str(), format.c_str(), "NoFileSync")) {
         return failed(office::kReasonSave, lastError(office));
     }
     return {office::kOk};
@@ -434,12 +446,12 @@ int main(int argc, char** argv) {
     // hand. Writing to a closed socket must end us quietly, not with a message.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     std::signal(SIGPIPE, SIG_DFL);
-    const bool unoWhenNeeded = argc == 4 && std::strcmp(argv[3], office::kUnoWhenNeeded) == 0;
-    if (argc != 3 && !unoWhenNeeded) {
+    const bool unoElsewhere = argc == 4 && std::strcmp(argv[3], office::kUnoElsewhere) == 0;
+    if (argc != 3 && !unoElsewhere) {
         std::fprintf(stderr,
                      "usage: paperloom-convert OFFICE-PROGRAM-FOLDER "
                      "-env:UserInstallation=PROFILE-URL [%s]\n",
-                     office::kUnoWhenNeeded);
+                     office::kUnoElsewhere);
         return 2;
     }
     // The profile is given the way soffice takes it, so a scan of running processes sees at
@@ -463,11 +475,9 @@ int main(int argc, char** argv) {
 
     // A profile of its own: soffice runs that share a profile hand their work to each other.
     UnoConverter uno(unoScript(),
-                     Fallback{programFolder, profileUrl + "/" + office::kUnoProfile, {}});
-
-    if (!unoWhenNeeded) {
-        uno.prestart();
-    }
+                     Fallback{programFolder, profileUrl + "/" + office::kUnoProfile, {}},
+                     unoElsewhere);
+    uno.prestart();
     LibreOfficeKit* kit = lok_init_2(programFolder.c_str(), profileUrl.c_str());
     if (kit == nullptr) {
         sendMessage(failed(office::kReasonStart, "lok_init_2 failed for " + programFolder));

@@ -10,11 +10,13 @@
 #include "word/WordAutomation.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -50,6 +52,23 @@ WordError failure(bool opening, const std::string& userFile, const std::string& 
         .during(opening ? FailedAction::Open : FailedAction::Save, userFile);
 }
 
+/// How many cores this program may run on.
+int ourCores() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    return ::sched_getaffinity(0, sizeof cores, &cores) == 0
+               ? CPU_COUNT(&cores)
+               : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+/// Whether a further converter process would find a core of its own: the load of the last
+/// minute, which counts our busy one too, leaves about one idle. On a machine busy with other
+/// work its start only takes time from the conversions.
+bool coreToSpare() {
+    double load = 0;
+    return ::getloadavg(&load, 1) == 1 && load <= ourCores() - 0.5;
+}
+
 /// MemAvailable of /proc/meminfo in bytes, or a large number when it cannot be read.
 long long availableMemory() {
     std::ifstream meminfo("/proc/meminfo");
@@ -82,6 +101,7 @@ struct OfficeBridge::Request {
     ConversionRequest conversion;
     std::function<void(const std::string&)> deliver;
     bool done = false;
+    bool firstLaneOnly = false; // a further lane's process left it to the first one's
     std::string written;
     std::exception_ptr error;
 };
@@ -105,7 +125,8 @@ std::string officeFormatFor(const std::string& outputPath) {
 OfficeBridge::OfficeBridge() : OfficeBridge(OfficeBridgeOptions{}) {}
 
 OfficeBridge::OfficeBridge(OfficeBridgeOptions options)
-    : m_options(std::move(options)), m_maxLanes(std::max(m_options.processes, 1)) {
+    : m_options(std::move(options)),
+      m_maxLanes(m_options.processes > 0 ? m_options.processes : std::min(ourCores(), 2)) {
     if (::pipe2(m_interrupt, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_interrupt[0] = m_interrupt[1] = -1;
     }
@@ -201,7 +222,7 @@ std::string OfficeBridge::run(Request& request) {
 
 bool OfficeBridge::mayAddLane() const {
     return static_cast<int>(m_lanes.size()) < m_maxLanes && !m_furtherLaneFailed &&
-           availableMemory() >= kFurtherLaneMemory;
+           (m_options.processes > 0 || coreToSpare()) && availableMemory() >= kFurtherLaneMemory;
 }
 
 void OfficeBridge::serve(Lane& lane) {
@@ -214,8 +235,14 @@ void OfficeBridge::serve(Lane& lane) {
         }
         lane.startsSeen = starts;
     };
+    // The first waiting request this lane may take.
+    const auto next = [&] {
+        return std::find_if(m_queue.begin(), m_queue.end(), [&](const Request* request) {
+            return lane.first || !request->firstLaneOnly;
+        });
+    };
     for (;;) {
-        const auto ready = [&] { return m_shuttingDown || !m_queue.empty(); };
+        const auto ready = [&] { return m_shuttingDown || next() != m_queue.end(); };
         if (lane.first) {
             m_work.wait(lock, ready);
         } else if (!m_work.wait_for(lock, kFurtherLaneIdle, ready)) {
@@ -228,7 +255,7 @@ void OfficeBridge::serve(Lane& lane) {
             // Started without taking a request, so that a lane that is ready meanwhile serves
             // it. A failed start of the first lane fails the request it names, if that still
             // waits; a further lane that cannot start is not needed.
-            const Request* named = m_queue.front();
+            const Request* named = *next();
             const ConversionRequest conversion = named->conversion;
             lane.busy = true;
             lock.unlock();
@@ -255,10 +282,12 @@ void OfficeBridge::serve(Lane& lane) {
             }
             continue;
         }
-        Request* request = m_queue.front();
-        m_queue.pop_front();
+        const auto taken = next();
+        Request* request = *taken;
+        m_queue.erase(taken);
         lane.busy = true;
         lock.unlock();
+        bool leftToFirst = false;
         try {
             request->written = lane.process.convert(request->conversion);
             if (request->deliver) {
@@ -270,12 +299,21 @@ void OfficeBridge::serve(Lane& lane) {
                 }
                 std::remove(request->written.c_str());
             }
+        } catch (const LeftToFirstProcess&) {
+            leftToFirst = true;
         } catch (...) {
             request->error = std::current_exception();
         }
         lock.lock();
         lane.busy = false;
         countStarts();
+        if (leftToFirst) {
+            // Next for the first lane: the join waits for it in order.
+            request->firstLaneOnly = true;
+            m_queue.push_front(request);
+            m_work.notify_all();
+            continue;
+        }
         request->done = true;
         m_done.notify_all();
     }

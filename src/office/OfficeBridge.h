@@ -33,9 +33,11 @@ struct OfficeBridgeOptions {
     /// How long one conversion may take: the base plus so much per MiB of its input.
     std::chrono::milliseconds convertTimeout{30'000};
     std::chrono::milliseconds convertTimeoutPerMiB{10'000};
-    /// How many converter processes may run at once. One by default: on two loaded cores a
-    /// second LibreOffice made a join of legacy documents slower, not faster.
-    int processes = 1;
+    /// How many converter processes may run at once; 0 means two where this program may run on
+    /// two cores or more, the second only while the machine has about a core idle. A further
+    /// process costs a LibreOffice start, about as much as twenty small conversions: it pays
+    /// only where it converts beside the first on a core of its own.
+    int processes = 0;
 };
 
 /// Converts legacy Word, RTF, ODF and PDF through a headless LibreOffice hosted by our own
@@ -50,8 +52,10 @@ struct OfficeBridgeOptions {
 /// PR_SET_PDEATHSIG, never with a caller's thread) and feeds it the waiting conversions in the
 /// order they were asked. The first process starts on the first conversion and stays warm until
 /// the bridge is destroyed; a further one starts only while conversions wait for a busy one and
-/// memory allows, without a UNO-driven LibreOffice of its own until a document needs it, and
-/// ends after a minute without work. A further process that cannot start is not tried again.
+/// memory allows, and ends after a minute without work. A further process that cannot start is
+/// not tried again. Only the first process runs a UNO-driven LibreOffice: a further one hands a
+/// document that needs it back, and the first converts it next, so that no join waits for a
+/// second such LibreOffice to start.
 ///
 /// Each process gets a private, temporary LibreOffice profile in a folder named
 /// "paperloom-office-profile-<our pid>-*", given on its command line as soffice takes it,

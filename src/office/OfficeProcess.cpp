@@ -293,7 +293,7 @@ void OfficeProcess::start(const ConversionRequest& request, bool withUno) {
     std::vector<std::string> arguments{program, folder,
                                        "-env:UserInstallation=" + fileUrl(m_profileRoot)};
     if (!withUno) {
-        arguments.emplace_back(kUnoWhenNeeded);
+        arguments.emplace_back(kUnoElsewhere);
     }
     std::vector<char*> argv;
     for (auto& argument : arguments) {
@@ -464,6 +464,9 @@ std::string OfficeProcess::convert(const ConversionRequest& request) {
         return output;
     }
     const std::string reason = reply.size() >= 2 ? reply[1] : std::string();
+    if (reason == kReasonElsewhere && !m_withUno) {
+        throw LeftToFirstProcess(request.input);
+    }
     const std::string detail =
         (reply.size() >= 3 ? reply[2] : std::string()) + tailOf(m_profileRoot + "/converter.log");
     if (reason == kReasonNotText) {

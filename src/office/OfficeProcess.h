@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <string>
 
 namespace paperloom::engine::office {
@@ -24,6 +25,13 @@ struct ConversionRequest {
     std::string userFile; // the user's file, named in failures
 };
 
+/// What convert throws when a process started without its UNO-driven LibreOffice meets a
+/// document that needs one: the bridge's first process converts it instead.
+class LeftToFirstProcess : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 /// A paperloom-convert process with its private LibreOffice profile, as OfficeBridge describes
 /// them. The thread that starts the process must outlive it (PR_SET_PDEATHSIG); the bridge gives
 /// each process a lane of its own. Not thread-safe, except the figures read by the bridge.
@@ -38,15 +46,16 @@ public:
     OfficeProcess& operator=(const OfficeProcess&) = delete;
 
     /// Starts the process unless it runs; with withUno its second, UNO-driven LibreOffice starts
-    /// at once too, otherwise at the first document that needs it. Throws WordError naming
-    /// request's file, WordInterrupted on a stop.
+    /// at once too, otherwise never (see LeftToFirstProcess). Throws WordError naming request's
+    /// file, WordInterrupted on a stop.
     void start(const ConversionRequest& request, bool withUno);
     /// True while the process runs; one that ended while idle is cleaned up and counts as not
     /// running.
     [[nodiscard]] bool running();
     /// Converts in the running process (one more try in a fresh one after a crash of a process
     /// that had converted before) and returns the file written. Throws WordError naming the
-    /// request's file, WordInterrupted on a stop or when the bridge shuts down.
+    /// request's file, WordInterrupted on a stop or when the bridge shuts down,
+    /// LeftToFirstProcess when the document needs the UNO-driven LibreOffice it does not run.
     std::string convert(const ConversionRequest& request);
     /// Kills the process and its group, waits for it and removes its profile.
     void stop();

@@ -54,14 +54,17 @@ inline constexpr const char* kReasonLoad = "load";        // the input could not
 inline constexpr const char* kReasonNotText = "not-text"; // the input is not a text document
 inline constexpr const char* kReasonSave = "save";        // the output could not be written
 inline constexpr const char* kReasonRequest = "request";  // a malformed request
+// The document needs the UNO-driven soffice, which this process does not run (kUnoElsewhere).
+inline constexpr const char* kReasonElsewhere = "elsewhere";
 
 /// The start of the name of every private profile folder the bridge makes; a process scan
 /// recognises our office processes by it on their command line.
 inline constexpr const char* kProfilePrefix = "paperloom-office-profile-";
 
-/// The converter's optional last argument: start the UNO-driven soffice only for the first
-/// document that needs it, not beside LibreOffice at once (for the bridge's further processes).
-inline constexpr const char* kUnoWhenNeeded = "--uno-when-needed";
+/// The converter's optional last argument, for the bridge's further processes: run no UNO-driven
+/// soffice at all and answer a document that needs one with kReasonElsewhere, so that the first
+/// process, whose soffice is warm, converts it instead of this one starting another.
+inline constexpr const char* kUnoElsewhere = "--uno-elsewhere";
 
 /// The folder, inside the converter's profile folder, of the profile of its UNO-driven soffice.
 inline constexpr const char* kUnoProfile = "uno";

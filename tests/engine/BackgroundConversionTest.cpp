@@ -3,6 +3,7 @@
 
 #include "engine/automation/DocumentConverter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -27,7 +28,12 @@ public:
     void toWordPackage(const std::string& input, const std::string& package) override {
         std::ifstream file(input, std::ios::binary);
         const std::string content{std::istreambuf_iterator<char>(file), {}};
-        const std::string word = content.substr(kLegacyMagic.size());
+        const std::string word =
+            content.substr(kLegacyMagic.size(), content.find(' ') - kLegacyMagic.size());
+        {
+            std::lock_guard lock(m_mutex);
+            started.push_back(word);
+        }
         std::this_thread::sleep_for(importDelays.count(word) ? importDelays.at(word) : 0ms);
         if (word == "damaged") {
             throw WordError("Cannot open " + input + ": the document is damaged.");
@@ -54,13 +60,15 @@ public:
     [[nodiscard]] bool convertsOutput(const std::string& output) const override {
         return output.ends_with(".doc");
     }
-    [[nodiscard]] int parallelConversions() const override { return 3; }
+    [[nodiscard]] int parallelConversions() const override { return threads; }
 
     std::map<std::string, std::chrono::milliseconds> importDelays;
     std::chrono::milliseconds exportDelay = 40ms;
     int failExportsFrom = 0;
     std::atomic<int> running{0};
     std::atomic<int> exports{0};
+    int threads = 3;
+    std::vector<std::string> started;   // in the order the conversions began
     std::vector<std::string> converted; // in the order the conversions ended
 
 private:
@@ -92,6 +100,26 @@ TEST_F(BackgroundConversion, InputsConvertedAheadJoinInListOrderWhenTheyFinishOu
     EXPECT_EQ(Written(output).paragraphs(),
               (std::vector<std::string>{"first", "second", "third", "fourth", ""}));
     EXPECT_LE(converter->exports.load(), 4) << "at most one conversion of the output per step";
+}
+
+TEST_F(BackgroundConversion, ALargeDocumentLaterInTheListConvertsBeforeTheSmallOnesBeforeIt) {
+    // Converted last, it would leave the other converters idle while the join waits for it.
+    converter->importDelays = {{"one", 100ms}};
+    converter->threads = 1;
+    const std::string large = legacy("large");
+    std::ofstream(large, std::ios::binary | std::ios::app) << std::string(1 << 20, ' ');
+    const std::vector<std::string> inputs{legacy("one"), legacy("two"), legacy("three"), large};
+
+    joinDocuments(engine, inputs, output, {});
+
+    const auto& started = converter->started;
+    const auto at = [&](const std::string& word) {
+        return std::find(started.begin(), started.end(), word) - started.begin();
+    };
+    EXPECT_LT(at("large"), at("two"));
+    EXPECT_LT(at("large"), at("three"));
+    EXPECT_EQ(Written(output).paragraphs(),
+              (std::vector<std::string>{"one", "two", "three", "large", ""}));
 }
 
 TEST_F(BackgroundConversion, AFailingDocumentLeavesTheDocumentsBeforeItAndNoConversionRunning) {

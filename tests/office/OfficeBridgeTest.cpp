@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -251,6 +252,33 @@ TEST_F(RealOffice, DocumentsWithCommentsJoinIntoADocToo) {
         ASSERT_NE(found, std::string::npos) << twin << " missing or out of order";
         at = found + words.size();
     }
+}
+
+TEST_F(RealOffice, AVirtualEnvironmentFirstOnThePathLeavesTheUnoConverterWarm) {
+    // An activated virtual environment puts a python3 without the system's UNO module first on
+    // PATH. The UNO converter must still start and stay, or every document the hosted
+    // LibreOffice cannot open waits for a cold soffice.
+    Scratch scratch;
+    const fs::path venv = scratch.path() / "venv";
+    fs::create_directories(venv / "bin");
+    fs::create_symlink("/usr/bin/python3", venv / "bin" / "python3");
+    writeFile((venv / "pyvenv.cfg").string(),
+              "home = /usr/bin\ninclude-system-site-packages = false\n");
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", ((venv / "bin").string() + ":" + path).c_str(), 1);
+    OfficeBridgeOptions options;
+    options.tempFolder = scratch.path().string();
+    auto bridge = std::make_shared<OfficeBridge>(options);
+    bridge->toWordPackage((kCorpus / "test10.doc").string(), scratch / "with comments.docx");
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(wordsOf(scratch / "with comments.docx").empty());
+    const std::string profiles = fileUrl(scratch.path().string()) + "/" + kProfilePrefix;
+    const auto warm = processesMentioning("--accept=pipe,name=paperloom-uno-");
+    EXPECT_TRUE(std::any_of(warm.begin(), warm.end(), [&](int pid) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+        const std::string cmdline{std::istreambuf_iterator<char>(in), {}};
+        return cmdline.find(profiles) != std::string::npos;
+    }));
 }
 
 TEST_F(RealOffice, OurOfficeIsNeverTakenForTheUsersOwn) {

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -22,6 +23,18 @@ std::optional<std::uint64_t> regularFileSize(const std::string& path) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(st.st_size);
+}
+
+/// The order of a conversion ahead among the others: its place in the list, moved forward by
+/// one place per kBytesPerPlace of input, at most to the front of the window. A large document
+/// near the end of the list then converts beside the small ones before it instead of alone after
+/// them, while the join waits for it.
+std::uint64_t aheadOrder(std::size_t index, std::uint64_t bytes) {
+    constexpr std::uint64_t kFraction = 256; // steps of a place
+    constexpr std::uint64_t kBytesPerPlace = 256 << 10;
+    const std::uint64_t forward = std::min(bytes / (kBytesPerPlace / kFraction),
+                                           (InputsAhead::kAheadDocuments - 1) * kFraction);
+    return (index + InputsAhead::kAheadDocuments) * kFraction - forward;
 }
 
 bool needsConverter(FileKind kind) {
@@ -102,7 +115,7 @@ void InputsAhead::moveOn() {
         const std::string package = m_folder.newFilePath(".docx");
         const std::shared_ptr<DocumentConverter> converter = m_converter;
         entry.job = m_workers.submit(
-            ConversionWorkers::Urgency::Ahead, i,
+            ConversionWorkers::Urgency::Ahead, aheadOrder(i, entry.bytes),
             [shared, package, converter] {
                 try {
                     if (!regularFileSize(shared->path) ||

@@ -15,7 +15,8 @@ namespace paperloom::engine {
 
 /// Converts the documents of an announced list that need the converter (legacy Word, RTF, ODF)
 /// on the conversion workers while earlier ones are pasted: a few ahead of the one being opened,
-/// in list order, and no more at once than kAheadBytes of input. A conversion's failure is
+/// in list order except that a large one moves forward, and no more at once than kAheadBytes of
+/// input. A conversion's failure is
 /// reported only when its document is opened, so the join stops where it would have stopped
 /// anyway. Nothing here changes what a document opens as: a source that changed since its
 /// conversion is converted again. The window's thread calls everything here.

@@ -1,0 +1,98 @@
+// The bridge's lanes: conversions spread over more than one converter process.
+#include "office/OfficeBridge.h"
+#include "office/OfficeProcess.h"
+#include "office/OfficeWire.h"
+
+#include "OfficeTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace paperloom::engine::office {
+namespace {
+
+using namespace test;
+
+// A converter that plays both roles: the first process takes a second per document and writes
+// "first" into what it converts; a further one (started with kUnoElsewhere) hands every
+// document back at once, as it does those that need the UNO-driven LibreOffice.
+std::string twoRoleConverter() {
+    return std::string("#!/usr/bin/python3\n"
+                       "import os, struct, sys, time\n"
+                       "further = '") +
+           kUnoElsewhere +
+           "' in sys.argv\n"
+           "def put(fields):\n"
+           "    data = struct.pack('<I', len(fields))\n"
+           "    for f in fields:\n"
+           "        data += struct.pack('<I', len(f)) + f\n"
+           "    os.write(3, data)\n"
+           "def take(n):\n"
+           "    data = b''\n"
+           "    while len(data) < n:\n"
+           "        chunk = os.read(3, n - len(data))\n"
+           "        if not chunk:\n"
+           "            raise SystemExit(0)\n"
+           "        data += chunk\n"
+           "    return data\n"
+           "put([b'ready'])\n"
+           "while True:\n"
+           "    count = struct.unpack('<I', take(4))[0]\n"
+           "    fields = [take(struct.unpack('<I', take(4))[0]) for _ in range(count)]\n"
+           "    if further:\n"
+           "        put([b'failed', b'" +
+           kReasonElsewhere +
+           "', fields[1]])\n"
+           "        continue\n"
+           "    time.sleep(1)\n"
+           "    with open(fields[2], 'w') as out:\n"
+           "        out.write('first')\n"
+           "    put([b'ok'])\n";
+}
+
+TEST(OfficeLanes, AFurtherProcessLeavesADocumentThatNeedsUnoToTheFirst) {
+    Scratch scratch;
+    const std::string program = scratch / "two-role-convert";
+    writeFile(program, twoRoleConverter(), true);
+    const std::string legacy = scratch / "legacy.doc";
+    writeFile(legacy, "not a real document");
+    OfficeBridgeOptions options;
+    options.converterProgram = program;
+    options.tempFolder = scratch.path().string();
+    options.processes = 2;
+    auto bridge = std::make_shared<OfficeBridge>(options);
+    std::thread earlier([&] { bridge->toWordPackage(legacy, scratch / "earlier.docx"); });
+    // The first process is busy with that one, so this one starts a further process.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NO_THROW(bridge->toWordPackage(legacy, scratch / "later.docx"));
+    earlier.join();
+    EXPECT_EQ(bridge->startCount(), 2);
+    EXPECT_EQ(firstBytes(scratch / "later.docx", 16), "first");
+    EXPECT_EQ(firstBytes(scratch / "earlier.docx", 16), "first");
+}
+
+TEST_F(RealOffice, AProcessWithoutUnoHandsADocumentThatNeedsItBackAndStartsNone) {
+    Scratch scratch;
+    OfficeBridgeOptions options;
+    options.tempFolder = scratch.path().string();
+    OfficeProcess process(options, -1);
+    const std::string input = (kCorpus / "test10.doc").string();
+    const ConversionRequest request{input, scratch / "out.docx", "docx", Direction::Import, input};
+    process.start(request, false);
+    EXPECT_THROW(process.convert(request), LeftToFirstProcess);
+    EXPECT_FALSE(fs::exists(scratch / "out.docx"));
+    const std::string profiles = fileUrl(scratch.path().string()) + "/" + kProfilePrefix;
+    const auto ours = processesMentioning(profiles);
+    EXPECT_EQ(ours, std::vector<int>{process.processId()}) << "no soffice of its own";
+    const std::string sound = (kCorpus / "test01.doc").string();
+    EXPECT_NO_THROW(
+        process.convert({sound, scratch / "sound.docx", "docx", Direction::Import, sound}));
+}
+
+} // namespace
+} // namespace paperloom::engine::office
