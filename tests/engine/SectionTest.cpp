@@ -479,5 +479,47 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
     EXPECT_EQ(pdfPages(dir / "pdf" / "covered.pdf"), 2);
 }
 
+TEST_F(SectionTest, EachDocumentsEndnotesStayAfterItsOwnTextWhereverItStands) {
+    const std::string separators =
+        "<w:endnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
+        "</w:endnote><w:endnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p><w:r>"
+        "<w:continuationSeparator/></w:r></w:p></w:endnote>";
+    const auto withEndnote = [&](const std::string& settings) {
+        DocDraft draft;
+        draft.body = "<w:p><w:r><w:t>noted</w:t></w:r><w:r><w:endnoteReference w:id=\"1\"/>"
+                     "</w:r></w:p><w:p><w:pPr>" +
+                     section("") + "</w:pPr></w:p>" + para("second section");
+        draft.sectPr = section("");
+        draft.endnotes = separators + "<w:endnote w:id=\"1\">" + para("the note") + "</w:endnote>";
+        draft.settings = settings;
+        return draft;
+    };
+    DocDraft plain;
+    plain.body = para("plain");
+    plain.sectPr = section("");
+    const std::string plainPath = write("plain.docx", plain);
+    const std::string atEnd = write("at-end.docx", withEndnote(""));
+    const std::string perSection =
+        write("per-section.docx", withEndnote("<w:endnotePr><w:pos w:val=\"sectEnd\"/>"
+                                              "</w:endnotePr>"));
+    // Which sections hold back their endnotes for the next one, for each order.
+    for (const auto& [inputs, suppressed] :
+         {std::pair<std::vector<std::string>, std::string>{{plainPath, atEnd, perSection}, "-+---"},
+          {{atEnd, plainPath}, "---"}}) {
+        const Written out(join(inputs));
+        const auto settings = out.xml("word/settings.xml");
+        EXPECT_STREQ(settings.document_element()
+                         .child("w:endnotePr")
+                         .child("w:pos")
+                         .attribute("w:val")
+                         .value(),
+                     "sectEnd");
+        std::string flags;
+        for (const auto& sectPr : sectionsOf(out.document())) {
+            flags += sectPr.child("w:noEndnote") ? '+' : '-';
+        }
+        EXPECT_EQ(flags, suppressed);
+    }
+}
 } // namespace
 } // namespace paperloom::engine::testing

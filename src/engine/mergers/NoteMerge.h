@@ -26,6 +26,8 @@ public:
     /// The target's id of a pasted note (an endnote or a footnote), or null when the pasted
     /// document has no such note.
     [[nodiscard]] const std::string* renamed(bool endnote, const std::string& sourceId) const;
+    /// True once mergeEndnotes has taken at least one endnote of the pasted document.
+    [[nodiscard]] bool tookEndnotes() const { return !m_endnoteIds.empty(); }
 
 private:
     void merge(bool endnotes, PasteRemap& remap);

@@ -3,6 +3,7 @@
 #include "engine/paste/LeadingFloatingTable.h"
 #include "engine/paste/PasteSession.h"
 
+#include "engine/mergers/EndnotePosition.h"
 #include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"
@@ -104,6 +105,8 @@ void PasteSession::insertBody() {
         sections.push_back(lastSectPr);
     }
     prepareSourceSections(m_source, m_target, sections);
+    keepEndnotesWithTheirDocument(m_source, m_target, sections, hasPrevious,
+                                  m_notes.tookEndnotes());
     keepTableStylesOverDefaults(m_source, m_target, body);
     keepTablePlacesAcrossLayoutModes(m_source, m_target, body);
     keepAutoSpacingAtDocumentStart(m_source, m_target, body);
