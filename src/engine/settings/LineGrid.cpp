@@ -1,4 +1,4 @@
-// Where the lines of a section with a line grid start, kept whatever notes the joined document has.
+// Where the lines of a section with a line grid start once the joined document has notes.
 #include "engine/settings/LineGrid.h"
 
 #include "engine/package/Xml.h"
@@ -9,12 +9,6 @@
 
 namespace paperloom::engine {
 namespace {
-
-/// Spare space left between the margins: LibreOffice measures the page in hundredths of a
-/// millimetre, and a body of exactly so many lines can come out a twip short of the last one.
-constexpr long long kSlack = 6;
-/// Less than this of a shift (half a point) does not move a line on any page.
-constexpr long long kLeastShift = 10;
 
 bool hasLineGrid(const pugi::xml_node& sectPr) {
     const std::string_view type = sectPr.child("w:docGrid").attribute("w:type").value();
@@ -27,11 +21,20 @@ bool isHorizontal(const pugi::xml_node& sectPr) {
     return !direction || value == "lrTb";
 }
 
-/// Page borders and vertical alignment follow the margins, not the lines: such a section is
-/// left as it is.
+/// What readers take for a header distance the section leaves out.
+constexpr long long kDefaultHeaderDistance = 720;
+/// Room for one line of a header above the top margin.
+constexpr long long kHeaderLine = 240;
+
+/// Page borders and vertical alignment follow the margins, not the lines; a header that
+/// reaches below the top margin pushes the lines down by its own height, which only a reader
+/// knows. Such a section is left as it is.
 bool placesMoreThanLines(const pugi::xml_node& sectPr) {
     const std::string_view align = sectPr.child("w:vAlign").attribute("w:val").value();
-    return sectPr.child("w:pgBorders") || (!align.empty() && align != "top");
+    const auto margins = sectPr.child("w:pgMar");
+    const long long header = margins.attribute("w:header").as_llong(kDefaultHeaderDistance);
+    return sectPr.child("w:pgBorders") || (!align.empty() && align != "top") ||
+           margins.attribute("w:top").as_llong(0) < header + kHeaderLine;
 }
 
 bool stateInSection(pugi::xml_node sectPr) {
@@ -42,7 +45,7 @@ bool stateInSection(pugi::xml_node sectPr) {
     const long long height = sectPr.child("w:pgSz").attribute("w:h").as_llong(0);
     auto margins = sectPr.child("w:pgMar");
     auto top = margins.attribute("w:top");
-    auto bottom = margins.attribute("w:bottom");
+    const auto bottom = margins.attribute("w:bottom");
     if (pitch <= 0 || !top || !bottom || top.as_llong(-1) < 0 || bottom.as_llong(-1) < 0) {
         return false;
     }
@@ -50,13 +53,11 @@ bool stateInSection(pugi::xml_node sectPr) {
     if (body < pitch) {
         return false;
     }
-    const long long spare = body % pitch;
-    const long long shift = spare / 2;
-    if (shift < kLeastShift) {
+    const long long shift = body % pitch / 2;
+    if (shift == 0) {
         return false;
     }
     top = std::to_string(top.as_llong() + shift).c_str();
-    bottom = std::to_string(bottom.as_llong() + spare - shift - kSlack).c_str();
     return true;
 }
 
@@ -75,6 +76,18 @@ bool stateLineGridPosition(pugi::xml_node mainRoot) {
         return false;
     });
     return changed;
+}
+
+bool holdsNotes(const pugi::xml_node& notesRoot) {
+    for (auto note : notesRoot.children()) {
+        const std::string_view type = note.attribute("w:type").value();
+        if ((std::strcmp(note.name(), "w:footnote") == 0 ||
+             std::strcmp(note.name(), "w:endnote") == 0) &&
+            (type.empty() || type == "normal")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace paperloom::engine

@@ -172,9 +172,9 @@ void stateGutterPosition(Package& out, const std::string& mainPart, const std::s
     replace(out, settingsName, settings);
 }
 
-/// Sections with a line grid start their lines where LibreOffice puts them in a document
-/// without notes, also in a joined document with notes (see LineGrid). A document with notes of
-/// its own has its lines at the top margin wherever it goes.
+/// Sections with a line grid start their lines where LibreOffice puts them in the document
+/// alone, without notes, also in a joined document with notes (see LineGrid). A document with
+/// notes of its own has its lines at the top margin wherever it goes.
 void stateLineGrid(Package& out, const std::string& mainPart) {
     try {
         {
@@ -255,7 +255,7 @@ void stateTabStops(Package& out, const Package& source, const Relationships& rel
 } // namespace
 
 Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
-                              std::optional<long> joinedTabInterval) {
+                              std::optional<long> joinedTabInterval, bool joinedHasNotes) {
     Package out = source;
     Relationships rels;
     try {
@@ -293,7 +293,9 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     if (!settingsParts.empty() && isOn(settings.document_element().child("w:gutterAtTop"))) {
         stateGutterPosition(out, mainPart, settingsParts.front(), settings);
     }
-    stateLineGrid(out, mainPart);
+    if (joinedHasNotes) {
+        stateLineGrid(out, mainPart);
+    }
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);
     }
