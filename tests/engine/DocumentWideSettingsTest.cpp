@@ -436,7 +436,7 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheGutterOfEachDocumentWhereItP
 
 // ------------------------------------------------------------------------------ line grid
 
-TEST_F(DocumentWideSettingsTest, LibreOfficeStartsTheLinesOfALineGridAsAloneAfterNotes) {
+TEST_F(DocumentWideSettingsTest, LibreOfficeStartsTheLinesOfALineGridAsAloneWithNotesAnywhere) {
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
@@ -458,7 +458,9 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeStartsTheLinesOfALineGridAsAloneAfte
     const std::string notedPath = write("noted.docx", noted);
     // Without notes the joined document centres the lines as the document alone does.
     const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
-        {"after-notes", {notedPath, gridPath}}, {"without-notes", {plainPath, gridPath}}};
+        {"after-notes", {notedPath, gridPath}},
+        {"before-notes", {gridPath, plainPath, notedPath}},
+        {"without-notes", {plainPath, gridPath}}};
     std::vector<std::string> files{gridPath};
     for (const auto& [name, inputs] : joins) {
         files.push_back((dir / (name + ".docx")).string());

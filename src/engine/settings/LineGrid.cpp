@@ -37,7 +37,9 @@ bool placesMoreThanLines(const pugi::xml_node& sectPr) {
            margins.attribute("w:top").as_llong(0) < header + kHeaderLine;
 }
 
-bool stateInSection(pugi::xml_node sectPr) {
+} // namespace
+
+bool stateLineGridStart(pugi::xml_node sectPr) {
     if (!hasLineGrid(sectPr) || !isHorizontal(sectPr) || placesMoreThanLines(sectPr)) {
         return false;
     }
@@ -61,8 +63,6 @@ bool stateInSection(pugi::xml_node sectPr) {
     return true;
 }
 
-} // namespace
-
 bool stateLineGridPosition(pugi::xml_node mainRoot) {
     bool changed = false;
     forEachElement(mainRoot, [&](pugi::xml_node element) {
@@ -72,7 +72,7 @@ bool stateLineGridPosition(pugi::xml_node mainRoot) {
         if (std::strcmp(element.name(), "w:sectPr") != 0) {
             return true;
         }
-        changed = stateInSection(element) || changed;
+        changed = stateLineGridStart(element) || changed;
         return false;
     });
     return changed;
