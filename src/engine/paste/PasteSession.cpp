@@ -55,10 +55,10 @@ void PasteSession::paste() {
     m_notes.mergeFootnotes(m_remap);
     step("endnotes");
     m_notes.mergeEndnotes(m_remap);
+    step("line grids");
     if (!hadNotes && joinedHasNotes()) {
         // The documents before this one lose the centring of their line grids (see LineGrid);
         // those after it state it as they are pasted.
-        step("line grids");
         m_target.body.editSections(stateLineGridStart);
     }
     step("body");

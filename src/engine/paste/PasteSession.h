@@ -43,8 +43,8 @@ public:
     /// and what DocumentModel::beginChange throws.
     void begin();
     /// The steps, in order: first document, lists, styles, list definitions, bookmarks,
-    /// footnotes, endnotes, line grids (when these were the first notes), body, comments,
-    /// fonts, parts. Throws std::logic_error outside an
+    /// footnotes, endnotes, line grids (of the documents before the first notes), body,
+    /// comments, fonts, parts. Throws std::logic_error outside an
     /// open change, else what a step throws (PackageError for a part that does not parse),
     /// leaving the change open for rollBack.
     void paste();
