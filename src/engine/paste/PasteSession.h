@@ -44,9 +44,9 @@ public:
     void begin();
     /// The steps, in order: first document, lists, styles, list definitions, bookmarks,
     /// footnotes, endnotes, line grids (of the documents before the first notes), body,
-    /// comments, fonts, parts. Throws std::logic_error outside an
-    /// open change, else what a step throws (PackageError for a part that does not parse),
-    /// leaving the change open for rollBack.
+    /// comments, fonts, parts. Throws std::logic_error outside an open change, else what a
+    /// step throws (PackageError for a part that does not parse), leaving the change open for
+    /// rollBack.
     void paste();
     /// Keeps what the steps did; the target counts as changed. Throws std::logic_error outside
     /// an open change.

@@ -29,7 +29,7 @@ constexpr long long kHeaderLine = 240;
 /// Page borders and vertical alignment follow the margins, not the lines; a header that
 /// reaches below the top margin pushes the lines down by its own height, which only a reader
 /// knows. Such a section is left as it is.
-bool placesMoreThanLines(const pugi::xml_node& sectPr) {
+bool linesStartElsewhere(const pugi::xml_node& sectPr) {
     const std::string_view align = sectPr.child("w:vAlign").attribute("w:val").value();
     const auto margins = sectPr.child("w:pgMar");
     const long long header = margins.attribute("w:header").as_llong(kDefaultHeaderDistance);
@@ -40,7 +40,7 @@ bool placesMoreThanLines(const pugi::xml_node& sectPr) {
 } // namespace
 
 bool stateLineGridStart(pugi::xml_node sectPr) {
-    if (!hasLineGrid(sectPr) || !isHorizontal(sectPr) || placesMoreThanLines(sectPr)) {
+    if (!hasLineGrid(sectPr) || !isHorizontal(sectPr) || linesStartElsewhere(sectPr)) {
         return false;
     }
     const long long pitch = sectPr.child("w:docGrid").attribute("w:linePitch").as_llong(0);
@@ -66,14 +66,11 @@ bool stateLineGridStart(pugi::xml_node sectPr) {
 bool stateLineGridPosition(pugi::xml_node mainRoot) {
     bool changed = false;
     forEachElement(mainRoot, [&](pugi::xml_node element) {
-        if (std::strcmp(element.name(), "w:sectPrChange") == 0) {
-            return false; // a section as it was before a tracked change
-        }
         if (std::strcmp(element.name(), "w:sectPr") != 0) {
             return true;
         }
         changed = stateLineGridStart(element) || changed;
-        return false;
+        return false; // not the former properties a tracked change keeps
     });
     return changed;
 }
