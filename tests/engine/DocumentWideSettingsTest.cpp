@@ -434,5 +434,46 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheGutterOfEachDocumentWhereItP
     }
 }
 
+// ------------------------------------------------------------------------------ line grid
+
+TEST_F(DocumentWideSettingsTest, LibreOfficeStartsTheLinesOfALineGridAsAloneWithNotesAnywhere) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // 13958 twips between the margins hold 38 lines of 360 with 278 to spare, which
+    // LibreOffice centres around the lines of a document without notes only.
+    DocDraft grid;
+    grid.body = para("gridline");
+    grid.sectPr = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" "
+                  "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"708\" "
+                  "w:footer=\"708\" w:gutter=\"0\"/><w:docGrid w:type=\"lines\" "
+                  "w:linePitch=\"360\"/></w:sectPr>";
+    DocDraft noted;
+    noted.body = "<w:p><w:r><w:t>noted</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/>"
+                 "</w:r></w:p>";
+    noted.footnotes = "<w:footnote w:id=\"1\"><w:p><w:r><w:t>note</w:t></w:r></w:p>"
+                      "</w:footnote>";
+    const std::string gridPath = write("grid.docx", grid);
+    const std::string plainPath = write("plain.docx", DocDraft{});
+    const std::string notedPath = write("noted.docx", noted);
+    // Without notes the joined document centres the lines as the document alone does.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"after-notes", {notedPath, gridPath}},
+        {"before-notes", {gridPath, plainPath, notedPath}},
+        {"without-notes", {plainPath, gridPath}}};
+    std::vector<std::string> files{gridPath};
+    for (const auto& [name, inputs] : joins) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    const double alone = pdfWordTop(dir / "pdf" / "grid.pdf", "gridline");
+    ASSERT_GT(alone, 0);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_NEAR(pdfWordTop(dir / "pdf" / (name + ".pdf"), "gridline"), alone, 0.5) << name;
+    }
+}
+
 } // namespace
 } // namespace paperloom::engine::testing

@@ -262,6 +262,27 @@ int pdfPages(const std::filesystem::path& pdf) {
     return pages;
 }
 
+double pdfWordTop(const std::filesystem::path& pdf, const std::string& word) {
+    const std::string command = "pdftotext -bbox '" + pdf.string() + "' - 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    std::string html;
+    char block[4096];
+    while (const std::size_t got = std::fread(block, 1, sizeof block, pipe)) {
+        html.append(block, got);
+    }
+    ::pclose(pipe);
+    // <word xMin="72.0" yMin="80.5" xMax="..." yMax="...">text</word>
+    const auto end = html.find(">" + word + "</word>");
+    const auto start = html.rfind("yMin=\"", end);
+    if (end == std::string::npos || start == std::string::npos) {
+        return -1;
+    }
+    return std::atof(html.c_str() + start + 6);
+}
+
 bool canRenderPdfs() {
     return std::system(
                "command -v soffice >/dev/null 2>&1 && command -v pdfinfo >/dev/null 2>&1") == 0;

@@ -101,6 +101,10 @@ private:
 /// Pages of a PDF as pdfinfo counts them; -1 when it cannot tell.
 int pdfPages(const std::filesystem::path& pdf);
 
+/// How far below the top of its page (in points) the first word of a PDF that is exactly word
+/// stands, as pdftotext -bbox gives it; -1 when no word is.
+double pdfWordTop(const std::filesystem::path& pdf, const std::string& word);
+
 /// Whether LibreOffice and pdfinfo are there to render documents and count their pages.
 [[nodiscard]] bool canRenderPdfs();
 

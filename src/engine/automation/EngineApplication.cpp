@@ -6,6 +6,7 @@
 #include "engine/package/ZipWriter.h"
 #include "engine/paste/PasteSession.h"
 #include "engine/settings/DefaultTabStops.h"
+#include "engine/settings/LineGrid.h"
 #include "engine/settings/StatedSettings.h"
 
 #include <sys/stat.h>
@@ -368,8 +369,10 @@ void EngineApplication::pasteClipboard() {
         if (!model.body.isEmpty()) {
             joinedTabInterval = defaultTabInterval(model.settings.doc().document_element());
         }
-        const Package source =
-            withOwnSettingsStated(clipboard->package, clipboard->mainPart, joinedTabInterval);
+        const bool joinedHasNotes = holdsNotes(model.footnotes.doc().document_element()) ||
+                                    holdsNotes(model.endnotes.doc().document_element());
+        const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart,
+                                                     joinedTabInterval, joinedHasNotes);
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         session.run(); // all or nothing: a failed paste leaves the document as it was

@@ -5,6 +5,9 @@
 #include "engine/package/Xml.h"
 
 #include <cstring>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace paperloom::engine {
 
@@ -241,6 +244,114 @@ void Body::ensureBlockBeforeTail() {
     last.starts.pop_back();
     last.deflated = deflatePiece(text);
     last.text = text.size() <= kKeptText ? std::move(text) : std::string();
+}
+
+namespace {
+
+constexpr std::string_view kSectionStart = "<w:sectPr";
+constexpr std::string_view kSectionEnd = "</w:sectPr>";
+
+/// Where in text, from at on, the next start tag of section properties begins (npos when
+/// none does); sets selfClosing for an empty element.
+std::size_t nextSectionStart(const std::string& text, std::size_t at, bool& selfClosing) {
+    for (auto found = text.find(kSectionStart, at); found != std::string::npos;
+         found = text.find(kSectionStart, found + 1)) {
+        const char next =
+            found + kSectionStart.size() < text.size() ? text[found + kSectionStart.size()] : '\0';
+        if (next == ' ' || next == '>' || next == '/') {
+            const auto close = text.find('>', found);
+            selfClosing = close != std::string::npos && text[close - 1] == '/';
+            return found;
+        }
+    }
+    return std::string::npos;
+}
+
+/// Where the section properties starting at start end (past their end tag; npos when they do
+/// not), with the former properties of a tracked change nested in them.
+std::size_t sectionEnd(const std::string& text, std::size_t start) {
+    int depth = 1;
+    std::size_t at = text.find('>', start);
+    while (depth > 0 && at != std::string::npos) {
+        bool selfClosing = false;
+        const auto opening = nextSectionStart(text, at, selfClosing);
+        const auto closing = text.find(kSectionEnd, at);
+        if (closing == std::string::npos) {
+            return std::string::npos;
+        }
+        if (opening < closing) {
+            depth += selfClosing ? 0 : 1;
+            at = opening + kSectionStart.size();
+        } else {
+            --depth;
+            at = closing + kSectionEnd.size();
+        }
+    }
+    return at;
+}
+
+} // namespace
+
+void Body::editSections(const std::function<bool(pugi::xml_node)>& edit) {
+    for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+        editSectionsOf(m_pieces[i], i + 1 == m_pieces.size(), edit);
+    }
+    forEachElement(openRoot(), [&](pugi::xml_node element) {
+        if (std::strcmp(element.name(), "w:sectPr") != 0) {
+            return true;
+        }
+        (void)edit(element);
+        return false;
+    });
+    if (finalSectPr()) {
+        (void)edit(finalSectPr());
+    }
+}
+
+void Body::editSectionsOf(BodyPiece& piece, bool last,
+                          const std::function<bool(pugi::xml_node)>& edit) const {
+    const std::string text = pieceText(piece);
+    std::string out;
+    // Where an edit ended in text, and how much longer the text was by then.
+    std::vector<std::pair<std::size_t, long long>> shifts;
+    long long grown = 0;
+    std::size_t copied = 0;
+    bool selfClosing = false;
+    for (auto start = nextSectionStart(text, 0, selfClosing); start != std::string::npos;
+         start = nextSectionStart(text, start + 1, selfClosing)) {
+        if (selfClosing) {
+            continue;
+        }
+        const auto end = sectionEnd(text, start);
+        if (end == std::string::npos) {
+            break;
+        }
+        auto doc = parseXml(std::string_view(text).substr(start, end - start), "word/document.xml");
+        if (edit(doc.document_element())) {
+            const std::string changed = serializeNode(doc.document_element());
+            out.append(text, copied, start - copied);
+            out += changed;
+            copied = end;
+            grown += static_cast<long long>(changed.size()) - static_cast<long long>(end - start);
+            shifts.emplace_back(end, grown);
+        }
+        start = end - 1;
+    }
+    if (shifts.empty()) {
+        return;
+    }
+    out.append(text, copied, std::string::npos);
+    // Sections lie inside blocks, so no block starts within an edit.
+    std::size_t next = 0;
+    long long by = 0;
+    for (auto& blockStart : piece.starts) {
+        while (next < shifts.size() && shifts[next].first <= blockStart) {
+            by = shifts[next++].second;
+        }
+        blockStart = static_cast<std::size_t>(static_cast<long long>(blockStart) + by);
+    }
+    piece.deflated = deflatePiece(out);
+    piece.text = last && out.size() <= kKeptText ? std::move(out) : std::string();
 }
 
 void BlockCompressor::add(const pugi::xml_node& block) {

@@ -5,6 +5,7 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -87,6 +88,13 @@ public:
     /// the new tail. Returns false, changing nothing, when there is no block before the tail.
     bool dropTail();
 
+    /// Calls edit with the properties of every section of the body, those of paragraphs and the
+    /// final ones (not the former ones a tracked change keeps); edit returns true when it
+    /// changed the node it was given, and may change nothing but that node's descendants and
+    /// attributes. A piece holding a changed section is compressed anew, so this inflates the
+    /// whole body once. Throws PackageError when the body in memory is damaged.
+    void editSections(const std::function<bool(pugi::xml_node)>& edit);
+
     /// The body as it is, for restore(): shares the compressed pieces, copies the open end.
     struct Snapshot {
         std::string head;
@@ -113,6 +121,8 @@ public:
 
 private:
     void ensureBlockBeforeTail();
+    void editSectionsOf(BodyPiece& piece, bool last,
+                        const std::function<bool(pugi::xml_node)>& edit) const;
     void pushPiece(BodyPiece piece);
     void compactPieces();
     static constexpr std::size_t kMaxPieces = 48;

@@ -43,9 +43,10 @@ public:
     /// and what DocumentModel::beginChange throws.
     void begin();
     /// The steps, in order: first document, lists, styles, list definitions, bookmarks,
-    /// footnotes, endnotes, body, comments, fonts, parts. Throws std::logic_error outside an
-    /// open change, else what a step throws (PackageError for a part that does not parse),
-    /// leaving the change open for rollBack.
+    /// footnotes, endnotes, line grids (of the documents before the first notes), body,
+    /// comments, fonts, parts. Throws std::logic_error outside an open change, else what a
+    /// step throws (PackageError for a part that does not parse), leaving the change open for
+    /// rollBack.
     void paste();
     /// Keeps what the steps did; the target counts as changed. Throws std::logic_error outside
     /// an open change.
@@ -60,6 +61,8 @@ public:
 private:
     void step(std::string_view name) const;
     void requireOpenChange() const;
+    /// Whether the target has footnotes or endnotes.
+    [[nodiscard]] bool joinedHasNotes() const;
     /// The body step: the pasted blocks and sections appended where the target ends.
     void insertBody();
 

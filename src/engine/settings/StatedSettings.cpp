@@ -9,6 +9,7 @@
 #include "engine/settings/ChartDefaults.h"
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/GutterPosition.h"
+#include "engine/settings/LineGrid.h"
 
 #include <cstring>
 #include <string_view>
@@ -171,6 +172,28 @@ void stateGutterPosition(Package& out, const std::string& mainPart, const std::s
     replace(out, settingsName, settings);
 }
 
+/// Sections with a line grid start their lines where LibreOffice puts them in the document
+/// alone, without notes, also in a joined document with notes (see LineGrid). A document with
+/// notes of its own has its lines at the top margin wherever it goes.
+void stateLineGrid(Package& out, const std::string& mainPart) {
+    try {
+        {
+            const std::string text = out.text(mainPart);
+            if (text.find("w:docGrid") == std::string::npos ||
+                text.find("<w:footnoteReference") != std::string::npos ||
+                text.find("<w:endnoteReference") != std::string::npos) {
+                return;
+            }
+        } // a long body is not held twice
+        auto main = parsePart(out, mainPart);
+        if (stateLineGridPosition(main.document_element())) {
+            replace(out, mainPart, main);
+        }
+    } catch (const PackageError&) {
+        return; // the paste reports it
+    }
+}
+
 /// Tabs where the document's own default interval puts them, when the joined document's
 /// differs (see DefaultTabStops). Works on the parts as out has them already.
 void stateTabStops(Package& out, const Package& source, const Relationships& rels,
@@ -232,7 +255,7 @@ void stateTabStops(Package& out, const Package& source, const Relationships& rel
 } // namespace
 
 Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
-                              std::optional<long> joinedTabInterval) {
+                              std::optional<long> joinedTabInterval, bool joinedHasNotes) {
     Package out = source;
     Relationships rels;
     try {
@@ -269,6 +292,9 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     }
     if (!settingsParts.empty() && isOn(settings.document_element().child("w:gutterAtTop"))) {
         stateGutterPosition(out, mainPart, settingsParts.front(), settings);
+    }
+    if (joinedHasNotes) {
+        stateLineGrid(out, mainPart);
     }
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);
