@@ -53,6 +53,10 @@ public:
     /// Drops theme colour references (of a w:color, w:shd or w:u), leaving the colour value
     /// that the pasted document's own theme gave, which writers store beside the reference.
     void resolveColors(pugi::xml_node element) const;
+    /// Turns a DrawingML theme colour reference (a:schemeClr of a shape) into the colour the
+    /// pasted document's theme gives it, its shades and tints kept; placeholders and names the
+    /// theme lacks stay.
+    void resolveSchemeColor(pugi::xml_node schemeClr) const;
     /// Resolves an element's fonts or colours as the comparison asks; other elements stay.
     void resolve(pugi::xml_node element) const;
 
@@ -67,6 +71,8 @@ private:
     PastedDocument& m_source;
     DocumentModel& m_target;
     ThemeFonts m_sourceFonts;
+    pugi::xml_document m_sourceScheme; // the pasted theme's colour scheme
+    std::string m_mapping[4];          // the scheme colours bg1, tx1, bg2 and tx2 stand for
     bool m_resolveFonts = false;
     bool m_resolveColors = false;
 };

@@ -66,6 +66,9 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
             return true;
         }
         if (prefixOf(name) != "w") {
+            if (local == "schemeClr" && fonts.resolvesColors()) {
+                fonts.resolveSchemeColor(element);
+            }
             return true;
         }
         auto val = element.attribute("w:val");
