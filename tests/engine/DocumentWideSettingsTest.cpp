@@ -262,6 +262,38 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheTextSizeATableStyleGivesEith
     }
 }
 
+// ------------------------------------------------------------------------ theme colours
+
+TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentKeepTheColoursOfTheirOwnTheme) {
+    DocDraft themed;
+    themed.body =
+        "<w:p><w:r><w:drawing><wp:anchor><wp:docPr id=\"1\" name=\"Shape\"/><a:graphic>"
+        "<a:graphicData><wps:wsp><wps:spPr><a:solidFill><a:schemeClr val=\"accent1\">"
+        "<a:lumMod val=\"75000\"/></a:schemeClr></a:solidFill><a:ln><a:solidFill><a:schemeClr "
+        "val=\"bg1\"/></a:solidFill></a:ln></wps:spPr></wps:wsp></a:graphicData></a:graphic>"
+        "</wp:anchor></w:drawing></w:r></w:p>";
+    // Its backgrounds are the dark colours.
+    themed.settings = "<w:clrSchemeMapping w:bg1=\"dark1\" w:t1=\"light1\"/>";
+    themed.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    themed.parts["word/theme/theme1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.theme+xml",
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"T\">"
+        "<a:themeElements><a:clrScheme name=\"T\"><a:dk1><a:sysClr val=\"windowText\" "
+        "lastClr=\"000000\"/></a:dk1><a:lt1><a:srgbClr val=\"FFFFFF\"/></a:lt1><a:accent1>"
+        "<a:srgbClr val=\"112233\"/></a:accent1></a:clrScheme></a:themeElements></a:theme>"};
+
+    const Written out(join({write("plain.docx", DocDraft{}), write("themed.docx", themed)}));
+    const auto doc = out.document();
+    const auto fill = doc.select_node("//wps:spPr/a:solidFill").node().first_child();
+    EXPECT_STREQ(fill.name(), "a:srgbClr");
+    EXPECT_STREQ(fill.attribute("val").value(), "112233");
+    EXPECT_STREQ(fill.child("a:lumMod").attribute("val").value(), "75000");
+    const auto line = doc.select_node("//a:ln/a:solidFill").node().first_child();
+    EXPECT_STREQ(line.name(), "a:sysClr");
+    EXPECT_STREQ(line.attribute("val").value(), "windowText");
+    EXPECT_STREQ(line.attribute("lastClr").value(), "000000");
+}
+
 // ------------------------------------------------------------------------ default tab stop
 
 /// The stop positions a paragraph states in its own w:tabs, in order.
