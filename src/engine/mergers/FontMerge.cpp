@@ -39,11 +39,11 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
             scheme = element;
             return false;
         }
-        if (name == "clrScheme") {
+        if (name == "clrScheme" || name == "fmtScheme") {
             pugi::xml_document scratch;
             auto copy = scratch.append_copy(element);
             copy.remove_attribute("name");
-            fonts.colors = serializeNode(copy);
+            (name == "clrScheme" ? fonts.colors : fonts.formats) = serializeNode(copy);
             return false;
         }
         return true;
@@ -78,6 +78,8 @@ void FontMerger::compareThemes() {
     const ThemeFonts targetFonts = readThemeFonts(m_target.package, m_target.themeName);
     m_resolveFonts = !m_sourceFonts.sameFonts(targetFonts);
     m_resolveColors = !m_sourceFonts.colors.empty() && m_sourceFonts.colors != targetFonts.colors;
+    m_shapeStyles.load(m_sourceFonts.formats != targetFonts.formats ? m_sourceFonts.formats
+                                                                    : std::string());
     if (!m_resolveColors) {
         return;
     }
@@ -98,6 +100,14 @@ void FontMerger::compareThemes() {
         const auto it = kSlots.find(mapping.attribute(kMapped[i].attribute).value());
         m_mapping[i] = it != kSlots.end() ? it->second : kMapped[i].fallback;
     }
+}
+
+void FontMerger::resolveShapeStyle(pugi::xml_node style) const {
+    m_shapeStyles.state(style, [this](pugi::xml_node colour) {
+        if (m_resolveColors && localName(colour.name()) == "schemeClr") {
+            resolveSchemeColor(colour);
+        }
+    });
 }
 
 void FontMerger::resolveSchemeColor(pugi::xml_node schemeClr) const {

@@ -2,6 +2,7 @@
 // document's theme differs, and the font table with the font data it embeds.
 #pragma once
 
+#include "engine/mergers/ShapeStyles.h"
 #include "engine/model/DocumentModel.h"
 #include "engine/paste/PastedDocument.h"
 
@@ -14,11 +15,12 @@ namespace paperloom::engine {
 class PasteRemap;
 
 /// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script),
-/// and its colour scheme as text (for comparison only).
+/// and its colour and formatting schemes as text.
 struct ThemeFonts {
     std::string major[3];
     std::string minor[3];
     std::string colors;
+    std::string formats;
     [[nodiscard]] bool sameFonts(const ThemeFonts& other) const {
         for (int i = 0; i < 3; ++i) {
             if (major[i] != other.major[i] || minor[i] != other.minor[i]) {
@@ -57,6 +59,10 @@ public:
     /// pasted document's theme gives it, its shades and tints kept; placeholders and names the
     /// theme lacks stay.
     void resolveSchemeColor(pugi::xml_node schemeClr) const;
+    /// True when the style references of shapes must be stated as the pasted theme has them.
+    [[nodiscard]] bool resolvesShapeStyles() const { return !m_shapeStyles.empty(); }
+    /// States in a shape's properties what its style (wps:style) takes from the pasted theme.
+    void resolveShapeStyle(pugi::xml_node style) const;
     /// Resolves an element's fonts or colours as the comparison asks; other elements stay.
     void resolve(pugi::xml_node element) const;
 
@@ -72,6 +78,7 @@ private:
     DocumentModel& m_target;
     ThemeFonts m_sourceFonts;
     pugi::xml_document m_sourceScheme; // the pasted theme's colour scheme
+    ShapeStyles m_shapeStyles;         // its formatting scheme, where the target's differs
     std::string m_mapping[4];          // the scheme colours bg1, tx1, bg2 and tx2 stand for
     bool m_resolveFonts = false;
     bool m_resolveColors = false;

@@ -68,6 +68,8 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
         if (prefixOf(name) != "w") {
             if (local == "schemeClr" && fonts.resolvesColors()) {
                 fonts.resolveSchemeColor(element);
+            } else if (local == "style" && fonts.resolvesShapeStyles()) {
+                fonts.resolveShapeStyle(element);
             }
             return true;
         }
