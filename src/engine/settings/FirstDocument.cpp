@@ -4,7 +4,6 @@
 #include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
 #include "engine/model/DocumentModel.h"
-#include "engine/package/Relationships.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PasteRemap.h"
@@ -54,35 +53,6 @@ void adopt(pugi::xml_node target, const pugi::xml_node& source, const char* name
     }
 }
 
-/// The first document's core properties (title, author, subject ...) become the new
-/// document's: content controls bound to them show what they showed in it (without the part,
-/// readers show the controls' placeholder text instead).
-void adoptCoreProperties(const Package& source, DocumentModel& target) {
-    if (!source.contains("_rels/.rels")) {
-        return;
-    }
-    const auto rels = Relationships::parse(source.text("_rels/.rels"), "_rels/.rels");
-    const Relationship* core = rels.firstOfType("core-properties");
-    if (core == nullptr || core->external) {
-        return;
-    }
-    const std::string part = resolvePartName("", core->target);
-    if (!source.contains(part)) {
-        return;
-    }
-    std::string name;
-    if (const Relationship* own = target.relsOf("").firstOfType("core-properties");
-        own != nullptr && !own->external) {
-        name = resolvePartName("", own->target);
-    } else {
-        name = target.uniquePartName("docProps/core.xml");
-        target.relsForEdit("").add(core->type, name, false, true);
-    }
-    target.putPart(name, source.parts.at(part));
-    target.contentTypes.setOverride(name,
-                                    "application/vnd.openxmlformats-package.core-properties+xml");
-}
-
 pugi::xml_document partOf(PastedDocument& pasted, const char* kind) {
     pugi::xml_document doc;
     const std::string name = pasted.partOfKind(kind);
@@ -106,8 +76,6 @@ void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRema
     for (const char* name : kLayoutSettings) {
         adopt(settingsRoot, sourceSettings.document_element(), name, kSettingsOrder);
     }
-
-    adoptCoreProperties(pasted.package(), target);
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the
     // first document. A theme with relationships of its own (pictures in fills) brings the

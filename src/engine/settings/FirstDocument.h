@@ -8,8 +8,7 @@ class PastedDocument;
 class PasteRemap;
 
 /// Before anything else of the paste: when the target holds no content yet, its layout settings
-/// (settings.xml), theme, styles (styles.xml) and core properties become the pasted document's
-/// (a theme the pasted document lacks is taken out), so the
+/// (settings.xml), theme and styles (styles.xml) become the pasted document's, so the
 /// first document keeps its look and later ones are compared against it. Nothing in the target
 /// depends on them yet. Does nothing when the target has content.
 void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap);
