@@ -1,6 +1,6 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
-// against document defaults, and tables across layout modes.
+// against document defaults, tables across layout modes and a table that opens a document.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -209,6 +209,61 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
                                                      {"centred", "-"},  {"floating", "-"},
                                                      {"bordered", "-"}, {"unbordered", "-"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
+}
+
+TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocumentInPlace) {
+    // LibreOffice opens a section that begins with a table holding a comment with an empty
+    // paragraph: alone, one of the document's own default style (a line of 11.5 pt); joined, a
+    // copy of the paragraph that ends the section before (here 20 pt after a line of 1.15).
+    // 21 lines of 30 pt, the first in the table, fill 630 of the 648 pt of a Letter page: the
+    // larger paragraph would push the last line over.
+    const std::string line = "<w:spacing w:line=\"600\" w:lineRule=\"exact\"/>";
+    const std::string letter =
+        "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
+        "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" "
+        "w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
+    const std::string normal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
+                               "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+    DocDraft table;
+    table.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
+                 "<w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" "
+                 "w:type=\"dxa\"/></w:tcPr><w:p><w:pPr>" +
+                 line +
+                 "</w:pPr><w:commentRangeStart w:id=\"0\"/><w:r><w:t>cell</w:t></w:r>"
+                 "<w:commentRangeEnd w:id=\"0\"/><w:r><w:commentReference w:id=\"0\"/></w:r>"
+                 "</w:p></w:tc></w:tr></w:tbl>";
+    for (int i = 0; i < 20; ++i) {
+        table.body += para("line " + std::to_string(i), line);
+    }
+    table.comments = "<w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:t>remark</w:t></w:r>"
+                     "</w:p></w:comment>";
+    table.sectPr = letter;
+    table.styles = normal;
+    DocDraft leader;
+    leader.body = para("leader") + "<w:p/>";
+    leader.sectPr = letter;
+    leader.styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"400\" "
+                    "w:line=\"276\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
+                    "</w:docDefaults>" +
+                    normal;
+    const std::string tablePath = write("table.docx", table);
+    const std::string leaderPath = write("leader.docx", leader);
+    std::vector<std::string> files{tablePath};
+    // Joined last, the join's own closing paragraph would not fit on the page either.
+    for (const auto& [name, inputs] : {std::pair<std::string, std::vector<std::string>>{
+                                           "leaderfirst", {leaderPath, tablePath, leaderPath}},
+                                       {"tablefirst", {tablePath, leaderPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "table.pdf"), 1);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "leaderfirst.pdf"), 3);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "tablefirst.pdf"), 2);
 }
 
 } // namespace
