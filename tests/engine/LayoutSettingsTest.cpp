@@ -115,12 +115,14 @@ TEST_F(LayoutSettingsTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
         text.replace(text.find('%'), 1, content);
         return text;
     };
-    later.body = para("outside") +
-                 "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
-                 "w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
-                 inCell(para("plain cell")) +
-                 inCell(para("own spacing", "<w:pStyle w:val=\"Spaced\"/>")) + "</w:tr></w:tbl>" +
-                 para("after");
+    later.body =
+        para("outside") +
+        "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+        "w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
+        inCell(para("plain cell")) + inCell(para("own spacing", "<w:pStyle w:val=\"Spaced\"/>")) +
+        "</w:tr><w:tr>" +
+        inCell("<w:sdt><w:sdtContent>" + para("controlled cell") + "</w:sdtContent></w:sdt>") +
+        inCell(para("beside")) + "</w:tr></w:tbl>" + para("after");
     const Written out(
         join({write("first.docx", first), write("later.docx", later)}, JoinChoices{true, false}));
     const auto doc = out.document();
@@ -139,6 +141,8 @@ TEST_F(LayoutSettingsTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
     ASSERT_TRUE(spacingOf("plain cell"));
     EXPECT_STREQ(spacingOf("plain cell").attribute("w:after").value(), "0");
     EXPECT_STREQ(spacingOf("plain cell").attribute("w:line").value(), "240");
+    ASSERT_TRUE(spacingOf("controlled cell")); // a content control in the cell changes nothing
+    EXPECT_STREQ(spacingOf("controlled cell").attribute("w:after").value(), "0");
     EXPECT_FALSE(spacingOf("own spacing")); // its style's spacing outranks the table's anyway
     EXPECT_FALSE(spacingOf("outside"));
 }
@@ -170,7 +174,10 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
                   grid +
                   "<w:tbl><w:tblPr><w:tblBorders><w:left w:val=\"nil\" w:sz=\"12\"/>"
                   "</w:tblBorders><w:tblCaption w:val=\"unbordered\"/></w:tblPr>" +
-                  grid + para("end");
+                  grid +
+                  "<w:sdt><w:sdtContent><w:tbl><w:tblPr><w:tblCaption w:val=\"controlled\"/>"
+                  "</w:tblPr>" +
+                  grid + "</w:sdtContent></w:sdt>" + para("end");
     DocDraft modern;
     modern.body = para("modern");
     modern.settings = compatMode(15);
@@ -194,20 +201,20 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
     // floating tables stay as they are.
     tables.settings = compatMode(15);
     const std::string modernTables = write("modern-tables.docx", tables);
-    const std::map<std::string, std::string> grown = {{"plain", "108"},    {"indented", "350"},
-                                                      {"centred", "-"},    {"floating", "-"},
-                                                      {"bordered", "123"}, {"unbordered", "108"}};
+    const std::map<std::string, std::string> grown = {
+        {"plain", "108"},    {"indented", "350"},   {"centred", "-"},     {"floating", "-"},
+        {"bordered", "123"}, {"unbordered", "108"}, {"controlled", "108"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), modernTables}))), grown);
     // The other way round they shrink; in the same mode nothing changes.
     tables.settings = compatMode(14);
     const std::string olderTables = write("older-tables.docx", tables);
     const std::map<std::string, std::string> shrunk = {
-        {"plain", "-108"}, {"indented", "50"},   {"centred", "-"},
-        {"floating", "-"}, {"bordered", "-123"}, {"unbordered", "-108"}};
+        {"plain", "-108"},    {"indented", "50"},     {"centred", "-"},      {"floating", "-"},
+        {"bordered", "-123"}, {"unbordered", "-108"}, {"controlled", "-108"}};
     EXPECT_EQ(indents(Written(join({write("modern.docx", modern), olderTables}))), shrunk);
-    const std::map<std::string, std::string> same = {{"plain", "-"},    {"indented", "200"},
-                                                     {"centred", "-"},  {"floating", "-"},
-                                                     {"bordered", "-"}, {"unbordered", "-"}};
+    const std::map<std::string, std::string> same = {
+        {"plain", "-"},    {"indented", "200"}, {"centred", "-"},   {"floating", "-"},
+        {"bordered", "-"}, {"unbordered", "-"}, {"controlled", "-"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
 }
 
