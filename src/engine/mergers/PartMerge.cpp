@@ -155,9 +155,18 @@ PartDataPtr PartMerger::rewrittenCopy(const std::string& sourcePart, const std::
                                               : withItemId(source, sourcePart, it->second);
         }
         if (kind == "chart") {
-            // Same fonts: the chart's theme references resolve alike in the target.
-            return m_fonts.resolvesFonts()
-                       ? withThemeFontsStated(source, sourcePart, m_fonts.sourceFonts())
+            // Same fonts: the chart's theme references resolve alike in the target. (Where
+            // the fonts differ too, its theme colours are left to the joined document's theme.)
+            if (m_fonts.resolvesFonts()) {
+                return withThemeFontsStated(source, sourcePart, m_fonts.sourceFonts());
+            }
+            return m_fonts.resolvesColors()
+                       ? withSchemeColorsStated(source, sourcePart, m_fonts.sourceFonts())
+                       : nullptr;
+        }
+        if (kind == "diagramDrawing") {
+            return m_fonts.resolvesColors()
+                       ? withSchemeColorsStated(source, sourcePart, m_fonts.sourceFonts())
                        : nullptr;
         }
         if (kind == "diagramData") {
