@@ -178,6 +178,14 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
                   "<w:sdt><w:sdtContent><w:tbl><w:tblPr><w:tblCaption w:val=\"controlled\"/>"
                   "</w:tblPr>" +
                   grid + "</w:sdtContent></w:sdt>" + para("end");
+    tables.sectPr = "<w:sectPr><w:headerReference w:type=\"default\" r:id=\"rIdH\"/><w:pgSz "
+                    "w:w=\"11906\" w:h=\"16838\"/></w:sectPr>";
+    tables.rels["rIdH"] = {"header", "header1.xml", false};
+    tables.parts["word/header1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml",
+        "<w:hdr" + testNamespaces() +
+            "><w:tbl><w:tblPr><w:tblCaption w:val=\"header\"/></w:tblPr>" + grid + para("") +
+            "</w:hdr>"};
     DocDraft modern;
     modern.body = para("modern");
     modern.settings = compatMode(15);
@@ -187,12 +195,17 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
 
     auto indents = [](const Written& out) {
         std::map<std::string, std::string> found;
-        const auto doc = out.document();
-        for (const auto& hit : doc.select_nodes("//w:tblPr")) {
-            const auto tblPr = hit.node();
-            const auto ind = tblPr.child("w:tblInd");
-            found[tblPr.child("w:tblCaption").attribute("w:val").value()] =
-                ind ? ind.attribute("w:w").value() : "-";
+        for (const auto& [name, data] : out.package().parts) {
+            if (name != "word/document.xml" && name.find("word/header") != 0) {
+                continue;
+            }
+            const auto doc = out.xml(name);
+            for (const auto& hit : doc.select_nodes("//w:tblPr")) {
+                const auto tblPr = hit.node();
+                const auto ind = tblPr.child("w:tblInd");
+                found[tblPr.child("w:tblCaption").attribute("w:val").value()] =
+                    ind ? ind.attribute("w:w").value() : "-";
+            }
         }
         return found;
     };
@@ -202,19 +215,19 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
     tables.settings = compatMode(15);
     const std::string modernTables = write("modern-tables.docx", tables);
     const std::map<std::string, std::string> grown = {
-        {"plain", "108"},    {"indented", "350"},   {"centred", "-"},     {"floating", "-"},
-        {"bordered", "123"}, {"unbordered", "108"}, {"controlled", "108"}};
+        {"plain", "108"},    {"indented", "350"},   {"centred", "-"},      {"floating", "-"},
+        {"bordered", "123"}, {"unbordered", "108"}, {"controlled", "108"}, {"header", "108"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), modernTables}))), grown);
     // The other way round they shrink; in the same mode nothing changes.
     tables.settings = compatMode(14);
     const std::string olderTables = write("older-tables.docx", tables);
     const std::map<std::string, std::string> shrunk = {
-        {"plain", "-108"},    {"indented", "50"},     {"centred", "-"},      {"floating", "-"},
-        {"bordered", "-123"}, {"unbordered", "-108"}, {"controlled", "-108"}};
+        {"plain", "-108"},    {"indented", "50"},     {"centred", "-"},       {"floating", "-"},
+        {"bordered", "-123"}, {"unbordered", "-108"}, {"controlled", "-108"}, {"header", "-108"}};
     EXPECT_EQ(indents(Written(join({write("modern.docx", modern), olderTables}))), shrunk);
     const std::map<std::string, std::string> same = {
-        {"plain", "-"},    {"indented", "200"}, {"centred", "-"},   {"floating", "-"},
-        {"bordered", "-"}, {"unbordered", "-"}, {"controlled", "-"}};
+        {"plain", "-"},    {"indented", "200"}, {"centred", "-"},    {"floating", "-"},
+        {"bordered", "-"}, {"unbordered", "-"}, {"controlled", "-"}, {"header", "-"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
 }
 

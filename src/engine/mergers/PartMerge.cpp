@@ -8,6 +8,8 @@
 #include "engine/package/Xml.h"
 #include "engine/paste/PartRewrite.h"
 #include "engine/paste/PasteRemap.h"
+#include "engine/settings/LayoutMode.h"
+#include "engine/settings/TableDefaults.h"
 
 #include <cstring>
 
@@ -115,6 +117,9 @@ void PartMerger::drainPending(PasteRemap& remap) {
         const std::string kind = kindOf(relType);
         if (kind == "header" || kind == "footer") {
             auto doc = parseXml(m_source.package().text(sourcePart), sourcePart);
+            // Tables in headers and footers are laid out as those of the body.
+            keepTableStylesOverDefaults(m_source, m_target, doc.document_element());
+            keepTablePlacesAcrossLayoutModes(m_source, m_target, doc.document_element());
             remap.remap(doc.document_element(), doc.document_element(), sourcePart, name);
             m_target.putPart(name, PartData::fromText(serializeDocument(doc)));
             m_target.hasHeaders = true;
