@@ -44,6 +44,16 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
             auto copy = scratch.append_copy(element);
             copy.remove_attribute("name");
             fonts.colors = serializeNode(copy);
+            for (auto slot : element.children()) {
+                const auto color = slot.first_child();
+                const auto kind = localName(color.name());
+                const char* value = kind == "srgbClr"  ? color.attribute("val").value()
+                                    : kind == "sysClr" ? color.attribute("lastClr").value()
+                                                       : "";
+                if (std::strlen(value) == 6) {
+                    fonts.schemeColors.emplace(std::string(localName(slot.name())), value);
+                }
+            }
             return false;
         }
         return true;
@@ -68,6 +78,23 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
         }
     }
     return fonts;
+}
+
+bool stateSchemeColor(pugi::xml_node schemeClr, const ThemeFonts& theme) {
+    std::string_view slot = schemeClr.attribute("val").value();
+    slot = slot == "tx1"   ? "dk1"
+           : slot == "bg1" ? "lt1"
+           : slot == "tx2" ? "dk2"
+           : slot == "bg2" ? "lt2"
+                           : slot;
+    const auto color = theme.schemeColors.find(slot);
+    if (color == theme.schemeColors.end()) {
+        return false;
+    }
+    const std::string prefix(prefixOf(schemeClr.name()));
+    schemeClr.set_name(prefix.empty() ? "srgbClr" : (prefix + ":srgbClr").c_str());
+    schemeClr.attribute("val").set_value(color->second.c_str());
+    return true;
 }
 
 FontMerger::FontMerger(PastedDocument& source, DocumentModel& target)

@@ -7,6 +7,8 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
+#include <map>
 #include <string>
 
 namespace paperloom::engine {
@@ -14,11 +16,13 @@ namespace paperloom::engine {
 class PasteRemap;
 
 /// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script),
-/// and its colour scheme as text (for comparison only).
+/// and its colour scheme: as text (for comparison) and as the colour of each slot (dk1, lt1,
+/// accent1, hlink ...: RRGGBB).
 struct ThemeFonts {
     std::string major[3];
     std::string minor[3];
     std::string colors;
+    std::map<std::string, std::string, std::less<>> schemeColors;
     [[nodiscard]] bool sameFonts(const ThemeFonts& other) const {
         for (int i = 0; i < 3; ++i) {
             if (major[i] != other.major[i] || minor[i] != other.minor[i]) {
@@ -31,6 +35,12 @@ struct ThemeFonts {
 
 /// Reads the fonts and colours of a theme part; empty when the part is absent or has none.
 [[nodiscard]] ThemeFonts readThemeFonts(const Package& package, const std::string& themePart);
+
+/// Turns a DrawingML theme colour (a:schemeClr) into the colour the theme gives it (a:srgbClr,
+/// with the same shading and tinting), the mapping of the text and background colours to the
+/// scheme being the usual one. Returns false, changing nothing, for a placeholder colour or a
+/// slot the theme leaves out.
+bool stateSchemeColor(pugi::xml_node schemeClr, const ThemeFonts& theme);
 
 /// Keeps the pasted text in the faces and colours its own theme gave it, and carries the fonts
 /// it names into the target's font table.

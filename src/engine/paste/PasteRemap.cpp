@@ -65,6 +65,13 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
             }
             return true;
         }
+        if (local == "schemeClr") {
+            // Shapes and pictures drawn in the pasted theme's colours keep them.
+            if (fonts.resolvesColors()) {
+                stateSchemeColor(element, fonts.sourceFonts());
+            }
+            return true;
+        }
         if (prefixOf(name) != "w") {
             return true;
         }

@@ -10,6 +10,7 @@
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/GutterPosition.h"
 #include "engine/settings/LineGrid.h"
+#include "engine/settings/PageBreakMarks.h"
 
 #include <cstring>
 #include <string_view>
@@ -194,6 +195,26 @@ void stateLineGrid(Package& out, const std::string& mainPart) {
     }
 }
 
+/// Paragraphs that end in a page break take their mark to the next page as the settings say
+/// (w:splitPgBreakAndParaMark), and the setting goes: the joined document keeps marks before
+/// the break.
+void stateSplitPageBreakMarks(Package& out, const std::string& mainPart,
+                              const std::string& settingsName, pugi::xml_document& settings) {
+    try {
+        auto main = parsePart(out, mainPart);
+        if (stateSplitPageBreaks(main.document_element())) {
+            replace(out, mainPart, main);
+        }
+    } catch (const PackageError&) {
+        return; // the paste reports it
+    }
+    auto compat = settings.document_element().child("w:compat");
+    while (auto option = compat.child("w:splitPgBreakAndParaMark")) {
+        compat.remove_child(option);
+    }
+    replace(out, settingsName, settings);
+}
+
 /// Tabs where the document's own default interval puts them, when the joined document's
 /// differs (see DefaultTabStops). Works on the parts as out has them already.
 void stateTabStops(Package& out, const Package& source, const Relationships& rels,
@@ -295,6 +316,10 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     }
     if (joinedHasNotes) {
         stateLineGrid(out, mainPart);
+    }
+    if (!settingsParts.empty() &&
+        isOn(settings.document_element().child("w:compat").child("w:splitPgBreakAndParaMark"))) {
+        stateSplitPageBreakMarks(out, mainPart, settingsParts.front(), settings);
     }
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);
