@@ -154,17 +154,26 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
     }
 }
 
+/// Lets state rewrite the main part, which is written back when state changed it. False when
+/// the part does not parse: the paste reports it, and nothing else is stated.
+bool stateInMainPart(Package& out, const std::string& mainPart, bool (*state)(pugi::xml_node)) {
+    try {
+        auto main = parsePart(out, mainPart);
+        if (state(main.document_element())) {
+            replace(out, mainPart, main);
+        }
+        return true;
+    } catch (const PackageError&) {
+        return false;
+    }
+}
+
 /// Sections whose gutter the settings put at the top of the page get it as top margin
 /// instead, and the setting goes: the joined document puts gutters at the side.
 void stateGutterPosition(Package& out, const std::string& mainPart, const std::string& settingsName,
                          pugi::xml_document& settings) {
-    try {
-        auto main = parsePart(out, mainPart);
-        if (stateGutterAtTop(main.document_element())) {
-            replace(out, mainPart, main);
-        }
-    } catch (const PackageError&) {
-        return; // the paste reports it
+    if (!stateInMainPart(out, mainPart, stateGutterAtTop)) {
+        return;
     }
     auto root = settings.document_element();
     while (auto flag = root.child("w:gutterAtTop")) {
@@ -178,21 +187,17 @@ void stateGutterPosition(Package& out, const std::string& mainPart, const std::s
 /// notes of its own has its lines at the top margin wherever it goes.
 void stateLineGrid(Package& out, const std::string& mainPart) {
     try {
-        {
-            const std::string text = out.text(mainPart);
-            if (text.find("w:docGrid") == std::string::npos ||
-                text.find("<w:footnoteReference") != std::string::npos ||
-                text.find("<w:endnoteReference") != std::string::npos) {
-                return;
-            }
-        } // a long body is not held twice
-        auto main = parsePart(out, mainPart);
-        if (stateLineGridPosition(main.document_element())) {
-            replace(out, mainPart, main);
+        // The text goes before the part is parsed: a long body is not held twice.
+        const std::string text = out.text(mainPart);
+        if (text.find("w:docGrid") == std::string::npos ||
+            text.find("<w:footnoteReference") != std::string::npos ||
+            text.find("<w:endnoteReference") != std::string::npos) {
+            return;
         }
     } catch (const PackageError&) {
         return; // the paste reports it
     }
+    (void)stateInMainPart(out, mainPart, stateLineGridPosition);
 }
 
 /// Paragraphs that end in a page break take their mark to the next page as the settings say
@@ -200,13 +205,8 @@ void stateLineGrid(Package& out, const std::string& mainPart) {
 /// the break.
 void stateSplitPageBreakMarks(Package& out, const std::string& mainPart,
                               const std::string& settingsName, pugi::xml_document& settings) {
-    try {
-        auto main = parsePart(out, mainPart);
-        if (stateSplitPageBreaks(main.document_element())) {
-            replace(out, mainPart, main);
-        }
-    } catch (const PackageError&) {
-        return; // the paste reports it
+    if (!stateInMainPart(out, mainPart, stateSplitPageBreaks)) {
+        return;
     }
     auto compat = settings.document_element().child("w:compat");
     while (auto option = compat.child("w:splitPgBreakAndParaMark")) {
