@@ -1,5 +1,5 @@
 // What each document keeps of its document-wide settings when another document leads: page
-// background, document defaults, default tab stops and theme, as the joined XML states them.
+// background, document defaults, default tab stops, theme colours of shapes and the gutter.
 #include "EngineFixture.h"
 
 #include "engine/package/Relationships.h"
@@ -262,7 +262,7 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheTextSizeATableStyleGivesEith
     }
 }
 
-// ------------------------------------------------------------------------ theme colours
+// -------------------------------------------------------------------- theme shape styles
 
 /// A document with one shape (wps:spPr and wps:style children given) and a theme whose accent1
 /// is 112233, with one fill style (solid) and two line styles (6350 and 12700 EMU).
@@ -272,8 +272,6 @@ DocDraft themedShape(const std::string& spPr, const std::string& style = "") {
                   "<a:graphicData><wps:wsp><wps:spPr>" +
                   spPr + "</wps:spPr>" + style +
                   "</wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>";
-    // Its backgrounds are the dark colours.
-    themed.settings = "<w:clrSchemeMapping w:bg1=\"dark1\" w:t1=\"light1\"/>";
     themed.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
     themed.parts["word/theme/theme1.xml"] = {
         "application/vnd.openxmlformats-officedocument.theme+xml",
@@ -286,22 +284,6 @@ DocDraft themedShape(const std::string& spPr, const std::string& style = "") {
         "val=\"phClr\"><t:tint val=\"90000\"/></t:schemeClr></t:solidFill></t:ln></t:lnStyleLst>"
         "</t:fmtScheme></t:themeElements></t:theme>"};
     return themed;
-}
-
-TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentKeepTheColoursOfTheirOwnTheme) {
-    const DocDraft themed = themedShape(
-        "<a:solidFill><a:schemeClr val=\"accent1\"><a:lumMod val=\"75000\"/></a:schemeClr>"
-        "</a:solidFill><a:ln><a:solidFill><a:schemeClr val=\"bg1\"/></a:solidFill></a:ln>");
-    const Written out(join({write("plain.docx", DocDraft{}), write("themed.docx", themed)}));
-    const auto doc = out.document();
-    const auto fill = doc.select_node("//wps:spPr/a:solidFill").node().first_child();
-    EXPECT_STREQ(fill.name(), "a:srgbClr");
-    EXPECT_STREQ(fill.attribute("val").value(), "112233");
-    EXPECT_STREQ(fill.child("a:lumMod").attribute("val").value(), "75000");
-    const auto line = doc.select_node("//a:ln/a:solidFill").node().first_child();
-    EXPECT_STREQ(line.name(), "a:sysClr");
-    EXPECT_STREQ(line.attribute("val").value(), "windowText");
-    EXPECT_STREQ(line.attribute("lastClr").value(), "000000");
 }
 
 TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentStateTheFillAndLineTheirStyleNames) {
@@ -542,6 +524,41 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeStartsTheLinesOfALineGridAsAloneWith
     for (const auto& [name, inputs] : joins) {
         EXPECT_NEAR(pdfWordTop(dir / "pdf" / (name + ".pdf"), "gridline"), alone, 0.5) << name;
     }
+}
+
+// -------------------------------------------------------------------- theme shape styles
+
+TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentKeepTheColoursOfItsOwnTheme) {
+    DocDraft themed;
+    themed.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    themed.parts["word/theme/theme1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.theme+xml",
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"Old\">"
+        "<a:themeElements><a:clrScheme name=\"Old\"><a:dk1><a:sysClr val=\"windowText\" "
+        "lastClr=\"000000\"/></a:dk1><a:accent1><a:srgbClr val=\"4F81BD\"/></a:accent1>"
+        "</a:clrScheme></a:themeElements></a:theme>"};
+    auto fill = [](const std::string& color) {
+        return "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"100\" cy=\"100\"/><wp:docPr "
+               "id=\"1\" name=\"Shape\"/><a:graphic><a:graphicData uri=\"http://schemas."
+               "microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp><wps:spPr>"
+               "<a:solidFill><a:schemeClr val=\"" +
+               color +
+               "\"><a:lumMod val=\"75000\"/></a:schemeClr></a:solidFill></wps:spPr><wps:bodyPr/>"
+               "</wps:wsp></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>";
+    };
+    themed.body = fill("accent1") + fill("tx1") + fill("phClr") + fill("accent2");
+    // After a document with the blank document's theme, the shapes name their own colours, with
+    // the same shading; what the theme leaves out, or a placeholder, stays a reference.
+    const Written out(join({write("plain.docx", DocDraft{}), write("themed.docx", themed)}));
+    const auto doc = out.document();
+    std::vector<std::string> fills;
+    for (const auto& hit : doc.select_nodes("//a:solidFill/*")) {
+        fills.push_back(std::string(hit.node().name()) + " " + hit.node().attribute("val").value() +
+                        " " + hit.node().child("a:lumMod").attribute("val").value());
+    }
+    EXPECT_EQ(fills,
+              (std::vector<std::string>{"a:srgbClr 4F81BD 75000", "a:srgbClr 000000 75000",
+                                        "a:schemeClr phClr 75000", "a:schemeClr accent2 75000"}));
 }
 
 } // namespace

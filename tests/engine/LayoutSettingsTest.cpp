@@ -1,6 +1,6 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
-// against document defaults, and tables across layout modes.
+// against document defaults, tables across layout modes and a table that opens a document.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -119,12 +119,14 @@ TEST_F(LayoutSettingsTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
         text.replace(text.find('%'), 1, content);
         return text;
     };
-    later.body = para("outside") +
-                 "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
-                 "w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
-                 inCell(para("plain cell")) +
-                 inCell(para("own spacing", "<w:pStyle w:val=\"Spaced\"/>")) + "</w:tr></w:tbl>" +
-                 para("after");
+    later.body =
+        para("outside") +
+        "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+        "w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
+        inCell(para("plain cell")) + inCell(para("own spacing", "<w:pStyle w:val=\"Spaced\"/>")) +
+        "</w:tr><w:tr>" +
+        inCell("<w:sdt><w:sdtContent>" + para("controlled cell") + "</w:sdtContent></w:sdt>") +
+        inCell(para("beside")) + "</w:tr></w:tbl>" + para("after");
     const Written out(
         join({write("first.docx", first), write("later.docx", later)}, JoinChoices{true, false}));
     const auto doc = out.document();
@@ -143,6 +145,8 @@ TEST_F(LayoutSettingsTest, TableStylesStillOutrankTheDefaultsOfALaterDocument) {
     ASSERT_TRUE(spacingOf("plain cell"));
     EXPECT_STREQ(spacingOf("plain cell").attribute("w:after").value(), "0");
     EXPECT_STREQ(spacingOf("plain cell").attribute("w:line").value(), "240");
+    ASSERT_TRUE(spacingOf("controlled cell")); // a content control in the cell changes nothing
+    EXPECT_STREQ(spacingOf("controlled cell").attribute("w:after").value(), "0");
     EXPECT_FALSE(spacingOf("own spacing")); // its style's spacing outranks the table's anyway
     EXPECT_FALSE(spacingOf("outside"));
 }
@@ -174,7 +178,18 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
                   grid +
                   "<w:tbl><w:tblPr><w:tblBorders><w:left w:val=\"nil\" w:sz=\"12\"/>"
                   "</w:tblBorders><w:tblCaption w:val=\"unbordered\"/></w:tblPr>" +
-                  grid + para("end");
+                  grid +
+                  "<w:sdt><w:sdtContent><w:tbl><w:tblPr><w:tblCaption w:val=\"controlled\"/>"
+                  "</w:tblPr>" +
+                  grid + "</w:sdtContent></w:sdt>" + para("end");
+    tables.sectPr = "<w:sectPr><w:headerReference w:type=\"default\" r:id=\"rIdH\"/><w:pgSz "
+                    "w:w=\"11906\" w:h=\"16838\"/></w:sectPr>";
+    tables.rels["rIdH"] = {"header", "header1.xml", false};
+    tables.parts["word/header1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml",
+        "<w:hdr" + testNamespaces() +
+            "><w:tbl><w:tblPr><w:tblCaption w:val=\"header\"/></w:tblPr>" + grid + para("") +
+            "</w:hdr>"};
     DocDraft modern;
     modern.body = para("modern");
     modern.settings = compatMode(15);
@@ -184,12 +199,17 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
 
     auto indents = [](const Written& out) {
         std::map<std::string, std::string> found;
-        const auto doc = out.document();
-        for (const auto& hit : doc.select_nodes("//w:tblPr")) {
-            const auto tblPr = hit.node();
-            const auto ind = tblPr.child("w:tblInd");
-            found[tblPr.child("w:tblCaption").attribute("w:val").value()] =
-                ind ? ind.attribute("w:w").value() : "-";
+        for (const auto& [name, data] : out.package().parts) {
+            if (name != "word/document.xml" && name.find("word/header") != 0) {
+                continue;
+            }
+            const auto doc = out.xml(name);
+            for (const auto& hit : doc.select_nodes("//w:tblPr")) {
+                const auto tblPr = hit.node();
+                const auto ind = tblPr.child("w:tblInd");
+                found[tblPr.child("w:tblCaption").attribute("w:val").value()] =
+                    ind ? ind.attribute("w:w").value() : "-";
+            }
         }
         return found;
     };
@@ -198,21 +218,76 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
     // floating tables stay as they are.
     tables.settings = compatMode(15);
     const std::string modernTables = write("modern-tables.docx", tables);
-    const std::map<std::string, std::string> grown = {{"plain", "108"},    {"indented", "350"},
-                                                      {"centred", "-"},    {"floating", "-"},
-                                                      {"bordered", "123"}, {"unbordered", "108"}};
+    const std::map<std::string, std::string> grown = {
+        {"plain", "108"},    {"indented", "350"},   {"centred", "-"},      {"floating", "-"},
+        {"bordered", "123"}, {"unbordered", "108"}, {"controlled", "108"}, {"header", "108"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), modernTables}))), grown);
     // The other way round they shrink; in the same mode nothing changes.
     tables.settings = compatMode(14);
     const std::string olderTables = write("older-tables.docx", tables);
     const std::map<std::string, std::string> shrunk = {
-        {"plain", "-108"}, {"indented", "50"},   {"centred", "-"},
-        {"floating", "-"}, {"bordered", "-123"}, {"unbordered", "-108"}};
+        {"plain", "-108"},    {"indented", "50"},     {"centred", "-"},       {"floating", "-"},
+        {"bordered", "-123"}, {"unbordered", "-108"}, {"controlled", "-108"}, {"header", "-108"}};
     EXPECT_EQ(indents(Written(join({write("modern.docx", modern), olderTables}))), shrunk);
-    const std::map<std::string, std::string> same = {{"plain", "-"},    {"indented", "200"},
-                                                     {"centred", "-"},  {"floating", "-"},
-                                                     {"bordered", "-"}, {"unbordered", "-"}};
+    const std::map<std::string, std::string> same = {
+        {"plain", "-"},    {"indented", "200"}, {"centred", "-"},    {"floating", "-"},
+        {"bordered", "-"}, {"unbordered", "-"}, {"controlled", "-"}, {"header", "-"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
+}
+
+TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocumentInPlace) {
+    // LibreOffice opens a section that begins with a table holding a comment with an empty
+    // paragraph: alone, one of the document's own default style (a line of 11.5 pt); joined, a
+    // copy of the paragraph that ends the section before (here 20 pt after a line of 1.15).
+    // 21 lines of 30 pt, the first in the table, fill 630 of the 648 pt of a Letter page: the
+    // larger paragraph would push the last line over.
+    const std::string line = "<w:spacing w:line=\"600\" w:lineRule=\"exact\"/>";
+    const std::string letter =
+        "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
+        "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" "
+        "w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
+    const std::string normal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
+                               "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+    DocDraft table;
+    table.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
+                 "<w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" "
+                 "w:type=\"dxa\"/></w:tcPr><w:p><w:pPr>" +
+                 line +
+                 "</w:pPr><w:commentRangeStart w:id=\"0\"/><w:r><w:t>cell</w:t></w:r>"
+                 "<w:commentRangeEnd w:id=\"0\"/><w:r><w:commentReference w:id=\"0\"/></w:r>"
+                 "</w:p></w:tc></w:tr></w:tbl>";
+    for (int i = 0; i < 20; ++i) {
+        table.body += para("line " + std::to_string(i), line);
+    }
+    table.comments = "<w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:t>remark</w:t></w:r>"
+                     "</w:p></w:comment>";
+    table.sectPr = letter;
+    table.styles = normal;
+    DocDraft leader;
+    leader.body = para("leader") + "<w:p/>";
+    leader.sectPr = letter;
+    leader.styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"400\" "
+                    "w:line=\"276\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
+                    "</w:docDefaults>" +
+                    normal;
+    const std::string tablePath = write("table.docx", table);
+    const std::string leaderPath = write("leader.docx", leader);
+    std::vector<std::string> files{tablePath};
+    // Joined last, the join's own closing paragraph would not fit on the page either.
+    for (const auto& [name, inputs] : {std::pair<std::string, std::vector<std::string>>{
+                                           "leaderfirst", {leaderPath, tablePath, leaderPath}},
+                                       {"tablefirst", {tablePath, leaderPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "table.pdf"), 1);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "leaderfirst.pdf"), 3);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "tablefirst.pdf"), 2);
 }
 
 } // namespace

@@ -515,7 +515,8 @@ TEST_F(SectionTest, EachDocumentsEndnotesStayAfterItsOwnTextWhereverItStands) {
                          .value(),
                      "sectEnd");
         std::string flags;
-        for (const auto& sectPr : sectionsOf(out.document())) {
+        const auto document = out.document();
+        for (const auto& sectPr : sectionsOf(document)) {
             flags += sectPr.child("w:noEndnote") ? '+' : '-';
         }
         EXPECT_EQ(flags, suppressed);

@@ -1,6 +1,6 @@
 // What a document's own settings and writer meant survives a join in which another document's
-// settings, or none, speak for the whole: charts of 2007 packages and automatic paragraph
-// spacing of the fixed kind.
+// settings, or none, speak for the whole: charts of 2007 packages, automatic paragraph
+// spacing of the fixed kind and paragraph marks after a page break.
 #include "EngineFixture.h"
 #include "StructuralCheck.h"
 
@@ -228,6 +228,53 @@ TEST_F(WriterIntentTest, LibreOfficeKeepsTheGapsBetweenParagraphsOfBothKindsEith
     ASSERT_EQ(pdfPages(dir / "pdf" / "html.pdf"), 2);
     EXPECT_EQ(pdfPages(dir / "pdf" / "fixedfirst.pdf"), 5);
     EXPECT_EQ(pdfPages(dir / "pdf" / "htmlfirst.pdf"), 5);
+}
+
+TEST_F(WriterIntentTest, LibreOfficeKeepsTheMarksAfterPageBreaksWhereEachDocumentPutsThem) {
+    // Lines of 40 pt, 16 to a page. With w:splitPgBreakAndParaMark the mark of a paragraph that
+    // ends in a page break takes a line of the next page: the paragraph of nothing but a break
+    // pushes "last" on, and the mark after "last" starts the next page: four pages, not three.
+    const std::string line = "<w:spacing w:line=\"800\" w:lineRule=\"exact\"/>";
+    DocDraft plain;
+    plain.body = para("first", line) + "<w:p><w:pPr>" + line +
+                 "</w:pPr><w:r><w:br w:type=\"page\"/></w:r></w:p>";
+    for (int i = 0; i < 15; ++i) {
+        plain.body += para("line " + std::to_string(i), line);
+    }
+    plain.body += "<w:p><w:pPr>" + line +
+                  "</w:pPr><w:r><w:t>last</w:t></w:r><w:r><w:br w:type=\"page\"/></w:r></w:p>";
+    for (int i = 0; i < 14; ++i) {
+        plain.body += para("after " + std::to_string(i), line);
+    }
+    plain.sectPr = kLetter;
+    plain.settings = "<w:defaultTabStop w:val=\"720\"/>";
+    DocDraft split = plain;
+    split.settings = "<w:compat><w:splitPgBreakAndParaMark/></w:compat>";
+    const std::string plainPath = write("plain.docx", plain);
+    const std::string splitPath = write("split.docx", split);
+    std::vector<std::string> files{plainPath, splitPath};
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"splitfirst", {splitPath, plainPath}},
+          {"plainfirst", {plainPath, splitPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+        const Written out(files.back());
+        EXPECT_FALSE(out.xml("word/settings.xml")
+                         .document_element()
+                         .child("w:compat")
+                         .child("w:splitPgBreakAndParaMark"))
+            << name;
+        EXPECT_EQ(structuralProblems(out.package()), std::vector<std::string>{}) << name;
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "plain.pdf"), 3);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "split.pdf"), 4);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "splitfirst.pdf"), 7);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "plainfirst.pdf"), 7);
 }
 
 } // namespace

@@ -39,11 +39,26 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
             scheme = element;
             return false;
         }
-        if (name == "clrScheme" || name == "fmtScheme") {
+        if (name == "fmtScheme" || name == "clrScheme") {
             pugi::xml_document scratch;
             auto copy = scratch.append_copy(element);
             copy.remove_attribute("name");
             (name == "clrScheme" ? fonts.colors : fonts.formats) = serializeNode(copy);
+        }
+        if (name == "fmtScheme") {
+            return false;
+        }
+        if (name == "clrScheme") {
+            for (auto slot : element.children()) {
+                const auto color = slot.first_child();
+                const auto kind = localName(color.name());
+                const char* value = kind == "srgbClr"  ? color.attribute("val").value()
+                                    : kind == "sysClr" ? color.attribute("lastClr").value()
+                                                       : "";
+                if (std::strlen(value) == 6) {
+                    fonts.schemeColors.emplace(std::string(localName(slot.name())), value);
+                }
+            }
             return false;
         }
         return true;
@@ -70,6 +85,23 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
     return fonts;
 }
 
+bool stateSchemeColor(pugi::xml_node schemeClr, const ThemeFonts& theme) {
+    std::string_view slot = schemeClr.attribute("val").value();
+    slot = slot == "tx1"   ? "dk1"
+           : slot == "bg1" ? "lt1"
+           : slot == "tx2" ? "dk2"
+           : slot == "bg2" ? "lt2"
+                           : slot;
+    const auto color = theme.schemeColors.find(slot);
+    if (color == theme.schemeColors.end()) {
+        return false;
+    }
+    const std::string prefix(prefixOf(schemeClr.name()));
+    schemeClr.set_name(prefix.empty() ? "srgbClr" : (prefix + ":srgbClr").c_str());
+    schemeClr.attribute("val").set_value(color->second.c_str());
+    return true;
+}
+
 FontMerger::FontMerger(PastedDocument& source, DocumentModel& target)
     : m_source(source), m_target(target) {}
 
@@ -80,61 +112,14 @@ void FontMerger::compareThemes() {
     m_resolveColors = !m_sourceFonts.colors.empty() && m_sourceFonts.colors != targetFonts.colors;
     m_shapeStyles.load(m_sourceFonts.formats != targetFonts.formats ? m_sourceFonts.formats
                                                                     : std::string());
-    if (!m_resolveColors) {
-        return;
-    }
-    m_sourceScheme.load_string(m_sourceFonts.colors.c_str());
-    // Shapes name the background and text colours through the document's mapping onto the
-    // scheme (w:clrSchemeMapping); without one, the light colours are the backgrounds.
-    static const struct {
-        const char* attribute;
-        const char* fallback;
-    } kMapped[] = {{"w:bg1", "lt1"}, {"w:t1", "dk1"}, {"w:bg2", "lt2"}, {"w:t2", "dk2"}};
-    static const std::unordered_map<std::string, std::string> kSlots = {
-        {"light1", "lt1"},      {"dark1", "dk1"},       {"light2", "lt2"},
-        {"dark2", "dk2"},       {"accent1", "accent1"}, {"accent2", "accent2"},
-        {"accent3", "accent3"}, {"accent4", "accent4"}, {"accent5", "accent5"},
-        {"accent6", "accent6"}, {"hyperlink", "hlink"}, {"followedHyperlink", "folHlink"}};
-    const auto mapping = m_source.settings().document_element().child("w:clrSchemeMapping");
-    for (int i = 0; i < 4; ++i) {
-        const auto it = kSlots.find(mapping.attribute(kMapped[i].attribute).value());
-        m_mapping[i] = it != kSlots.end() ? it->second : kMapped[i].fallback;
-    }
 }
 
 void FontMerger::resolveShapeStyle(pugi::xml_node style) const {
     m_shapeStyles.state(style, [this](pugi::xml_node colour) {
         if (m_resolveColors && localName(colour.name()) == "schemeClr") {
-            resolveSchemeColor(colour);
+            stateSchemeColor(colour, m_sourceFonts);
         }
     });
-}
-
-void FontMerger::resolveSchemeColor(pugi::xml_node schemeClr) const {
-    static const char* const kMappedNames[] = {"bg1", "tx1", "bg2", "tx2"};
-    std::string slot = schemeClr.attribute("val").value();
-    for (int i = 0; i < 4; ++i) {
-        if (slot == kMappedNames[i]) {
-            slot = m_mapping[i];
-        }
-    }
-    pugi::xml_node colour;
-    for (auto entry : m_sourceScheme.document_element().children()) {
-        if (localName(entry.name()) == slot) {
-            colour = entry.first_child();
-            break;
-        }
-    }
-    const auto kind = localName(colour.name());
-    if (kind != "srgbClr" && kind != "sysClr") {
-        return; // a placeholder (phClr) or a colour the theme does not define
-    }
-    const std::string prefix(prefixOf(schemeClr.name()));
-    schemeClr.set_name(((prefix.empty() ? "" : prefix + ":") + std::string(kind)).c_str());
-    schemeClr.remove_attribute("val");
-    for (auto attr = colour.last_attribute(); attr; attr = attr.previous_attribute()) {
-        schemeClr.prepend_attribute(attr.name()) = attr.value();
-    }
 }
 
 void FontMerger::resolveFonts(pugi::xml_node rFonts) const {

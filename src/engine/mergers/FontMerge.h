@@ -8,6 +8,8 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
+#include <map>
 #include <string>
 
 namespace paperloom::engine {
@@ -15,12 +17,14 @@ namespace paperloom::engine {
 class PasteRemap;
 
 /// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script),
-/// and its colour and formatting schemes as text.
+/// its colour scheme: as text (for comparison) and as the colour of each slot (dk1, lt1,
+/// accent1, hlink ...: RRGGBB), and its formatting scheme as text.
 struct ThemeFonts {
     std::string major[3];
     std::string minor[3];
     std::string colors;
     std::string formats;
+    std::map<std::string, std::string, std::less<>> schemeColors;
     [[nodiscard]] bool sameFonts(const ThemeFonts& other) const {
         for (int i = 0; i < 3; ++i) {
             if (major[i] != other.major[i] || minor[i] != other.minor[i]) {
@@ -33,6 +37,12 @@ struct ThemeFonts {
 
 /// Reads the fonts and colours of a theme part; empty when the part is absent or has none.
 [[nodiscard]] ThemeFonts readThemeFonts(const Package& package, const std::string& themePart);
+
+/// Turns a DrawingML theme colour (a:schemeClr) into the colour the theme gives it (a:srgbClr,
+/// with the same shading and tinting), the mapping of the text and background colours to the
+/// scheme being the usual one. Returns false, changing nothing, for a placeholder colour or a
+/// slot the theme leaves out.
+bool stateSchemeColor(pugi::xml_node schemeClr, const ThemeFonts& theme);
 
 /// Keeps the pasted text in the faces and colours its own theme gave it, and carries the fonts
 /// it names into the target's font table.
@@ -55,10 +65,6 @@ public:
     /// Drops theme colour references (of a w:color, w:shd or w:u), leaving the colour value
     /// that the pasted document's own theme gave, which writers store beside the reference.
     void resolveColors(pugi::xml_node element) const;
-    /// Turns a DrawingML theme colour reference (a:schemeClr of a shape) into the colour the
-    /// pasted document's theme gives it, its shades and tints kept; placeholders and names the
-    /// theme lacks stay.
-    void resolveSchemeColor(pugi::xml_node schemeClr) const;
     /// True when the style references of shapes must be stated as the pasted theme has them.
     [[nodiscard]] bool resolvesShapeStyles() const { return !m_shapeStyles.empty(); }
     /// States in a shape's properties what its style (wps:style) takes from the pasted theme.
@@ -77,9 +83,7 @@ private:
     PastedDocument& m_source;
     DocumentModel& m_target;
     ThemeFonts m_sourceFonts;
-    pugi::xml_document m_sourceScheme; // the pasted theme's colour scheme
-    ShapeStyles m_shapeStyles;         // its formatting scheme, where the target's differs
-    std::string m_mapping[4];          // the scheme colours bg1, tx1, bg2 and tx2 stand for
+    ShapeStyles m_shapeStyles; // the pasted formatting scheme, where the target's differs
     bool m_resolveFonts = false;
     bool m_resolveColors = false;
 };

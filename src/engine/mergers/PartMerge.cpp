@@ -8,6 +8,8 @@
 #include "engine/package/Xml.h"
 #include "engine/paste/PartRewrite.h"
 #include "engine/paste/PasteRemap.h"
+#include "engine/settings/LayoutMode.h"
+#include "engine/settings/TableDefaults.h"
 
 #include <cstring>
 
@@ -115,6 +117,9 @@ void PartMerger::drainPending(PasteRemap& remap) {
         const std::string kind = kindOf(relType);
         if (kind == "header" || kind == "footer") {
             auto doc = parseXml(m_source.package().text(sourcePart), sourcePart);
+            // Tables in headers and footers are laid out as those of the body.
+            keepTableStylesOverDefaults(m_source, m_target, doc.document_element());
+            keepTablePlacesAcrossLayoutModes(m_source, m_target, doc.document_element());
             remap.remap(doc.document_element(), doc.document_element(), sourcePart, name);
             m_target.putPart(name, PartData::fromText(serializeDocument(doc)));
             m_target.hasHeaders = true;
@@ -155,9 +160,18 @@ PartDataPtr PartMerger::rewrittenCopy(const std::string& sourcePart, const std::
                                               : withItemId(source, sourcePart, it->second);
         }
         if (kind == "chart") {
-            // Same fonts: the chart's theme references resolve alike in the target.
-            return m_fonts.resolvesFonts()
-                       ? withThemeFontsStated(source, sourcePart, m_fonts.sourceFonts())
+            // Same fonts: the chart's theme references resolve alike in the target. (Where
+            // the fonts differ too, its theme colours are left to the joined document's theme.)
+            if (m_fonts.resolvesFonts()) {
+                return withThemeFontsStated(source, sourcePart, m_fonts.sourceFonts());
+            }
+            return m_fonts.resolvesColors()
+                       ? withSchemeColorsStated(source, sourcePart, m_fonts.sourceFonts())
+                       : nullptr;
+        }
+        if (kind == "diagramDrawing") {
+            return m_fonts.resolvesColors()
+                       ? withSchemeColorsStated(source, sourcePart, m_fonts.sourceFonts())
                        : nullptr;
         }
         if (kind == "diagramData") {

@@ -1,8 +1,10 @@
 // Copied parts that name something outside themselves: a diagram's data names its drawing by
 // a relationship of the part that shows the diagram; custom XML properties carry the item id
-// that bindings use. (A chart naming the fonts of its theme: ChartFonts.cpp.)
+// that bindings use; drawings name the colours of their theme. (A chart naming the fonts of its
+// theme: ChartFonts.cpp.)
 #include "engine/paste/PartRewrite.h"
 
+#include "engine/mergers/FontMerge.h"
 #include "engine/package/Xml.h"
 
 namespace paperloom::engine {
@@ -29,6 +31,19 @@ withDrawingRenamed(const Package& source, const std::string& dataPart,
                 relId.set_value(mapRelationship(relId.value()).c_str());
                 changed = true;
             }
+        }
+        return true;
+    });
+    return changed ? PartData::fromText(serializeDocument(doc)) : nullptr;
+}
+
+PartDataPtr withSchemeColorsStated(const Package& source, const std::string& part,
+                                   const ThemeFonts& theme) {
+    auto doc = parseXml(source.text(part), part);
+    bool changed = false;
+    forEachElement(doc.document_element(), [&](pugi::xml_node element) {
+        if (localName(element.name()) == "schemeClr") {
+            changed = stateSchemeColor(element, theme) || changed;
         }
         return true;
     });

@@ -22,6 +22,12 @@ struct ThemeFonts;
 withDrawingRenamed(const Package& source, const std::string& dataPart,
                    const std::function<std::string(const std::string&)>& mapRelationship);
 
+/// A drawing part (a diagram's drawing, a chart) with the theme colours it names (a:schemeClr)
+/// written out as theme gives them; null when it names none. Throws PackageError for a part that
+/// does not parse.
+[[nodiscard]] PartDataPtr withSchemeColorsStated(const Package& source, const std::string& part,
+                                                 const ThemeFonts& theme);
+
 /// A chart with the typefaces of the theme it was made with written in where it names theme
 /// fonts or none; null when that theme has no minor font or the part is no chart. Throws
 /// PackageError for a part that does not parse.

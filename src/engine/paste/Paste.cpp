@@ -1,6 +1,6 @@
 // Where the pasted body lands: its blocks after the target's, its sections joined to the
 // target's, and a page break carried into it.
-#include "engine/paste/LeadingFloatingTable.h"
+#include "engine/paste/LeadingTable.h"
 #include "engine/paste/PasteSession.h"
 
 #include "engine/mergers/EndnotePosition.h"
@@ -90,7 +90,7 @@ void PasteSession::insertBody() {
         } while (node && (node.type() != pugi::node_element || node == lastSectPr));
         return node;
     };
-    anchorLeadingFloatingTable(m_target, body); // before the first block is known
+    anchorLeadingTable(m_target, body); // before the first block is known
     pugi::xml_node firstBlock = body.first_child();
     if (firstBlock && (firstBlock.type() != pugi::node_element || firstBlock == lastSectPr)) {
         firstBlock = blockAfter(firstBlock);

@@ -65,10 +65,15 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
             }
             return true;
         }
+        if (local == "schemeClr") {
+            // Shapes and pictures drawn in the pasted theme's colours keep them.
+            if (fonts.resolvesColors()) {
+                stateSchemeColor(element, fonts.sourceFonts());
+            }
+            return true;
+        }
         if (prefixOf(name) != "w") {
-            if (local == "schemeClr" && fonts.resolvesColors()) {
-                fonts.resolveSchemeColor(element);
-            } else if (local == "style" && fonts.resolvesShapeStyles()) {
+            if (local == "style" && fonts.resolvesShapeStyles()) {
                 fonts.resolveShapeStyle(element);
             }
             return true;

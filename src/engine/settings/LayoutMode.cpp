@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace paperloom::engine {
 namespace {
@@ -72,6 +73,21 @@ long long halfLeftBorder(const pugi::xml_node& borders) {
     return eighths > 0 ? (eighths * 5 + 2) / 4 : 0;
 }
 
+/// The tables that stand in the text column of a body: its own and those of the content
+/// controls and custom XML around its blocks, not those nested in cells.
+void columnTables(pugi::xml_node container, std::vector<pugi::xml_node>& out) {
+    for (auto block : container.children()) {
+        const char* name = block.name();
+        if (std::strcmp(name, "w:tbl") == 0) {
+            out.push_back(block);
+        } else if (std::strcmp(name, "w:sdt") == 0) {
+            columnTables(block.child("w:sdtContent"), out);
+        } else if (std::strcmp(name, "w:customXml") == 0) {
+            columnTables(block, out);
+        }
+    }
+}
+
 } // namespace
 
 void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& target,
@@ -84,7 +100,9 @@ void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& tar
         return;
     }
     const StyleIndex styles(pasted.styles().document_element());
-    for (auto table : body.children("w:tbl")) {
+    std::vector<pugi::xml_node> tables;
+    columnTables(body, tables);
+    for (auto table : tables) {
         auto tblPr = table.child("w:tblPr");
         std::string style = tblPr.child("w:tblStyle").attribute("w:val").value();
         if (style.empty()) {

@@ -10,6 +10,7 @@
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/GutterPosition.h"
 #include "engine/settings/LineGrid.h"
+#include "engine/settings/PageBreakMarks.h"
 
 #include <cstring>
 #include <string_view>
@@ -153,17 +154,26 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
     }
 }
 
+/// Lets state rewrite the main part, which is written back when state changed it. False when
+/// the part does not parse: the paste reports it, and nothing else is stated.
+bool stateInMainPart(Package& out, const std::string& mainPart, bool (*state)(pugi::xml_node)) {
+    try {
+        auto main = parsePart(out, mainPart);
+        if (state(main.document_element())) {
+            replace(out, mainPart, main);
+        }
+        return true;
+    } catch (const PackageError&) {
+        return false;
+    }
+}
+
 /// Sections whose gutter the settings put at the top of the page get it as top margin
 /// instead, and the setting goes: the joined document puts gutters at the side.
 void stateGutterPosition(Package& out, const std::string& mainPart, const std::string& settingsName,
                          pugi::xml_document& settings) {
-    try {
-        auto main = parsePart(out, mainPart);
-        if (stateGutterAtTop(main.document_element())) {
-            replace(out, mainPart, main);
-        }
-    } catch (const PackageError&) {
-        return; // the paste reports it
+    if (!stateInMainPart(out, mainPart, stateGutterAtTop)) {
+        return;
     }
     auto root = settings.document_element();
     while (auto flag = root.child("w:gutterAtTop")) {
@@ -177,21 +187,32 @@ void stateGutterPosition(Package& out, const std::string& mainPart, const std::s
 /// notes of its own has its lines at the top margin wherever it goes.
 void stateLineGrid(Package& out, const std::string& mainPart) {
     try {
-        {
-            const std::string text = out.text(mainPart);
-            if (text.find("w:docGrid") == std::string::npos ||
-                text.find("<w:footnoteReference") != std::string::npos ||
-                text.find("<w:endnoteReference") != std::string::npos) {
-                return;
-            }
-        } // a long body is not held twice
-        auto main = parsePart(out, mainPart);
-        if (stateLineGridPosition(main.document_element())) {
-            replace(out, mainPart, main);
+        // The text goes before the part is parsed: a long body is not held twice.
+        const std::string text = out.text(mainPart);
+        if (text.find("w:docGrid") == std::string::npos ||
+            text.find("<w:footnoteReference") != std::string::npos ||
+            text.find("<w:endnoteReference") != std::string::npos) {
+            return;
         }
     } catch (const PackageError&) {
         return; // the paste reports it
     }
+    (void)stateInMainPart(out, mainPart, stateLineGridPosition);
+}
+
+/// Paragraphs that end in a page break take their mark to the next page as the settings say
+/// (w:splitPgBreakAndParaMark), and the setting goes: the joined document keeps marks before
+/// the break.
+void stateSplitPageBreakMarks(Package& out, const std::string& mainPart,
+                              const std::string& settingsName, pugi::xml_document& settings) {
+    if (!stateInMainPart(out, mainPart, stateSplitPageBreaks)) {
+        return;
+    }
+    auto compat = settings.document_element().child("w:compat");
+    while (auto option = compat.child("w:splitPgBreakAndParaMark")) {
+        compat.remove_child(option);
+    }
+    replace(out, settingsName, settings);
 }
 
 /// Tabs where the document's own default interval puts them, when the joined document's
@@ -295,6 +316,10 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     }
     if (joinedHasNotes) {
         stateLineGrid(out, mainPart);
+    }
+    if (!settingsParts.empty() &&
+        isOn(settings.document_element().child("w:compat").child("w:splitPgBreakAndParaMark"))) {
+        stateSplitPageBreakMarks(out, mainPart, settingsParts.front(), settings);
     }
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);

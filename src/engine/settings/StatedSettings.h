@@ -14,8 +14,9 @@ namespace paperloom::engine {
 /// written by Office 2007, the paragraph spacing that styles linked to a template
 /// (w:linkStyles) take from it, automatic paragraph spacing of the fixed kind
 /// (w:doNotUseHTMLParagraphAutoSpacing, then taken out of the settings), gutters at the top of
-/// the page (w:gutterAtTop, likewise taken out) as top margins, where tabs land when
-/// joinedTabInterval (the joined document's default tab interval; none when the pasted
+/// the page (w:gutterAtTop, likewise taken out) as top margins, paragraph marks moved past the
+/// page break that ends their paragraph (w:splitPgBreakAndParaMark, likewise), where tabs land
+/// when joinedTabInterval (the joined document's default tab interval; none when the pasted
 /// document leads and its settings become the joined document's) differs from its own, and
 /// where the lines of a section with a line grid start when joinedHasNotes (the joined document
 /// has footnotes or endnotes; see LineGrid). A part that does not parse is left as it is, for

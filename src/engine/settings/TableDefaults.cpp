@@ -126,6 +126,30 @@ void keepRunProperty(const StyleIndex& styles, const std::string& tableStyle,
     }
 }
 
+/// The children of container with this name, and those inside the content controls and custom
+/// XML that wrap rows, cells and paragraphs.
+std::vector<pugi::xml_node> wrappedChildren(const pugi::xml_node& container, const char* name) {
+    std::vector<pugi::xml_node> out;
+    std::vector<pugi::xml_node> pending{container};
+    while (!pending.empty()) {
+        const auto parent = pending.back();
+        pending.pop_back();
+        // Pushed in reverse so that the children come out in document order.
+        std::vector<pugi::xml_node> wrappers;
+        for (auto child : parent.children()) {
+            if (std::strcmp(child.name(), name) == 0) {
+                out.push_back(child);
+            } else if (std::strcmp(child.name(), "w:sdt") == 0) {
+                wrappers.push_back(child.child("w:sdtContent"));
+            } else if (std::strcmp(child.name(), "w:customXml") == 0) {
+                wrappers.push_back(child);
+            }
+        }
+        pending.insert(pending.end(), wrappers.rbegin(), wrappers.rend());
+    }
+    return out;
+}
+
 } // namespace
 
 void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
@@ -155,9 +179,9 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
         if (tableStyle.empty()) {
             tableStyle = styles.defaultTable();
         }
-        for (auto row : table.children("w:tr")) {
-            for (auto cell : row.children("w:tc")) {
-                for (auto paragraph : cell.children("w:p")) {
+        for (auto row : wrappedChildren(table, "w:tr")) {
+            for (auto cell : wrappedChildren(row, "w:tc")) {
+                for (auto paragraph : wrappedChildren(cell, "w:p")) {
                     std::string style =
                         paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
                     if (style.empty()) {

@@ -1,0 +1,26 @@
+// A pasted document that begins with a table keeps that table where it stands on its first page.
+#pragma once
+
+#include <pugixml.hpp>
+
+namespace paperloom::engine {
+
+class DocumentModel;
+
+/// What readers put before a table that begins a pasted body, where it starts a section of the
+/// joined document:
+/// - a floating table (w:tblpPr) that opens a content control (a cover page, say) is anchored to
+///   the paragraph before it, the previous document's last one, and drawn on the previous
+///   document's last page. An empty paragraph of one point goes before the content control (or
+///   custom XML), so that the table is anchored in its own document; a floating table that
+///   stands in the body itself is left alone: readers place it where it belongs.
+/// - LibreOffice opens a section that begins with a table holding comments or notes with an
+///   empty paragraph: at the start of a document one of its default paragraph style, in the
+///   joined document a copy of the paragraph that ends the previous section, the previous
+///   document's last. An empty paragraph goes before such a table, which the paste gives the
+///   pasted document's own default style, so that the table stands a line of its own document
+///   down, as it does alone. (A word processor that adds no such paragraph shows that line.)
+/// Runs on the source body before the remap; does nothing when the target is empty.
+void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body);
+
+} // namespace paperloom::engine
