@@ -16,7 +16,7 @@ using LayoutSettingsTest = EngineFixture;
 TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride) {
     DocDraft first;
     first.body = para("first");
-    first.settings = "<w:zoom w:percent=\"70\"/><w:mirrorMargins/><w:defaultTabStop w:val=\"567\"/>"
+    first.settings = "<w:mirrorMargins/><w:defaultTabStop w:val=\"567\"/>"
                      "<w:autoHyphenation/><w:compat><w:compatSetting w:name=\"compatibilityMode\" "
                      "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"14\"/></w:compat>";
     first.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/>"
@@ -32,8 +32,7 @@ TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotO
         "</a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
     DocDraft second;
     second.body = para("second");
-    second.settings =
-        "<w:zoom w:percent=\"150\"/><w:defaultTabStop w:val=\"1440\"/><w:gutterAtTop/>";
+    second.settings = "<w:defaultTabStop w:val=\"1440\"/><w:gutterAtTop/>";
     second.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"18\"/></w:rPr>"
                     "</w:rPrDefault></w:docDefaults>";
     const Written out(
@@ -44,8 +43,6 @@ TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotO
     EXPECT_TRUE(root.child("w:autoHyphenation"));
     EXPECT_FALSE(root.child("w:gutterAtTop"));
     EXPECT_EQ(root.child("w:defaultTabStop").attribute("w:val").as_int(), 567);
-    // LibreOffice sizes shapes given in percent of the page by the zoom.
-    EXPECT_EQ(root.child("w:zoom").attribute("w:percent").as_int(), 70);
     // The first document's layout mode holds for the documents after it.
     EXPECT_STREQ(root.child("w:compat").child("w:compatSetting").attribute("w:val").value(), "14");
     const auto styles = out.xml("word/styles.xml");
@@ -68,7 +65,7 @@ TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotO
                                     out.text(name).find("Constantia") != std::string::npos);
     }
     EXPECT_TRUE(firstTheme);
-    // Schema order: zoom before mirrorMargins before defaultTabStop before autoHyphenation.
+    // Schema order: mirrorMargins before defaultTabStop before autoHyphenation.
     std::vector<std::string> order;
     for (auto child : root.children()) {
         order.push_back(child.name());
@@ -76,7 +73,6 @@ TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotO
     const auto at = [&](const char* name) {
         return std::find(order.begin(), order.end(), name) - order.begin();
     };
-    EXPECT_LT(at("w:zoom"), at("w:mirrorMargins"));
     EXPECT_LT(at("w:mirrorMargins"), at("w:defaultTabStop"));
     EXPECT_LT(at("w:defaultTabStop"), at("w:autoHyphenation"));
 }

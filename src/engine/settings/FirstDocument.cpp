@@ -18,25 +18,15 @@ constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
 /// Settings that change how pages are laid out or look, the compatibility options among them
-/// (the layout mode moves tables and spacing): later documents share them. The zoom is one:
-/// LibreOffice sizes shapes given in percent of the page by it.
-constexpr const char* kLayoutSettings[] = {"w:zoom",
-                                           "w:mirrorMargins",
-                                           "w:gutterAtTop",
-                                           "w:defaultTabStop",
-                                           "w:autoHyphenation",
-                                           "w:consecutiveHyphenLimit",
-                                           "w:hyphenationZone",
-                                           "w:doNotHyphenateCaps",
-                                           "w:bookFoldRevPrinting",
-                                           "w:bookFoldPrinting",
-                                           "w:bookFoldPrintingSheets",
-                                           "w:noPunctuationKerning",
-                                           "w:characterSpacingControl",
-                                           "w:printTwoOnOne",
-                                           "w:compat",
-                                           "w:themeFontLang",
-                                           "w:clrSchemeMapping",
+/// (the layout mode moves tables and spacing): later documents share them.
+constexpr const char* kLayoutSettings[] = {"w:mirrorMargins",          "w:gutterAtTop",
+                                           "w:defaultTabStop",         "w:autoHyphenation",
+                                           "w:consecutiveHyphenLimit", "w:hyphenationZone",
+                                           "w:doNotHyphenateCaps",     "w:bookFoldRevPrinting",
+                                           "w:bookFoldPrinting",       "w:bookFoldPrintingSheets",
+                                           "w:noPunctuationKerning",   "w:characterSpacingControl",
+                                           "w:printTwoOnOne",          "w:compat",
+                                           "w:themeFontLang",          "w:clrSchemeMapping",
                                            "w:displayBackgroundShape"};
 
 /// Replaces the target's child of this name by a copy of the source's (removing it when the
