@@ -124,5 +124,24 @@ TEST_F(ChartFontsTest, ChartsOfTheOutputsThemeOrOfNoThemeAreCopiedAsTheyAre) {
     }
 }
 
+TEST_F(ChartFontsTest, AFirstDocumentWithoutAThemeLeavesTheOutputWithoutOne) {
+    // Readers draw the charts of a theme-less document with fallbacks of their own, which the
+    // new document's theme would replace. A themed document after it states its typefaces.
+    const Written out(join({write("themeless.docx", chartDocument(kTitle)),
+                            write("themed.docx", chartDocument(kTitle, "Cambria", "Georgia"))}));
+    EXPECT_EQ(structuralProblems(out.package()), std::vector<std::string>{});
+    for (const auto& [name, data] : out.package().parts) {
+        EXPECT_EQ(name.find("theme"), std::string::npos) << name;
+    }
+    EXPECT_EQ(out.text("[Content_Types].xml").find("theme"), std::string::npos);
+    EXPECT_EQ(out.text("word/_rels/document.xml.rels").find("theme"), std::string::npos);
+    EXPECT_STREQ(
+        chartOf(out, 0).select_node("//a:rPr/a:latin").node().attribute("typeface").value(),
+        "+mj-lt");
+    EXPECT_STREQ(
+        chartOf(out, 1).select_node("//a:rPr/a:latin").node().attribute("typeface").value(),
+        "Cambria");
+}
+
 } // namespace
 } // namespace paperloom::engine::testing

@@ -262,6 +262,57 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheTextSizeATableStyleGivesEith
     }
 }
 
+// -------------------------------------------------------------------- theme shape styles
+
+/// A document with one shape (wps:spPr and wps:style children given) and a theme whose accent1
+/// is 112233, with one fill style (solid) and two line styles (6350 and 12700 EMU).
+DocDraft themedShape(const std::string& spPr, const std::string& style = "") {
+    DocDraft themed;
+    themed.body = "<w:p><w:r><w:drawing><wp:anchor><wp:docPr id=\"1\" name=\"Shape\"/><a:graphic>"
+                  "<a:graphicData><wps:wsp><wps:spPr>" +
+                  spPr + "</wps:spPr>" + style +
+                  "</wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>";
+    themed.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+    themed.parts["word/theme/theme1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.theme+xml",
+        "<t:theme xmlns:t=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"T\">"
+        "<t:themeElements><t:clrScheme name=\"T\"><t:dk1><t:sysClr val=\"windowText\" "
+        "lastClr=\"000000\"/></t:dk1><t:lt1><t:srgbClr val=\"FFFFFF\"/></t:lt1><t:accent1>"
+        "<t:srgbClr val=\"112233\"/></t:accent1></t:clrScheme><t:fmtScheme name=\"T\">"
+        "<t:fillStyleLst><t:solidFill><t:schemeClr val=\"phClr\"/></t:solidFill></t:fillStyleLst>"
+        "<t:lnStyleLst><t:ln w=\"6350\"/><t:ln w=\"12700\"><t:solidFill><t:schemeClr "
+        "val=\"phClr\"><t:tint val=\"90000\"/></t:schemeClr></t:solidFill></t:ln></t:lnStyleLst>"
+        "</t:fmtScheme></t:themeElements></t:theme>"};
+    return themed;
+}
+
+TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentStateTheFillAndLineTheirStyleNames) {
+    const std::string style = "<wps:style><a:lnRef idx=\"2\"><a:schemeClr val=\"accent1\">"
+                              "<a:shade val=\"50000\"/></a:schemeClr></a:lnRef><a:fillRef "
+                              "idx=\"1\"><a:schemeClr val=\"accent1\"/></a:fillRef><a:effectRef "
+                              "idx=\"0\"><a:schemeClr val=\"accent1\"/></a:effectRef></wps:style>";
+    const DocDraft styled = themedShape("<a:prstGeom prst=\"hexagon\"/>", style);
+    const DocDraft ownFill = themedShape("<a:noFill/>", style);
+    const Written out(join({write("plain.docx", DocDraft{}), write("styled.docx", styled),
+                            write("own.docx", ownFill)}));
+    const auto doc = out.document();
+    const auto shapes = doc.select_nodes("//wps:spPr");
+    ASSERT_EQ(shapes.size(), 2u);
+    // The fill after the geometry, the line after the fill, the placeholder the reference's
+    // colour with the entry's tint after the reference's shade.
+    const auto first = shapes[0].node();
+    EXPECT_EQ(serializeNode(first),
+              "<wps:spPr><a:prstGeom prst=\"hexagon\"/><a:solidFill><a:srgbClr val=\"112233\"/>"
+              "</a:solidFill><a:ln w=\"12700\"><a:solidFill><a:srgbClr val=\"112233\"><a:shade "
+              "val=\"50000\"/><a:tint val=\"90000\"/></a:srgbClr></a:solidFill></a:ln>"
+              "</wps:spPr>");
+    // A fill of its own stays; nothing is stated for an effect of index 0.
+    const auto second = shapes[1].node();
+    EXPECT_STREQ(second.first_child().name(), "a:noFill");
+    EXPECT_EQ(std::distance(second.children().begin(), second.children().end()), 2);
+    EXPECT_STREQ(second.last_child().attribute("w").value(), "12700");
+}
+
 // ------------------------------------------------------------------------ default tab stop
 
 /// The stop positions a paragraph states in its own w:tabs, in order.
@@ -475,7 +526,7 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeStartsTheLinesOfALineGridAsAloneWith
     }
 }
 
-// ------------------------------------------------------------------------ theme colours
+// -------------------------------------------------------------------- theme shape styles
 
 TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentKeepTheColoursOfItsOwnTheme) {
     DocDraft themed;

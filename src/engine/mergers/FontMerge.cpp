@@ -39,11 +39,16 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
             scheme = element;
             return false;
         }
-        if (name == "clrScheme") {
+        if (name == "fmtScheme" || name == "clrScheme") {
             pugi::xml_document scratch;
             auto copy = scratch.append_copy(element);
             copy.remove_attribute("name");
-            fonts.colors = serializeNode(copy);
+            (name == "clrScheme" ? fonts.colors : fonts.formats) = serializeNode(copy);
+        }
+        if (name == "fmtScheme") {
+            return false;
+        }
+        if (name == "clrScheme") {
             for (auto slot : element.children()) {
                 const auto color = slot.first_child();
                 const auto kind = localName(color.name());
@@ -105,6 +110,16 @@ void FontMerger::compareThemes() {
     const ThemeFonts targetFonts = readThemeFonts(m_target.package, m_target.themeName);
     m_resolveFonts = !m_sourceFonts.sameFonts(targetFonts);
     m_resolveColors = !m_sourceFonts.colors.empty() && m_sourceFonts.colors != targetFonts.colors;
+    m_shapeStyles.load(m_sourceFonts.formats != targetFonts.formats ? m_sourceFonts.formats
+                                                                    : std::string());
+}
+
+void FontMerger::resolveShapeStyle(pugi::xml_node style) const {
+    m_shapeStyles.state(style, [this](pugi::xml_node colour) {
+        if (m_resolveColors && localName(colour.name()) == "schemeClr") {
+            stateSchemeColor(colour, m_sourceFonts);
+        }
+    });
 }
 
 void FontMerger::resolveFonts(pugi::xml_node rFonts) const {

@@ -2,6 +2,7 @@
 // document's theme differs, and the font table with the font data it embeds.
 #pragma once
 
+#include "engine/mergers/ShapeStyles.h"
 #include "engine/model/DocumentModel.h"
 #include "engine/paste/PastedDocument.h"
 
@@ -16,12 +17,13 @@ namespace paperloom::engine {
 class PasteRemap;
 
 /// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script),
-/// and its colour scheme: as text (for comparison) and as the colour of each slot (dk1, lt1,
-/// accent1, hlink ...: RRGGBB).
+/// its colour scheme: as text (for comparison) and as the colour of each slot (dk1, lt1,
+/// accent1, hlink ...: RRGGBB), and its formatting scheme as text.
 struct ThemeFonts {
     std::string major[3];
     std::string minor[3];
     std::string colors;
+    std::string formats;
     std::map<std::string, std::string, std::less<>> schemeColors;
     [[nodiscard]] bool sameFonts(const ThemeFonts& other) const {
         for (int i = 0; i < 3; ++i) {
@@ -63,6 +65,10 @@ public:
     /// Drops theme colour references (of a w:color, w:shd or w:u), leaving the colour value
     /// that the pasted document's own theme gave, which writers store beside the reference.
     void resolveColors(pugi::xml_node element) const;
+    /// True when the style references of shapes must be stated as the pasted theme has them.
+    [[nodiscard]] bool resolvesShapeStyles() const { return !m_shapeStyles.empty(); }
+    /// States in a shape's properties what its style (wps:style) takes from the pasted theme.
+    void resolveShapeStyle(pugi::xml_node style) const;
     /// Resolves an element's fonts or colours as the comparison asks; other elements stay.
     void resolve(pugi::xml_node element) const;
 
@@ -77,6 +83,7 @@ private:
     PastedDocument& m_source;
     DocumentModel& m_target;
     ThemeFonts m_sourceFonts;
+    ShapeStyles m_shapeStyles; // the pasted formatting scheme, where the target's differs
     bool m_resolveFonts = false;
     bool m_resolveColors = false;
 };

@@ -26,6 +26,7 @@ struct DocumentModel::Change {
     std::vector<std::string> claimedNames;
     std::vector<std::pair<std::uint64_t, std::string>> media;
     std::unordered_map<std::string, std::optional<Relationships::Mark>> rels; // none: new
+    std::unordered_map<std::string, Relationships> relsBeforeRemoval;         // as first met
     std::unordered_map<std::string, unsigned> nextSuffix;
     std::unordered_set<std::string> dirtyRels;
     Body::Snapshot body;
@@ -140,6 +141,10 @@ void DocumentModel::rollBackChange() noexcept {
                 }
             }
         }
+        // A removal rebuilt these: back to all they held, then to their state at the start.
+        for (auto& [partName, rels] : change.relsBeforeRemoval) {
+            m_rels[partName] = std::move(rels);
+        }
         for (auto& [partName, mark] : change.rels) {
             if (mark) {
                 m_rels.at(partName).rollBack(std::move(*mark));
@@ -200,6 +205,12 @@ void DocumentModel::noteRelationships(const std::string& partName, bool existed)
     if (m_change && m_change->rels.count(partName) == 0) {
         m_change->rels.emplace(partName,
                                existed ? std::optional(m_rels.at(partName).mark()) : std::nullopt);
+    }
+}
+
+void DocumentModel::noteRemovedRelationships(const std::string& partName) {
+    if (m_change && m_change->relsBeforeRemoval.count(partName) == 0) {
+        m_change->relsBeforeRemoval.emplace(partName, m_rels.at(partName));
     }
 }
 

@@ -207,6 +207,22 @@ void DocumentModel::putPart(const std::string& name, PartDataPtr data) {
     package.parts[name] = std::move(data);
 }
 
+void DocumentModel::removePart(const std::string& name) {
+    Relationships& rels = relsForEdit(mainPart);
+    noteRemovedRelationships(mainPart);
+    // Relationships only grow, so the rest are taken over under their own ids.
+    Relationships kept;
+    for (const auto& rel : rels.all()) {
+        if (rel.external || resolvePartName(mainPart, rel.target) != name) {
+            kept.addWithId(rel);
+        }
+    }
+    rels = std::move(kept);
+    noteReplacedPart(name);
+    package.parts.erase(name);
+    contentTypes.removeOverride(name);
+}
+
 std::uint64_t DocumentModel::mediaKey(const PartData& data) {
     return (static_cast<std::uint64_t>(data.crc()) << 32) ^ data.size();
 }

@@ -82,6 +82,9 @@ public:
     [[nodiscard]] std::string uniquePartName(const std::string& wanted);
     /// Adds or replaces a part (its content type is set by the caller).
     void putPart(const std::string& name, PartDataPtr data);
+    /// Takes a part out of the document with its content type override and the main part's
+    /// relationships to it.
+    void removePart(const std::string& name);
     /// The name of a media part of this document with the same bytes as data, or "".
     [[nodiscard]] std::string sameMedia(const PartData& data) const;
     /// Records a media part by its content, so identical media is stored once (sameMedia).
@@ -136,6 +139,7 @@ private:
     void noteReplacedPart(const std::string& name);
     void noteClaimedName(const std::string& lowerName);
     void noteRelationships(const std::string& partName, bool existed);
+    void noteRemovedRelationships(const std::string& partName);
     void noteMedia(std::uint64_t key, const std::string& name);
     /// The key media is recorded under: crc << 32 ^ size.
     [[nodiscard]] static std::uint64_t mediaKey(const PartData& data);

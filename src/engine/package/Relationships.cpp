@@ -143,7 +143,7 @@ ContentTypes ContentTypes::parse(std::string_view xml) {
 
 std::string ContentTypes::typeOf(const std::string& partName) const {
     const auto it = m_overrideIndex.find(asciiLower(partName));
-    if (it != m_overrideIndex.end()) {
+    if (it != m_overrideIndex.end() && !m_overrides[it->second].type.empty()) {
         return m_overrides[it->second].type;
     }
     const auto dot = partName.rfind('.');
@@ -179,6 +179,19 @@ void ContentTypes::setOverride(const std::string& partName, const std::string& t
         m_overrideText.append("<Override PartName=\"/" + xmlEscape(partName) + "\" ContentType=\"" +
                               xmlEscape(type) + "\"/>");
     }
+}
+
+void ContentTypes::removeOverride(const std::string& partName) {
+    const auto it = m_overrideIndex.find(asciiLower(partName));
+    if (it == m_overrideIndex.end() || m_overrides[it->second].type.empty()) {
+        return;
+    }
+    if (m_undo && it->second < m_undo->count) {
+        m_undo->retyped.emplace_back(it->second, m_overrides[it->second].type);
+    }
+    m_overrides[it->second].type.clear();
+    m_rebuild = true;
+    m_changed = true;
 }
 
 void ContentTypes::mark() {
@@ -221,6 +234,9 @@ std::vector<PiecePtr> ContentTypes::deflatedParts() {
     if (m_rebuild) {
         m_overrideText.clear();
         for (const auto& entry : m_overrides) {
+            if (entry.type.empty()) {
+                continue;
+            }
             m_overrideText.append("<Override PartName=\"/" + xmlEscape(entry.name) +
                                   "\" ContentType=\"" + xmlEscape(entry.type) + "\"/>");
         }

@@ -66,6 +66,9 @@ public:
     [[nodiscard]] std::string typeOf(const std::string& partName) const;
     void setDefault(const std::string& extension, const std::string& type);
     void setOverride(const std::string& partName, const std::string& type);
+    /// Drops the override of a part that is gone; its entry stays without a type, unwritten,
+    /// so that rollBack still finds every override where it was.
+    void removeOverride(const std::string& partName);
     /// The part's text, compressed; overrides added since the last call are all that is
     /// compressed anew (they are written in the order they were added).
     [[nodiscard]] std::vector<PiecePtr> deflatedParts();

@@ -73,6 +73,9 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
             return true;
         }
         if (prefixOf(name) != "w") {
+            if (local == "style" && fonts.resolvesShapeStyles()) {
+                fonts.resolveShapeStyle(element);
+            }
             return true;
         }
         auto val = element.attribute("w:val");

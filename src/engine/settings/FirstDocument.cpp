@@ -71,8 +71,17 @@ void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRema
     // first document. A theme with relationships of its own (pictures in fills) brings the
     // parts they name.
     const std::string sourceTheme = pasted.partOfKind("theme");
-    if (!sourceTheme.empty() && !target.themeName.empty() &&
-        target.package.contains(target.themeName)) {
+    if (sourceTheme.empty() && !target.themeName.empty()) {
+        // Without a theme, readers draw charts and shapes with fallbacks of their own, which
+        // the new document's theme would replace. Later documents state their theme colours
+        // and fonts where the joined document's theme differs, as it does from none.
+        if (target.package.contains(relsPartName(target.themeName))) {
+            target.removePart(relsPartName(target.themeName));
+        }
+        target.removePart(target.themeName);
+        target.themeName.clear();
+    } else if (!sourceTheme.empty() && !target.themeName.empty() &&
+               target.package.contains(target.themeName)) {
         if (!pasted.package().contains(relsPartName(sourceTheme))) {
             target.putPart(target.themeName, pasted.package().parts.at(sourceTheme));
         } else {

@@ -8,9 +8,9 @@ class PastedDocument;
 class PasteRemap;
 
 /// Before anything else of the paste: when the target holds no content yet, its layout settings
-/// (settings.xml), theme and styles (styles.xml) become the pasted document's, so the
-/// first document keeps its look and later ones are compared against it. Nothing in the target
-/// depends on them yet. Does nothing when the target has content.
+/// (settings.xml), theme and styles (styles.xml) become the pasted document's (a theme it lacks
+/// is taken out), so the first document keeps its look and later ones are compared against it.
+/// Nothing in the target depends on them yet. Does nothing when the target has content.
 void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap);
 
 } // namespace paperloom::engine
