@@ -435,29 +435,17 @@ TEST_F(ConverterFaults, CrashOnALaterDocumentGetsOneMoreTryInAFreshProcess) {
     // LibreOffice left in a bad state by an earlier document does.
     const std::string twin = (kCorpus / "test01.docx").string();
     auto bridge = bridgeWith("exec python3 -c '\n"
-                             "import os, shutil, signal, struct\n"
-                             "def put(fields):\n"
-                             "    data = struct.pack(\"<I\", len(fields))\n"
-                             "    for f in fields:\n"
-                             "        data += struct.pack(\"<I\", len(f)) + f\n"
-                             "    os.write(3, data)\n"
-                             "def take(n):\n"
-                             "    data = b\"\"\n"
-                             "    while len(data) < n:\n"
-                             "        chunk = os.read(3, n - len(data))\n"
-                             "        if not chunk:\n"
-                             "            raise SystemExit(0)\n"
-                             "        data += chunk\n"
-                             "    return data\n"
-                             "put([b\"ready\"])\n"
-                             "served = 0\n"
-                             "while True:\n"
-                             "    count = struct.unpack(\"<I\", take(4))[0]\n"
-                             "    fields = [take(struct.unpack(\"<I\", take(4))[0]) for _ in "
-                             "range(count)]\n"
-                             "    if served == 1:\n"
-                             "        os.kill(os.getpid(), signal.SIGSEGV)\n"
-                             "    shutil.copyfile(\"" +
+                             "import os, shutil, signal, struct\n" +
+                                 std::string(kFakeConverterWire) +
+                                 "put([b\"ready\"])\n"
+                                 "served = 0\n"
+                                 "while True:\n"
+                                 "    count = struct.unpack(\"<I\", take(4))[0]\n"
+                                 "    fields = [take(struct.unpack(\"<I\", take(4))[0]) for _ in "
+                                 "range(count)]\n"
+                                 "    if served == 1:\n"
+                                 "        os.kill(os.getpid(), signal.SIGSEGV)\n"
+                                 "    shutil.copyfile(\"" +
                                  twin +
                                  "\", fields[2].decode())\n"
                                  "    served += 1\n"

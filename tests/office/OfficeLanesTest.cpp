@@ -25,21 +25,7 @@ std::string twoRoleConverter() {
     return std::string("#!/usr/bin/python3\n"
                        "import os, struct, sys, time\n"
                        "further = '") +
-           kUnoElsewhere +
-           "' in sys.argv\n"
-           "def put(fields):\n"
-           "    data = struct.pack('<I', len(fields))\n"
-           "    for f in fields:\n"
-           "        data += struct.pack('<I', len(f)) + f\n"
-           "    os.write(3, data)\n"
-           "def take(n):\n"
-           "    data = b''\n"
-           "    while len(data) < n:\n"
-           "        chunk = os.read(3, n - len(data))\n"
-           "        if not chunk:\n"
-           "            raise SystemExit(0)\n"
-           "        data += chunk\n"
-           "    return data\n"
+           kUnoElsewhere + "' in sys.argv\n" + kFakeConverterWire +
            "put([b'ready'])\n"
            "while True:\n"
            "    count = struct.unpack('<I', take(4))[0]\n"

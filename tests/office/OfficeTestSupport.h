@@ -66,6 +66,24 @@ void writeFile(const std::string& path, const std::string& content, bool executa
 [[nodiscard]] std::size_t findRun(const std::vector<std::string>& haystack,
                                   const std::vector<std::string>& needle, std::size_t from);
 
+/// Python for fake converters: put(fields) sends the bridge a message over file descriptor 3,
+/// take(n) reads n bytes of a request and ends the program when the bridge has gone. Without
+/// single quotes, so that it also fits a shell's single-quoted `python3 -c '...'`.
+inline constexpr const char* kFakeConverterWire =
+    "def put(fields):\n"
+    "    data = struct.pack(\"<I\", len(fields))\n"
+    "    for f in fields:\n"
+    "        data += struct.pack(\"<I\", len(f)) + f\n"
+    "    os.write(3, data)\n"
+    "def take(n):\n"
+    "    data = b\"\"\n"
+    "    while len(data) < n:\n"
+    "        chunk = os.read(3, n - len(data))\n"
+    "        if not chunk:\n"
+    "            raise SystemExit(0)\n"
+    "        data += chunk\n"
+    "    return data\n";
+
 /// Processes whose command line mentions text (our converter runs with its profile folder on
 /// the command line, so this finds every one a bridge started under that folder).
 [[nodiscard]] std::vector<int> processesMentioning(const std::string& text);
