@@ -369,10 +369,8 @@ void EngineApplication::pasteClipboard() {
         if (!model.body.isEmpty()) {
             joinedTabInterval = defaultTabInterval(model.settings.doc().document_element());
         }
-        const bool joinedHasNotes = holdsNotes(model.footnotes.doc().document_element()) ||
-                                    holdsNotes(model.endnotes.doc().document_element());
         const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart,
-                                                     joinedTabInterval, joinedHasNotes);
+                                                     joinedTabInterval, hasNotes(model));
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         session.run(); // all or nothing: a failed paste leaves the document as it was

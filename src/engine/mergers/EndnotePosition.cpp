@@ -5,6 +5,7 @@
 #include "engine/model/DocumentModel.h"
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PastedDocument.h"
+#include "engine/settings/LineGrid.h"
 
 #include <cstring>
 #include <initializer_list>
@@ -25,19 +26,6 @@ bool atSectionEnds(const pugi::xml_node& settings) {
     return std::strcmp(pos.value(), "sectEnd") == 0;
 }
 
-bool holdsEndnotes(const XmlPart& endnotes) {
-    if (!endnotes) {
-        return false;
-    }
-    for (auto note : endnotes.doc().document_element().children("w:endnote")) {
-        const char* type = note.attribute("w:type").value();
-        if (*type == '\0' || std::strcmp(type, "normal") == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 void keepEndnotesWithTheirDocument(PastedDocument& pasted, DocumentModel& target,
@@ -51,7 +39,7 @@ void keepEndnotesWithTheirDocument(PastedDocument& pasted, DocumentModel& target
             orderedChild(sections[i], "w:noEndnote", kSectionOrder).remove_attributes();
         }
     }
-    if (!hasPrevious || !holdsEndnotes(target.endnotes)) {
+    if (!hasPrevious || !holdsNotes(target.endnotes.doc().document_element())) {
         return;
     }
     XmlPart& settings =

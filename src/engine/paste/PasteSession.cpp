@@ -50,13 +50,13 @@ void PasteSession::paste() {
     m_numbering.emit(m_remap);
     step("bookmarks");
     m_ids.collectBookmarks(m_source.mainDocument().document_element().child("w:body"));
-    const bool hadNotes = joinedHasNotes();
+    const bool hadNotes = hasNotes(m_target);
     step("footnotes");
     m_notes.mergeFootnotes(m_remap);
     step("endnotes");
     m_notes.mergeEndnotes(m_remap);
     step("line grids");
-    if (!hadNotes && joinedHasNotes()) {
+    if (!hadNotes && hasNotes(m_target)) {
         // The documents before this one lose the centring of their line grids (see LineGrid);
         // those after it state it as they are pasted.
         m_target.body.editSections(stateLineGridStart);
@@ -69,11 +69,6 @@ void PasteSession::paste() {
     m_fonts.mergeFontTable(m_remap);
     step("parts");
     m_parts.drainPending(m_remap);
-}
-
-bool PasteSession::joinedHasNotes() const {
-    return holdsNotes(m_target.footnotes.doc().document_element()) ||
-           holdsNotes(m_target.endnotes.doc().document_element());
 }
 
 void PasteSession::commit() {

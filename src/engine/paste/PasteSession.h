@@ -61,8 +61,6 @@ public:
 private:
     void step(std::string_view name) const;
     void requireOpenChange() const;
-    /// Whether the target has footnotes or endnotes.
-    [[nodiscard]] bool joinedHasNotes() const;
     /// The body step: the pasted blocks and sections appended where the target ends.
     void insertBody();
 

@@ -1,6 +1,7 @@
 // Where the lines of a section with a line grid start once the joined document has notes.
 #include "engine/settings/LineGrid.h"
 
+#include "engine/model/DocumentModel.h"
 #include "engine/package/Xml.h"
 
 #include <cstring>
@@ -85,6 +86,11 @@ bool holdsNotes(const pugi::xml_node& notesRoot) {
         }
     }
     return false;
+}
+
+bool hasNotes(const DocumentModel& document) {
+    return holdsNotes(document.footnotes.doc().document_element()) ||
+           holdsNotes(document.endnotes.doc().document_element());
 }
 
 } // namespace paperloom::engine

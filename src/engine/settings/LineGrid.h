@@ -5,6 +5,8 @@
 
 namespace paperloom::engine {
 
+class DocumentModel;
+
 /// A section with a line grid (w:docGrid of type lines, linesAndChars or snapToChars) fits a
 /// whole number of grid lines between its top and bottom margins. LibreOffice centres those
 /// lines in the space between the margins, but only in a document without footnotes or
@@ -22,5 +24,8 @@ bool stateLineGridPosition(pugi::xml_node mainRoot);
 /// Whether notesRoot (the document element of a footnotes or endnotes part, or null) holds a
 /// note besides the separators.
 [[nodiscard]] bool holdsNotes(const pugi::xml_node& notesRoot);
+
+/// Whether document has footnotes or endnotes besides the separators.
+[[nodiscard]] bool hasNotes(const DocumentModel& document);
 
 } // namespace paperloom::engine
