@@ -5,7 +5,9 @@
 // be fetched and end up embedded in a PDF the user shares, so LibreOffice is told to load no
 // link of a document that is not in a trusted location (there are none), and never to update
 // links. Macros never run. Without locking, LibreOffice makes no ".~lock.NAME#" file beside a
-// source document, which a kill would leave behind.
+// source document, which a kill would leave behind. LibreOffice keeps only 20 embedded objects
+// (charts, formulas) of a document loaded and draws the others from a stored picture, their text
+// at another scale; a joined document easily holds more, so the limit is raised.
 #include "office/OfficeProfile.h"
 
 #include "office/OfficeWire.h"
@@ -32,6 +34,7 @@ constexpr const char* kSettings =
 <item oor:path="/org.openoffice.Office.Common/Security/Scripting"><prop oor:name="MacroSecurityLevel" oor:op="fuse"><value>3</value></prop></item>
 <item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseLocking" oor:op="fuse"><value>false</value></prop></item>
 <item oor:path="/org.openoffice.Office.Writer/Content/Update"><prop oor:name="Link" oor:op="fuse"><value>0</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Cache/Writer"><prop oor:name="OLE_Objects" oor:op="fuse"><value>1000</value></prop></item>
 </oor:items>
 )";
 
