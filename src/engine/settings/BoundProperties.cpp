@@ -320,7 +320,10 @@ bool BoundProperties::state(pugi::xml_node root) const {
         return true;
     });
     bool changed = false;
-    for (auto control : controls) {
+    // Last first: writing a value drops the runs of the content, with whatever control a
+    // damaged document nests in them, which is then done with.
+    for (auto at = controls.rbegin(); at != controls.rend(); ++at) {
+        auto control = *at;
         auto properties = control.child("w:sdtPr");
         const auto binding = properties.child("w:dataBinding");
         const auto value = valueOf(binding);
