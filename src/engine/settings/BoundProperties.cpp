@@ -224,7 +224,7 @@ void appendText(pugi::xml_node run, std::string_view text) {
 /// Writes value into a plain text control's content as its one run, with the formatting of
 /// its first run; replacing a placeholder, with the formatting the control gives its text where
 /// it gives one. Returns false, leaving it as it is, for content of more than one paragraph or
-/// of tables, which no plain text control has.
+/// of tables, which no plain text control has, and for empty content outside a paragraph.
 bool showValue(const pugi::xml_node& properties, pugi::xml_node content, const std::string& value,
                bool placeholder) {
     pugi::xml_node container = content;
@@ -242,6 +242,10 @@ bool showValue(const pugi::xml_node& properties, pugi::xml_node content, const s
     const auto runs = runsIn(container);
     if (!placeholder && shownText(runs) == value) {
         return true;
+    }
+    if (runs.empty() && container == content &&
+        std::strcmp(content.parent().parent().name(), "w:p") != 0) {
+        return false; // empty content between paragraphs: no place a run may take
     }
     const auto format = placeholder ? properties.child("w:rPr") : pugi::xml_node();
     pugi::xml_node run;
