@@ -6,6 +6,7 @@
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
 #include "engine/settings/AutoSpacing.h"
+#include "engine/settings/BoundProperties.h"
 #include "engine/settings/ChartDefaults.h"
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/GutterPosition.h"
@@ -273,6 +274,35 @@ void stateTabStops(Package& out, const Package& source, const Relationships& rel
     }
 }
 
+/// Content controls bound to the package's own properties show its values, bound no more (see
+/// BoundProperties). Works on the parts as out has them already.
+void stateBoundProperties(Package& out, const Package& source, const Relationships& rels,
+                          const std::string& mainPart) {
+    std::vector<std::string> parts = {mainPart};
+    for (const char* kind : {"header", "footer", "footnotes", "endnotes", "comments"}) {
+        const auto found = partsOfKind(source, rels, mainPart, kind);
+        parts.insert(parts.end(), found.begin(), found.end());
+    }
+    std::optional<BoundProperties> properties;
+    for (const auto& name : parts) {
+        try {
+            if (!BoundProperties::mayHoldBindings(out.text(name))) {
+                continue;
+            }
+            if (!properties) {
+                properties.emplace(source);
+            }
+            // The text is gone before the part is parsed: a long body is not held twice.
+            auto doc = parsePart(out, name);
+            if (properties->state(doc.document_element())) {
+                replace(out, name, doc);
+            }
+        } catch (const PackageError&) {
+            // a damaged part: the paste reports it
+        }
+    }
+}
+
 } // namespace
 
 Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
@@ -324,6 +354,7 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);
     }
+    stateBoundProperties(out, source, rels, mainPart);
     return out;
 }
 
