@@ -137,6 +137,19 @@ TEST_F(BackgroundConversion, AFailingDocumentLeavesTheDocumentsBeforeItAndNoConv
     EXPECT_EQ(Written(output).paragraphs(), (std::vector<std::string>{"one", "two", ""}));
 }
 
+TEST_F(BackgroundConversion, AJoinConvertsItsOutputTwiceTheFirstSaveAndTheLast) {
+    converter->exportDelay = 100ms;
+    const std::vector<std::string> inputs{legacy("one"), legacy("two"), legacy("three"),
+                                          legacy("four"), legacy("five")};
+
+    joinDocuments(engine, inputs, output, {});
+    engine.waitForSaves();
+
+    EXPECT_EQ(converter->exports.load(), 2) << "a save a newer one supersedes is not converted";
+    EXPECT_EQ(Written(output).paragraphs(),
+              (std::vector<std::string>{"one", "two", "three", "four", "five", ""}));
+}
+
 TEST_F(BackgroundConversion, AnOutputThatCannotBeWrittenInTheBackgroundFailsTheJoin) {
     converter->failExportsFrom = 2; // the first save, written before SaveAs returns, succeeds
     const std::vector<std::string> inputs{legacy("one"), legacy("two"), legacy("three")};

@@ -24,16 +24,10 @@ void BackgroundSaves::save(const std::string& path, const std::string& packageFi
         std::remove(output.next->packageFile.c_str()); // the newer save holds all of it
     }
     output.next = Pending{path, packageFile, version, converter};
-    if (output.writing) {
-        return;
-    }
-    output.writing = true;
-    output.job = m_workers.submit(
-        first ? ConversionWorkers::Urgency::Awaited : ConversionWorkers::Urgency::Background,
-        ++m_order, [this, key] { write(key); }, converter->parallelConversions());
     if (!first) {
-        return;
+        return; // held until someone waits for it: a newer save would supersede its conversion
     }
+    start(key, output);
     const ConversionWorkers::Ticket job = output.job;
     lock.unlock();
     m_workers.wait(job);
@@ -80,6 +74,16 @@ void BackgroundSaves::write(const std::string& key) {
     }
 }
 
+void BackgroundSaves::start(const std::string& key, Output& output) {
+    if (output.writing || !output.next) {
+        return;
+    }
+    output.writing = true;
+    output.job = m_workers.submit(
+        ConversionWorkers::Urgency::Awaited, ++m_order, [this, key] { write(key); },
+        output.next->converter->parallelConversions());
+}
+
 void BackgroundSaves::drop(const std::string& key, Output& output) {
     std::remove(output.next->packageFile.c_str());
     m_outcomes.push_back({key, output.next->version, std::nullopt});
@@ -99,12 +103,15 @@ void BackgroundSaves::throwIfFailed(const std::string& path) {
 bool BackgroundSaves::pending(const std::string& path) {
     std::lock_guard lock(m_mutex);
     const auto found = m_outputs.find(canonicalPath(path));
-    return found != m_outputs.end() && found->second.writing;
+    return found != m_outputs.end() && (found->second.writing || found->second.next);
 }
 
 void BackgroundSaves::waitFor(const std::string& path) {
     const std::string key = canonicalPath(path);
     std::unique_lock lock(m_mutex);
+    if (const auto found = m_outputs.find(key); found != m_outputs.end()) {
+        start(key, found->second);
+    }
     m_idle.wait(lock, [&] {
         const auto found = m_outputs.find(key);
         return found == m_outputs.end() || !found->second.writing;
@@ -125,12 +132,13 @@ void BackgroundSaves::settle(DocumentCache& cache) {
 void BackgroundSaves::finish() {
     std::unique_lock lock(m_mutex);
     bool dropped = false;
-    if (stopSignal() != 0) {
-        for (auto& [key, output] : m_outputs) {
-            if (output.next) {
-                drop(key, output);
-                dropped = true;
-            }
+    const bool stopping = stopSignal() != 0;
+    for (auto& [key, output] : m_outputs) {
+        if (stopping && output.next) {
+            drop(key, output);
+            dropped = true;
+        } else {
+            start(key, output);
         }
     }
     m_idle.wait(lock, [&] {

@@ -22,12 +22,14 @@ namespace paperloom::engine {
 ///
 /// The first save of a path (since the last finish) is written before save returns, so that
 /// what keeps the output from being written at all (no LibreOffice, a folder that cannot be
-/// written) stops the join at its first document. Later saves of the path are written one after
-/// the other in the background, at the lowest urgency; a save replaces one of the same path that
-/// has not started, whose content the newer one holds too. The file at the path is therefore
-/// always the old one, or a whole document of some save. A failed write stays on record until a
-/// newer write of the path succeeds or finish reports it. The window's thread calls everything
-/// here; the writes run on the workers.
+/// written) stops the join at its first document. A later save of the path is held, replacing
+/// the one held before it, whose content it holds too, and is written when someone waits for it
+/// (waitFor, finish). Converting it at once, beside the join, was tried: every such conversion
+/// but the last is superseded, took a core from the paste, and the last save then waited for one
+/// still running (up to two conversions of a near-final document instead of one). The file at
+/// the path is therefore always the old one, or a whole document of some save. A failed write
+/// stays on record until a newer write of the path succeeds or finish reports it. The window's
+/// thread calls everything here; the writes run on the workers.
 class BackgroundSaves {
 public:
     explicit BackgroundSaves(ConversionWorkers& workers) : m_workers(workers) {}
@@ -42,13 +44,13 @@ public:
               const std::shared_ptr<DocumentConverter>& converter);
     /// Throws the failure of an earlier write of path that no newer write can still make good.
     void throwIfFailed(const std::string& path);
-    /// True while a write of path waits or is under way.
+    /// True while a save of path is held or being written.
     [[nodiscard]] bool pending(const std::string& path);
-    /// Waits until no write of path waits or is under way.
+    /// Writes the held save of path, if any, and waits until no write of path is under way.
     void waitFor(const std::string& path);
     /// Tells cache what the writes that ended since the last call left on disk.
     void settle(DocumentCache& cache);
-    /// Waits for every write (after a stop signal, drops the writes that have not started),
+    /// Writes the held saves and waits for every write (after a stop signal, drops the held ones),
     /// forgets the paths, and throws the failure of a write that no newer one made good, or
     /// WordInterrupted when a stop dropped a write.
     void finish();
@@ -61,7 +63,7 @@ private:
         std::shared_ptr<DocumentConverter> converter;
     };
     struct Output {
-        std::optional<Pending> next; // the newest save, not started yet
+        std::optional<Pending> next; // the newest save, held or not started yet
         bool writing = false;        // a job for this path is queued or running
         ConversionWorkers::Ticket job;
         std::exception_ptr failure; // of the latest write, unless a newer one succeeded
@@ -74,6 +76,9 @@ private:
 
     /// The job of one path: writes its saves one after the other until none waits.
     void write(const std::string& key);
+    /// Queues the job that writes output's held save, unless one is queued or running; the
+    /// caller holds the lock.
+    void start(const std::string& key, Output& output);
     /// Gives up the save of output that has not started; the caller holds the lock.
     void drop(const std::string& key, Output& output);
 
