@@ -436,10 +436,16 @@ TEST_F(SectionTest, LibreOfficeKeepsTheBlankPageADocumentEndsWithWhateverFollows
     DocDraft other;
     other.body = para("other");
     other.sectPr = blank.sectPr;
+    // A cover page ends its content control with the break.
+    DocDraft cover = blank;
+    cover.body = "<w:sdt><w:sdtContent>" + para("cover") +
+                 "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p></w:sdtContent></w:sdt><w:p/>";
     const std::string blankPath = write("blank.docx", blank);
     const std::string otherPath = write("other.docx", other);
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {"first", {blankPath, otherPath}}, {"between", {otherPath, blankPath, otherPath}}};
+        {"first", {blankPath, otherPath}},
+        {"between", {otherPath, blankPath, otherPath}},
+        {"cover", {write("cover.docx", cover), otherPath}}};
     std::vector<std::string> files{blankPath};
     for (const auto& [name, inputs] : cases) {
         files.push_back((dir / (name + ".docx")).string());
@@ -449,6 +455,7 @@ TEST_F(SectionTest, LibreOfficeKeepsTheBlankPageADocumentEndsWithWhateverFollows
     ASSERT_EQ(pdfPages(dir / "pdf" / "blank.pdf"), 2);
     EXPECT_EQ(pdfPages(dir / "pdf" / "first.pdf"), 3);
     EXPECT_EQ(pdfPages(dir / "pdf" / "between.pdf"), 4);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "cover.pdf"), 3);
 }
 
 TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocumentsPage) {

@@ -67,9 +67,16 @@ bool isLandscape(const pugi::xml_node& pgSz) {
     return std::strcmp(pgSz.attribute("w:orient").value(), "landscape") == 0;
 }
 
-/// True when the paragraph ends in a page break.
-bool endsInPageBreak(const pugi::xml_node& paragraph) {
-    const auto run = paragraph.last_child();
+/// True when the block (a paragraph, or a content control whose content ends in one) ends in a
+/// page break.
+bool endsInPageBreak(pugi::xml_node block) {
+    while (std::strcmp(block.name(), "w:sdt") == 0) {
+        block = block.child("w:sdtContent").last_child();
+    }
+    if (std::strcmp(block.name(), "w:p") != 0) {
+        return false;
+    }
+    const auto run = block.last_child();
     if (std::strcmp(run.name(), "w:r") != 0) {
         return false;
     }
@@ -79,9 +86,8 @@ bool endsInPageBreak(const pugi::xml_node& paragraph) {
 }
 
 /// True for an empty paragraph that the page break before it puts on a page of its own: a blank
-/// last page.
-/// LibreOffice drops an empty paragraph that ends a section (the next section starts the next
-/// page anyway), and the blank page with it, so such a paragraph must not take the section's
+/// last page. LibreOffice drops an empty paragraph that ends a section (the next section starts the
+/// next page anyway), and the blank page with it, so such a paragraph must not take the section's
 /// properties.
 bool holdsBlankLastPage(const pugi::xml_node& paragraph, const pugi::xml_node& before) {
     for (auto child : paragraph.children()) {
@@ -89,7 +95,7 @@ bool holdsBlankLastPage(const pugi::xml_node& paragraph, const pugi::xml_node& b
             return false;
         }
     }
-    return before && std::strcmp(before.name(), "w:p") == 0 && endsInPageBreak(before);
+    return before && endsInPageBreak(before);
 }
 
 } // namespace
