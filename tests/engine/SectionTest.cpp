@@ -431,7 +431,9 @@ TEST_F(SectionTest, LibreOfficeKeepsTheBlankPageADocumentEndsWithWhateverFollows
     // A page break, then an empty last paragraph: a blank second page. LibreOffice drops an
     // empty paragraph that ends a section, and with it the page, when the next document starts.
     DocDraft blank;
-    blank.body = para("text") + "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p><w:p/>";
+    blank.body = para("text") +
+                 "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p><w:p><w:bookmarkStart "
+                 "w:id=\"0\" w:name=\"_GoBack\"/><w:bookmarkEnd w:id=\"0\"/></w:p>";
     blank.sectPr = section("", "", 12240, 15840);
     DocDraft other;
     other.body = para("other");

@@ -91,7 +91,9 @@ bool endsInPageBreak(pugi::xml_node block) {
 /// properties.
 bool holdsBlankLastPage(const pugi::xml_node& paragraph, const pugi::xml_node& before) {
     for (auto child : paragraph.children()) {
-        if (child.type() == pugi::node_element && std::strcmp(child.name(), "w:pPr") != 0) {
+        const char* name = child.name();
+        if (child.type() == pugi::node_element && std::strcmp(name, "w:pPr") != 0 &&
+            std::strcmp(name, "w:bookmarkStart") != 0 && std::strcmp(name, "w:bookmarkEnd") != 0) {
             return false;
         }
     }
