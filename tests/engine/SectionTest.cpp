@@ -424,6 +424,42 @@ TEST_F(SectionTest, LibreOfficeShowsNoBlankPagesBetweenOrAfterDocumentsOfDiffere
     }
 }
 
+TEST_F(SectionTest, LibreOfficeKeepsTheBlankPageADocumentEndsWithWhateverFollowsIt) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // A page break, then an empty last paragraph: a blank second page. LibreOffice drops an
+    // empty paragraph that ends a section, and with it the page, when the next document starts.
+    DocDraft blank;
+    blank.body = para("text") +
+                 "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p><w:p><w:bookmarkStart "
+                 "w:id=\"0\" w:name=\"_GoBack\"/><w:bookmarkEnd w:id=\"0\"/></w:p>";
+    blank.sectPr = section("", "", 12240, 15840);
+    DocDraft other;
+    other.body = para("other");
+    other.sectPr = blank.sectPr;
+    // A cover page ends its content control with the break.
+    DocDraft cover = blank;
+    cover.body = "<w:sdt><w:sdtContent>" + para("cover") +
+                 "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p></w:sdtContent></w:sdt><w:p/>";
+    const std::string blankPath = write("blank.docx", blank);
+    const std::string otherPath = write("other.docx", other);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"first", {blankPath, otherPath}},
+        {"between", {otherPath, blankPath, otherPath}},
+        {"cover", {write("cover.docx", cover), otherPath}}};
+    std::vector<std::string> files{blankPath};
+    for (const auto& [name, inputs] : cases) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    ASSERT_EQ(renderPdfs(dir, files), "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "blank.pdf"), 2);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "first.pdf"), 3);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "between.pdf"), 4);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "cover.pdf"), 3);
+}
+
 TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocumentsPage) {
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";

@@ -67,6 +67,39 @@ bool isLandscape(const pugi::xml_node& pgSz) {
     return std::strcmp(pgSz.attribute("w:orient").value(), "landscape") == 0;
 }
 
+/// True when the block (a paragraph, or a content control whose content ends in one) ends in a
+/// page break.
+bool endsInPageBreak(pugi::xml_node block) {
+    while (std::strcmp(block.name(), "w:sdt") == 0) {
+        block = block.child("w:sdtContent").last_child();
+    }
+    if (std::strcmp(block.name(), "w:p") != 0) {
+        return false;
+    }
+    const auto run = block.last_child();
+    if (std::strcmp(run.name(), "w:r") != 0) {
+        return false;
+    }
+    const auto last = run.last_child();
+    return std::strcmp(last.name(), "w:br") == 0 &&
+           std::strcmp(last.attribute("w:type").value(), "page") == 0;
+}
+
+/// True for an empty paragraph that the page break before it puts on a page of its own: a blank
+/// last page. LibreOffice drops an empty paragraph that ends a section (the next section starts the
+/// next page anyway), and the blank page with it, so such a paragraph must not take the section's
+/// properties.
+bool holdsBlankLastPage(const pugi::xml_node& paragraph, const pugi::xml_node& before) {
+    for (auto child : paragraph.children()) {
+        const char* name = child.name();
+        if (child.type() == pugi::node_element && std::strcmp(name, "w:pPr") != 0 &&
+            std::strcmp(name, "w:bookmarkStart") != 0 && std::strcmp(name, "w:bookmarkEnd") != 0) {
+            return false;
+        }
+    }
+    return before && endsInPageBreak(before);
+}
+
 } // namespace
 
 void PasteSession::insertBody() {
@@ -170,7 +203,8 @@ void PasteSession::insertBody() {
         if (hasPrevious && targetSect) {
             auto last = open.last_child();
             if (!last || std::strcmp(last.name(), "w:p") != 0 ||
-                last.child("w:pPr").child("w:sectPr")) {
+                last.child("w:pPr").child("w:sectPr") ||
+                holdsBlankLastPage(last, targetBody.blockBeforeTail())) {
                 last = open.append_child("w:p");
             }
             insertOrdered(childOrPrepend(last, "w:pPr"), targetSect, kParagraphPropertyOrder);
