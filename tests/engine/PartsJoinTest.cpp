@@ -33,17 +33,6 @@ std::string relatedPart(const Written& out, const std::string& owner, const std:
     return rel == nullptr || rel->external ? std::string() : resolvePartName(owner, rel->target);
 }
 
-std::vector<pugi::xml_node> elements(const pugi::xml_node& root, const char* name) {
-    std::vector<pugi::xml_node> found;
-    forEachElement(root, [&](pugi::xml_node element) {
-        if (std::strcmp(element.name(), name) == 0) {
-            found.push_back(element);
-        }
-        return true;
-    });
-    return found;
-}
-
 template <typename T> bool allUnique(const std::vector<T>& values) {
     return std::set<T>(values.begin(), values.end()).size() == values.size();
 }

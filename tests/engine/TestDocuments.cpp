@@ -198,6 +198,17 @@ std::vector<std::string> attributeValues(const pugi::xml_node& node, const char*
     return out;
 }
 
+std::vector<pugi::xml_node> elements(const pugi::xml_node& root, const char* name) {
+    std::vector<pugi::xml_node> found;
+    forEachElement(root, [&](pugi::xml_node element) {
+        if (std::strcmp(element.name(), name) == 0) {
+            found.push_back(element);
+        }
+        return true;
+    });
+    return found;
+}
+
 std::string textOf(const pugi::xml_node& node) {
     std::string text;
     forEachElement(node, [&](pugi::xml_node element) {

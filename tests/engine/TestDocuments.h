@@ -86,6 +86,9 @@ private:
 [[nodiscard]] std::vector<std::string> attributeValues(const pugi::xml_node& node,
                                                        const char* element, const char* attribute);
 
+/// Every element with this name under root (root included), in document order.
+[[nodiscard]] std::vector<pugi::xml_node> elements(const pugi::xml_node& root, const char* name);
+
 /// The text of every w:t under node, run together.
 [[nodiscard]] std::string textOf(const pugi::xml_node& node);
 

@@ -281,17 +281,6 @@ TEST_F(WriterIntentTest, LibreOfficeKeepsTheMarksAfterPageBreaksWhereEachDocumen
 
 constexpr const char* kWml = "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-std::vector<pugi::xml_node> elements(const pugi::xml_node& root, const char* name) {
-    std::vector<pugi::xml_node> found;
-    forEachElement(root, [&](pugi::xml_node element) {
-        if (std::strcmp(element.name(), name) == 0) {
-            found.push_back(element);
-        }
-        return true;
-    });
-    return found;
-}
-
 /// A document whose controls are bound to its own properties: the title (a placeholder showing,
 /// formatting of its own for the value), the subject (no value) and, in its header, the company
 /// (two lines).
