@@ -35,21 +35,6 @@ bool numbersLines(const pugi::xml_node& sectPr) {
     return static_cast<bool>(sectPr.child("w:lnNumType"));
 }
 
-bool holdsLineNumbers(const pugi::xml_node& mainRoot) {
-    bool found = false;
-    forEachElement(mainRoot, [&](pugi::xml_node element) {
-        if (found) {
-            return false;
-        }
-        if (isNamed(element, "w:sectPr")) {
-            found = numbersLines(element);
-            return false;
-        }
-        return true;
-    });
-    return found;
-}
-
 bool suppressLineNumbers(pugi::xml_node block) {
     bool changed = false;
     forEachElement(block, [&](pugi::xml_node element) {

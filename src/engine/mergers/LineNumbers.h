@@ -12,9 +12,6 @@ class DocumentModel;
 /// Whether a section (sectPr) numbers its lines.
 [[nodiscard]] bool numbersLines(const pugi::xml_node& sectPr);
 
-/// Whether the main part's document element holds a section that numbers its lines.
-[[nodiscard]] bool holdsLineNumbers(const pugi::xml_node& mainRoot);
-
 /// Has every paragraph in block (the block itself, or those in its tables and content controls)
 /// leave its lines unnumbered. Returns true when it changed anything.
 bool suppressLineNumbers(pugi::xml_node block);

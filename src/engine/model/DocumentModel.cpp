@@ -1,8 +1,6 @@
 // Loading a package into the editable model, writing it back, and the small edits.
 #include "engine/model/DocumentModel.h"
 
-#include "engine/mergers/LineNumbers.h"
-
 #include "engine/model/BlankDocument.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
@@ -100,7 +98,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
         }
         model->ids.scan(doc.document_element());
         model->body.load(doc);
-        model->numbersLines = holdsLineNumbers(doc.document_element());
+        model->numbersLines = static_cast<bool>(doc.select_node("//w:sectPr/w:lnNumType"));
     }
     model->package.parts.erase(mainPart);
     const Relationships& mainRels = model->relsOf(mainPart);
