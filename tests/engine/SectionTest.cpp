@@ -558,5 +558,49 @@ TEST_F(SectionTest, EachDocumentsEndnotesStayAfterItsOwnTextWhereverItStands) {
         EXPECT_EQ(flags, suppressed);
     }
 }
+TEST_F(SectionTest, LinesAreNumberedOnlyInTheSectionsThatNumberThem) {
+    const std::string numbering = "<w:lnNumType w:countBy=\"1\" w:restart=\"continuous\"/>";
+    DocDraft plain;
+    plain.body =
+        para("plain") + "<w:tbl><w:tr><w:tc>" + para("plain cell") + "</w:tc></w:tr></w:tbl>";
+    plain.sectPr = section("");
+    DocDraft numbered; // an unnumbered section, then a numbered one
+    numbered.body = "<w:p><w:pPr>" + section("") +
+                    "</w:pPr><w:r><w:t>unnumbered</w:t></w:r></w:p>" + para("counted");
+    numbered.sectPr = section("", numbering);
+    const std::string plainPath = write("plain.docx", plain);
+    const std::string numberedPath = write("numbered.docx", numbered);
+    for (const auto& inputs : {std::vector<std::string>{plainPath, numberedPath, plainPath},
+                               std::vector<std::string>{numberedPath, plainPath}}) {
+        const Written out(join(inputs, JoinChoices{true, false}));
+        const auto document = out.document();
+        // Paragraphs belong to the section whose properties come next.
+        std::vector<pugi::xml_node> pending;
+        int numberedSections = 0;
+        const auto close = [&](const pugi::xml_node& sectPr) {
+            const bool counts = static_cast<bool>(sectPr.child("w:lnNumType"));
+            numberedSections += counts ? 1 : 0;
+            for (const auto& block : pending) {
+                for (const auto& hit : block.select_nodes("descendant-or-self::w:p")) {
+                    const auto flag = hit.node().child("w:pPr").child("w:suppressLineNumbers");
+                    EXPECT_EQ(static_cast<bool>(flag), !counts)
+                        << inputs.size() << " " << serializeNode(hit.node());
+                }
+            }
+            pending.clear();
+        };
+        for (const auto& block : document.document_element().child("w:body").children()) {
+            if (std::strcmp(block.name(), "w:sectPr") == 0) {
+                close(block);
+                continue;
+            }
+            pending.push_back(block);
+            if (const auto inner = block.child("w:pPr").child("w:sectPr")) {
+                close(inner);
+            }
+        }
+        EXPECT_EQ(numberedSections, 1);
+    }
+}
 } // namespace
 } // namespace paperloom::engine::testing

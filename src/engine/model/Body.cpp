@@ -354,6 +354,48 @@ void Body::editSectionsOf(BodyPiece& piece, bool last,
     piece.text = last && out.size() <= kKeptText ? std::move(out) : std::string();
 }
 
+void Body::editBlocks(const std::function<bool(pugi::xml_node)>& edit) {
+    for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+        editBlocksOf(m_pieces[i], i + 1 == m_pieces.size(), edit);
+    }
+    for (auto block : openRoot().children()) {
+        if (block.type() == pugi::node_element) {
+            (void)edit(block);
+        }
+    }
+}
+
+void Body::editBlocksOf(BodyPiece& piece, bool last,
+                        const std::function<bool(pugi::xml_node)>& edit) const {
+    const std::string text = pieceText(piece);
+    std::string out;
+    std::vector<std::size_t> starts;
+    starts.reserve(piece.starts.size());
+    bool changed = false;
+    for (std::size_t i = 0; i < piece.starts.size(); ++i) {
+        const std::size_t start = piece.starts[i];
+        const std::size_t end = i + 1 < piece.starts.size() ? piece.starts[i + 1] : text.size();
+        if (out.empty() && start > 0) {
+            out.append(text, 0, start); // nothing but what precedes the first block
+        }
+        starts.push_back(out.size());
+        const std::string_view blockText = std::string_view(text).substr(start, end - start);
+        auto doc = parseXml(blockText, "word/document.xml");
+        if (doc.document_element() && edit(doc.document_element())) {
+            out += serializeNode(doc.document_element());
+            changed = true;
+        } else {
+            out += blockText;
+        }
+    }
+    if (!changed) {
+        return;
+    }
+    piece.starts = std::move(starts);
+    piece.deflated = deflatePiece(out);
+    piece.text = last && out.size() <= kKeptText ? std::move(out) : std::string();
+}
+
 void BlockCompressor::add(const pugi::xml_node& block) {
     m_starts.push_back(static_cast<std::size_t>(m_writer.size()));
     m_writer.append(serializeNode(block));

@@ -94,6 +94,9 @@ public:
     /// attributes. A piece holding a changed section is compressed anew, so this inflates the
     /// whole body once. Throws PackageError when the body in memory is damaged.
     void editSections(const std::function<bool(pugi::xml_node)>& edit);
+    /// Calls edit with every top-level block of the body (not the final section properties), on
+    /// the same terms as editSections; a piece holding a changed block is compressed anew.
+    void editBlocks(const std::function<bool(pugi::xml_node)>& edit);
 
     /// The body as it is, for restore(): shares the compressed pieces, copies the open end.
     struct Snapshot {
@@ -123,6 +126,8 @@ private:
     void ensureBlockBeforeTail();
     void editSectionsOf(BodyPiece& piece, bool last,
                         const std::function<bool(pugi::xml_node)>& edit) const;
+    void editBlocksOf(BodyPiece& piece, bool last,
+                      const std::function<bool(pugi::xml_node)>& edit) const;
     void pushPiece(BodyPiece piece);
     void compactPieces();
     static constexpr std::size_t kMaxPieces = 48;

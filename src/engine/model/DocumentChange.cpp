@@ -38,6 +38,7 @@ struct DocumentModel::Change {
     std::string emptyHeaderPart;
     std::string emptyFooterPart;
     bool hasHeaders = false;
+    bool numbersLines = false;
     std::uint64_t version = 0;
 };
 
@@ -101,6 +102,7 @@ void DocumentModel::beginChange() {
     change->emptyHeaderPart = emptyHeaderPart;
     change->emptyFooterPart = emptyFooterPart;
     change->hasHeaders = hasHeaders;
+    change->numbersLines = numbersLines;
     change->version = m_version;
     ids.mark();
     m_change = std::move(change);
@@ -178,6 +180,7 @@ void DocumentModel::rollBackChange() noexcept {
         emptyHeaderPart = std::move(change.emptyHeaderPart);
         emptyFooterPart = std::move(change.emptyFooterPart);
         hasHeaders = change.hasHeaders;
+        numbersLines = change.numbersLines;
         m_version = change.version;
         ids.rollBack();
     } catch (...) {

@@ -98,6 +98,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
         }
         model->ids.scan(doc.document_element());
         model->body.load(doc);
+        model->numbersLines = static_cast<bool>(doc.select_node("//w:sectPr/w:lnNumType"));
     }
     model->package.parts.erase(mainPart);
     const Relationships& mainRels = model->relsOf(mainPart);

@@ -126,6 +126,7 @@ public:
     std::string themeName;
     IdRegistry ids;
     bool hasHeaders = false;
+    bool numbersLines = false;   // a section of the body numbers its lines (see LineNumbers)
     std::string emptyHeaderPart; // shared by sections that must not inherit a header
     std::string emptyFooterPart;
 

@@ -4,6 +4,7 @@
 #include "engine/paste/PasteSession.h"
 
 #include "engine/mergers/EndnotePosition.h"
+#include "engine/mergers/LineNumbers.h"
 #include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
 #include "engine/package/Xml.h"
@@ -140,6 +141,7 @@ void PasteSession::insertBody() {
     prepareSourceSections(m_source, m_target, sections);
     keepEndnotesWithTheirDocument(m_source, m_target, sections, hasPrevious,
                                   m_notes.tookEndnotes());
+    keepLineNumbersToTheirSections(m_target, body, sections);
     keepTableStylesOverDefaults(m_source, m_target, body);
     keepTablePlacesAcrossLayoutModes(m_source, m_target, body);
     keepAutoSpacingAtDocumentStart(m_source, m_target, body);
@@ -208,6 +210,9 @@ void PasteSession::insertBody() {
                 last = open.append_child("w:p");
             }
             insertOrdered(childOrPrepend(last, "w:pPr"), targetSect, kParagraphPropertyOrder);
+            if (m_target.numbersLines && !numbersLines(targetSect)) {
+                suppressLineNumbers(last); // when made here, after a table
+            }
         }
         targetBody.setFinalSectPr(lastSectPr);
     }
@@ -237,10 +242,14 @@ void PasteSession::insertBody() {
             for (auto run : carriedRuns.children()) {
                 paragraph.append_copy(run);
             }
+            if (m_target.numbersLines && (sections.empty() || !numbersLines(sections.front()))) {
+                suppressLineNumbers(paragraph);
+            }
             pasted.insert(pasted.begin(), paragraph);
         }
     }
     targetBody.appendBlocks(pasted);
+    keepLastLineUnnumbered(m_target);
 }
 
 } // namespace paperloom::engine
