@@ -21,18 +21,6 @@ constexpr const char* kHeaderType =
 constexpr const char* kFooterType =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml";
 
-/// Section properties: before holds what precedes the page size in schema order (references,
-/// type), after what follows the margins.
-std::string section(const std::string& before, const std::string& after = {}, int width = 11906,
-                    int height = 16838,
-                    const std::string& margins = "w:top=\"1440\" w:right=\"1440\" "
-                                                 "w:bottom=\"1440\" w:left=\"1440\" "
-                                                 "w:header=\"708\" w:footer=\"708\"") {
-    return "<w:sectPr>" + before + "<w:pgSz w:w=\"" + std::to_string(width) + "\" w:h=\"" +
-           std::to_string(height) + "\"" + (width > height ? " w:orient=\"landscape\"" : "") +
-           "/><w:pgMar " + margins + "/>" + after + "</w:sectPr>";
-}
-
 /// Adds a header or footer part with one paragraph of text, referenced as rId<kind><type>.
 std::string addStory(DocDraft& draft, const std::string& kind, const std::string& type,
                      const std::string& text, const std::string& extra = {}) {
@@ -515,92 +503,5 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
     EXPECT_EQ(pdfPages(dir / "pdf" / "covered.pdf"), 2);
 }
 
-TEST_F(SectionTest, EachDocumentsEndnotesStayAfterItsOwnTextWhereverItStands) {
-    const std::string separators =
-        "<w:endnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
-        "</w:endnote><w:endnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p><w:r>"
-        "<w:continuationSeparator/></w:r></w:p></w:endnote>";
-    const auto withEndnote = [&](const std::string& settings) {
-        DocDraft draft;
-        draft.body = "<w:p><w:r><w:t>noted</w:t></w:r><w:r><w:endnoteReference w:id=\"1\"/>"
-                     "</w:r></w:p><w:p><w:pPr>" +
-                     section("") + "</w:pPr></w:p>" + para("second section");
-        draft.sectPr = section("");
-        draft.endnotes = separators + "<w:endnote w:id=\"1\">" + para("the note") + "</w:endnote>";
-        draft.settings = settings;
-        return draft;
-    };
-    DocDraft plain;
-    plain.body = para("plain");
-    plain.sectPr = section("");
-    const std::string plainPath = write("plain.docx", plain);
-    const std::string atEnd = write("at-end.docx", withEndnote(""));
-    const std::string perSection =
-        write("per-section.docx", withEndnote("<w:endnotePr><w:pos w:val=\"sectEnd\"/>"
-                                              "</w:endnotePr>"));
-    // Which sections hold back their endnotes for the next one, for each order.
-    for (const auto& [inputs, suppressed] :
-         {std::pair<std::vector<std::string>, std::string>{{plainPath, atEnd, perSection}, "-+---"},
-          {{atEnd, plainPath}, "---"}}) {
-        const Written out(join(inputs));
-        const auto settings = out.xml("word/settings.xml");
-        EXPECT_STREQ(settings.document_element()
-                         .child("w:endnotePr")
-                         .child("w:pos")
-                         .attribute("w:val")
-                         .value(),
-                     "sectEnd");
-        std::string flags;
-        const auto document = out.document();
-        for (const auto& sectPr : sectionsOf(document)) {
-            flags += sectPr.child("w:noEndnote") ? '+' : '-';
-        }
-        EXPECT_EQ(flags, suppressed);
-    }
-}
-TEST_F(SectionTest, LinesAreNumberedOnlyInTheSectionsThatNumberThem) {
-    const std::string numbering = "<w:lnNumType w:countBy=\"1\" w:restart=\"continuous\"/>";
-    DocDraft plain;
-    plain.body =
-        para("plain") + "<w:tbl><w:tr><w:tc>" + para("plain cell") + "</w:tc></w:tr></w:tbl>";
-    plain.sectPr = section("");
-    DocDraft numbered; // an unnumbered section, then a numbered one
-    numbered.body = "<w:p><w:pPr>" + section("") +
-                    "</w:pPr><w:r><w:t>unnumbered</w:t></w:r></w:p>" + para("counted");
-    numbered.sectPr = section("", numbering);
-    const std::string plainPath = write("plain.docx", plain);
-    const std::string numberedPath = write("numbered.docx", numbered);
-    for (const auto& inputs : {std::vector<std::string>{plainPath, numberedPath, plainPath},
-                               std::vector<std::string>{numberedPath, plainPath}}) {
-        const Written out(join(inputs, JoinChoices{true, false}));
-        const auto document = out.document();
-        // Paragraphs belong to the section whose properties come next.
-        std::vector<pugi::xml_node> pending;
-        int numberedSections = 0;
-        const auto close = [&](const pugi::xml_node& sectPr) {
-            const bool counts = static_cast<bool>(sectPr.child("w:lnNumType"));
-            numberedSections += counts ? 1 : 0;
-            for (const auto& block : pending) {
-                for (const auto& hit : block.select_nodes("descendant-or-self::w:p")) {
-                    const auto flag = hit.node().child("w:pPr").child("w:suppressLineNumbers");
-                    EXPECT_EQ(static_cast<bool>(flag), !counts)
-                        << inputs.size() << " " << serializeNode(hit.node());
-                }
-            }
-            pending.clear();
-        };
-        for (const auto& block : document.document_element().child("w:body").children()) {
-            if (std::strcmp(block.name(), "w:sectPr") == 0) {
-                close(block);
-                continue;
-            }
-            pending.push_back(block);
-            if (const auto inner = block.child("w:pPr").child("w:sectPr")) {
-                close(inner);
-            }
-        }
-        EXPECT_EQ(numberedSections, 1);
-    }
-}
 } // namespace
 } // namespace paperloom::engine::testing

@@ -186,6 +186,13 @@ std::string Written::relTarget(const std::string& id) const {
     return {};
 }
 
+std::string section(const std::string& before, const std::string& after, int width, int height,
+                    const std::string& margins) {
+    return "<w:sectPr>" + before + "<w:pgSz w:w=\"" + std::to_string(width) + "\" w:h=\"" +
+           std::to_string(height) + "\"" + (width > height ? " w:orient=\"landscape\"" : "") +
+           "/><w:pgMar " + margins + "/>" + after + "</w:sectPr>";
+}
+
 std::vector<std::string> attributeValues(const pugi::xml_node& node, const char* element,
                                          const char* attribute) {
     std::vector<std::string> out;

@@ -82,6 +82,14 @@ private:
     Package m_package;
 };
 
+/// Section properties: before holds what precedes the page size in schema order (references,
+/// type), after what follows the margins; A4 portrait with one-inch margins unless told.
+[[nodiscard]] std::string
+section(const std::string& before, const std::string& after = {}, int width = 11906,
+        int height = 16838,
+        const std::string& margins = "w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" "
+                                     "w:left=\"1440\" w:header=\"708\" w:footer=\"708\"");
+
 /// Every value of an attribute on elements with this name, anywhere under node.
 [[nodiscard]] std::vector<std::string> attributeValues(const pugi::xml_node& node,
                                                        const char* element, const char* attribute);

@@ -1,0 +1,106 @@
+// Section settings a renderer may read for the whole document: where endnotes stand, and which
+// sections number their lines.
+#include "EngineFixture.h"
+
+#include "engine/package/Xml.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace paperloom::engine::testing {
+namespace {
+
+using SectionSettingsTest = EngineFixture;
+
+TEST_F(SectionSettingsTest, EachDocumentsEndnotesStayAfterItsOwnTextWhereverItStands) {
+    const std::string separators =
+        "<w:endnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
+        "</w:endnote><w:endnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p><w:r>"
+        "<w:continuationSeparator/></w:r></w:p></w:endnote>";
+    const auto withEndnote = [&](const std::string& settings) {
+        DocDraft draft;
+        draft.body = "<w:p><w:r><w:t>noted</w:t></w:r><w:r><w:endnoteReference w:id=\"1\"/>"
+                     "</w:r></w:p><w:p><w:pPr>" +
+                     section("") + "</w:pPr></w:p>" + para("second section");
+        draft.sectPr = section("");
+        draft.endnotes = separators + "<w:endnote w:id=\"1\">" + para("the note") + "</w:endnote>";
+        draft.settings = settings;
+        return draft;
+    };
+    DocDraft plain;
+    plain.body = para("plain");
+    plain.sectPr = section("");
+    const std::string plainPath = write("plain.docx", plain);
+    const std::string atEnd = write("at-end.docx", withEndnote(""));
+    const std::string perSection =
+        write("per-section.docx", withEndnote("<w:endnotePr><w:pos w:val=\"sectEnd\"/>"
+                                              "</w:endnotePr>"));
+    // Which sections hold back their endnotes for the next one, for each order.
+    for (const auto& [inputs, suppressed] :
+         {std::pair<std::vector<std::string>, std::string>{{plainPath, atEnd, perSection}, "-+---"},
+          {{atEnd, plainPath}, "---"}}) {
+        const Written out(join(inputs));
+        const auto settings = out.xml("word/settings.xml");
+        EXPECT_STREQ(settings.document_element()
+                         .child("w:endnotePr")
+                         .child("w:pos")
+                         .attribute("w:val")
+                         .value(),
+                     "sectEnd");
+        std::string flags;
+        const auto document = out.document();
+        for (const auto& sectPr : document.select_nodes("//w:sectPr")) {
+            flags += sectPr.node().child("w:noEndnote") ? '+' : '-';
+        }
+        EXPECT_EQ(flags, suppressed);
+    }
+}
+
+TEST_F(SectionSettingsTest, LinesAreNumberedOnlyInTheSectionsThatNumberThem) {
+    const std::string numbering = "<w:lnNumType w:countBy=\"1\" w:restart=\"continuous\"/>";
+    DocDraft plain;
+    plain.body =
+        para("plain") + "<w:tbl><w:tr><w:tc>" + para("plain cell") + "</w:tc></w:tr></w:tbl>";
+    plain.sectPr = section("");
+    DocDraft numbered; // an unnumbered section, then a numbered one
+    numbered.body = "<w:p><w:pPr>" + section("") +
+                    "</w:pPr><w:r><w:t>unnumbered</w:t></w:r></w:p>" + para("counted");
+    numbered.sectPr = section("", numbering);
+    const std::string plainPath = write("plain.docx", plain);
+    const std::string numberedPath = write("numbered.docx", numbered);
+    for (const auto& inputs : {std::vector<std::string>{plainPath, numberedPath, plainPath},
+                               std::vector<std::string>{numberedPath, plainPath}}) {
+        const Written out(join(inputs, JoinChoices{true, false}));
+        const auto document = out.document();
+        // Paragraphs belong to the section whose properties come next.
+        std::vector<pugi::xml_node> pending;
+        int numberedSections = 0;
+        const auto close = [&](const pugi::xml_node& sectPr) {
+            const bool counts = static_cast<bool>(sectPr.child("w:lnNumType"));
+            numberedSections += counts ? 1 : 0;
+            for (const auto& block : pending) {
+                for (const auto& hit : block.select_nodes("descendant-or-self::w:p")) {
+                    const auto flag = hit.node().child("w:pPr").child("w:suppressLineNumbers");
+                    EXPECT_EQ(static_cast<bool>(flag), !counts)
+                        << inputs.size() << " " << serializeNode(hit.node());
+                }
+            }
+            pending.clear();
+        };
+        for (const auto& block : document.document_element().child("w:body").children()) {
+            if (std::strcmp(block.name(), "w:sectPr") == 0) {
+                close(block);
+                continue;
+            }
+            pending.push_back(block);
+            if (const auto inner = block.child("w:pPr").child("w:sectPr")) {
+                close(inner);
+            }
+        }
+        EXPECT_EQ(numberedSections, 1);
+    }
+}
+
+} // namespace
+} // namespace paperloom::engine::testing
