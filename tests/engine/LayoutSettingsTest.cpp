@@ -1,6 +1,7 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
-// against document defaults, tables across layout modes and a table that opens a document.
+// against document defaults, tables across layout modes, a table that opens a document and the
+// paragraph a reader starts at a page break inside one.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -284,6 +285,54 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocu
     ASSERT_EQ(pdfPages(dir / "pdf" / "table.pdf"), 1);
     EXPECT_EQ(pdfPages(dir / "pdf" / "leaderfirst.pdf"), 3);
     EXPECT_EQ(pdfPages(dir / "pdf" / "tablefirst.pdf"), 2);
+}
+
+TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocumentsStyle) {
+    // LibreOffice ends a paragraph at a page break that follows its text and lays out the rest
+    // in the default paragraph style: alone, the document's own (no space after); joined after
+    // the leader, the leader's (20 pt after). The rest and 20 more lines of 30 pt fill 630 of
+    // the 648 pt of a Letter page: 20 pt more would push the last line over.
+    const std::string line = "<w:spacing w:line=\"600\" w:lineRule=\"exact\"/>";
+    const std::string letter =
+        "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
+        "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" "
+        "w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
+    const std::string normal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
+                               "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+    DocDraft broken;
+    broken.body = "<w:p><w:pPr>" + line +
+                  "</w:pPr><w:r><w:t>intro</w:t><w:br w:type=\"page\"/><w:t>rest</w:t></w:r>"
+                  "</w:p>";
+    for (int i = 0; i < 20; ++i) {
+        broken.body += para("line " + std::to_string(i), line);
+    }
+    broken.sectPr = letter;
+    broken.styles = normal;
+    DocDraft leader;
+    leader.body = para("leader");
+    leader.sectPr = letter;
+    leader.styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"400\" "
+                    "w:line=\"276\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
+                    "</w:docDefaults>" +
+                    normal;
+    const std::string brokenPath = write("broken.docx", broken);
+    const std::string leaderPath = write("leader.docx", leader);
+    std::vector<std::string> files{brokenPath};
+    // Joined last, the join's own closing paragraph would not fit on the page either.
+    for (const auto& [name, inputs] : {std::pair<std::string, std::vector<std::string>>{
+                                           "leaderfirst", {leaderPath, brokenPath, leaderPath}},
+                                       {"brokenfirst", {brokenPath, leaderPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "broken.pdf"), 2);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "leaderfirst.pdf"), 4);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "brokenfirst.pdf"), 3);
 }
 
 } // namespace

@@ -369,8 +369,9 @@ void EngineApplication::pasteClipboard() {
         if (!model.body.isEmpty()) {
             joinedTabInterval = defaultTabInterval(model.settings.doc().document_element());
         }
-        const Package source = withOwnSettingsStated(clipboard->package, clipboard->mainPart,
-                                                     joinedTabInterval, hasNotes(model));
+        const Package source =
+            withOwnSettingsStated(clipboard->package, clipboard->mainPart, joinedTabInterval,
+                                  hasNotes(model), model.body.isEmpty());
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         session.run(); // all or nothing: a failed paste leaves the document as it was

@@ -1,11 +1,13 @@
-// Where the paragraph mark after a page break goes (w:splitPgBreakAndParaMark), kept as the
-// document lays it out.
+// Where the paragraph mark after a page break goes (w:splitPgBreakAndParaMark), and the
+// paragraph a reader starts at a break inside a paragraph, kept as the document lays them out.
 #include "engine/settings/PageBreakMarks.h"
 
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
 
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 namespace paperloom::engine {
 namespace {
@@ -136,7 +138,142 @@ bool stateInBlocks(pugi::xml_node container, bool& firstInSection) {
     return changed;
 }
 
+bool isInnerBreak(const pugi::xml_node& element) {
+    if (std::strcmp(element.name(), "w:br") != 0) {
+        return false;
+    }
+    const char* type = element.attribute("w:type").value();
+    return std::strcmp(type, "page") == 0 || std::strcmp(type, "column") == 0;
+}
+
+bool holdsAny(const pugi::xml_node& parent, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        if (parent.child(name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Whether a paragraph can be split in two at a break and read the same: it has the default
+/// style, no number or frame, nothing that marks a revision of its properties or its mark (the
+/// ids of revisions are unique), and only runs, bookmarks and comment ranges, without fields.
+bool splittable(const pugi::xml_node& paragraph, const std::string& defaultStyle) {
+    const auto properties = paragraph.child("w:pPr");
+    const std::string style = properties.child("w:pStyle").attribute("w:val").value();
+    if ((!style.empty() && style != defaultStyle) ||
+        holdsAny(properties, {"w:numPr", "w:framePr", "w:pPrChange"}) ||
+        holdsAny(properties.child("w:rPr"),
+                 {"w:ins", "w:del", "w:moveFrom", "w:moveTo", "w:rPrChange"})) {
+        return false;
+    }
+    for (auto child : paragraph.children()) {
+        const std::string_view name = child.name();
+        if (name == "w:r") {
+            if (holdsAny(child, {"w:fldChar", "w:instrText"}) ||
+                child.child("w:rPr").child("w:rPrChange")) {
+                return false;
+            }
+        } else if (name != "w:pPr" && name != "w:bookmarkStart" && name != "w:bookmarkEnd" &&
+                   name != "w:proofErr" && name != "w:commentRangeStart" &&
+                   name != "w:commentRangeEnd" && name != "w:permStart" && name != "w:permEnd") {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// The first break at which LibreOffice starts a new paragraph: a page or column break with
+/// something laid out before it in the paragraph, or one that opens the paragraph and is
+/// followed first by a VML shape; never one that ends the paragraph.
+pugi::xml_node splittingBreak(const pugi::xml_node& paragraph) {
+    bool contentSoFar = false;
+    pugi::xml_node pending;
+    bool pendingSplits = false;
+    for (auto run : paragraph.children("w:r")) {
+        for (auto child : run.children()) {
+            if (child.type() != pugi::node_element || !laysOut(child)) {
+                continue;
+            }
+            if (pending && (pendingSplits || std::strcmp(child.name(), "w:pict") == 0)) {
+                return pending;
+            }
+            pending = isInnerBreak(child) ? child : pugi::xml_node();
+            pendingSplits = contentSoFar;
+            contentSoFar = true;
+        }
+    }
+    return {};
+}
+
+/// Moves what comes before br and br itself into a new paragraph of the same properties
+/// before its own (not ending a section: the rest does), splitting br's run in two.
+void splitAfter(pugi::xml_node br) {
+    auto run = br.parent();
+    auto paragraph = run.parent();
+    auto head = paragraph.parent().insert_child_before("w:p", paragraph);
+    if (const auto properties = paragraph.child("w:pPr")) {
+        auto copy = head.append_copy(properties);
+        while (auto section = copy.child("w:sectPr")) {
+            copy.remove_child(section);
+        }
+    }
+    for (auto child = paragraph.first_child(); child != run;) {
+        const auto next = child.next_sibling();
+        if (std::strcmp(child.name(), "w:pPr") != 0) {
+            head.append_move(child);
+        }
+        child = next;
+    }
+    auto headRun = head.append_child("w:r");
+    for (auto attribute : run.attributes()) {
+        headRun.append_attribute(attribute.name()) = attribute.value();
+    }
+    if (const auto runProperties = run.child("w:rPr")) {
+        headRun.append_copy(runProperties);
+    }
+    for (auto child = run.first_child(); child;) {
+        const auto next = child.next_sibling();
+        const bool last = child == br;
+        if (std::strcmp(child.name(), "w:rPr") != 0) {
+            headRun.append_move(child);
+        }
+        if (last) {
+            break;
+        }
+        child = next;
+    }
+    for (auto child : run.children()) {
+        if (child.type() == pugi::node_element && std::strcmp(child.name(), "w:rPr") != 0) {
+            return;
+        }
+    }
+    paragraph.remove_child(run);
+}
+
+bool splitInBlocks(pugi::xml_node container, const std::string& defaultStyle) {
+    bool changed = false;
+    for (auto block : container.children()) {
+        const char* name = block.name();
+        if (std::strcmp(name, "w:sdt") == 0) {
+            changed = splitInBlocks(block.child("w:sdtContent"), defaultStyle) || changed;
+        } else if (std::strcmp(name, "w:customXml") == 0) {
+            changed = splitInBlocks(block, defaultStyle) || changed;
+        } else if (std::strcmp(name, "w:p") == 0 && splittable(block, defaultStyle)) {
+            while (const auto br = splittingBreak(block)) {
+                splitAfter(br);
+                changed = true;
+            }
+        }
+    }
+    return changed;
+}
+
 } // namespace
+
+bool splitAtInnerBreaks(pugi::xml_node mainRoot, const std::string& defaultStyle) {
+    return splitInBlocks(mainRoot.child("w:body"), defaultStyle);
+}
 
 bool stateSplitPageBreaks(pugi::xml_node mainRoot) {
     bool firstInSection = true;

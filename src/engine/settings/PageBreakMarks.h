@@ -1,8 +1,10 @@
-// Where the paragraph mark after a page break goes (w:splitPgBreakAndParaMark), kept as the
-// document lays it out.
+// Where the paragraph mark after a page break goes (w:splitPgBreakAndParaMark), and the
+// paragraph a reader starts at a break inside a paragraph, kept as the document lays them out.
 #pragma once
 
 #include <pugixml.hpp>
+
+#include <string>
 
 namespace paperloom::engine {
 
@@ -16,5 +18,17 @@ namespace paperloom::engine {
 /// starts the next page. Paragraphs in tables, and those that end a section, stay as they are.
 /// Returns true when it changed anything.
 bool stateSplitPageBreaks(pugi::xml_node mainRoot);
+
+/// LibreOffice ends a paragraph at a page or column break that follows something it lays out
+/// (or that a VML shape follows) and lays out the rest as a paragraph of the document's default
+/// paragraph style with the paragraph's own properties: in a joined document, the first
+/// document's default style. Each such paragraph of mainRoot (a body part's document element)
+/// whose style is the default one anyway (defaultStyle, or none) is split there into two of its
+/// properties, the first ending in the break, so that the rest names its own document's default
+/// style as the paste gives it (word processors lay out a paragraph that ends in a break the
+/// same way). Paragraphs in tables, with a number, a frame, revisions of their properties,
+/// fields, or markup besides runs, bookmarks and comment ranges stay as they are. Returns true
+/// when it changed anything.
+bool splitAtInnerBreaks(pugi::xml_node mainRoot, const std::string& defaultStyle);
 
 } // namespace paperloom::engine

@@ -216,6 +216,35 @@ void stateSplitPageBreakMarks(Package& out, const std::string& mainPart,
     replace(out, settingsName, settings);
 }
 
+/// Paragraphs that LibreOffice goes on with after a break in the document's default paragraph
+/// style are split there, so that the rest names that style (see splitAtInnerBreaks). The first
+/// document's default style is the joined document's: its paragraphs are left as they are.
+void stateInnerBreaks(Package& out, const Package& source, const Relationships& rels,
+                      const std::string& mainPart) {
+    try {
+        // The text goes before the part is parsed: a long body is not held twice.
+        const std::string text = out.text(mainPart);
+        if (text.find("w:type=\"page\"") == std::string::npos &&
+            text.find("w:type=\"column\"") == std::string::npos) {
+            return;
+        }
+    } catch (const PackageError&) {
+        return; // the paste reports it
+    }
+    const auto stylesParts = partsOfKind(source, rels, mainPart, "styles");
+    const auto styles =
+        stylesParts.empty() ? pugi::xml_document() : parsedOrEmpty(source, stylesParts.front());
+    const std::string defaultStyle = StyleIndex(styles.document_element()).defaultParagraph();
+    try {
+        auto main = parsePart(out, mainPart);
+        if (splitAtInnerBreaks(main.document_element(), defaultStyle)) {
+            replace(out, mainPart, main);
+        }
+    } catch (const PackageError&) {
+        // a damaged body: the paste reports it
+    }
+}
+
 /// Tabs where the document's own default interval puts them, when the joined document's
 /// differs (see DefaultTabStops). Works on the parts as out has them already.
 void stateTabStops(Package& out, const Package& source, const Relationships& rels,
@@ -306,7 +335,8 @@ void stateBoundProperties(Package& out, const Package& source, const Relationshi
 } // namespace
 
 Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
-                              std::optional<long> joinedTabInterval, bool joinedHasNotes) {
+                              std::optional<long> joinedTabInterval, bool joinedHasNotes,
+                              bool leads) {
     Package out = source;
     Relationships rels;
     try {
@@ -350,6 +380,9 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     if (!settingsParts.empty() &&
         isOn(settings.document_element().child("w:compat").child("w:splitPgBreakAndParaMark"))) {
         stateSplitPageBreakMarks(out, mainPart, settingsParts.front(), settings);
+    }
+    if (!leads) {
+        stateInnerBreaks(out, source, rels, mainPart);
     }
     if (joinedTabInterval && *joinedTabInterval != interval) {
         stateTabStops(out, source, rels, mainPart, interval);

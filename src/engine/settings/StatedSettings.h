@@ -19,11 +19,13 @@ namespace paperloom::engine {
 /// when joinedTabInterval (the joined document's default tab interval; none when the pasted
 /// document leads and its settings become the joined document's) differs from its own, and
 /// where the lines of a section with a line grid start when joinedHasNotes (the joined document
-/// has footnotes or endnotes; see LineGrid), and the values of the document's properties in the
+/// has footnotes or endnotes; see LineGrid), unless the document leads (its settings and
+/// styles become the joined document's) the style a reader gives what follows a break inside
+/// a paragraph (see splitAtInnerBreaks), and the values of the document's properties in the
 /// content controls bound to them (see BoundProperties). A part that does not parse is left as
 /// it is, for the paste to report.
 [[nodiscard]] Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
                                             std::optional<long> joinedTabInterval,
-                                            bool joinedHasNotes);
+                                            bool joinedHasNotes, bool leads);
 
 } // namespace paperloom::engine
