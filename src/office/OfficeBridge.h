@@ -50,9 +50,10 @@ struct OfficeBridgeOptions {
 /// converter process of its own, up to parallelConversions() of them. Each process belongs to a
 /// lane, a thread of the bridge that starts it (so the process dies with the lane, through
 /// PR_SET_PDEATHSIG, never with a caller's thread) and feeds it the waiting conversions in the
-/// order they were asked. The first process starts on the first conversion and stays warm until
-/// the bridge is destroyed; a further one starts only while conversions wait for a busy one and
-/// memory allows, and ends after a minute without work. A further process that cannot start is
+/// order they were asked. The first process starts on the first conversion (or when prepare asks
+/// for it) and stays warm until the bridge is destroyed; a further one starts only while
+/// conversions wait for a busy one or prepare expects them, and memory allows, and ends after a
+/// minute without work. A further process that cannot start is
 /// not tried again. Only the first process runs a UNO-driven LibreOffice: a further one hands a
 /// document that needs it back, and the first converts it next, so that no join waits for a
 /// second such LibreOffice to start.
