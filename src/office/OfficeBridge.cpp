@@ -90,8 +90,10 @@ struct OfficeBridge::Lane {
     OfficeProcess process;
     std::thread thread;
     bool first;
-    bool busy = false;    // starting its process or converting
-    bool retired = false; // its thread has ended or is about to
+    bool busy = false;     // starting its process or converting
+    bool retired = false;  // its thread has ended or is about to
+    bool startNow = false; // prepared: starts its process before a conversion waits for it
+    bool ready = false;    // its process has started
     int startsSeen = 0;
 };
 
@@ -195,7 +197,46 @@ void OfficeBridge::fromWordPackage(const std::string& packagePath, const std::st
 std::string OfficeBridge::run(Request& request) {
     throwIfStopRequested();
     std::unique_lock lock(m_mutex);
-    // Lanes that ended for want of work are joined here, by whoever comes next.
+    joinRetiredLanes();
+    m_queue.push_back(&request);
+    const auto free =
+        std::count_if(m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return !lane->busy; });
+    if (m_lanes.empty() || (static_cast<std::size_t>(free) < m_queue.size() && mayAddLane())) {
+        addLane();
+    }
+    m_work.notify_all();
+    m_done.wait(lock, [&] { return request.done; });
+    if (request.error) {
+        std::rethrow_exception(request.error);
+    }
+    return request.written;
+}
+
+void OfficeBridge::prepare(std::size_t conversions) {
+    std::lock_guard lock(m_mutex);
+    if (m_shuttingDown) {
+        return;
+    }
+    joinRetiredLanes();
+    const std::size_t wanted = std::min(conversions, static_cast<std::size_t>(m_maxLanes));
+    while (m_lanes.size() < wanted && (m_lanes.empty() || mayAddLane())) {
+        addLane().startNow = true;
+    }
+    for (const auto& lane : m_lanes) {
+        lane->startNow = !lane->retired;
+    }
+    m_work.notify_all();
+}
+
+int OfficeBridge::readyProcesses() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(std::count_if(m_lanes.begin(), m_lanes.end(), [](const auto& lane) {
+        return lane->ready && !lane->retired;
+    }));
+}
+
+void OfficeBridge::joinRetiredLanes() {
+    // Lanes that ended for want of work are joined by whoever comes next.
     for (auto it = m_lanes.begin(); it != m_lanes.end();) {
         if ((*it)->retired) {
             (*it)->thread.join();
@@ -204,20 +245,13 @@ std::string OfficeBridge::run(Request& request) {
             ++it;
         }
     }
-    m_queue.push_back(&request);
-    const auto free =
-        std::count_if(m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return !lane->busy; });
-    if (m_lanes.empty() || (static_cast<std::size_t>(free) < m_queue.size() && mayAddLane())) {
-        m_lanes.push_back(std::make_unique<Lane>(m_options, m_interrupt[0], m_lanes.empty()));
-        Lane& lane = *m_lanes.back();
-        lane.thread = std::thread([this, &lane] { serve(lane); });
-    }
-    m_work.notify_all();
-    m_done.wait(lock, [&] { return request.done; });
-    if (request.error) {
-        std::rethrow_exception(request.error);
-    }
-    return request.written;
+}
+
+OfficeBridge::Lane& OfficeBridge::addLane() {
+    m_lanes.push_back(std::make_unique<Lane>(m_options, m_interrupt[0], m_lanes.empty()));
+    Lane& lane = *m_lanes.back();
+    lane.thread = std::thread([this, &lane] { serve(lane); });
+    return lane;
 }
 
 bool OfficeBridge::mayAddLane() const {
@@ -242,7 +276,9 @@ void OfficeBridge::serve(Lane& lane) {
         });
     };
     for (;;) {
-        const auto ready = [&] { return m_shuttingDown || next() != m_queue.end(); };
+        const auto ready = [&] {
+            return m_shuttingDown || next() != m_queue.end() || (lane.startNow && !lane.ready);
+        };
         if (lane.first) {
             m_work.wait(lock, ready);
         } else if (!m_work.wait_for(lock, kFurtherLaneIdle, ready)) {
@@ -255,9 +291,11 @@ void OfficeBridge::serve(Lane& lane) {
             // Started without taking a request, so that a lane that is ready meanwhile serves
             // it. A failed start of the first lane fails the request it names, if that still
             // waits; a further lane that cannot start is not needed.
-            const Request* named = *next();
-            const ConversionRequest conversion = named->conversion;
+            const auto waiting = next();
+            const Request* named = waiting != m_queue.end() ? *waiting : nullptr;
+            const ConversionRequest conversion = named ? named->conversion : ConversionRequest{};
             lane.busy = true;
+            lane.ready = false;
             lock.unlock();
             std::exception_ptr error;
             try {
@@ -267,6 +305,8 @@ void OfficeBridge::serve(Lane& lane) {
             }
             lock.lock();
             lane.busy = false;
+            lane.startNow = false;
+            lane.ready = !error;
             countStarts();
             if (error && !lane.first) {
                 m_furtherLaneFailed = true;

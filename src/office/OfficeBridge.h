@@ -50,9 +50,10 @@ struct OfficeBridgeOptions {
 /// converter process of its own, up to parallelConversions() of them. Each process belongs to a
 /// lane, a thread of the bridge that starts it (so the process dies with the lane, through
 /// PR_SET_PDEATHSIG, never with a caller's thread) and feeds it the waiting conversions in the
-/// order they were asked. The first process starts on the first conversion and stays warm until
-/// the bridge is destroyed; a further one starts only while conversions wait for a busy one and
-/// memory allows, and ends after a minute without work. A further process that cannot start is
+/// order they were asked. The first process starts on the first conversion (or when prepare asks
+/// for it) and stays warm until the bridge is destroyed; a further one starts only while
+/// conversions wait for a busy one or prepare expects them, and memory allows, and ends after a
+/// minute without work. A further process that cannot start is
 /// not tried again. Only the first process runs a UNO-driven LibreOffice: a further one hands a
 /// document that needs it back, and the first converts it next, so that no join waits for a
 /// second such LibreOffice to start.
@@ -86,6 +87,10 @@ public:
     [[nodiscard]] bool convertsOutput(const std::string& outputPath) const override;
     /// OfficeBridgeOptions::processes.
     [[nodiscard]] int parallelConversions() const override { return m_maxLanes; }
+    /// Starts as many converter processes as that many conversions would use (the first one
+    /// always, further ones as for waiting conversions), each in its lane, and returns at once;
+    /// a further one that gets no work ends after a minute, as after any conversion.
+    void prepare(std::size_t conversions) override;
 
     /// Stops the converter processes (if running) and removes their profiles; the next
     /// conversion starts one again. Call it while no conversion is under way.
@@ -93,6 +98,8 @@ public:
 
     /// The first converter process's id, or 0 when it does not run.
     [[nodiscard]] pid_t processId() const;
+    /// How many converter processes run and are ready for a conversion now.
+    [[nodiscard]] int readyProcesses() const;
     /// How many times a converter process was started.
     [[nodiscard]] int startCount() const { return m_starts.load(); }
     /// Seconds the most recent start took, until LibreOffice answered that it was ready.
@@ -106,6 +113,10 @@ private:
     struct Request;
     /// Hands request to the lanes and waits until one has converted it; returns the file written.
     std::string run(Request& request);
+    /// Joins the lanes that ended for want of work. Called with the mutex held.
+    void joinRetiredLanes();
+    /// Adds a lane and starts its thread. Called with the mutex held.
+    Lane& addLane();
     void serve(Lane& lane);
     /// Whether another lane may start now: fewer than the most, none failed to start, memory.
     [[nodiscard]] bool mayAddLane() const;

@@ -4,11 +4,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "doclist/AddAllFilesInFolder.h"
 #include "doclist/AddDroppedFiles.h"
@@ -122,6 +128,9 @@ Form1::Form1(const Form1Collaborators& collaborators, QWidget* parent)
     setTabOrder(Option1, Option2);
     Command1->setFocus();
 
+    // Documents that need converting are converted by an office process that takes seconds to
+    // start: it starts while the list is being made, not when the join begins.
+    connect(ListView1->model(), &QAbstractItemModel::rowsInserted, this, &Form1::announceListSoon);
     connect(Check1, &PictureCheckBox::Click, this, &Form1::Check1_Click);
     connect(Check2, &PictureCheckBox::Click, this, &Form1::Check2_Click);
     connect(Check4, &PictureCheckBox::Click, this, &Form1::Check4_Click);
@@ -169,6 +178,20 @@ void Form1::Form_Load(QRect screen) {
     setWindowTitle(QStringLiteral("Paperloom"));
     ListView1->addColumn(QStringLiteral("Word File(s)"), twipsToPixels(kColumnWidthTwips));
     ProgressBar1->setWhiteBackground();
+}
+
+void Form1::announceListSoon() {
+    if (std::exchange(m_announcePending, true)) {
+        return;
+    }
+    QTimer::singleShot(0, this, [this] {
+        m_announcePending = false;
+        std::vector<std::string> paths;
+        for (int i = 1; i <= m_listItems.Count(); ++i) {
+            paths.push_back(QFile::encodeName(m_listItems(i).Text()).toStdString());
+        }
+        m_collaborators.word.prepareFor(paths);
+    });
 }
 
 void Form1::applyPointer(MousePointerValue value) {

@@ -106,6 +106,9 @@ protected:
 private:
     void placeControls();
     void applyPointer(MousePointerValue value);
+    /// Tells the engine what the list holds once the event loop is back, so that adding a
+    /// folder of documents tells it once.
+    void announceListSoon();
     void Form_Unload();
 
     Form1Collaborators m_collaborators;
@@ -115,6 +118,7 @@ private:
     std::optional<QCursor> m_mouseIcon;
     bool m_closing = false;
     bool m_folderSearchRunning = false;
+    bool m_announcePending = false;
 };
 
 } // namespace paperloom

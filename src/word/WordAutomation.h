@@ -135,6 +135,10 @@ public:
     /// A hint that the documents at paths are about to be opened, in this order, so that they
     /// can be prepared ahead; changes no result and never throws. Ignored unless overridden.
     virtual void expectDocuments(const std::vector<std::string>& paths) { (void)paths; }
+    /// A hint that a join may open the documents at paths later (the user is making its list):
+    /// what opening them needs and takes long to start can start now. Changes no result, never
+    /// throws, returns at once. Ignored unless overridden.
+    virtual void prepareFor(const std::vector<std::string>& paths) { (void)paths; }
     /// Waits until every document that instances saved is written in full, and gives up what
     /// was prepared ahead; throws the WordError of a save that could not be written.
     virtual void waitForSaves() = 0;

@@ -3,6 +3,8 @@
 
 #include "engine/automation/DocumentConverter.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -61,6 +63,7 @@ public:
         return output.ends_with(".doc");
     }
     [[nodiscard]] int parallelConversions() const override { return threads; }
+    void prepare(std::size_t conversions) override { prepared = conversions; }
 
     std::map<std::string, std::chrono::milliseconds> importDelays;
     std::chrono::milliseconds exportDelay = 40ms;
@@ -68,6 +71,7 @@ public:
     std::atomic<int> running{0};
     std::atomic<int> exports{0};
     int threads = 3;
+    std::atomic<std::size_t> prepared{0};
     std::vector<std::string> started;   // in the order the conversions began
     std::vector<std::string> converted; // in the order the conversions ended
 
@@ -135,6 +139,27 @@ TEST_F(BackgroundConversion, AFailingDocumentLeavesTheDocumentsBeforeItAndNoConv
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(converter->exports.load(), exports) << "nothing converts after the wait";
     EXPECT_EQ(Written(output).paragraphs(), (std::vector<std::string>{"one", "two", ""}));
+}
+
+TEST_F(BackgroundConversion, AListBeingMadeStartsTheConverterOnlyForDocumentsThatNeedIt) {
+    const std::string pipe = (dir / "pipe.doc").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string native = write("native.docx", DocDraft{});
+    const auto preparedAfter = [&](const std::vector<std::string>& paths) {
+        converter->prepared = 0;
+        engine.prepareFor(paths);
+        for (int i = 0; i < 100 && converter->prepared == 0; ++i) {
+            std::this_thread::sleep_for(20ms);
+        }
+        return converter->prepared.load();
+    };
+
+    EXPECT_EQ(preparedAfter({native, pipe, native}), 0U)
+        << "a pipe is not read, a package needs none";
+    EXPECT_EQ(preparedAfter({pipe, legacy("one"), native, legacy("two")}), 2U);
+    EXPECT_EQ(preparedAfter({legacy("a"), legacy("b"), legacy("c"), legacy("d"), legacy("e")}), 3U)
+        << "no more than it converts at once";
+    EXPECT_TRUE(converter->started.empty()) << "nothing is converted before the join";
 }
 
 TEST_F(BackgroundConversion, AJoinConvertsItsOutputTwiceTheFirstSaveAndTheLast) {

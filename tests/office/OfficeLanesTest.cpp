@@ -62,6 +62,49 @@ TEST(OfficeLanes, AFurtherProcessLeavesADocumentThatNeedsUnoToTheFirst) {
     EXPECT_EQ(firstBytes(scratch / "earlier.docx", 16), "first");
 }
 
+TEST(OfficeLanes, PreparedProcessesStartBeforeAnyConversionAndEndWithTheBridge) {
+    Scratch scratch;
+    const std::string program = scratch / "slow-start-convert";
+    // Takes half a second to start, like a (much faster) LibreOffice, then converts at once.
+    writeFile(program,
+              std::string("#!/usr/bin/python3\n"
+                          "import os, struct, sys, time\n") +
+                  kFakeConverterWire +
+                  "time.sleep(0.5)\n"
+                  "put([b'ready'])\n"
+                  "while True:\n"
+                  "    count = struct.unpack('<I', take(4))[0]\n"
+                  "    fields = [take(struct.unpack('<I', take(4))[0]) for _ in range(count)]\n"
+                  "    open(fields[2], 'w').write('converted')\n"
+                  "    put([b'ok'])\n",
+              true);
+    const std::string legacy = scratch / "legacy.doc";
+    writeFile(legacy, "not a real document");
+    OfficeBridgeOptions options;
+    options.converterProgram = program;
+    options.tempFolder = scratch.path().string();
+    options.processes = 2;
+    {
+        OfficeBridge bridge(options);
+        bridge.prepare(5);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (bridge.readyProcesses() < 2 && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(bridge.readyProcesses(), 2) << "both started without a conversion";
+        EXPECT_NO_THROW(bridge.toWordPackage(legacy, scratch / "out.docx"));
+        EXPECT_EQ(bridge.startCount(), 2) << "the conversion found them started";
+    }
+    {
+        OfficeBridge bridge(options);
+        bridge.prepare(2); // and the bridge goes while they start
+    }
+    EXPECT_TRUE(processesMentioning(program).empty());
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(kProfilePrefix));
+    }
+}
+
 TEST_F(RealOffice, AProcessWithoutUnoHandsADocumentThatNeedsItBackAndStartsNone) {
     Scratch scratch;
     OfficeBridgeOptions options;

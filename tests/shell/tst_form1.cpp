@@ -139,6 +139,28 @@ private slots:
         QCOMPARE(fixture.form->pos(), QPoint((1024 - 466) / 2, (768 - 306) / 2));
     }
 
+    void documentsAddedAreAnnouncedOnceTheListSettles() {
+        struct ListWatchingWord : WordAutomation {
+            std::unique_ptr<WordApplication> createInstance() override { return nullptr; }
+            std::unique_ptr<WordApplication> findRunningInstance() override { return nullptr; }
+            void waitForSaves() override {}
+            void prepareFor(const std::vector<std::string>& paths) override {
+                announced.push_back(paths);
+            }
+            std::vector<std::vector<std::string>> announced;
+        } word;
+        FormFixture fixture(QString(), &word);
+        for (const char* path : {"/home/ann/a.doc", "/home/ann/b.docx", "/home/ann/c.rtf"}) {
+            fixture.form->listItems().Add(QString::fromUtf8(path));
+        }
+        QTRY_COMPARE(word.announced.size(), std::size_t{1});
+        QCoreApplication::processEvents();
+        QCOMPARE(word.announced.size(), std::size_t{1});
+        QCOMPARE(
+            word.announced.front(),
+            (std::vector<std::string>{"/home/ann/a.doc", "/home/ann/b.docx", "/home/ann/c.rtf"}));
+    }
+
     void accessibleNamesAndRoles() {
         FormFixture fixture;
         Form1& form = *fixture.form;

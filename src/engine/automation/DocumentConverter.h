@@ -1,6 +1,7 @@
 // The seam for formats the engine does not read or write itself (legacy Word, RTF, ODF, PDF).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace paperloom::engine {
@@ -22,6 +23,10 @@ public:
     /// How many conversions may be asked at once, each from a thread of its own; one unless the
     /// implementation is thread-safe.
     [[nodiscard]] virtual int parallelConversions() const { return 1; }
+    /// A hint that about this many conversions may be asked soon: whatever they need that takes
+    /// long to start (an office process) can start now, without waiting for them. Returns at
+    /// once and never throws; ignored unless overridden.
+    virtual void prepare(std::size_t conversions) { (void)conversions; }
 };
 
 } // namespace paperloom::engine

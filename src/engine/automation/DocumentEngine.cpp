@@ -53,6 +53,14 @@ void DocumentEngine::expectDocuments(const std::vector<std::string>& paths) {
     }
 }
 
+void DocumentEngine::prepareFor(const std::vector<std::string>& paths) {
+    try {
+        m_state->ahead.prepare(paths, m_state->options.converter);
+    } catch (...) {
+        // Only a hint, as above.
+    }
+}
+
 void DocumentEngine::waitForSaves() {
     m_state->ahead.clear();
     std::exception_ptr failure;

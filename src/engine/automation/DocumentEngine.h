@@ -37,6 +37,8 @@ public:
     [[nodiscard]] std::unique_ptr<WordApplication> findRunningInstance() override;
     /// Starts converting the documents among paths that need the converter, a few ahead.
     void expectDocuments(const std::vector<std::string>& paths) override;
+    /// Starts the converter's processes when some of paths need it.
+    void prepareFor(const std::vector<std::string>& paths) override;
     /// Waits for the saves written in the background, gives up what was converted ahead and
     /// throws the WordError of a save that failed (WordInterrupted when a stop dropped one).
     void waitForSaves() override;

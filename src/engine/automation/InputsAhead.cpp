@@ -70,6 +70,37 @@ void InputsAhead::expect(const std::vector<std::string>& paths,
     moveOn();
 }
 
+void InputsAhead::prepare(const std::vector<std::string>& paths,
+                          const std::shared_ptr<DocumentConverter>& converter) {
+    if (m_preparing) {
+        m_workers.cancel(m_preparing); // a newer list supersedes one not looked at yet
+    }
+    if (!converter) {
+        return;
+    }
+    // Looking at the files (a long list, a slow folder) is the worker's, not the caller's.
+    const std::size_t enough = static_cast<std::size_t>(converter->parallelConversions());
+    m_preparing = m_workers.submit(
+        ConversionWorkers::Urgency::Background, 0,
+        [paths, converter, enough] {
+            std::size_t needing = 0;
+            for (const std::string& path : paths) {
+                try {
+                    if (regularFileSize(path) && needsConverter(sniffFile(path)) &&
+                        ++needing == enough) {
+                        break;
+                    }
+                } catch (...) {
+                    // Open says what is wrong with it.
+                }
+            }
+            if (needing > 0) {
+                converter->prepare(needing);
+            }
+        },
+        converter->parallelConversions());
+}
+
 void InputsAhead::reached(const std::string& path) {
     if (m_reached) {
         giveUp(*m_reached); // opened as it was, without conversion

@@ -33,6 +33,11 @@ public:
     /// the first of them through converter (none without one).
     void expect(const std::vector<std::string>& paths,
                 const std::shared_ptr<DocumentConverter>& converter);
+    /// The documents at paths may be expected soon (a list being made): the converter is told
+    /// how many of them need it, on a worker, so that what it takes to start runs meanwhile.
+    /// Converts nothing.
+    void prepare(const std::vector<std::string>& paths,
+                 const std::shared_ptr<DocumentConverter>& converter);
     /// Called as path is opened: the entries before its entry in the list are given up, and the
     /// conversions move on ahead of it. A path not in the list changes nothing.
     void reached(const std::string& path);
@@ -61,6 +66,7 @@ private:
     std::vector<std::shared_ptr<Entry>> m_entries;
     std::size_t m_next = 0;           // the first entry not yet reached
     std::shared_ptr<Entry> m_reached; // the entry Open has just reached, until it converts
+    ConversionWorkers::Ticket m_preparing;
 };
 
 } // namespace paperloom::engine
