@@ -426,17 +426,28 @@ office::Message convert(lok::Office& office, const Fallback& fallback, UnoConver
     return convertHosted(office, fallback, uno, input, output, format);
 }
 
-/// Loads a document of one line once. A first load that fails (a document with comments)
-/// leaves LibreOffice in a state that crashes it on the next document; a first load that
-/// succeeds does not.
+/// Loads a document of one line once and saves it as WordprocessingML. A first load that fails
+/// (a document with comments) leaves LibreOffice in a state that crashes it on the next
+/// document; a first load that succeeds does not. The save loads the Word filters (their
+/// library reads the legacy format too), which would otherwise slow the first real conversion.
 void warmUp(lok::Office& office, const std::string& profileFolder) {
     const std::string path = profileFolder + "/warm-up.rtf";
+    const std::string legacy = profileFolder + "/warm-up.doc";
+    const std::string saved = profileFolder + "/warm-up.docx";
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fputs("{\\rtf1 .}", file);
         std::fclose(file);
         std::unique_ptr<lok::Document> document(office.documentLoad(office::fileUrl(path).c_str()));
+        if (document && document->saveAs(office::fileUrl(legacy).c_str(), "doc", "NoFileSync")) {
+            document.reset(office.documentLoad(office::fileUrl(legacy).c_str()));
+            if (document) {
+                document->saveAs(office::fileUrl(saved).c_str(), "docx", "NoFileSync");
+            }
+        }
     }
-    std::remove(path.c_str());
+    for (const std::string& made : {path, legacy, saved}) {
+        std::remove(made.c_str());
+    }
 }
 
 } // namespace
