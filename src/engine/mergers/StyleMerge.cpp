@@ -146,7 +146,8 @@ void StyleMerger::merge() {
         pending.push_back(style);
         sourceIds.insert(style.attribute("w:styleId").value());
     }
-    std::vector<std::pair<std::size_t, pugi::xml_node>> added; // place in the source, copy
+    std::vector<std::pair<double, pugi::xml_node>> added; // place to write it at, copy
+    std::unordered_map<std::string, double> placeOf;      // of the added styles, by new id
     std::unordered_map<pugi::xml_node_struct*, std::size_t> sourcePlace;
     for (std::size_t i = 0; i < pending.size(); ++i) {
         sourcePlace.emplace(pending[i].internal_object(), i);
@@ -238,15 +239,27 @@ void StyleMerger::merge() {
             targetNames.insert(asciiLower(newName));
             bySignature.emplace(signature, newId);
             m_map[id] = newId;
-            added.emplace_back(sourcePlace[style.internal_object()], inserted);
+            double place = static_cast<double>(sourcePlace[style.internal_object()]);
+            if (newName != name) {
+                const auto parent =
+                    placeOf.find(copy.child("w:basedOn").attribute("w:val").value());
+                if (parent != placeOf.end() && parent->second >= place) {
+                    place = parent->second + 0.5;
+                }
+            }
+            placeOf.emplace(newId, place);
+            added.emplace_back(place, inserted);
         }
         inCycle = !later.empty() && later.size() == pending.size();
         pending = std::move(later);
     }
     // Merged parents first, but written in the order the pasted part has them: LibreOffice takes
-    // the spacing a style states whole, without what its basedOn style adds to it, where that
-    // style comes after it in the part, so a style written before its parent looks, joined, as
-    // it does alone only where it stays before it.
+    // the spacing a custom style states whole, without what its basedOn style adds to it, where
+    // that style comes after it in the part, so such a style written before its parent looks,
+    // joined, as it does alone only where it stays before it. A renamed style goes after its
+    // parent all the same: under its own name it may have been one LibreOffice knows
+    // ("heading 1"), which takes its parent's spacing wherever that stands, and the new name
+    // makes it a custom one.
     std::stable_sort(added.begin(), added.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     if (!added.empty()) {
