@@ -478,29 +478,42 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
     const std::string coverPath = write("cover.docx", cover);
     const std::string joined = (dir / "covered.docx").string();
     joinDocuments(engine, {textPath, coverPath}, joined, JoinChoices{true, false});
-    // Readers place a floating table that stands in the body itself: nothing goes before it.
-    DocDraft bare = cover;
-    const auto open = bare.body.find("<w:tbl>");
-    bare.body = bare.body.substr(open, bare.body.find("</w:sdtContent>") - open);
+    // Readers place a floating table that stands in the body itself: nothing goes before one
+    // as wide as the text. LibreOffice makes a narrower one a frame, which would take the page
+    // break before it along: it gets the paragraph too.
+    DocDraft wide = cover;
+    const auto open = wide.body.find("<w:tbl>");
+    wide.body = wide.body.substr(open, wide.body.find("</w:sdtContent>") - open);
+    const auto width = wide.body.find("w:w=\"8000\" w:type=\"dxa\"/></w:tblPr>");
+    wide.body.replace(width, 10, "w:w=\"9360\"");
+    DocDraft narrow = wide;
+    narrow.body.replace(width, 10, "w:w=\"4000\"");
+    const std::string narrowPath = write("narrow.docx", narrow);
     for (const auto& [inputs, afterBreak] :
          {std::pair<std::vector<std::string>, const char*>{{textPath, coverPath}, "w:sdt"},
-          {{textPath, write("bare.docx", bare)}, "w:tbl"}}) {
+          {{textPath, narrowPath}, "w:tbl"},
+          {{textPath, write("wide.docx", wide)}, "w:tbl"}}) {
         const Written out(join(inputs));
         const auto joinedXml = out.document();
         const auto breakParagraph = joinedXml.select_node("//w:p[w:pPr/w:sectPr]").node();
         ASSERT_TRUE(breakParagraph) << afterBreak;
         auto next = breakParagraph.next_sibling();
-        if (std::strcmp(afterBreak, "w:sdt") == 0) {
-            EXPECT_STREQ(next.child("w:pPr").child("w:spacing").attribute("w:line").value(), "20");
+        if (inputs.back() != (dir / "wide.docx").string()) {
+            EXPECT_STREQ(next.child("w:pPr").child("w:spacing").attribute("w:line").value(), "20")
+                << inputs.back();
             next = next.next_sibling();
         }
-        EXPECT_STREQ(next.name(), afterBreak);
+        EXPECT_STREQ(next.name(), afterBreak) << inputs.back();
     }
-    const std::string failed = renderPdfs(dir, {textPath, coverPath, joined});
+    const std::string narrowed = (dir / "narrowed.docx").string();
+    joinDocuments(engine, {textPath, narrowPath}, narrowed, JoinChoices{true, false});
+    const std::string failed = renderPdfs(dir, {textPath, coverPath, joined, narrowPath, narrowed});
     ASSERT_EQ(failed, "");
     ASSERT_EQ(pdfPages(dir / "pdf" / "text.pdf"), 1);
     ASSERT_EQ(pdfPages(dir / "pdf" / "cover.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "narrow.pdf"), 1);
     EXPECT_EQ(pdfPages(dir / "pdf" / "covered.pdf"), 2);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "narrowed.pdf"), 2);
 }
 
 TEST_F(SectionTest, LibreOfficePlacesTheFloatingTablesOfADocumentThatEndsInATableEitherWay) {
