@@ -91,9 +91,10 @@ bool becomesFrame(const pugi::xml_node& table, const pugi::xml_node& sectPr) {
             tableWidth += column.attribute("w:w").as_llong(0);
         }
     }
-    constexpr long long kWordsMargin = 266; // 4.69 mm, what LibreOffice allows for
+    // 4.69 mm: where less room than this is left beside the table, LibreOffice wraps nothing.
+    constexpr long long kLeastRoomBeside = 266;
     const long long needed = tableWidth + placement.attribute("w:leftFromText").as_llong(0) +
-                             placement.attribute("w:rightFromText").as_llong(0) + kWordsMargin;
+                             placement.attribute("w:rightFromText").as_llong(0) + kLeastRoomBeside;
     if (needed < text) {
         return true;
     }
