@@ -1,7 +1,7 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
 // against document defaults, tables across layout modes, a table that opens a document and the
-// paragraph a reader starts at a page break inside one.
+// paragraph a reader starts at a page break inside one, and the order of a document's styles.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -333,6 +333,44 @@ TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocum
     ASSERT_EQ(pdfPages(dir / "pdf" / "broken.pdf"), 2);
     EXPECT_EQ(pdfPages(dir / "pdf" / "leaderfirst.pdf"), 4);
     EXPECT_EQ(pdfPages(dir / "pdf" / "brokenfirst.pdf"), 3);
+}
+
+TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsParentEitherWay) {
+    // LibreOffice takes the spacing a style states whole where its basedOn style comes after it
+    // in the styles part: "Late" keeps 5 pt after but not its parent's 100 pt before. Joined
+    // after another document, it must still come before its parent.
+    const std::string normal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
+                               "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+    DocDraft early;
+    early.body = para("opening") + para("styled", "<w:pStyle w:val=\"Late\"/>");
+    early.styles = normal +
+                   "<w:style w:type=\"paragraph\" w:styleId=\"Late\"><w:name w:val=\"Late\"/>"
+                   "<w:basedOn w:val=\"Parent\"/><w:pPr><w:spacing w:after=\"100\"/></w:pPr>"
+                   "</w:style><w:style w:type=\"paragraph\" w:styleId=\"Parent\"><w:name "
+                   "w:val=\"Parent\"/><w:pPr><w:spacing w:before=\"2000\"/></w:pPr></w:style>";
+    DocDraft plain;
+    plain.body = para("plain");
+    plain.styles = normal;
+    const std::string earlyPath = write("early.docx", early);
+    const std::string plainPath = write("plain.docx", plain);
+    std::vector<std::string> files{earlyPath};
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"earlyfirst", {earlyPath, plainPath}},
+          {"plainfirst", {plainPath, earlyPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    const double alone = pdfWordTop(dir / "pdf" / "early.pdf", "styled");
+    ASSERT_GT(alone, 0);
+    for (const char* name : {"earlyfirst", "plainfirst"}) {
+        EXPECT_NEAR(pdfWordTop(dir / "pdf" / (std::string(name) + ".pdf"), "styled"), alone, 0.5)
+            << name;
+    }
 }
 
 } // namespace

@@ -256,10 +256,10 @@ TEST_F(SectionTest, ADocumentWithoutHeadersNeverShowsAnotherDocumentsHeaders) {
         EXPECT_EQ(storyText(out, sections[3], "footer", "first"), "First foot");
         // The empty header sits above the text: its distance is pulled inside the top margin
         // where it reached below it; a negative margin and a footer that fits stay as they were.
-        EXPECT_LE(bareFirst.child("w:pgMar").attribute("w:header").as_int(), 600 - 20);
+        EXPECT_LE(bareFirst.child("w:pgMar").attribute("w:header").as_int(), 600 - 57);
         EXPECT_EQ(bareFirst.child("w:pgMar").attribute("w:footer").as_int(), 708);
         EXPECT_EQ(sections[2].child("w:pgMar").attribute("w:header").as_int(), 708);
-        EXPECT_LE(sections[2].child("w:pgMar").attribute("w:footer").as_int(), 700 - 20);
+        EXPECT_LE(sections[2].child("w:pgMar").attribute("w:footer").as_int(), 700 - 57);
     }
     // Bare first: nothing to inherit, so no references are made up; the headed one keeps its own.
     {
@@ -478,29 +478,118 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
     const std::string coverPath = write("cover.docx", cover);
     const std::string joined = (dir / "covered.docx").string();
     joinDocuments(engine, {textPath, coverPath}, joined, JoinChoices{true, false});
-    // Readers place a floating table that stands in the body itself: nothing goes before it.
-    DocDraft bare = cover;
-    const auto open = bare.body.find("<w:tbl>");
-    bare.body = bare.body.substr(open, bare.body.find("</w:sdtContent>") - open);
+    // Readers place a floating table that stands in the body itself: nothing goes before one
+    // as wide as the text. LibreOffice makes a narrower one a frame, which would take the page
+    // break before it along: it gets the paragraph too.
+    DocDraft wide = cover;
+    const auto open = wide.body.find("<w:tbl>");
+    wide.body = wide.body.substr(open, wide.body.find("</w:sdtContent>") - open);
+    const auto width = wide.body.find("w:w=\"8000\" w:type=\"dxa\"/></w:tblPr>");
+    wide.body.replace(width, 10, "w:w=\"9360\"");
+    DocDraft narrow = wide;
+    narrow.body.replace(width, 10, "w:w=\"4000\"");
+    const std::string narrowPath = write("narrow.docx", narrow);
     for (const auto& [inputs, afterBreak] :
          {std::pair<std::vector<std::string>, const char*>{{textPath, coverPath}, "w:sdt"},
-          {{textPath, write("bare.docx", bare)}, "w:tbl"}}) {
+          {{textPath, narrowPath}, "w:tbl"},
+          {{textPath, write("wide.docx", wide)}, "w:tbl"}}) {
         const Written out(join(inputs));
         const auto joinedXml = out.document();
         const auto breakParagraph = joinedXml.select_node("//w:p[w:pPr/w:sectPr]").node();
         ASSERT_TRUE(breakParagraph) << afterBreak;
         auto next = breakParagraph.next_sibling();
-        if (std::strcmp(afterBreak, "w:sdt") == 0) {
-            EXPECT_STREQ(next.child("w:pPr").child("w:spacing").attribute("w:line").value(), "20");
+        if (inputs.back() != (dir / "wide.docx").string()) {
+            EXPECT_STREQ(next.child("w:pPr").child("w:spacing").attribute("w:line").value(), "20")
+                << inputs.back();
             next = next.next_sibling();
         }
-        EXPECT_STREQ(next.name(), afterBreak);
+        EXPECT_STREQ(next.name(), afterBreak) << inputs.back();
     }
-    const std::string failed = renderPdfs(dir, {textPath, coverPath, joined});
+    const std::string narrowed = (dir / "narrowed.docx").string();
+    joinDocuments(engine, {textPath, narrowPath}, narrowed, JoinChoices{true, false});
+    const std::string failed = renderPdfs(dir, {textPath, coverPath, joined, narrowPath, narrowed});
     ASSERT_EQ(failed, "");
     ASSERT_EQ(pdfPages(dir / "pdf" / "text.pdf"), 1);
     ASSERT_EQ(pdfPages(dir / "pdf" / "cover.pdf"), 1);
+    ASSERT_EQ(pdfPages(dir / "pdf" / "narrow.pdf"), 1);
     EXPECT_EQ(pdfPages(dir / "pdf" / "covered.pdf"), 2);
+    EXPECT_EQ(pdfPages(dir / "pdf" / "narrowed.pdf"), 2);
+}
+
+TEST_F(SectionTest, LibreOfficePlacesTheFloatingTablesOfADocumentThatEndsInATableEitherWay) {
+    // LibreOffice drops an empty paragraph that ends a section, and keeps the floating tables of
+    // a section that a table then ends in the text, unless it is the last section: a document
+    // whose last table is followed by an empty paragraph has its table at the foot of the page
+    // alone and when it comes last, and would have it under its first line when it leads.
+    const auto table = [](const std::string& placement, const std::string& text) {
+        return "<w:tbl><w:tblPr>" + placement +
+               "<w:tblW w:w=\"3000\" w:type=\"dxa\"/></w:tblPr><w:tblGrid><w:gridCol "
+               "w:w=\"3000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"3000\" "
+               "w:type=\"dxa\"/></w:tcPr>" +
+               para(text) + "</w:tc></w:tr></w:tbl>";
+    };
+    DocDraft placed;
+    placed.body = para("opening") +
+                  table("<w:tblpPr w:leftFromText=\"187\" w:rightFromText=\"187\" "
+                        "w:tblpYSpec=\"bottom\"/>",
+                        "placed") +
+                  para("text") + table("", "cell") + "<w:p/>";
+    DocDraft plain;
+    plain.body = para("plain");
+    const std::string placedPath = write("placed.docx", placed);
+    const std::string plainPath = write("plain.docx", plain);
+    std::vector<std::string> files{placedPath};
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"placedfirst", {placedPath, plainPath}},
+          {"plainfirst", {plainPath, placedPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    const double alone = pdfWordTop(dir / "pdf" / "placed.pdf", "placed");
+    ASSERT_GT(alone, 400);
+    for (const char* name : {"placedfirst", "plainfirst"}) {
+        EXPECT_NEAR(pdfWordTop(dir / "pdf" / (std::string(name) + ".pdf"), "placed"), alone, 0.5)
+            << name;
+    }
+}
+
+TEST_F(SectionTest, LibreOfficeKeepsTheTextOfADocumentWithoutHeadersWhereItStandsEitherWay) {
+    // After a document with headers, one without them shows an empty header; LibreOffice makes
+    // it at least 1 mm high, so with the header distance at the top margin (as templates often
+    // have it) its text would move down by what that leaves over a line of 1 pt.
+    DocDraft headed;
+    headed.body = para("headed");
+    headed.sectPr = section(addStory(headed, "header", "default", "Head"));
+    DocDraft bare;
+    bare.body = para("bare");
+    bare.sectPr = section("", "", 12240, 15840,
+                          "w:top=\"720\" w:right=\"720\" w:bottom=\"734\" w:left=\"720\" "
+                          "w:header=\"720\" w:footer=\"720\"");
+    const std::string headedPath = write("headed.docx", headed);
+    const std::string barePath = write("bare.docx", bare);
+    std::vector<std::string> files{barePath};
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"headedfirst", {headedPath, barePath}},
+          {"barefirst", {barePath, headedPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    const double alone = pdfWordTop(dir / "pdf" / "bare.pdf", "bare");
+    ASSERT_GT(alone, 0);
+    for (const char* name : {"headedfirst", "barefirst"}) {
+        EXPECT_NEAR(pdfWordTop(dir / "pdf" / (std::string(name) + ".pdf"), "bare"), alone, 0.5)
+            << name;
+    }
 }
 
 } // namespace

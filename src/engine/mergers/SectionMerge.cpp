@@ -19,8 +19,9 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-/// The height of the empty header or footer (one exact line of 1 pt), in twips.
-constexpr long long kEmptyHeight = 20;
+/// The height the empty header or footer takes (one exact line of 1 pt, but LibreOffice makes a
+/// header or footer at least 1 mm high), in twips.
+constexpr long long kEmptyHeight = 57;
 constexpr const char* kEmptyParagraph =
     "<w:p><w:pPr><w:spacing w:before=\"0\" w:after=\"0\" w:line=\"20\" w:lineRule=\"exact\"/>"
     "<w:rPr><w:sz w:val=\"2\"/><w:szCs w:val=\"2\"/></w:rPr></w:pPr></w:p>";
@@ -81,7 +82,7 @@ bool statesAny(const pugi::xml_node& sectPr, const char* element) {
 }
 
 /// A section that had no header stood its text at the top margin; with the empty header that
-/// now stands in, the header's distance plus its line must still fit above that margin (the
+/// now stands in, the header's distance plus its height must still fit above that margin (the
 /// distance meant nothing to the section before).
 void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
                               const char* marginName) {

@@ -10,6 +10,7 @@
 #include "engine/paste/PasteRemap.h"
 #include "engine/settings/DocumentDefaults.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -145,7 +146,12 @@ void StyleMerger::merge() {
         pending.push_back(style);
         sourceIds.insert(style.attribute("w:styleId").value());
     }
-    std::vector<pugi::xml_node> added;
+    std::vector<std::pair<double, pugi::xml_node>> added; // place to write it at, copy
+    std::unordered_map<std::string, double> placeOf;      // of the added styles, by new id
+    std::unordered_map<pugi::xml_node_struct*, std::size_t> sourcePlace;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        sourcePlace.emplace(pending[i].internal_object(), i);
+    }
     std::string sourceDefault[2];
     // Parents before children: a style's look depends on what its basedOn became. Styles in a
     // basedOn cycle (or based on one) have no such order and are taken in the order they come.
@@ -233,12 +239,37 @@ void StyleMerger::merge() {
             targetNames.insert(asciiLower(newName));
             bySignature.emplace(signature, newId);
             m_map[id] = newId;
-            added.push_back(inserted);
+            double place = static_cast<double>(sourcePlace[style.internal_object()]);
+            if (newName != name) {
+                const auto parent =
+                    placeOf.find(copy.child("w:basedOn").attribute("w:val").value());
+                if (parent != placeOf.end() && parent->second >= place) {
+                    place = parent->second + 0.5;
+                }
+            }
+            placeOf.emplace(newId, place);
+            added.emplace_back(place, inserted);
         }
         inCycle = !later.empty() && later.size() == pending.size();
         pending = std::move(later);
     }
-    for (auto style : added) {
+    // Merged parents first, but written in the order the pasted part has them: LibreOffice takes
+    // the spacing a custom style states whole, without what its basedOn style adds to it, where
+    // that style comes after it in the part, so such a style written before its parent looks,
+    // joined, as it does alone only where it stays before it. A renamed style goes after its
+    // parent all the same: under its own name it may have been one LibreOffice knows
+    // ("heading 1"), which takes its parent's spacing wherever that stands, and the new name
+    // makes it a custom one.
+    std::stable_sort(added.begin(), added.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (!added.empty()) {
+        auto root = styles.edit().document_element();
+        for (const auto& entry : added) {
+            root.append_move(entry.second);
+        }
+    }
+    for (const auto& entry : added) {
+        const auto style = entry.second;
         for (const char* link : {"w:next", "w:link"}) {
             if (auto val = style.child(link).attribute("w:val")) {
                 const auto it = m_map.find(val.value());

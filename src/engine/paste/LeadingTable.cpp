@@ -4,6 +4,7 @@
 #include "engine/package/Xml.h"
 #include "engine/paste/PasteSession.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace paperloom::engine {
@@ -44,6 +45,63 @@ bool holdsAnnotations(const pugi::xml_node& table) {
     return found;
 }
 
+/// The section properties that hold for the first block of the body.
+pugi::xml_node firstSection(pugi::xml_node body) {
+    for (auto node = body.first_child(); node; node = node.next_sibling()) {
+        if (auto inner = node.child("w:pPr").child("w:sectPr")) {
+            return inner;
+        }
+    }
+    return body.child("w:sectPr");
+}
+
+/// Whether LibreOffice makes a floating table at the start of a section a frame, which takes the
+/// section's page break with it: where text fits beside it (its width, the distances it keeps
+/// from text and 266 twips more are less than the text area's width, or, when it is placed
+/// from the page's edge, than the page's width less the narrower side margin), or where the
+/// section has columns. Wider tables stay in the text, where the page break holds.
+bool becomesFrame(const pugi::xml_node& table, const pugi::xml_node& sectPr) {
+    const auto tblPr = table.child("w:tblPr");
+    const auto placement = tblPr.child("w:tblpPr");
+    if (sectPr.child("w:cols").attribute("w:num").as_int(1) > 1) {
+        return true;
+    }
+    const long long page = sectPr.child("w:pgSz").attribute("w:w").as_llong(0);
+    const auto margins = sectPr.child("w:pgMar");
+    const long long left = margins.attribute("w:left").as_llong(0);
+    const long long right = margins.attribute("w:right").as_llong(0);
+    const long long text = page - left - right;
+    if (page <= 0 || text <= 0) {
+        return false;
+    }
+    const auto width = tblPr.child("w:tblW");
+    const std::string_view type = width.attribute("w:type").value();
+    long long tableWidth = 0;
+    if (type == "pct") {
+        // Fiftieths of a per cent, or a per cent sign after the number.
+        const std::string_view value = width.attribute("w:w").value();
+        const double share = value.find('%') != std::string_view::npos
+                                 ? width.attribute("w:w").as_double() / 100.0
+                                 : width.attribute("w:w").as_double() / 5000.0;
+        tableWidth = static_cast<long long>(share * static_cast<double>(text));
+    } else if ((type.empty() || type == "dxa") && width.attribute("w:w").as_llong(0) > 0) {
+        tableWidth = width.attribute("w:w").as_llong(0);
+    } else {
+        for (auto column : table.child("w:tblGrid").children("w:gridCol")) {
+            tableWidth += column.attribute("w:w").as_llong(0);
+        }
+    }
+    // 4.69 mm: where less room than this is left beside the table, LibreOffice wraps nothing.
+    constexpr long long kLeastRoomBeside = 266;
+    const long long needed = tableWidth + placement.attribute("w:leftFromText").as_llong(0) +
+                             placement.attribute("w:rightFromText").as_llong(0) + kLeastRoomBeside;
+    if (needed < text) {
+        return true;
+    }
+    return std::string_view(placement.attribute("w:horzAnchor").value()) == "page" &&
+           needed < page - std::min(left, right);
+}
+
 } // namespace
 
 void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
@@ -61,8 +119,9 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
         outermost = outermost.parent();
     }
     if (first.child("w:tblPr").child("w:tblpPr")) {
-        // Readers find the anchor of a floating table that stands in the body itself.
-        if (outermost == first) {
+        // Readers find the anchor of a floating table that stands in the body itself, but
+        // LibreOffice loses the page break before one that it makes a frame.
+        if (outermost == first && !becomesFrame(first, firstSection(body))) {
             return;
         }
         // One exact point high, with a mark of one point: the text after the table moves by

@@ -12,8 +12,10 @@ class DocumentModel;
 /// - a floating table (w:tblpPr) that opens a content control (a cover page, say) is anchored to
 ///   the paragraph before it, the previous document's last one, and drawn on the previous
 ///   document's last page. An empty paragraph of one point goes before the content control (or
-///   custom XML), so that the table is anchored in its own document; a floating table that
-///   stands in the body itself is left alone: readers place it where it belongs.
+///   custom XML), so that the table is anchored in its own document. A floating table that
+///   stands in the body itself is left alone (readers place it where it belongs) unless
+///   LibreOffice makes it a frame, which takes the page break before it along: where text fits
+///   beside it, or its section has columns.
 /// - LibreOffice opens a section that begins with a table holding comments or notes with an
 ///   empty paragraph: at the start of a document one of its default paragraph style, in the
 ///   joined document a copy of the paragraph that ends the previous section, the previous
