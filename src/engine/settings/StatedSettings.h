@@ -19,11 +19,14 @@ namespace paperloom::engine {
 /// when joinedTabInterval (the joined document's default tab interval; none when the pasted
 /// document leads and its settings become the joined document's) differs from its own, and
 /// where the lines of a section with a line grid start when joinedHasNotes (the joined document
-/// has footnotes or endnotes; see LineGrid), and the values of the document's properties in the
-/// content controls bound to them (see BoundProperties). A part that does not parse is left as
-/// it is, for the paste to report.
+/// has footnotes or endnotes; see LineGrid), the values of the document's properties in the
+/// content controls bound to them (see BoundProperties), and its page background where
+/// joinedBackground (the joined document's shownPageBackground; none when the pasted document
+/// leads) differs from it (see PageBackground). A part that does not parse is
+/// left as it is, for the paste to report.
 [[nodiscard]] Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
                                             std::optional<long> joinedTabInterval,
-                                            bool joinedHasNotes);
+                                            bool joinedHasNotes,
+                                            const std::optional<std::string>& joinedBackground);
 
 } // namespace paperloom::engine
