@@ -137,18 +137,18 @@ pugi::xml_node anchorParagraph(pugi::xml_node root) {
     return found;
 }
 
-/// Puts the shape run into a header part; false when the part does not parse or binds w to
-/// another namespace.
-bool addShapeToHeader(Package& out, const std::string& name, const std::string& run) {
+/// Puts the shape run into a header part; leaves alone a part that does not parse (the paste
+/// reports it) or binds w to another namespace.
+void addShapeToHeader(Package& out, const std::string& name, const std::string& run) {
     pugi::xml_document header;
     try {
         header = parsePart(out, name);
     } catch (const PackageError&) {
-        return false;
+        return;
     }
     auto root = header.document_element();
     if (prefixFor(root, ns::W) != "w") {
-        return false;
+        return;
     }
     auto paragraph = anchorParagraph(root);
     if (!paragraph) {
@@ -162,7 +162,6 @@ bool addShapeToHeader(Package& out, const std::string& name, const std::string& 
         paragraph.prepend_copy(parsed.document_element());
     }
     out.parts[name] = PartData::fromText(serializeDocument(header));
-    return true;
 }
 
 /// The sections of a body in document order, as the paste finds them.
@@ -259,7 +258,7 @@ void statePageBackground(Package& out, const std::string& mainPart, bool shown,
     const std::string rPrefix = prefixFor(root, ns::R);
     const std::string idName = (rPrefix.empty() ? std::string("r") : rPrefix) + ":id";
 
-    // The headers the document shows already carry the shape.
+    // Every header the sections name carries the shape.
     std::set<std::string> headers;
     for (const auto& sectPr : sections) {
         for (auto ref : sectPr.children("w:headerReference")) {
@@ -276,7 +275,7 @@ void statePageBackground(Package& out, const std::string& mainPart, bool shown,
     }
     for (const auto& name : headers) {
         if (out.contains(name)) {
-            static_cast<void>(addShapeToHeader(out, name, run));
+            addShapeToHeader(out, name, run);
         }
     }
 
