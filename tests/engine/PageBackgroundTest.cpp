@@ -133,11 +133,13 @@ TEST_F(PageBackgroundTest, LibreOfficeShowsEachDocumentsPageColourWhicheverLeads
     green.body = para("Greenpage");
     green.background = "<w:background w:color=\"92D050\"/>";
     green.settings = "<w:displayBackgroundShape/>";
-    green.sectPr = section("");
+    // Line numbers count the lines of headers too where nothing suppresses them.
+    green.sectPr = section("", "<w:lnNumType w:countBy=\"1\" w:restart=\"newPage\"/>");
     DocDraft plain = green;
     plain.body = para("Plainpage");
     plain.background.clear();
     plain.settings.clear();
+    plain.sectPr = section("");
     DocDraft headed = plain;
     headed.body = para("Headedpage");
     headed.sectPr = section("<w:headerReference w:type=\"default\" r:id=\"rIdH\"/>");
@@ -178,6 +180,9 @@ TEST_F(PageBackgroundTest, LibreOfficeShowsEachDocumentsPageColourWhicheverLeads
         EXPECT_NEAR(pdfWordTop(pdf(joined), word), pdfWordTop(pdf(source), word), 0.1)
             << word << " in " << joined;
     }
+    // Its first line number stands beside its first line, not beside the header's.
+    ASSERT_GT(pdfWordTop(pdf("green"), "1"), 0);
+    EXPECT_NEAR(pdfWordTop(pdf("plainfirst"), "1"), pdfWordTop(pdf("green"), "1"), 0.1);
 }
 
 } // namespace

@@ -82,8 +82,8 @@ bool statesAny(const pugi::xml_node& sectPr, const char* element) {
 
 std::string standInParagraph(std::string_view runs) {
     std::string paragraph =
-        "<w:p><w:pPr><w:spacing w:before=\"0\" w:after=\"0\" w:line=\"20\" w:lineRule=\"exact\"/>"
-        "<w:rPr><w:sz w:val=\"2\"/><w:szCs w:val=\"2\"/></w:rPr></w:pPr>";
+        "<w:p><w:pPr><w:suppressLineNumbers/><w:spacing w:before=\"0\" w:after=\"0\" w:line=\"20\" "
+        "w:lineRule=\"exact\"/><w:rPr><w:sz w:val=\"2\"/><w:szCs w:val=\"2\"/></w:rPr></w:pPr>";
     paragraph += runs;
     paragraph += "</w:p>";
     return paragraph;

@@ -41,7 +41,9 @@ void turnSection(pugi::xml_node sectPr, bool landscape);
 [[nodiscard]] bool samePageGeometry(const pugi::xml_node& a, const pugi::xml_node& b);
 
 /// The one paragraph of a header or footer that stands in for none (a line of 1 pt, so that it
-/// pushes no text down), holding runs (markup binding w to the main namespace).
+/// pushes no text down, without a line number: LibreOffice numbers the lines of headers and
+/// footers in a section with line numbers, and counts them), holding runs (markup binding w to
+/// the main namespace).
 [[nodiscard]] std::string standInParagraph(std::string_view runs = {});
 
 /// A section that had no header stood its text at the top margin; with a stand-in header, the
