@@ -1,5 +1,5 @@
-// What each document keeps of its document-wide settings when another document leads: page
-// background, document defaults, default tab stops, theme colours of shapes and the gutter.
+// What each document keeps of its document-wide settings when another document leads: document
+// defaults, default tab stops, theme colours of shapes and the gutter.
 #include "EngineFixture.h"
 
 #include "engine/package/Relationships.h"
@@ -75,56 +75,6 @@ std::string a4Section(const std::string& more = "", int sideMargins = 1440) {
            "\" w:bottom=\"1440\" w:left=\"" + side +
            "\" w:header=\"708\" w:footer=\"708\" "
            "w:gutter=\"0\"/></w:sectPr>";
-}
-
-// ------------------------------------------------------------------------ page background
-
-TEST_F(DocumentWideSettingsTest, ThePageBackgroundIsKeptWithItsPictureWhereEveryDocumentHasIt) {
-    DocDraft tiled;
-    tiled.body = para("tiled");
-    tiled.background = "<w:background w:color=\"FFEECC\"><v:background id=\"_x0000_s1025\" "
-                       "fillcolor=\"#ffeecc\"><v:fill r:id=\"rIdTile\" type=\"tile\"/>"
-                       "</v:background></w:background>";
-    tiled.settings = "<w:displayBackgroundShape/>";
-    tiled.rels["rIdTile"] = {"image", "media/tile.png", false};
-    tiled.parts["word/media/tile.png"] = {"", "\x89PNG tile"};
-    DocDraft green;
-    green.body = para("green");
-    green.background = "<w:background w:color=\"00FF00\"/>";
-
-    const Written alone(join({write("green.docx", green)}));
-    EXPECT_STREQ(
-        alone.document().document_element().child("w:background").attribute("w:color").value(),
-        "00FF00");
-
-    // The same background under other relationship ids is the same background.
-    DocDraft tiledAgain = tiled;
-    tiledAgain.body = para("tiled again");
-    tiledAgain.rels.clear();
-    tiledAgain.rels["rIdOther"] = {"image", "media/tile.png", false};
-    const std::string fill = "r:id=\"rIdTile\"";
-    tiledAgain.background.replace(tiledAgain.background.find(fill), fill.size(),
-                                  "r:id=\"rIdOther\"");
-    const Written out(join({write("tiled.docx", tiled), write("again.docx", tiledAgain)}));
-    const auto doc = out.document();
-    const auto background = doc.document_element().child("w:background");
-    ASSERT_TRUE(background) << "the first document's background is dropped";
-    EXPECT_STREQ(background.attribute("w:color").value(), "FFEECC");
-    EXPECT_EQ(background.next_sibling(), doc.document_element().child("w:body"));
-    const std::string tile =
-        out.relTarget(background.child("v:background").child("v:fill").attribute("r:id").value());
-    ASSERT_FALSE(tile.empty());
-    EXPECT_EQ(out.text(resolvePartName("word/document.xml", tile)), "\x89PNG tile");
-    EXPECT_TRUE(out.xml("word/settings.xml").document_element().child("w:displayBackgroundShape"));
-
-    // One background shows on every page: it would recolour the pages of a document with
-    // another one or none.
-    for (const auto& others : {std::vector<std::string>{write("green.docx", green)},
-                               std::vector<std::string>{write("plain.docx", DocDraft{})}}) {
-        std::vector<std::string> inputs{write("tiled.docx", tiled)};
-        inputs.insert(inputs.end(), others.begin(), others.end());
-        EXPECT_FALSE(Written(join(inputs)).document().document_element().child("w:background"));
-    }
 }
 
 // ------------------------------------------------------------------------ document defaults

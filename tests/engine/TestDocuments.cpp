@@ -6,6 +6,7 @@
 #include "engine/package/ZipReader.h"
 #include "engine/package/ZipWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -299,6 +300,40 @@ double pdfWordTop(const std::filesystem::path& pdf, const std::string& word) {
         return -1;
     }
     return std::atof(html.c_str() + start + 6);
+}
+
+std::vector<int> pdfPageGreys(const std::filesystem::path& pdf, double x, double y) {
+    std::vector<int> greys;
+    for (int page = 1; page <= pdfPages(pdf); ++page) {
+        const std::string command = "pdftoppm -gray -r 10 -singlefile -f " + std::to_string(page) +
+                                    " -l " + std::to_string(page) + " '" + pdf.string() +
+                                    "' 2>/dev/null";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            greys.push_back(-1);
+            continue;
+        }
+        std::string image;
+        char block[4096];
+        while (const std::size_t got = std::fread(block, 1, sizeof block, pipe)) {
+            image.append(block, got);
+        }
+        ::pclose(pipe);
+        // P5 WIDTH HEIGHT 255, each on a line of its own, then a byte per pixel.
+        int width = 0;
+        int height = 0;
+        int offset = 0;
+        if (std::sscanf(image.c_str(), "P5 %d %d 255%n", &width, &height, &offset) != 2 ||
+            width <= 0 || height <= 0 ||
+            image.size() < static_cast<std::size_t>(offset) + 1 + std::size_t(width) * height) {
+            greys.push_back(-1);
+            continue;
+        }
+        const int column = std::min(width - 1, static_cast<int>(x * width));
+        const int row = std::min(height - 1, static_cast<int>(y * height));
+        greys.push_back(static_cast<unsigned char>(image[offset + 1 + row * width + column]));
+    }
+    return greys;
 }
 
 bool canRenderPdfs() {

@@ -7,6 +7,7 @@
 #include "engine/paste/PasteSession.h"
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/LineGrid.h"
+#include "engine/settings/PageBackground.h"
 #include "engine/settings/StatedSettings.h"
 
 #include <sys/stat.h>
@@ -366,12 +367,14 @@ void EngineApplication::pasteClipboard() {
     guarded(FailedAction::Paste, clipboard->sourcePath, [&] {
         // The first document's settings become the joined document's, its interval among them.
         std::optional<long> joinedTabInterval;
+        std::optional<std::string> joinedBackground;
         if (!model.body.isEmpty()) {
             joinedTabInterval = defaultTabInterval(model.settings.doc().document_element());
+            joinedBackground = shownPageBackground(model);
         }
         const Package source =
             withOwnSettingsStated(clipboard->package, clipboard->mainPart, joinedTabInterval,
-                                  hasNotes(model), model.body.isEmpty());
+                                  hasNotes(model), joinedBackground, model.body.isEmpty());
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         session.run(); // all or nothing: a failed paste leaves the document as it was

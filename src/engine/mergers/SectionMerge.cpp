@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_set>
 
@@ -22,9 +23,6 @@ constexpr const char* kTypePrefix =
 /// The height the empty header or footer takes (one exact line of 1 pt, but LibreOffice makes a
 /// header or footer at least 1 mm high), in twips.
 constexpr long long kEmptyHeight = 57;
-constexpr const char* kEmptyParagraph =
-    "<w:p><w:pPr><w:spacing w:before=\"0\" w:after=\"0\" w:line=\"20\" w:lineRule=\"exact\"/>"
-    "<w:rPr><w:sz w:val=\"2\"/><w:szCs w:val=\"2\"/></w:rPr></w:pPr></w:p>";
 
 /// An on/off property: present and not switched off by its value.
 bool isOn(const pugi::xml_node& flag) {
@@ -81,9 +79,17 @@ bool statesAny(const pugi::xml_node& sectPr, const char* element) {
     return static_cast<bool>(sectPr.child(element));
 }
 
-/// A section that had no header stood its text at the top margin; with the empty header that
-/// now stands in, the header's distance plus its height must still fit above that margin (the
-/// distance meant nothing to the section before).
+} // namespace
+
+std::string standInParagraph(std::string_view runs) {
+    std::string paragraph =
+        "<w:p><w:pPr><w:suppressLineNumbers/><w:spacing w:before=\"0\" w:after=\"0\" w:line=\"20\" "
+        "w:lineRule=\"exact\"/><w:rPr><w:sz w:val=\"2\"/><w:szCs w:val=\"2\"/></w:rPr></w:pPr>";
+    paragraph += runs;
+    paragraph += "</w:p>";
+    return paragraph;
+}
+
 void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
                               const char* marginName) {
     auto pgMar = sectPr.child("w:pgMar");
@@ -96,8 +102,6 @@ void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
         distance.set_value(std::max(0LL, margin.as_llong() - kEmptyHeight));
     }
 }
-
-} // namespace
 
 void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
                            const std::vector<pugi::xml_node>& sections) {
@@ -257,7 +261,7 @@ void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr) {
                 target.putPart(partName,
                                PartData::fromText("<?xml version=\"1.0\" encoding=\"UTF-8\" "
                                                   "standalone=\"yes\"?>\r\n" +
-                                                  blankStartTag(root) + kEmptyParagraph + "</" +
+                                                  blankStartTag(root) + standInParagraph() + "</" +
                                                   root + ">"));
                 target.contentTypes.setOverride(partName, std::string(kTypePrefix) + kind + "+xml");
             }

@@ -3,6 +3,8 @@
 
 #include <pugixml.hpp>
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace paperloom::engine {
@@ -37,6 +39,18 @@ void turnSection(pugi::xml_node sectPr, bool landscape);
 
 /// True when two sections put their text on pages of the same size and margins.
 [[nodiscard]] bool samePageGeometry(const pugi::xml_node& a, const pugi::xml_node& b);
+
+/// The one paragraph of a header or footer that stands in for none (a line of 1 pt, so that it
+/// pushes no text down, without a line number: LibreOffice numbers the lines of headers and
+/// footers in a section with line numbers, and counts them), holding runs (markup binding w to
+/// the main namespace).
+[[nodiscard]] std::string standInParagraph(std::string_view runs = {});
+
+/// A section that had no header stood its text at the top margin; with a stand-in header, the
+/// header's distance (distanceName of w:pgMar) plus its line must still fit above that margin
+/// (marginName): the distance is cut where it does not. The same for footers and the bottom.
+void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
+                              const char* marginName);
 
 /// Gives sectPr a reference to an empty header or footer for every kind and type it lacks, so
 /// that it does not show the header of the section before it.

@@ -11,6 +11,7 @@
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/GutterPosition.h"
 #include "engine/settings/LineGrid.h"
+#include "engine/settings/PageBackground.h"
 #include "engine/settings/PageBreakMarks.h"
 
 #include <cstring>
@@ -336,7 +337,7 @@ void stateBoundProperties(Package& out, const Package& source, const Relationshi
 
 Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
                               std::optional<long> joinedTabInterval, bool joinedHasNotes,
-                              bool leads) {
+                              const std::optional<std::string>& joinedBackground, bool leads) {
     Package out = source;
     Relationships rels;
     try {
@@ -388,6 +389,11 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
         stateTabStops(out, source, rels, mainPart, interval);
     }
     stateBoundProperties(out, source, rels, mainPart);
+    if (joinedBackground) {
+        statePageBackground(out, mainPart,
+                            isOn(settings.document_element().child("w:displayBackgroundShape")),
+                            *joinedBackground);
+    }
     return out;
 }
 

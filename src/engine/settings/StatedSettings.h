@@ -21,11 +21,15 @@ namespace paperloom::engine {
 /// where the lines of a section with a line grid start when joinedHasNotes (the joined document
 /// has footnotes or endnotes; see LineGrid), unless the document leads (its settings and
 /// styles become the joined document's) the style a reader gives what follows a break inside
-/// a paragraph (see splitAtInnerBreaks), and the values of the document's properties in the
-/// content controls bound to them (see BoundProperties). A part that does not parse is left as
-/// it is, for the paste to report.
+/// a paragraph (see splitAtInnerBreaks), the values of the document's properties in the
+/// content controls bound to them (see BoundProperties), and its page background where
+/// joinedBackground (the joined document's shownPageBackground; none when the pasted document
+/// leads) differs from it (see PageBackground). A part that does not parse is left as it is,
+/// for the paste to report.
 [[nodiscard]] Package withOwnSettingsStated(const Package& source, const std::string& mainPart,
                                             std::optional<long> joinedTabInterval,
-                                            bool joinedHasNotes, bool leads);
+                                            bool joinedHasNotes,
+                                            const std::optional<std::string>& joinedBackground,
+                                            bool leads);
 
 } // namespace paperloom::engine
