@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace paperloom::engine::testing {
@@ -38,6 +39,29 @@ protected:
         const std::string output = (dir / "joined.docx").string();
         joinDocuments(engine, inputs, output, choices);
         return output;
+    }
+
+    /// Joins the documents at own and other both ways round (page breaks on), renders the three
+    /// through LibreOffice (check canRenderPdfs first) and expects word, which own alone shows
+    /// more than minimumTop points below the top of its page, at the same height in both joins.
+    void expectWordWhereItStandsAlone(const std::string& own, const std::string& other,
+                                      const std::string& word, double minimumTop = 0) {
+        std::vector<std::string> files{own};
+        for (const auto& [name, inputs] :
+             {std::pair<std::string, std::vector<std::string>>{"ownfirst", {own, other}},
+              {"otherfirst", {other, own}}}) {
+            files.push_back((dir / (name + ".docx")).string());
+            joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+        }
+        ASSERT_EQ(renderPdfs(dir, files), "");
+        const auto pdf = [&](const std::string& path) {
+            return dir / "pdf" / (std::filesystem::path(path).stem().string() + ".pdf");
+        };
+        const double alone = pdfWordTop(pdf(own), word);
+        ASSERT_GT(alone, minimumTop);
+        for (std::size_t i = 1; i < files.size(); ++i) {
+            EXPECT_NEAR(pdfWordTop(pdf(files[i]), word), alone, 0.5) << files[i];
+        }
     }
 
     TempDir dir;

@@ -538,24 +538,10 @@ TEST_F(SectionTest, LibreOfficePlacesTheFloatingTablesOfADocumentThatEndsInATabl
     plain.body = para("plain");
     const std::string placedPath = write("placed.docx", placed);
     const std::string plainPath = write("plain.docx", plain);
-    std::vector<std::string> files{placedPath};
-    for (const auto& [name, inputs] :
-         {std::pair<std::string, std::vector<std::string>>{"placedfirst", {placedPath, plainPath}},
-          {"plainfirst", {plainPath, placedPath}}}) {
-        files.push_back((dir / (name + ".docx")).string());
-        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
-    }
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    const std::string failed = renderPdfs(dir, files);
-    ASSERT_EQ(failed, "");
-    const double alone = pdfWordTop(dir / "pdf" / "placed.pdf", "placed");
-    ASSERT_GT(alone, 400);
-    for (const char* name : {"placedfirst", "plainfirst"}) {
-        EXPECT_NEAR(pdfWordTop(dir / "pdf" / (std::string(name) + ".pdf"), "placed"), alone, 0.5)
-            << name;
-    }
+    expectWordWhereItStandsAlone(placedPath, plainPath, "placed", 400);
 }
 
 TEST_F(SectionTest, LibreOfficeKeepsTheTextOfADocumentWithoutHeadersWhereItStandsEitherWay) {
@@ -572,24 +558,10 @@ TEST_F(SectionTest, LibreOfficeKeepsTheTextOfADocumentWithoutHeadersWhereItStand
                           "w:header=\"720\" w:footer=\"720\"");
     const std::string headedPath = write("headed.docx", headed);
     const std::string barePath = write("bare.docx", bare);
-    std::vector<std::string> files{barePath};
-    for (const auto& [name, inputs] :
-         {std::pair<std::string, std::vector<std::string>>{"headedfirst", {headedPath, barePath}},
-          {"barefirst", {barePath, headedPath}}}) {
-        files.push_back((dir / (name + ".docx")).string());
-        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
-    }
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    const std::string failed = renderPdfs(dir, files);
-    ASSERT_EQ(failed, "");
-    const double alone = pdfWordTop(dir / "pdf" / "bare.pdf", "bare");
-    ASSERT_GT(alone, 0);
-    for (const char* name : {"headedfirst", "barefirst"}) {
-        EXPECT_NEAR(pdfWordTop(dir / "pdf" / (std::string(name) + ".pdf"), "bare"), alone, 0.5)
-            << name;
-    }
+    expectWordWhereItStandsAlone(barePath, headedPath, "bare");
 }
 
 } // namespace
