@@ -12,7 +12,44 @@
 namespace paperloom::engine::testing {
 namespace {
 
-using LayoutSettingsTest = EngineFixture;
+const std::string kLetter =
+    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
+    "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\" "
+    "w:gutter=\"0\"/></w:sectPr>";
+const std::string kNormal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
+                            "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
+
+class LayoutSettingsTest : public EngineFixture {
+protected:
+    /// Pages LibreOffice makes of own alone, joined after a leader whose paragraphs have 20 pt
+    /// after them and lines of 1.15 (and before it again: joined last, the join's own closing
+    /// paragraph would not fit on the page either), and joined before that leader, page breaks
+    /// on. Check canRenderPdfs first.
+    std::vector<int> pagesAloneAfterAndBeforeALeader(const DocDraft& own) {
+        DocDraft leader;
+        leader.body = para("leader") + "<w:p/>";
+        leader.sectPr = kLetter;
+        leader.styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"400\" "
+                        "w:line=\"276\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
+                        "</w:docDefaults>" +
+                        kNormal;
+        const std::string ownPath = write("own.docx", own);
+        const std::string leaderPath = write("leader.docx", leader);
+        std::vector<std::string> files{ownPath};
+        for (const auto& [name, inputs] : {std::pair<std::string, std::vector<std::string>>{
+                                               "leaderfirst", {leaderPath, ownPath, leaderPath}},
+                                           {"ownfirst", {ownPath, leaderPath}}}) {
+            files.push_back((dir / (name + ".docx")).string());
+            joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+        }
+        EXPECT_EQ(renderPdfs(dir, files), "");
+        std::vector<int> pages;
+        for (const char* name : {"own", "leaderfirst", "ownfirst"}) {
+            pages.push_back(pdfPages(dir / "pdf" / (std::string(name) + ".pdf")));
+        }
+        return pages;
+    }
+};
 
 TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotOverride) {
     DocDraft first;
@@ -239,12 +276,6 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocu
     // 21 lines of 30 pt, the first in the table, fill 630 of the 648 pt of a Letter page: the
     // larger paragraph would push the last line over.
     const std::string line = "<w:spacing w:line=\"600\" w:lineRule=\"exact\"/>";
-    const std::string letter =
-        "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
-        "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" "
-        "w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
-    const std::string normal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
-                               "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
     DocDraft table;
     table.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
                  "<w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" "
@@ -258,33 +289,12 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocu
     }
     table.comments = "<w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:t>remark</w:t></w:r>"
                      "</w:p></w:comment>";
-    table.sectPr = letter;
-    table.styles = normal;
-    DocDraft leader;
-    leader.body = para("leader") + "<w:p/>";
-    leader.sectPr = letter;
-    leader.styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"400\" "
-                    "w:line=\"276\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
-                    "</w:docDefaults>" +
-                    normal;
-    const std::string tablePath = write("table.docx", table);
-    const std::string leaderPath = write("leader.docx", leader);
-    std::vector<std::string> files{tablePath};
-    // Joined last, the join's own closing paragraph would not fit on the page either.
-    for (const auto& [name, inputs] : {std::pair<std::string, std::vector<std::string>>{
-                                           "leaderfirst", {leaderPath, tablePath, leaderPath}},
-                                       {"tablefirst", {tablePath, leaderPath}}}) {
-        files.push_back((dir / (name + ".docx")).string());
-        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
-    }
+    table.sectPr = kLetter;
+    table.styles = kNormal;
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    const std::string failed = renderPdfs(dir, files);
-    ASSERT_EQ(failed, "");
-    ASSERT_EQ(pdfPages(dir / "pdf" / "table.pdf"), 1);
-    EXPECT_EQ(pdfPages(dir / "pdf" / "leaderfirst.pdf"), 3);
-    EXPECT_EQ(pdfPages(dir / "pdf" / "tablefirst.pdf"), 2);
+    EXPECT_EQ(pagesAloneAfterAndBeforeALeader(table), (std::vector<int>{1, 3, 2}));
 }
 
 TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocumentsStyle) {
@@ -293,12 +303,6 @@ TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocum
     // the leader, the leader's (20 pt after). The rest and 20 more lines of 30 pt fill 630 of
     // the 648 pt of a Letter page: 20 pt more would push the last line over.
     const std::string line = "<w:spacing w:line=\"600\" w:lineRule=\"exact\"/>";
-    const std::string letter =
-        "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
-        "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" "
-        "w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
-    const std::string normal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
-                               "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
     DocDraft broken;
     broken.body = "<w:p><w:pPr>" + line +
                   "</w:pPr><w:r><w:t>intro</w:t><w:br w:type=\"page\"/><w:t>rest</w:t></w:r>"
@@ -306,33 +310,12 @@ TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocum
     for (int i = 0; i < 20; ++i) {
         broken.body += para("line " + std::to_string(i), line);
     }
-    broken.sectPr = letter;
-    broken.styles = normal;
-    DocDraft leader;
-    leader.body = para("leader");
-    leader.sectPr = letter;
-    leader.styles = "<w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:after=\"400\" "
-                    "w:line=\"276\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault>"
-                    "</w:docDefaults>" +
-                    normal;
-    const std::string brokenPath = write("broken.docx", broken);
-    const std::string leaderPath = write("leader.docx", leader);
-    std::vector<std::string> files{brokenPath};
-    // Joined last, the join's own closing paragraph would not fit on the page either.
-    for (const auto& [name, inputs] : {std::pair<std::string, std::vector<std::string>>{
-                                           "leaderfirst", {leaderPath, brokenPath, leaderPath}},
-                                       {"brokenfirst", {brokenPath, leaderPath}}}) {
-        files.push_back((dir / (name + ".docx")).string());
-        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
-    }
+    broken.sectPr = kLetter;
+    broken.styles = kNormal;
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    const std::string failed = renderPdfs(dir, files);
-    ASSERT_EQ(failed, "");
-    ASSERT_EQ(pdfPages(dir / "pdf" / "broken.pdf"), 2);
-    EXPECT_EQ(pdfPages(dir / "pdf" / "leaderfirst.pdf"), 4);
-    EXPECT_EQ(pdfPages(dir / "pdf" / "brokenfirst.pdf"), 3);
+    EXPECT_EQ(pagesAloneAfterAndBeforeALeader(broken), (std::vector<int>{2, 4, 3}));
 }
 
 TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsParentEitherWay) {
@@ -350,7 +333,7 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsPar
                    "w:val=\"Parent\"/><w:pPr><w:spacing w:before=\"2000\"/></w:pPr></w:style>";
     DocDraft plain;
     plain.body = para("plain");
-    plain.styles = normal;
+    plain.styles = kNormal;
     const std::string earlyPath = write("early.docx", early);
     const std::string plainPath = write("plain.docx", plain);
     if (!canRenderPdfs()) {
