@@ -41,16 +41,22 @@ std::string twoRoleConverter() {
            "    put([b'ok'])\n";
 }
 
+/// A bridge of up to two processes of program, with its profiles in scratch.
+OfficeBridgeOptions twoProcesses(const std::string& program, const Scratch& scratch) {
+    OfficeBridgeOptions options;
+    options.converterProgram = program;
+    options.tempFolder = scratch.path().string();
+    options.processes = 2;
+    return options;
+}
+
 TEST(OfficeLanes, AFurtherProcessLeavesADocumentThatNeedsUnoToTheFirst) {
     Scratch scratch;
     const std::string program = scratch / "two-role-convert";
     writeFile(program, twoRoleConverter(), true);
     const std::string legacy = scratch / "legacy.doc";
     writeFile(legacy, "not a real document");
-    OfficeBridgeOptions options;
-    options.converterProgram = program;
-    options.tempFolder = scratch.path().string();
-    options.processes = 2;
+    const OfficeBridgeOptions options = twoProcesses(program, scratch);
     auto bridge = std::make_shared<OfficeBridge>(options);
     std::thread earlier([&] { bridge->toWordPackage(legacy, scratch / "earlier.docx"); });
     // The first process is busy with that one, so this one starts a further process.
@@ -80,10 +86,7 @@ TEST(OfficeLanes, PreparedProcessesStartBeforeAnyConversionAndEndWithTheBridge) 
               true);
     const std::string legacy = scratch / "legacy.doc";
     writeFile(legacy, "not a real document");
-    OfficeBridgeOptions options;
-    options.converterProgram = program;
-    options.tempFolder = scratch.path().string();
-    options.processes = 2;
+    const OfficeBridgeOptions options = twoProcesses(program, scratch);
     {
         OfficeBridge bridge(options);
         bridge.prepare(5);
