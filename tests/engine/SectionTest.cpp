@@ -516,6 +516,34 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
     EXPECT_EQ(pdfPages(dir / "pdf" / "narrowed.pdf"), 2);
 }
 
+TEST_F(SectionTest, LibreOfficePlacesTheFloatingTablesOfADocumentThatEndsInATableEitherWay) {
+    // LibreOffice drops an empty paragraph that ends a section, and keeps the floating tables of
+    // a section that a table then ends in the text, unless it is the last section: a document
+    // whose last table is followed by an empty paragraph has its table at the foot of the page
+    // alone and when it comes last, and would have it under its first line when it leads.
+    const auto table = [](const std::string& placement, const std::string& text) {
+        return "<w:tbl><w:tblPr>" + placement +
+               "<w:tblW w:w=\"3000\" w:type=\"dxa\"/></w:tblPr><w:tblGrid><w:gridCol "
+               "w:w=\"3000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"3000\" "
+               "w:type=\"dxa\"/></w:tcPr>" +
+               para(text) + "</w:tc></w:tr></w:tbl>";
+    };
+    DocDraft placed;
+    placed.body = para("opening") +
+                  table("<w:tblpPr w:leftFromText=\"187\" w:rightFromText=\"187\" "
+                        "w:tblpYSpec=\"bottom\"/>",
+                        "placed") +
+                  para("text") + table("", "cell") + "<w:p/>";
+    DocDraft plain;
+    plain.body = para("plain");
+    const std::string placedPath = write("placed.docx", placed);
+    const std::string plainPath = write("plain.docx", plain);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(placedPath, plainPath, "placed", 400);
+}
+
 TEST_F(SectionTest, LibreOfficeKeepsTheTextOfADocumentWithoutHeadersWhereItStandsEitherWay) {
     // After a document with headers, one without them shows an empty header; LibreOffice makes
     // it at least 1 mm high, so with the header distance at the top margin (as templates often

@@ -86,11 +86,14 @@ bool endsInPageBreak(pugi::xml_node block) {
            std::strcmp(last.attribute("w:type").value(), "page") == 0;
 }
 
-/// True for an empty paragraph that the page break before it puts on a page of its own: a blank
-/// last page. LibreOffice drops an empty paragraph that ends a section (the next section starts the
-/// next page anyway), and the blank page with it, so such a paragraph must not take the section's
-/// properties.
-bool holdsBlankLastPage(const pugi::xml_node& paragraph, const pugi::xml_node& before) {
+/// True for a paragraph that must not take the section's properties, since LibreOffice drops an
+/// empty paragraph that ends a section (the next section starts the next page anyway), and with
+/// it what it stood for:
+/// - after a page break, the blank last page the paragraph is on;
+/// - after a table, the paragraph that keeps the table from ending the section: LibreOffice keeps
+///   the floating tables of a section that a table ends (all but the last) in the text instead of
+///   where they are placed, and shows its default footer on a first page that has none.
+bool mustNotEndSection(const pugi::xml_node& paragraph, const pugi::xml_node& before) {
     for (auto child : paragraph.children()) {
         const char* name = child.name();
         if (child.type() == pugi::node_element && std::strcmp(name, "w:pPr") != 0 &&
@@ -98,7 +101,7 @@ bool holdsBlankLastPage(const pugi::xml_node& paragraph, const pugi::xml_node& b
             return false;
         }
     }
-    return before && endsInPageBreak(before);
+    return before && (endsInPageBreak(before) || std::strcmp(before.name(), "w:tbl") == 0);
 }
 
 } // namespace
@@ -206,7 +209,7 @@ void PasteSession::insertBody() {
             auto last = open.last_child();
             if (!last || std::strcmp(last.name(), "w:p") != 0 ||
                 last.child("w:pPr").child("w:sectPr") ||
-                holdsBlankLastPage(last, targetBody.blockBeforeTail())) {
+                mustNotEndSection(last, targetBody.blockBeforeTail())) {
                 last = open.append_child("w:p");
             }
             insertOrdered(childOrPrepend(last, "w:pPr"), targetSect, kParagraphPropertyOrder);
