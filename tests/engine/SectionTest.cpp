@@ -516,6 +516,32 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
     EXPECT_EQ(pdfPages(dir / "pdf" / "narrowed.pdf"), 2);
 }
 
+TEST_F(SectionTest, ADocumentWithNotesThatBeginsWithAFloatingTableKeepsItsFirstLineEitherWay) {
+    // LibreOffice keeps the empty line of the default style it opens a document that begins with
+    // a table with where the document has notes, further on too, and anchors the frame it makes
+    // of a narrow floating table there: the text after the table starts a line down.
+    DocDraft framed;
+    framed.body = "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"180\" "
+                  "w:vertAnchor=\"page\" w:horzAnchor=\"margin\" w:tblpXSpec=\"right\" "
+                  "w:tblpY=\"300\"/><w:tblW w:w=\"2800\" w:type=\"dxa\"/></w:tblPr><w:tblGrid>"
+                  "<w:gridCol w:w=\"2800\"/></w:tblGrid><w:tr><w:tc>" +
+                  para("reference") + "</w:tc></w:tr></w:tbl>" + para("beneath") +
+                  "<w:p><w:r><w:t>noted</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/></w:r>"
+                  "</w:p>";
+    framed.footnotes = "<w:footnote w:id=\"1\"><w:p><w:r><w:t>note</w:t></w:r></w:p></w:footnote>";
+    framed.sectPr = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"700\" "
+                    "w:right=\"700\" w:bottom=\"700\" w:left=\"700\" w:header=\"700\" "
+                    "w:footer=\"700\" w:gutter=\"0\"/></w:sectPr>";
+    DocDraft plain;
+    plain.body = para("plain");
+    const std::string framedPath = write("framed.docx", framed);
+    const std::string plainPath = write("plain.docx", plain);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(framedPath, plainPath, "beneath", 40);
+}
+
 TEST_F(SectionTest, LibreOfficePlacesTheFloatingTablesOfADocumentThatEndsInATableEitherWay) {
     // LibreOffice drops an empty paragraph that ends a section, and keeps the floating tables of
     // a section that a table then ends in the text, unless it is the last section: a document

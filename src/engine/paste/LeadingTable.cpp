@@ -45,6 +45,17 @@ bool holdsAnnotations(const pugi::xml_node& table) {
     return found;
 }
 
+/// Whether a footnote or an endnote is referenced anywhere in the body.
+bool referencesNotes(const pugi::xml_node& body) {
+    bool found = false;
+    forEachElement(body, [&found](pugi::xml_node element) {
+        const std::string_view name = element.name();
+        found = found || name == "w:footnoteReference" || name == "w:endnoteReference";
+        return !found;
+    });
+    return found;
+}
+
 /// The section properties that hold for the first block of the body.
 pugi::xml_node firstSection(pugi::xml_node body) {
     for (auto node = body.first_child(); node; node = node.next_sibling()) {
@@ -118,6 +129,13 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
     while (outermost.parent() != body) {
         outermost = outermost.parent();
     }
+    // LibreOffice opens a document that begins with a table with an empty paragraph of its
+    // default style, and drops it again unless the document has notes (anywhere) or the table
+    // holds a comment; it then anchors a floating table's frame to that paragraph.
+    if (holdsAnnotations(first) || referencesNotes(body)) {
+        body.insert_child_before("w:p", outermost);
+        return;
+    }
     if (first.child("w:tblPr").child("w:tblpPr")) {
         // Readers find the anchor of a floating table that stands in the body itself, but
         // LibreOffice loses the page break before one that it makes a frame.
@@ -136,8 +154,6 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
         auto rPr = pPr.append_child("w:rPr");
         rPr.append_child("w:sz").append_attribute("w:val") = "2";
         rPr.append_child("w:szCs").append_attribute("w:val") = "2";
-    } else if (holdsAnnotations(first)) {
-        body.insert_child_before("w:p", outermost);
     }
 }
 

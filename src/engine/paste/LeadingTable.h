@@ -16,12 +16,14 @@ class DocumentModel;
 ///   stands in the body itself is left alone (readers place it where it belongs) unless
 ///   LibreOffice makes it a frame, which takes the page break before it along: where text fits
 ///   beside it, or its section has columns.
-/// - LibreOffice opens a section that begins with a table holding comments or notes with an
-///   empty paragraph: at the start of a document one of its default paragraph style, in the
-///   joined document a copy of the paragraph that ends the previous section, the previous
-///   document's last. An empty paragraph goes before such a table, which the paste gives the
-///   pasted document's own default style, so that the table stands a line of its own document
-///   down, as it does alone. (A word processor that adds no such paragraph shows that line.)
+/// - LibreOffice opens a section that begins with a table with an empty paragraph, and keeps it
+///   where the table holds comments or notes, or the document has notes anywhere: at the start
+///   of a document one of its default paragraph style, in the joined document a copy of the
+///   paragraph that ends the previous section, the previous document's last. An empty paragraph
+///   goes before the table of such a document, floating or not, which the paste gives the
+///   pasted document's own default style, so that the table (or the frame LibreOffice anchors
+///   to it) and the text after it stand a line of its own document down, as they do alone. (A
+///   word processor that adds no such paragraph shows that line.)
 /// Runs on the source body before the remap; does nothing when the target is empty.
 void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body);
 
