@@ -44,7 +44,7 @@ struct CoreSample {
 [[nodiscard]] bool coreToSpare(const CoreSample& earlier, const CoreSample& later, int usableCores,
                                int ourLanes);
 
-/// Keeps the latest sample, so that a decision soon after another reuses the time between them
+/// Keeps the latest interval, so that a decision soon after another reuses the time between them
 /// instead of waiting for a fresh interval. Thread-safe.
 class CoreLoad {
 public:
