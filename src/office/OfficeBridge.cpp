@@ -61,10 +61,9 @@ int ourCores() {
                : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-/// Whether a further converter process would find a core of its own: the load of the last
-/// minute, which counts our busy one too, leaves about one idle. On a machine busy with other
-/// work its start only takes time from the conversions.
-bool coreToSpare() {
+/// Whether a further converter process would find a core of its own where /proc cannot tell:
+/// the load of the last minute, which counts our busy one too, leaves about one idle.
+bool loadLeavesCore() {
     double load = 0;
     return ::getloadavg(&load, 1) == 1 && load <= ourCores() - 0.5;
 }
@@ -199,9 +198,8 @@ std::string OfficeBridge::run(Request& request) {
     std::unique_lock lock(m_mutex);
     joinRetiredLanes();
     m_queue.push_back(&request);
-    const auto free =
-        std::count_if(m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return !lane->busy; });
-    if (m_lanes.empty() || (static_cast<std::size_t>(free) < m_queue.size() && mayAddLane())) {
+    // The lanes may change while mayAddLane samples the cores: still short afterwards?
+    if (m_lanes.empty() || (lanesShort() && mayAddLane(lock) && lanesShort())) {
         addLane();
     }
     m_work.notify_all();
@@ -213,13 +211,15 @@ std::string OfficeBridge::run(Request& request) {
 }
 
 void OfficeBridge::prepare(std::size_t conversions) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (m_shuttingDown) {
         return;
     }
     joinRetiredLanes();
     const std::size_t wanted = std::min(conversions, static_cast<std::size_t>(m_maxLanes));
-    while (m_lanes.size() < wanted && (m_lanes.empty() || mayAddLane())) {
+    // mayAddLane lets go of the lock while it samples the cores: still wanted afterwards?
+    while (m_lanes.size() < wanted &&
+           (m_lanes.empty() || (mayAddLane(lock) && m_lanes.size() < wanted))) {
         addLane().startNow = true;
     }
     for (const auto& lane : m_lanes) {
@@ -254,9 +254,35 @@ OfficeBridge::Lane& OfficeBridge::addLane() {
     return lane;
 }
 
-bool OfficeBridge::mayAddLane() const {
-    return static_cast<int>(m_lanes.size()) < m_maxLanes && !m_furtherLaneFailed &&
-           (m_options.processes > 0 || coreToSpare()) && availableMemory() >= kFurtherLaneMemory;
+bool OfficeBridge::lanesShort() const {
+    const auto free =
+        std::count_if(m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return !lane->busy; });
+    return static_cast<std::size_t>(free) < m_queue.size();
+}
+
+bool OfficeBridge::mayAddLane(std::unique_lock<std::mutex>& lock) {
+    const auto room = [&] {
+        return static_cast<int>(m_lanes.size()) < m_maxLanes && !m_furtherLaneFailed &&
+               !m_shuttingDown;
+    };
+    if (!room() || availableMemory() < kFurtherLaneMemory) {
+        return false;
+    }
+    if (m_options.processes > 0) {
+        return true;
+    }
+    // On a machine busy with other work a further process's start only takes time from the
+    // conversions. The lanes there will all convert beside it: each counts as a busy core.
+    lock.unlock();
+    const auto interval = m_coreLoad.interval();
+    lock.lock();
+    if (!room()) {
+        return false;
+    }
+    const int lanes = static_cast<int>(std::count_if(
+        m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return !lane->retired; }));
+    return interval ? coreToSpare(interval->first, interval->second, ourCores(), lanes)
+                    : loadLeavesCore();
 }
 
 void OfficeBridge::serve(Lane& lane) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/automation/DocumentConverter.h"
+#include "office/CoreLoad.h"
 
 #include <sys/types.h>
 
@@ -34,7 +35,8 @@ struct OfficeBridgeOptions {
     std::chrono::milliseconds convertTimeout{30'000};
     std::chrono::milliseconds convertTimeoutPerMiB{10'000};
     /// How many converter processes may run at once; 0 means two where this program may run on
-    /// two cores or more, the second only while the machine has about a core idle. A further
+    /// two cores or more, the second only while the cores leave about one idle beside others'
+    /// work and our converter processes (CoreLoad). A further
     /// process costs a LibreOffice start, about as much as twenty small conversions: it pays
     /// only where it converts beside the first on a core of its own.
     int processes = 0;
@@ -118,8 +120,11 @@ private:
     /// Adds a lane and starts its thread. Called with the mutex held.
     Lane& addLane();
     void serve(Lane& lane);
-    /// Whether another lane may start now: fewer than the most, none failed to start, memory.
-    [[nodiscard]] bool mayAddLane() const;
+    /// Whether fewer lanes are free than conversions wait. Called with the mutex held.
+    [[nodiscard]] bool lanesShort() const;
+    /// Whether another lane may start now: fewer than the most, none failed to start, memory, a
+    /// core to spare. Called with lock held, which it releases while it samples the cores.
+    [[nodiscard]] bool mayAddLane(std::unique_lock<std::mutex>& lock);
     void shutDown();
 
     OfficeBridgeOptions m_options;
@@ -134,6 +139,7 @@ private:
     bool m_furtherLaneFailed = false;
     std::atomic<int> m_starts{0};
     std::atomic<double> m_lastStartSeconds{0};
+    CoreLoad m_coreLoad;
 };
 
 /// The output format LibreOffice writes for a name ("doc", "rtf", "odt", "pdf"), judged by its
