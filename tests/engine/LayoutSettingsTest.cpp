@@ -298,24 +298,45 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocu
 }
 
 TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocumentsStyle) {
-    // LibreOffice ends a paragraph at a page break that follows its text and lays out the rest
-    // in the default paragraph style: alone, the document's own (no space after); joined after
-    // the leader, the leader's (20 pt after). The rest and 20 more lines of 30 pt fill 630 of
-    // the 648 pt of a Letter page: 20 pt more would push the last line over.
+    // LibreOffice ends a paragraph at a page break that follows its text, or that a shape
+    // follows, and lays out the rest in the default paragraph style: alone, the document's own
+    // (no space after); joined after the leader, the leader's (20 pt after). Lines of 30 pt fill
+    // the 648 pt of a Letter page but for less than 20 pt: the rest's 30 pt line with the
+    // paragraph's own properties and 20 more, or, after a shape, its line of the default style
+    // alone (under 13 pt) and 21 more.
     const std::string line = "<w:spacing w:line=\"600\" w:lineRule=\"exact\"/>";
-    DocDraft broken;
-    broken.body = "<w:p><w:pPr>" + line +
-                  "</w:pPr><w:r><w:t>intro</w:t><w:br w:type=\"page\"/><w:t>rest</w:t></w:r>"
-                  "</w:p>";
-    for (int i = 0; i < 20; ++i) {
-        broken.body += para("line " + std::to_string(i), line);
-    }
-    broken.sectPr = kLetter;
-    broken.styles = kNormal;
+    const std::string shape =
+        "<mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wp:anchor distT=\"0\" "
+        "distB=\"0\" distL=\"0\" distR=\"0\" simplePos=\"0\" relativeHeight=\"1\" "
+        "behindDoc=\"0\" locked=\"0\" layoutInCell=\"1\" allowOverlap=\"1\"><wp:simplePos "
+        "x=\"0\" y=\"0\"/><wp:positionH relativeFrom=\"column\"><wp:posOffset>0</wp:posOffset>"
+        "</wp:positionH><wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset>"
+        "</wp:positionV><wp:extent cx=\"914400\" cy=\"91440\"/><wp:wrapNone/><wp:docPr "
+        "id=\"1\" name=\"Bar\"/><a:graphic><a:graphicData uri=\"http://schemas.microsoft.com/"
+        "office/word/2010/wordprocessingShape\"><wps:wsp><wps:spPr><a:prstGeom prst=\"rect\"/>"
+        "</wps:spPr><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing>"
+        "</mc:Choice></mc:AlternateContent>";
+    const std::vector<std::pair<std::string, int>> brokenParagraphs{
+        {"<w:p><w:pPr>" + line +
+             "</w:pPr><w:r><w:t>intro</w:t><w:br w:type=\"page\"/><w:t>rest</w:t></w:r></w:p>",
+         20},
+        {para("intro", line) + "<w:p><w:pPr>" + line +
+             "</w:pPr><w:r><w:br w:type=\"page\"/></w:r><w:r>" + shape + "</w:r></w:p>",
+         21}};
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    EXPECT_EQ(pagesAloneAfterAndBeforeALeader(broken), (std::vector<int>{2, 4, 3}));
+    for (const auto& [brokenParagraph, lines] : brokenParagraphs) {
+        DocDraft broken;
+        broken.body = brokenParagraph;
+        for (int i = 0; i < lines; ++i) {
+            broken.body += para("line " + std::to_string(i), line);
+        }
+        broken.sectPr = kLetter;
+        broken.styles = kNormal;
+        EXPECT_EQ(pagesAloneAfterAndBeforeALeader(broken), (std::vector<int>{2, 4, 3}))
+            << brokenParagraph;
+    }
 }
 
 TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsParentEitherWay) {

@@ -183,10 +183,48 @@ bool splittable(const pugi::xml_node& paragraph, const std::string& defaultStyle
     return true;
 }
 
-/// The first break at which LibreOffice starts a new paragraph: a page or column break with
-/// something laid out before it in the paragraph, or one that opens the paragraph and is
-/// followed first by a VML shape; never one that ends the paragraph.
-pugi::xml_node splittingBreak(const pugi::xml_node& paragraph) {
+/// Whether a reader takes this run child as a shape of its own: a VML shape, or a drawing of a
+/// shape, group or canvas (as such or as the first choice of alternate content). LibreOffice
+/// places pictures in the paragraph they are in, but ends a paragraph at a break that opens it
+/// when a shape follows, so that the shape lands on the page after the break.
+bool startsShape(const pugi::xml_node& runChild) {
+    const std::string_view name = runChild.name();
+    if (name == "w:pict") {
+        return true;
+    }
+    if (name == "mc:AlternateContent") {
+        const auto choice = runChild.child("mc:Choice");
+        return choice.child("w:pict") ||
+               (choice.child("w:drawing") && startsShape(choice.child("w:drawing")));
+    }
+    if (name != "w:drawing") {
+        return false;
+    }
+    for (auto frame : runChild.children()) {
+        const std::string_view uri =
+            frame.child("a:graphic").child("a:graphicData").attribute("uri").value();
+        for (const char* kind :
+             {"wordprocessingShape", "wordprocessingGroup", "wordprocessingCanvas"}) {
+            if (uri.ends_with(kind)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+/// Where LibreOffice starts a new paragraph in a paragraph: at the first page or column break
+/// with something laid out before it that text follows (the new paragraph keeps the
+/// paragraph's properties), or that a shape follows, wherever the break stands (the new
+/// paragraph starts afresh, of the default style without properties of its own); never at one
+/// that ends the paragraph.
+struct SplittingBreak {
+    pugi::xml_node br;
+    bool restStartsAfresh = false;
+    explicit operator bool() const { return static_cast<bool>(br); }
+};
+
+SplittingBreak splittingBreak(const pugi::xml_node& paragraph) {
     bool contentSoFar = false;
     pugi::xml_node pending;
     bool pendingSplits = false;
@@ -195,8 +233,11 @@ pugi::xml_node splittingBreak(const pugi::xml_node& paragraph) {
             if (child.type() != pugi::node_element || !laysOut(child)) {
                 continue;
             }
-            if (pending && (pendingSplits || std::strcmp(child.name(), "w:pict") == 0)) {
-                return pending;
+            if (pending && startsShape(child)) {
+                return {pending, true};
+            }
+            if (pending && pendingSplits) {
+                return {pending, false};
             }
             pending = isInnerBreak(child) ? child : pugi::xml_node();
             pendingSplits = contentSoFar;
@@ -207,8 +248,9 @@ pugi::xml_node splittingBreak(const pugi::xml_node& paragraph) {
 }
 
 /// Moves what comes before br and br itself into a new paragraph of the same properties
-/// before its own (not ending a section: the rest does), splitting br's run in two.
-void splitAfter(pugi::xml_node br) {
+/// before its own (not ending a section: the rest does), splitting br's run in two. A rest that
+/// starts afresh keeps only the section it ends.
+void splitAfter(pugi::xml_node br, bool restStartsAfresh) {
     auto run = br.parent();
     auto paragraph = run.parent();
     auto head = paragraph.parent().insert_child_before("w:p", paragraph);
@@ -243,6 +285,16 @@ void splitAfter(pugi::xml_node br) {
         }
         child = next;
     }
+    if (restStartsAfresh) {
+        auto properties = paragraph.child("w:pPr");
+        for (auto child = properties.first_child(); child;) {
+            const auto next = child.next_sibling();
+            if (std::strcmp(child.name(), "w:sectPr") != 0) {
+                properties.remove_child(child);
+            }
+            child = next;
+        }
+    }
     for (auto child : run.children()) {
         if (child.type() == pugi::node_element && std::strcmp(child.name(), "w:rPr") != 0) {
             return;
@@ -260,8 +312,8 @@ bool splitInBlocks(pugi::xml_node container, const std::string& defaultStyle) {
         } else if (std::strcmp(name, "w:customXml") == 0) {
             changed = splitInBlocks(block, defaultStyle) || changed;
         } else if (std::strcmp(name, "w:p") == 0 && splittable(block, defaultStyle)) {
-            while (const auto br = splittingBreak(block)) {
-                splitAfter(br);
+            while (const auto split = splittingBreak(block)) {
+                splitAfter(split.br, split.restStartsAfresh);
                 changed = true;
             }
         }

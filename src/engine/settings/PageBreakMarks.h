@@ -20,15 +20,16 @@ namespace paperloom::engine {
 bool stateSplitPageBreaks(pugi::xml_node mainRoot);
 
 /// LibreOffice ends a paragraph at a page or column break that follows something it lays out
-/// (or that a VML shape follows) and lays out the rest as a paragraph of the document's default
-/// paragraph style with the paragraph's own properties: in a joined document, the first
-/// document's default style. Each such paragraph of mainRoot (a body part's document element)
-/// whose style is the default one anyway (defaultStyle, or none) is split there into two of its
-/// properties, the first ending in the break, so that the rest names its own document's default
-/// style as the paste gives it (word processors lay out a paragraph that ends in a break the
-/// same way). Paragraphs in tables, with a number, a frame, revisions of their properties,
-/// fields, or markup besides runs, bookmarks and comment ranges stay as they are. Returns true
-/// when it changed anything.
+/// and lays out the rest as a paragraph of the document's default paragraph style with the
+/// paragraph's own properties; where a shape (VML, or a drawing of a shape, group or canvas)
+/// follows the break, wherever it stands, the rest is of the default style without properties
+/// of its own. In a joined document that is the first document's default style. Each such
+/// paragraph of mainRoot (a body part's document element) whose style is the default one anyway
+/// (defaultStyle, or none) is split there in two, the first of its properties ending in the
+/// break, so that the rest names its own document's default style as the paste gives it (word
+/// processors lay out a paragraph that ends in a break the same way). Paragraphs in tables, with a
+/// number, a frame, revisions of their properties, fields, or markup besides runs, bookmarks and
+/// comment ranges stay as they are. Returns true when it changed anything.
 bool splitAtInnerBreaks(pugi::xml_node mainRoot, const std::string& defaultStyle);
 
 } // namespace paperloom::engine
