@@ -1,7 +1,7 @@
 // What a document's own settings, writer and properties meant survives a join in which another
 // document's settings, or none, speak for the whole: charts of 2007 packages, automatic
 // paragraph spacing of the fixed kind, paragraph marks after a page break and content controls
-// bound to the document's properties.
+// bound to the document's properties or to its own empty data.
 #include "EngineFixture.h"
 #include "StructuralCheck.h"
 
@@ -374,6 +374,38 @@ TEST_F(WriterIntentTest, ControlsBoundToTheDocumentsPropertiesKeepShowingItsOwnV
     }
     std::sort(companies.begin(), companies.end());
     EXPECT_EQ(companies, (std::vector<std::string>{"AnnLtd", "BobLtd"}));
+}
+
+/// A document with a text control bound to /root/abstract of its own custom XML (item id
+/// itemId), where abstract holds value; the control shows shown.
+DocDraft abstractDoc(const std::string& itemId, const std::string& value,
+                     const std::string& shown) {
+    DocDraft draft;
+    draft.body = "<w:sdt><w:sdtPr><w:id w:val=\"300\"/>" +
+                 std::string(value.empty() ? "<w:showingPlcHdr/>" : "") +
+                 "<w:dataBinding w:xpath=\"/root[1]/abstract[1]\" w:storeItemID=\"" + itemId +
+                 "\"/><w:text/></w:sdtPr><w:sdtContent><w:p><w:r><w:t>" + shown +
+                 "</w:t></w:r></w:p></w:sdtContent></w:sdt><w:p><w:r><w:t>After</w:t></w:r></w:p>";
+    draft.rels["rIdXml"] = {"customXml", "../customXml/item1.xml", false};
+    draft.parts["customXml/item1.xml"] = {"", "<root><abstract>" + value + "</abstract></root>"};
+    draft.parts["customXml/itemProps1.xml"] = {
+        "application/vnd.openxmlformats-officedocument.customXmlProperties+xml",
+        "<ds:datastoreItem ds:itemID=\"" + itemId +
+            "\" xmlns:ds=\"http://schemas.openxmlformats.org/officeDocument/2006/customXml\">"
+            "<ds:schemaRefs/></ds:datastoreItem>"};
+    draft.partRels["customXml/item1.xml"] = {{"rId1", {"customXmlProps", "itemProps1.xml"}}};
+    return draft;
+}
+
+TEST_F(WriterIntentTest, LibreOfficeShowsThePlaceholderOfAControlWhoseDataIsEmptyEitherWayRound) {
+    // LibreOffice fills a bound control whose own data is empty from any custom XML that has a
+    // value at its path: joined, another document's abstract would replace the placeholder.
+    const std::string own = write(
+        "own.docx", abstractDoc("{11111111-2222-3333-4444-555555555555}", "", "Placeholdertext"));
+    const std::string other =
+        write("other.docx", abstractDoc("{66666666-7777-8888-9999-000000000000}", "Otherabstract",
+                                        "Otherabstract"));
+    expectWordWhereItStandsAlone(own, other, "Placeholdertext");
 }
 
 } // namespace

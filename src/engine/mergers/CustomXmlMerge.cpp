@@ -5,6 +5,7 @@
 #include "engine/mergers/PartMerge.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
+#include "engine/settings/BoundProperties.h"
 
 #include <algorithm>
 #include <cctype>
@@ -96,23 +97,45 @@ void CustomXmlMerger::index() {
         [this](const std::string& part) { return m_target.package.text(part); }, m_targetItems);
 }
 
-void CustomXmlMerger::rebind(pugi::xml_node binding) {
+bool CustomXmlMerger::sourceMayFill(const pugi::xml_node& binding) const {
+    const Package& source = m_source.package();
+    for (const auto& [id, item] : m_sourceItems) {
+        try {
+            const auto data = parseXml(source.text(item.itemPart), item.itemPart);
+            const auto value = BoundProperties::valueIn(data, binding);
+            if (!value || !value->empty()) {
+                return true;
+            }
+        } catch (const PackageError&) {
+            // data that does not parse fills no control
+        }
+    }
+    return false;
+}
+
+bool CustomXmlMerger::rebind(pugi::xml_node binding) {
     auto store = attributeNamed(binding, "storeItemID");
     if (!store || *store.value() == '\0') {
-        return;
+        return true;
+    }
+    index();
+    // Alone, LibreOffice showed the control's own content when its data held no value, unless
+    // another part of the document had one at that path; joined, it would take another
+    // document's (the cover page properties of most templates share one item id and path).
+    if (!BoundProperties::namesProperties(binding) && !sourceMayFill(binding)) {
+        return false;
     }
     const std::string key = asciiLower(store.value());
     const auto known = m_storeItemIds.find(key);
     if (known != m_storeItemIds.end()) {
         store.set_value(known->second.c_str());
-        return;
+        return true;
     }
-    index();
     const auto item = m_sourceItems.find(key);
     if (item == m_sourceItems.end()) {
         // Bound to the document's properties, or to data the source lacks: nothing to carry.
         m_storeItemIds.emplace(key, store.value());
-        return;
+        return true;
     }
     std::string id = store.value();
     const auto existing = m_targetItems.find(key);
@@ -120,7 +143,7 @@ void CustomXmlMerger::rebind(pugi::xml_node binding) {
         if (m_source.package().text(item->second.itemPart) ==
             m_target.package.text(existing->second.itemPart)) {
             m_storeItemIds.emplace(key, id); // the same data: both documents show it
-            return;
+            return true;
         }
         // Different data under the same id (two documents from one template): the pasted
         // controls keep showing their own.
@@ -138,6 +161,7 @@ void CustomXmlMerger::rebind(pugi::xml_node binding) {
     m_targetItems.emplace(asciiLower(id), CustomXmlItem{copied, {}, id});
     m_storeItemIds.emplace(key, id);
     store.set_value(id.c_str());
+    return true;
 }
 
 } // namespace paperloom::engine

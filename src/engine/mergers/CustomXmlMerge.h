@@ -29,11 +29,19 @@ public:
     CustomXmlMerger(PastedDocument& source, DocumentModel& target, PartMerger& parts);
 
     /// Copies the custom XML part a w:dataBinding names and points the binding at the copy.
-    void rebind(pugi::xml_node binding);
+    /// Returns false for a binding that must go: its data holds no value for it (or the source
+    /// lacks that data) and no other data of the source does. LibreOffice fills such a control
+    /// from any custom XML part that has a value at its path, in the joined document another
+    /// document's; without the binding it shows its own content, the placeholder, as it did.
+    [[nodiscard]] bool rebind(pugi::xml_node binding);
 
 private:
     /// Lists the custom XML parts of both documents, once.
     void index();
+
+    /// Whether some custom XML part of the source holds a value at the binding's path, or the
+    /// path is more than a chain of elements (then it cannot tell, and says so).
+    [[nodiscard]] bool sourceMayFill(const pugi::xml_node& binding) const;
 
     PastedDocument& m_source;
     DocumentModel& m_target;

@@ -53,8 +53,8 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
         if (local == "OLEObject" || local == "dataBinding") {
             if (local == "OLEObject") {
                 ids.remapShapeIds(element, local, office);
-            } else {
-                m_mergers.customXml.rebind(element);
+            } else if (!m_mergers.customXml.rebind(element)) {
+                dropped.push_back(element);
             }
             return true;
         }

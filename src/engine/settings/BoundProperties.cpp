@@ -296,6 +296,11 @@ bool BoundProperties::mayHoldBindings(std::string_view text) {
     return false;
 }
 
+bool BoundProperties::namesProperties(const pugi::xml_node& binding) {
+    const std::string store = asciiLower(binding.attribute("w:storeItemID").value());
+    return store == kCoreStore || store == kExtendedStore;
+}
+
 std::optional<std::string> BoundProperties::valueOf(const pugi::xml_node& binding) const {
     const std::string store = asciiLower(binding.attribute("w:storeItemID").value());
     const pugi::xml_document* part = nullptr;
@@ -306,7 +311,12 @@ std::optional<std::string> BoundProperties::valueOf(const pugi::xml_node& bindin
     } else {
         return std::nullopt;
     }
-    const auto element = followPath(*part, binding.attribute("w:xpath").value(),
+    return valueIn(*part, binding);
+}
+
+std::optional<std::string> BoundProperties::valueIn(const pugi::xml_node& data,
+                                                    const pugi::xml_node& binding) {
+    const auto element = followPath(data, binding.attribute("w:xpath").value(),
                                     prefixMappings(binding.attribute("w:prefixMappings").value()));
     if (!element) {
         return std::nullopt;

@@ -36,6 +36,14 @@ public:
     /// alone. Returns true when it changed anything.
     bool state(pugi::xml_node root) const;
 
+    /// True when a binding (w:dataBinding) names the core or extended properties.
+    [[nodiscard]] static bool namesProperties(const pugi::xml_node& binding);
+
+    /// The text the path of a binding (w:dataBinding) names in data (a parsed part): empty when
+    /// no element is there, nullopt for a path that is more than a chain of elements.
+    [[nodiscard]] static std::optional<std::string> valueIn(const pugi::xml_node& data,
+                                                            const pugi::xml_node& binding);
+
 private:
     /// The value a binding names: empty for a property without one, nullopt when the binding
     /// is not to these properties or its path cannot be followed.
