@@ -168,8 +168,11 @@ void FontMerger::compareThemes() {
     const char* kLanguages = "w:themeFontLang";
     m_sourceTextFonts =
         inLanguages(m_sourceFonts, m_source.settings().document_element().child(kLanguages));
-    m_resolveFonts = !m_sourceTextFonts.sameFonts(
-        inLanguages(targetFonts, m_target.settings.doc().document_element().child(kLanguages)));
+    m_themeFontsDiffer = !m_sourceFonts.sameFonts(targetFonts);
+    m_resolveFonts =
+        m_themeFontsDiffer ||
+        !m_sourceTextFonts.sameFonts(
+            inLanguages(targetFonts, m_target.settings.doc().document_element().child(kLanguages)));
     m_resolveColors = !m_sourceFonts.colors.empty() && m_sourceFonts.colors != targetFonts.colors;
     m_shapeStyles.load(m_sourceFonts.formats != targetFonts.formats ? m_sourceFonts.formats
                                                                     : std::string());

@@ -62,8 +62,12 @@ public:
     /// Compares the pasted document's theme with the target's; until then nothing resolves.
     /// Throws PackageError for a theme part that does not parse.
     void compareThemes();
-    /// True when theme font references must be written out as the pasted theme's typefaces.
+    /// True when theme font references of text must be written out as the pasted theme's
+    /// typefaces: the themes differ in them, or the theme font languages choose others.
     [[nodiscard]] bool resolvesFonts() const { return m_resolveFonts; }
+    /// True when the two themes name other typefaces (what charts, which take no theme font
+    /// languages, go by).
+    [[nodiscard]] bool themeFontsDiffer() const { return m_themeFontsDiffer; }
     /// True when theme colour references must give way to the colour values stored beside them.
     [[nodiscard]] bool resolvesColors() const { return m_resolveColors; }
     /// The pasted document's theme fonts (empty before compareThemes or without a theme).
@@ -94,6 +98,7 @@ private:
     ThemeFonts m_sourceTextFonts; // as the pasted document's theme font languages read them
     ShapeStyles m_shapeStyles;    // the pasted formatting scheme, where the target's differs
     bool m_resolveFonts = false;
+    bool m_themeFontsDiffer = false;
     bool m_resolveColors = false;
 };
 
