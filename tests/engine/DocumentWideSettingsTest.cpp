@@ -1,5 +1,5 @@
 // What each document keeps of its document-wide settings when another document leads: document
-// defaults, default tab stops, theme colours of shapes and the gutter.
+// defaults, default tab stops, theme colours of shapes, theme font languages and the gutter.
 #include "EngineFixture.h"
 
 #include "engine/package/Relationships.h"
@@ -474,6 +474,44 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeStartsTheLinesOfALineGridAsAloneWith
     for (const auto& [name, inputs] : joins) {
         EXPECT_NEAR(pdfWordTop(dir / "pdf" / (name + ".pdf"), "gridline"), alone, 0.5) << name;
     }
+}
+
+// -------------------------------------------------------------------- theme font languages
+
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheArabicFaceOfADocumentsThemeLanguageEitherWay) {
+    // The theme names no complex script font but one for Arabic script, which a document whose
+    // theme font language for complex scripts is Arabic takes: after a leader without that
+    // language, Arabic text fell back to another face, with other line heights.
+    const auto themed = [](const std::string& languages, const std::string& body) {
+        DocDraft draft;
+        draft.settings = "<w:themeFontLang w:val=\"en-US\"" + languages + "/>";
+        draft.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:cstheme=\"minorBidi\"/>"
+                       "</w:rPr></w:rPrDefault></w:docDefaults>";
+        draft.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+        draft.parts["word/theme/theme1.xml"] = {
+            "application/vnd.openxmlformats-officedocument.theme+xml",
+            "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+            "name=\"T\"><a:themeElements><a:fontScheme name=\"T\"><a:majorFont><a:latin "
+            "typeface=\"DejaVu Sans\"/><a:ea typeface=\"\"/><a:cs typeface=\"\"/></a:majorFont>"
+            "<a:minorFont><a:latin typeface=\"DejaVu Sans\"/><a:ea typeface=\"\"/><a:cs "
+            "typeface=\"\"/><a:font script=\"Arab\" typeface=\"Liberation Mono\"/>"
+            "</a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+        draft.body = body;
+        return draft;
+    };
+    std::string arabic;
+    for (int i = 0; i < 150; ++i) {
+        arabic += "\xd8\xb3\xd9\x84\xd8\xa7\xd9\x85 ";
+    }
+    const DocDraft own =
+        themed(" w:bidi=\"ar-SA\"", "<w:p><w:pPr><w:bidi/></w:pPr><w:r><w:rPr>"
+                                    "<w:rtl/></w:rPr><w:t>" +
+                                        arabic + "</w:t></w:r></w:p>" + para("end"));
+    const DocDraft other = themed("", para("leader"));
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(write("arabic.docx", own), write("leader.docx", other), "end");
 }
 
 // -------------------------------------------------------------------- theme shape styles

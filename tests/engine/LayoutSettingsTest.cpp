@@ -1,7 +1,8 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
 // against document defaults, tables across layout modes, a table that opens a document and the
-// paragraph a reader starts at a page break inside one, and the order of a document's styles.
+// paragraph a reader starts at a page break inside one, the order of a document's styles, and
+// pictures in comments.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -295,6 +296,27 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocu
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
     EXPECT_EQ(pagesAloneAfterAndBeforeALeader(table), (std::vector<int>{1, 3, 2}));
+}
+
+TEST_F(LayoutSettingsTest, APictureInALaterDocumentsCommentLeavesTheFirstPageAlone) {
+    // LibreOffice lays a VML picture of a comment out at the start of the document's first
+    // paragraph, as a character: pasted after another document, a tall one pushed that
+    // document's first line down (here to the next page).
+    DocDraft inked;
+    inked.body = "<w:p><w:commentRangeStart w:id=\"0\"/><w:r><w:t>inked</w:t></w:r>"
+                 "<w:commentRangeEnd w:id=\"0\"/><w:r><w:commentReference w:id=\"0\"/></w:r>"
+                 "</w:p>";
+    inked.comments = "<w:comment w:id=\"0\" w:author=\"A\"><w:p><w:r><w:pict><v:rect "
+                     "style=\"width:200pt;height:500pt\" fillcolor=\"black\"/></w:pict></w:r>"
+                     "</w:p></w:comment>";
+    inked.sectPr = kLetter;
+    DocDraft plain;
+    plain.body = para("opening");
+    plain.sectPr = kLetter;
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(write("plain.docx", plain), write("inked.docx", inked), "opening");
 }
 
 TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocumentsStyle) {

@@ -111,6 +111,33 @@ private:
     bool m_changed = false;
 };
 
+/// Wraps each VML picture of a comment that no alternative content holds yet in one that
+/// offers it to readers of Word 2010's ink (see CommentMerger), with no fallback for others.
+void offerPicturesToInkReaders(pugi::xml_node comment, const std::string& pictName) {
+    std::vector<pugi::xml_node> pictures;
+    forEachElement(comment, [&](pugi::xml_node element) {
+        if (localName(element.name()) == "AlternateContent") {
+            return false;
+        }
+        if (pictName == element.name()) {
+            pictures.push_back(element);
+            return false;
+        }
+        return true;
+    });
+    for (auto pict : pictures) {
+        auto parent = pict.parent();
+        auto alternative = parent.insert_child_before("mc:AlternateContent", pict);
+        alternative.append_attribute("xmlns:mc") =
+            "http://schemas.openxmlformats.org/markup-compatibility/2006";
+        alternative.append_attribute("xmlns:wpi") =
+            "http://schemas.microsoft.com/office/word/2010/wordprocessingInk";
+        auto choice = alternative.append_child("mc:Choice");
+        choice.append_attribute("Requires") = "wpi";
+        choice.append_move(pict);
+    }
+}
+
 /// The source's part of a kind beside the comments, parsed; false when it has none.
 bool openSource(PastedDocument& source, const std::string& kind, std::string& part,
                 pugi::xml_document& doc) {
@@ -125,7 +152,7 @@ bool openSource(PastedDocument& source, const std::string& kind, std::string& pa
 } // namespace
 
 CommentMerger::CommentMerger(PastedDocument& source, DocumentModel& target)
-    : m_source(source), m_target(target) {}
+    : m_source(source), m_target(target), m_afterOtherContent(!target.body.isEmpty()) {}
 
 const pugi::xml_document& CommentMerger::sourceComments() {
     if (!m_sourceCommentsRead) {
@@ -166,6 +193,8 @@ void CommentMerger::merge(PasteRemap& remap) {
         blankStartTag("w:comments") + "</w:comments>");
     auto root = part.edit().document_element();
     const auto namespaces = namespacesOf(root);
+    const std::string wordPrefix = prefixFor(sourceRoot, ns::W);
+    const std::string pictName = (wordPrefix.empty() ? "" : wordPrefix + ":") + "pict";
     // The threads name a comment by the w14:paraId of its last paragraph, which the paste may
     // have renumbered.
     std::unordered_map<std::string, std::string> paraIds;
@@ -174,6 +203,9 @@ void CommentMerger::merge(PasteRemap& remap) {
         auto copy = root.append_copy(comment);
         remap.remap(copy, sourceRoot, sourcePart, part.name());
         declareMissingNamespaces(copy, sourceRoot, namespaces);
+        if (m_afterOtherContent) {
+            offerPicturesToInkReaders(copy, pictName);
+        }
         const auto after = paragraphIds(copy);
         for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
             if (!before[i].empty() && !after[i].empty()) {

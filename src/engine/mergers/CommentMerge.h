@@ -18,9 +18,17 @@ class PasteRemap;
 /// Appends the pasted comments to the target's and keeps their threads, ids and authors in
 /// step. Gives the content walk the key under which a comment mark's id is renumbered: a
 /// source that repeats a comment id gets one id per comment, its marks paired in order.
+///
+/// LibreOffice cannot show a VML picture in a comment: it lays it out at the start of the
+/// document's first paragraph instead, as a character. Alone, that is the commented document's
+/// own first page; pasted after other content, it is the first document's, which the picture
+/// (often ink drawn across the whole page) pushes down a page. So the VML pictures of comments
+/// pasted after other content are offered only to readers that know Word 2010's ink namespace
+/// (the word processor since 2010), which show them in the comment as before.
 class CommentMerger {
 public:
-    /// Merges into target; reads the pasted comments when first asked.
+    /// Merges into target; reads the pasted comments when first asked. Whether the target has
+    /// content before the paste is read here.
     CommentMerger(PastedDocument& source, DocumentModel& target);
 
     /// The key of a comment element or mark (by its local name) with a pasted id: the id
@@ -44,6 +52,7 @@ private:
     DocumentModel& m_target;
     pugi::xml_document m_sourceComments;
     bool m_sourceCommentsRead = false;
+    bool m_afterOtherContent; // the target's body had content before the paste
     std::unordered_map<std::string, unsigned> m_commentCounts; // source comment id -> comments
     std::unordered_map<std::string, unsigned> m_commentsSeen;  // local + ':' + id -> seen so far
 };

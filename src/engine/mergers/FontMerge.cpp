@@ -15,6 +15,40 @@ namespace {
 constexpr const char* kEmbedded[] = {"w:embedRegular", "w:embedBold", "w:embedItalic",
                                      "w:embedBoldItalic"};
 
+/// The script a theme names fonts by (ISO 15924) for a language tag ("ar-SA" -> "Arab"); ""
+/// for languages written in Latin letters and tags it does not know.
+std::string_view scriptOf(std::string_view tag) {
+    const std::string_view language = tag.substr(0, tag.find('-'));
+    const std::string_view region =
+        tag.size() > language.size() ? tag.substr(language.size() + 1) : std::string_view();
+    if (language == "zh") {
+        return region == "TW" || region == "HK" || region == "MO" || region == "Hant" ? "Hant"
+                                                                                      : "Hans";
+    }
+    if ((language == "pa" || language == "sd" || language == "ks") &&
+        (region == "PK" || region == "Arab")) {
+        return "Arab";
+    }
+    static const std::pair<std::string_view, std::string_view> kScripts[] = {
+        {"ja", "Jpan"},  {"ko", "Hang"},  {"ar", "Arab"},  {"fa", "Arab"},  {"ur", "Arab"},
+        {"ps", "Arab"},  {"prs", "Arab"}, {"ks", "Deva"},  {"sd", "Deva"},  {"ug", "Uigh"},
+        {"he", "Hebr"},  {"yi", "Hebr"},  {"th", "Thai"},  {"am", "Ethi"},  {"ti", "Ethi"},
+        {"bn", "Beng"},  {"as", "Beng"},  {"mni", "Beng"}, {"gu", "Gujr"},  {"km", "Khmr"},
+        {"kn", "Knda"},  {"pa", "Guru"},  {"iu", "Cans"},  {"chr", "Cher"}, {"ii", "Yiii"},
+        {"bo", "Tibt"},  {"dv", "Thaa"},  {"hi", "Deva"},  {"mr", "Deva"},  {"sa", "Deva"},
+        {"kok", "Deva"}, {"ne", "Deva"},  {"te", "Telu"},  {"ta", "Taml"},  {"syr", "Syrc"},
+        {"or", "Orya"},  {"ml", "Mlym"},  {"lo", "Laoo"},  {"si", "Sinh"},  {"vi", "Viet"},
+        {"ka", "Geor"},  {"hy", "Armn"},  {"el", "Grek"},  {"ru", "Cyrl"},  {"bg", "Cyrl"},
+        {"uk", "Cyrl"},  {"be", "Cyrl"},  {"mk", "Cyrl"},  {"kk", "Cyrl"},  {"ky", "Cyrl"},
+        {"tt", "Cyrl"},  {"tg", "Cyrl"},  {"ba", "Cyrl"},  {"sah", "Cyrl"}, {"mn", "Cyrl"}};
+    for (const auto& [code, script] : kScripts) {
+        if (code == language) {
+            return script;
+        }
+    }
+    return {};
+}
+
 bool embedsData(const pugi::xml_node& font) {
     for (const char* embed : kEmbedded) {
         if (font.child(embed)) {
@@ -74,11 +108,32 @@ ThemeFonts readThemeFonts(const Package& package, const std::string& themePart) 
         if (slots == nullptr) {
             continue;
         }
+        auto& scripts = name == "majorFont" ? fonts.majorScripts : fonts.minorScripts;
         for (auto font : group.children()) {
             const auto kind = localName(font.name());
             const int slot = kind == "latin" ? 0 : kind == "ea" ? 1 : kind == "cs" ? 2 : -1;
             if (slot >= 0) {
                 slots[slot] = font.attribute("typeface").value();
+            } else if (kind == "font" && *font.attribute("typeface").value() != '\0') {
+                scripts.emplace(font.attribute("script").value(),
+                                font.attribute("typeface").value());
+            }
+        }
+    }
+    return fonts;
+}
+
+ThemeFonts inLanguages(ThemeFonts fonts, const pugi::xml_node& themeFontLang) {
+    const std::string_view eastAsian = scriptOf(themeFontLang.attribute("w:eastAsia").value());
+    const std::string_view complex = scriptOf(themeFontLang.attribute("w:bidi").value());
+    for (auto [slots, scripts] : {std::pair{fonts.major, &fonts.majorScripts},
+                                  std::pair{fonts.minor, &fonts.minorScripts}}) {
+        for (const auto& [script, typeface] : *scripts) {
+            // Where both languages have the same script, its typeface is the complex one.
+            if (!complex.empty() && script == complex) {
+                slots[2] = typeface;
+            } else if (!eastAsian.empty() && script == eastAsian) {
+                slots[1] = typeface;
             }
         }
     }
@@ -108,7 +163,16 @@ FontMerger::FontMerger(PastedDocument& source, DocumentModel& target)
 void FontMerger::compareThemes() {
     m_sourceFonts = readThemeFonts(m_source.package(), m_source.partOfKind("theme"));
     const ThemeFonts targetFonts = readThemeFonts(m_target.package, m_target.themeName);
-    m_resolveFonts = !m_sourceFonts.sameFonts(targetFonts);
+    // The theme font languages choose among the theme's typefaces for east Asian and complex
+    // script text: the same theme means other typefaces under the joined document's languages.
+    const char* kLanguages = "w:themeFontLang";
+    m_sourceTextFonts =
+        inLanguages(m_sourceFonts, m_source.settings().document_element().child(kLanguages));
+    m_themeFontsDiffer = !m_sourceFonts.sameFonts(targetFonts);
+    m_resolveFonts =
+        m_themeFontsDiffer ||
+        !m_sourceTextFonts.sameFonts(
+            inLanguages(targetFonts, m_target.settings.doc().document_element().child(kLanguages)));
     m_resolveColors = !m_sourceFonts.colors.empty() && m_sourceFonts.colors != targetFonts.colors;
     m_shapeStyles.load(m_sourceFonts.formats != targetFonts.formats ? m_sourceFonts.formats
                                                                     : std::string());
@@ -136,8 +200,8 @@ void FontMerger::resolveFonts(pugi::xml_node rFonts) const {
             continue;
         }
         const std::string value = theme.value();
-        const std::string* group = value.rfind("major", 0) == 0   ? m_sourceFonts.major
-                                   : value.rfind("minor", 0) == 0 ? m_sourceFonts.minor
+        const std::string* group = value.rfind("major", 0) == 0   ? m_sourceTextFonts.major
+                                   : value.rfind("minor", 0) == 0 ? m_sourceTextFonts.minor
                                                                   : nullptr;
         if (group == nullptr) {
             continue;

@@ -16,12 +16,15 @@ namespace paperloom::engine {
 
 class PasteRemap;
 
-/// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script),
-/// its colour scheme: as text (for comparison) and as the colour of each slot (dk1, lt1,
-/// accent1, hlink ...: RRGGBB), and its formatting scheme as text.
+/// The typefaces a theme gives its major and minor fonts (latin, east Asian, complex script)
+/// and the scripts it names a typeface for (Arab, Jpan ...), its colour scheme: as text (for
+/// comparison) and as the colour of each slot (dk1, lt1, accent1, hlink ...: RRGGBB), and its
+/// formatting scheme as text.
 struct ThemeFonts {
     std::string major[3];
     std::string minor[3];
+    std::map<std::string, std::string, std::less<>> majorScripts;
+    std::map<std::string, std::string, std::less<>> minorScripts;
     std::string colors;
     std::string formats;
     std::map<std::string, std::string, std::less<>> schemeColors;
@@ -37,6 +40,11 @@ struct ThemeFonts {
 
 /// Reads the fonts and colours of a theme part; empty when the part is absent or has none.
 [[nodiscard]] ThemeFonts readThemeFonts(const Package& package, const std::string& themePart);
+
+/// The theme's east Asian and complex script fonts as a document with these theme font
+/// languages (w:themeFontLang, possibly empty) reads them: the typeface the theme names for
+/// the script of its w:eastAsia (w:bidi) language, where it names one, replaces the ea (cs) one.
+[[nodiscard]] ThemeFonts inLanguages(ThemeFonts fonts, const pugi::xml_node& themeFontLang);
 
 /// Turns a DrawingML theme colour (a:schemeClr) into the colour the theme gives it (a:srgbClr,
 /// with the same shading and tinting), the mapping of the text and background colours to the
@@ -54,8 +62,12 @@ public:
     /// Compares the pasted document's theme with the target's; until then nothing resolves.
     /// Throws PackageError for a theme part that does not parse.
     void compareThemes();
-    /// True when theme font references must be written out as the pasted theme's typefaces.
+    /// True when theme font references of text must be written out as the pasted theme's
+    /// typefaces: the themes differ in them, or the theme font languages choose others.
     [[nodiscard]] bool resolvesFonts() const { return m_resolveFonts; }
+    /// True when the two themes name other typefaces (what charts, which take no theme font
+    /// languages, go by).
+    [[nodiscard]] bool themeFontsDiffer() const { return m_themeFontsDiffer; }
     /// True when theme colour references must give way to the colour values stored beside them.
     [[nodiscard]] bool resolvesColors() const { return m_resolveColors; }
     /// The pasted document's theme fonts (empty before compareThemes or without a theme).
@@ -83,8 +95,10 @@ private:
     PastedDocument& m_source;
     DocumentModel& m_target;
     ThemeFonts m_sourceFonts;
-    ShapeStyles m_shapeStyles; // the pasted formatting scheme, where the target's differs
+    ThemeFonts m_sourceTextFonts; // as the pasted document's theme font languages read them
+    ShapeStyles m_shapeStyles;    // the pasted formatting scheme, where the target's differs
     bool m_resolveFonts = false;
+    bool m_themeFontsDiffer = false;
     bool m_resolveColors = false;
 };
 

@@ -162,7 +162,7 @@ PartDataPtr PartMerger::rewrittenCopy(const std::string& sourcePart, const std::
         if (kind == "chart") {
             // Same fonts: the chart's theme references resolve alike in the target. (Where
             // the fonts differ too, its theme colours are left to the joined document's theme.)
-            if (m_fonts.resolvesFonts()) {
+            if (m_fonts.themeFontsDiffer()) {
                 return withThemeFontsStated(source, sourcePart, m_fonts.sourceFonts());
             }
             return m_fonts.resolvesColors()
