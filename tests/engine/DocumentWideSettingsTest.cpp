@@ -212,6 +212,46 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheTextSizeATableStyleGivesEith
     }
 }
 
+TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTableTextThatATableStyleShrinksEitherWay) {
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    // A table naming a style outranks a default paragraph style of 12 pt: 53 rows at the
+    // defaults' 10 pt fill one page alone, but not at 12 pt under a renamed default style.
+    std::string rows;
+    for (int i = 0; i < 53; ++i) {
+        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" +
+                para("row " + std::to_string(i)) + "</w:tc></w:tr>";
+    }
+    DocDraft agenda;
+    agenda.styles = "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\">"
+                    "<w:name w:val=\"Normal\"/><w:rPr><w:sz w:val=\"24\"/></w:rPr></w:style>"
+                    "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Grid\"/>"
+                    "</w:style>";
+    agenda.body = "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/></w:tblPr><w:tblGrid><w:gridCol "
+                  "w:w=\"4000\"/></w:tblGrid>" +
+                  rows + "</w:tbl>" + para("");
+    agenda.sectPr = a4Section();
+    DocDraft leader;
+    leader.styles = kLeaderDefaults + kNormal;
+    leader.body = para("leader");
+    const std::string agendaPath = write("agenda.docx", agenda);
+    const std::string leaderPath = write("leader.docx", leader);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> joins = {
+        {"leader-first", {leaderPath, agendaPath}}, {"agenda-first", {agendaPath, leaderPath}}};
+    std::vector<std::string> files{agendaPath};
+    for (const auto& [name, inputs] : joins) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    const std::string failed = renderPdfs(dir, files);
+    ASSERT_EQ(failed, "");
+    ASSERT_EQ(pdfPages(dir / "pdf" / "agenda.pdf"), 1);
+    for (const auto& [name, inputs] : joins) {
+        EXPECT_EQ(pdfPages(dir / "pdf" / (name + ".pdf")), 2) << name;
+    }
+}
+
 // -------------------------------------------------------------------- theme shape styles
 
 /// A document with one shape (wps:spPr and wps:style children given) and a theme whose accent1

@@ -150,6 +150,65 @@ std::vector<pugi::xml_node> wrappedChildren(const pugi::xml_node& container, con
     return out;
 }
 
+/// The text size (half points) a style chain sets, 0 where none of it does.
+int chainSize(const StyleIndex& styles, const std::string& id) {
+    return styles.attribute(id, "w:rPr", "w:sz", "w:val").as_int(0);
+}
+
+/// LibreOffice sizes text in a table that names a table style by that style, not by the default
+/// paragraph style, where the latter makes it 11 or 12 pt (the sizes its makers ship). Once
+/// joined after another document the default style is renamed and loses that standing, so the
+/// text would grow: the size the pasted document showed is stated on runs and marks of its
+/// default-style paragraphs that neither say nor take from a character style.
+void keepTableStyleSizes(const StyleIndex& styles, const pugi::xml_node& sourceDefaults,
+                         pugi::xml_node body) {
+    const std::string& defaultStyle = styles.defaultParagraph();
+    const int defaultSize = chainSize(styles, defaultStyle);
+    if (defaultStyle.empty() || (defaultSize != 22 && defaultSize != 24)) {
+        return;
+    }
+    const int documentSize = sourceDefaults.child("w:rPrDefault")
+                                 .child("w:rPr")
+                                 .child("w:sz")
+                                 .attribute("w:val")
+                                 .as_int(20); // the format's 10 pt
+    forEachElement(body, [&](pugi::xml_node table) {
+        if (std::strcmp(table.name(), "w:tbl") != 0) {
+            return true;
+        }
+        // Only a style the table names: the default table style alone does not do it.
+        const std::string tableStyle =
+            table.child("w:tblPr").child("w:tblStyle").attribute("w:val").value();
+        if (tableStyle.empty()) {
+            return true;
+        }
+        const int fromTable = chainSize(styles, tableStyle);
+        const std::string size = std::to_string(fromTable != 0 ? fromTable : documentSize);
+        if (size == std::to_string(defaultSize)) {
+            return true;
+        }
+        for (auto row : wrappedChildren(table, "w:tr")) {
+            for (auto cell : wrappedChildren(row, "w:tc")) {
+                for (auto paragraph : wrappedChildren(cell, "w:p")) {
+                    const std::string style =
+                        paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+                    if (!style.empty() && style != defaultStyle) {
+                        continue;
+                    }
+                    for (const auto& place : runPlacesOf(paragraph)) {
+                        if (place.properties().child("w:sz") ||
+                            chainSize(styles, place.characterStyle) != 0) {
+                            continue;
+                        }
+                        orderedChild(place.ensureProperties(), "w:sz", kRunPropertyOrder)
+                            .append_attribute("w:val") = size.c_str();
+                    }
+                }
+            }
+        }
+        return true; // nested tables name their own style
+    });
+}
 } // namespace
 
 void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
@@ -166,10 +225,11 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
     const auto differingRun =
         differingProperties(sourceDefaults.child("w:rPrDefault").child("w:rPr"),
                             targetDefaults.child("w:rPrDefault").child("w:rPr"), "");
+    const StyleIndex styles(sourceDoc.document_element());
+    keepTableStyleSizes(styles, sourceDefaults, body);
     if (differingParagraph.empty() && differingRun.empty()) {
         return;
     }
-    const StyleIndex styles(sourceDoc.document_element());
     forEachElement(body, [&](pugi::xml_node table) {
         if (std::strcmp(table.name(), "w:tbl") != 0) {
             return true;
