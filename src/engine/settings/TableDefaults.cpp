@@ -24,6 +24,26 @@ constexpr std::array<std::array<const char*, 2>, 4> kFontSlots = {
      {"w:eastAsia", "w:eastAsiaTheme"},
      {"w:cs", "w:cstheme"}}};
 
+/// The paragraph properties whose attributes inherit one by one, in groups of attributes that
+/// say one thing (a spacing in points or in lines, a line height and its rule): a level that
+/// sets one attribute of a group sets the group.
+struct AttributeGroups {
+    const char* property;
+    std::vector<std::vector<const char*>> groups;
+};
+const std::array<AttributeGroups, 2>& attributeGroups() {
+    static const std::array<AttributeGroups, 2> groups = {
+        {{"w:spacing",
+          {{"w:before", "w:beforeLines", "w:beforeAutospacing"},
+           {"w:after", "w:afterLines", "w:afterAutospacing"},
+           {"w:line", "w:lineRule"}}},
+         {"w:ind",
+          {{"w:left", "w:start", "w:leftChars", "w:startChars"},
+           {"w:right", "w:end", "w:rightChars", "w:endChars"},
+           {"w:hanging", "w:firstLine", "w:hangingChars", "w:firstLineChars"}}}}};
+    return groups;
+}
+
 /// Names of the properties in which two sets of defaults (a w:pPr or w:rPr each, possibly
 /// empty) differ, leaving out the one named skip.
 std::vector<std::string> differingProperties(const pugi::xml_node& mine,
@@ -150,6 +170,41 @@ std::vector<pugi::xml_node> wrappedChildren(const pugi::xml_node& container, con
     return out;
 }
 
+/// States the table style's value of a paragraph property whose attributes inherit one by one
+/// (w:spacing, w:ind), group by group: where the two sets of defaults differ in a group that
+/// the table style sets and neither the paragraph nor its style chain (style) does. A style
+/// that sets only the space after a paragraph leaves its line height to the table style over
+/// the defaults (PurchaseOrder's instructions: lines of 1.15 from the document defaults under
+/// a table style of single lines).
+void keepParagraphAttributes(const StyleIndex& styles, const std::string& tableStyle,
+                             const std::string& style, pugi::xml_node paragraph,
+                             const AttributeGroups& property, const pugi::xml_node& mine,
+                             const pugi::xml_node& theirs) {
+    for (const auto& group : property.groups) {
+        bool differs = false;
+        bool fromTable = false;
+        bool stated = false;
+        const auto own = paragraph.child("w:pPr").child(property.property);
+        for (const char* name : group) {
+            differs = differs || std::strcmp(mine.attribute(name).value(),
+                                             theirs.attribute(name).value()) != 0;
+            fromTable = fromTable || styles.attribute(tableStyle, "w:pPr", property.property, name);
+            stated = stated || own.attribute(name) ||
+                     styles.attribute(style, "w:pPr", property.property, name);
+        }
+        if (!differs || !fromTable || stated) {
+            continue;
+        }
+        auto target = orderedChild(childOrPrepend(paragraph, "w:pPr"), property.property,
+                                   kParagraphPropertyOrder);
+        for (const char* name : group) {
+            if (const auto value = styles.attribute(tableStyle, "w:pPr", property.property, name)) {
+                target.append_attribute(name) = value.value();
+            }
+        }
+    }
+}
+
 } // namespace
 
 void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
@@ -160,9 +215,9 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
     }
     const auto sourceDefaults = sourceDoc.document_element().child("w:docDefaults");
     const auto targetDefaults = target.styles.doc().document_element().child("w:docDefaults");
-    const auto differingParagraph =
-        differingProperties(sourceDefaults.child("w:pPrDefault").child("w:pPr"),
-                            targetDefaults.child("w:pPrDefault").child("w:pPr"), "w:rPr");
+    const auto sourceParagraph = sourceDefaults.child("w:pPrDefault").child("w:pPr");
+    const auto targetParagraph = targetDefaults.child("w:pPrDefault").child("w:pPr");
+    const auto differingParagraph = differingProperties(sourceParagraph, targetParagraph, "w:rPr");
     const auto differingRun =
         differingProperties(sourceDefaults.child("w:rPrDefault").child("w:rPr"),
                             targetDefaults.child("w:rPrDefault").child("w:rPr"), "");
@@ -188,6 +243,15 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
                         style = styles.defaultParagraph();
                     }
                     for (const auto& name : differingParagraph) {
+                        const auto grouped = std::find_if(
+                            attributeGroups().begin(), attributeGroups().end(),
+                            [&](const AttributeGroups& g) { return name == g.property; });
+                        if (grouped != attributeGroups().end()) {
+                            keepParagraphAttributes(styles, tableStyle, style, paragraph, *grouped,
+                                                    sourceParagraph.child(grouped->property),
+                                                    targetParagraph.child(grouped->property));
+                            continue;
+                        }
                         const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
                         if (!fromTable || paragraph.child("w:pPr").child(name.c_str()) ||
                             styles.property(style, "w:pPr", name.c_str())) {

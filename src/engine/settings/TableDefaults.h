@@ -13,7 +13,9 @@ class PastedDocument;
 /// paragraphs in tables whose table style sets such a property and whose own style does not,
 /// this states the table style's value on the paragraph (a paragraph property) or on its runs
 /// and mark (a run property, typeface by typeface, where neither the run nor its character
-/// style sets it), as the source showed it. Runs on the source body before the remap (style
+/// style sets it), as the source showed it. Spacing and indents go attribute group by group,
+/// as they inherit (a style that sets only the space after leaves the line height to the
+/// table style). Runs on the source body before the remap (style
 /// ids are the source's). Changes nothing when the defaults agree.
 void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
                                  pugi::xml_node body);
