@@ -171,28 +171,24 @@ std::vector<pugi::xml_node> wrappedChildren(const pugi::xml_node& container, con
 }
 
 /// States the table style's value of a paragraph property whose attributes inherit one by one
-/// (w:spacing, w:ind), group by group: where the two sets of defaults differ in a group that
-/// the table style sets and neither the paragraph nor its style chain (style) does. A style
-/// that sets only the space after a paragraph leaves its line height to the table style over
-/// the defaults (PurchaseOrder's instructions: lines of 1.15 from the document defaults under
-/// a table style of single lines).
+/// (w:spacing, w:ind) where the paragraph or its style chain (style) sets some of its groups:
+/// each group that the table style sets and they do not. A style that sets only the space
+/// after a paragraph leaves its line height to the table style over the defaults
+/// (PurchaseOrder's instructions: lines of 1.15 from the document defaults under a table style
+/// of single lines).
 void keepParagraphAttributes(const StyleIndex& styles, const std::string& tableStyle,
                              const std::string& style, pugi::xml_node paragraph,
-                             const AttributeGroups& property, const pugi::xml_node& mine,
-                             const pugi::xml_node& theirs) {
+                             const AttributeGroups& property) {
     for (const auto& group : property.groups) {
-        bool differs = false;
         bool fromTable = false;
         bool stated = false;
         const auto own = paragraph.child("w:pPr").child(property.property);
         for (const char* name : group) {
-            differs = differs || std::strcmp(mine.attribute(name).value(),
-                                             theirs.attribute(name).value()) != 0;
             fromTable = fromTable || styles.attribute(tableStyle, "w:pPr", property.property, name);
             stated = stated || own.attribute(name) ||
                      styles.attribute(style, "w:pPr", property.property, name);
         }
-        if (!differs || !fromTable || stated) {
+        if (!fromTable || stated) {
             continue;
         }
         auto target = orderedChild(childOrPrepend(paragraph, "w:pPr"), property.property,
@@ -215,9 +211,9 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
     }
     const auto sourceDefaults = sourceDoc.document_element().child("w:docDefaults");
     const auto targetDefaults = target.styles.doc().document_element().child("w:docDefaults");
-    const auto sourceParagraph = sourceDefaults.child("w:pPrDefault").child("w:pPr");
-    const auto targetParagraph = targetDefaults.child("w:pPrDefault").child("w:pPr");
-    const auto differingParagraph = differingProperties(sourceParagraph, targetParagraph, "w:rPr");
+    const auto differingParagraph =
+        differingProperties(sourceDefaults.child("w:pPrDefault").child("w:pPr"),
+                            targetDefaults.child("w:pPrDefault").child("w:pPr"), "w:rPr");
     const auto differingRun =
         differingProperties(sourceDefaults.child("w:rPrDefault").child("w:rPr"),
                             targetDefaults.child("w:rPrDefault").child("w:rPr"), "");
@@ -243,18 +239,19 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
                         style = styles.defaultParagraph();
                     }
                     for (const auto& name : differingParagraph) {
-                        const auto grouped = std::find_if(
-                            attributeGroups().begin(), attributeGroups().end(),
-                            [&](const AttributeGroups& g) { return name == g.property; });
-                        if (grouped != attributeGroups().end()) {
-                            keepParagraphAttributes(styles, tableStyle, style, paragraph, *grouped,
-                                                    sourceParagraph.child(grouped->property),
-                                                    targetParagraph.child(grouped->property));
+                        const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
+                        if (!fromTable) {
                             continue;
                         }
-                        const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
-                        if (!fromTable || paragraph.child("w:pPr").child(name.c_str()) ||
+                        if (paragraph.child("w:pPr").child(name.c_str()) ||
                             styles.property(style, "w:pPr", name.c_str())) {
+                            const auto grouped = std::find_if(
+                                attributeGroups().begin(), attributeGroups().end(),
+                                [&](const AttributeGroups& g) { return name == g.property; });
+                            if (grouped != attributeGroups().end()) {
+                                keepParagraphAttributes(styles, tableStyle, style, paragraph,
+                                                        *grouped);
+                            }
                             continue;
                         }
                         insertOrdered(childOrPrepend(paragraph, "w:pPr"), fromTable,
