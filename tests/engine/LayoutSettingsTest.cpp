@@ -339,6 +339,25 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheTableStylesLineHeightUnderAStyleSe
     EXPECT_EQ(pagesAloneAfterAndBeforeALeader(table), (std::vector<int>{1, 3, 2}));
 }
 
+TEST_F(LayoutSettingsTest, AFloatingTablePlacedFromTheTextThatOpensALaterDocumentStaysWhereItWas) {
+    // LibreOffice makes a frame of a narrow floating table and places it from the paragraph
+    // after it; the point-high paragraph a join puts before the table would move it down.
+    DocDraft framed;
+    framed.body = "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"187\" w:rightFromText=\"187\" "
+                  "w:vertAnchor=\"text\" w:horzAnchor=\"page\" w:tblpXSpec=\"center\" "
+                  "w:tblpY=\"1\"/><w:tblW w:w=\"2800\" w:type=\"dxa\"/></w:tblPr><w:tblGrid>"
+                  "<w:gridCol w:w=\"2800\"/></w:tblGrid><w:tr><w:tc>" +
+                  para("framed") + "</w:tc></w:tr></w:tbl>" + para("beside");
+    DocDraft plain;
+    plain.body = para("plain");
+    const std::string framedPath = write("framed.docx", framed);
+    const std::string plainPath = write("plain.docx", plain);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(framedPath, plainPath, "framed");
+}
+
 TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocumentsStyle) {
     // LibreOffice ends a paragraph at a page break that follows its text, or that a shape
     // follows, and lays out the rest in the default paragraph style: alone, the document's own
