@@ -154,6 +154,17 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
         auto rPr = pPr.append_child("w:rPr");
         rPr.append_child("w:sz").append_attribute("w:val") = "2";
         rPr.append_child("w:szCs").append_attribute("w:val") = "2";
+        // A table placed from the text is placed from the paragraph after it, now a point
+        // lower (Resume1's title block): it goes up by that point.
+        auto placement = first.child("w:tblPr").child("w:tblpPr");
+        if (std::string_view(placement.attribute("w:vertAnchor").value()) == "text" &&
+            !placement.attribute("w:tblpYSpec")) {
+            const long long top = placement.attribute("w:tblpY").as_llong(0) - 20;
+            if (!placement.attribute("w:tblpY")) {
+                placement.append_attribute("w:tblpY");
+            }
+            placement.attribute("w:tblpY") = top;
+        }
     }
 }
 

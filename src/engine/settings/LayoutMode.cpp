@@ -8,6 +8,8 @@
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PastedDocument.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -58,8 +60,8 @@ bool twips(const pugi::xml_node& measure, long long& value) {
     return true;
 }
 
-/// Half the width of a table's left border in twips (its w:sz is in eighths of a point); 0 for
-/// no border.
+/// The width of a left border in sixteenths of a point (its w:sz is in eighths), which is half
+/// the border; 0 for none.
 long long halfLeftBorder(const pugi::xml_node& borders) {
     auto left = borders.child("w:left");
     if (!left) {
@@ -70,7 +72,21 @@ long long halfLeftBorder(const pugi::xml_node& borders) {
         return 0;
     }
     const long long eighths = left.attribute("w:sz").as_llong();
-    return eighths > 0 ? (eighths * 5 + 2) / 4 : 0;
+    return eighths > 0 ? eighths : 0;
+}
+
+/// The borders that draw the table's left edge where its text begins: those of its first cell
+/// where that cell states a left border (even none), otherwise the table's.
+pugi::xml_node leftEdgeBorders(const pugi::xml_node& table, const pugi::xml_node& tableBorders) {
+    pugi::xml_node cell;
+    forEachElement(table, [&](pugi::xml_node element) {
+        if (!cell && std::strcmp(element.name(), "w:tc") == 0) {
+            cell = element;
+        }
+        return !cell && (element == table || std::strcmp(element.name(), "w:tbl") != 0);
+    });
+    const auto own = cell.child("w:tcPr").child("w:tcBorders");
+    return own.child("w:left") || own.child("w:start") ? own : tableBorders;
 }
 
 /// The tables that stand in the text column of a body: its own and those of the content
@@ -129,9 +145,13 @@ void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& tar
         if (const auto ind = property("w:tblInd"); ind && !twips(ind, indent)) {
             continue;
         }
-        // The older mode also centres the left border on the edge it derives, so half of the
-        // border lies further out than the cell margin alone.
-        const long long shift = margin + halfLeftBorder(property("w:tblBorders"));
+        // The newer mode puts the text half the left border in from the edge, and then the
+        // cell margin but at least another half border (a table with no cell margin moves by
+        // its whole border): the first cell's border where it states one (complex1_NOR).
+        const double half = // twips
+            static_cast<double>(halfLeftBorder(leftEdgeBorders(table, property("w:tblBorders")))) *
+            1.25;
+        const auto shift = std::llround(std::max(static_cast<double>(margin), half) + half);
         indent += sourceToBorder ? shift : -shift;
         auto ind = orderedChild(tblPr, "w:tblInd", kTablePropertyOrder);
         ind.remove_attributes();

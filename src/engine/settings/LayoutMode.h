@@ -11,8 +11,8 @@ class PastedDocument;
 /// The layout mode (compatibility mode) of the documents before Word 2013 measures a table's
 /// indent to the text of its first cell, later ones to its border. When the pasted document and
 /// the target differ there, the indent of each table that sits at the left of the text column
-/// is moved by the table's left cell margin and half its left border, so the table stays where
-/// it was. Runs on the
+/// is moved by half its left border (its first cell's where that cell states one) and its left
+/// cell margin, but at least another half border, so the table stays where it was. Runs on the
 /// source body before the remap. Centred, right-aligned and floating tables are left alone.
 void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& target,
                                       pugi::xml_node body);

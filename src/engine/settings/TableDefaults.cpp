@@ -24,6 +24,26 @@ constexpr std::array<std::array<const char*, 2>, 4> kFontSlots = {
      {"w:eastAsia", "w:eastAsiaTheme"},
      {"w:cs", "w:cstheme"}}};
 
+/// The paragraph properties whose attributes inherit one by one, in groups of attributes that
+/// say one thing (a spacing in points or in lines, a line height and its rule): a level that
+/// sets one attribute of a group sets the group.
+struct AttributeGroups {
+    const char* property;
+    std::vector<std::vector<const char*>> groups;
+};
+const std::array<AttributeGroups, 2>& attributeGroups() {
+    static const std::array<AttributeGroups, 2> groups = {
+        {{"w:spacing",
+          {{"w:before", "w:beforeLines", "w:beforeAutospacing"},
+           {"w:after", "w:afterLines", "w:afterAutospacing"},
+           {"w:line", "w:lineRule"}}},
+         {"w:ind",
+          {{"w:left", "w:start", "w:leftChars", "w:startChars"},
+           {"w:right", "w:end", "w:rightChars", "w:endChars"},
+           {"w:hanging", "w:firstLine", "w:hangingChars", "w:firstLineChars"}}}}};
+    return groups;
+}
+
 /// Names of the properties in which two sets of defaults (a w:pPr or w:rPr each, possibly
 /// empty) differ, leaving out the one named skip.
 std::vector<std::string> differingProperties(const pugi::xml_node& mine,
@@ -209,6 +229,38 @@ void keepTableStyleSizes(const StyleIndex& styles, const pugi::xml_node& sourceD
         return true; // nested tables name their own style
     });
 }
+
+/// States the table style's value of a paragraph property whose attributes inherit one by one
+/// (w:spacing, w:ind) where the paragraph or its style chain (style) sets some of its groups:
+/// each group that the table style sets and they do not. A style that sets only the space
+/// after a paragraph leaves its line height to the table style over the defaults
+/// (PurchaseOrder's instructions: lines of 1.15 from the document defaults under a table style
+/// of single lines).
+void keepParagraphAttributes(const StyleIndex& styles, const std::string& tableStyle,
+                             const std::string& style, pugi::xml_node paragraph,
+                             const AttributeGroups& property) {
+    for (const auto& group : property.groups) {
+        bool fromTable = false;
+        bool stated = false;
+        const auto own = paragraph.child("w:pPr").child(property.property);
+        for (const char* name : group) {
+            fromTable = fromTable || styles.attribute(tableStyle, "w:pPr", property.property, name);
+            stated = stated || own.attribute(name) ||
+                     styles.attribute(style, "w:pPr", property.property, name);
+        }
+        if (!fromTable || stated) {
+            continue;
+        }
+        auto target = orderedChild(childOrPrepend(paragraph, "w:pPr"), property.property,
+                                   kParagraphPropertyOrder);
+        for (const char* name : group) {
+            if (const auto value = styles.attribute(tableStyle, "w:pPr", property.property, name)) {
+                target.append_attribute(name) = value.value();
+            }
+        }
+    }
+}
+
 } // namespace
 
 void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
@@ -249,8 +301,18 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
                     }
                     for (const auto& name : differingParagraph) {
                         const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
-                        if (!fromTable || paragraph.child("w:pPr").child(name.c_str()) ||
+                        if (!fromTable) {
+                            continue;
+                        }
+                        if (paragraph.child("w:pPr").child(name.c_str()) ||
                             styles.property(style, "w:pPr", name.c_str())) {
+                            const auto grouped = std::find_if(
+                                attributeGroups().begin(), attributeGroups().end(),
+                                [&](const AttributeGroups& g) { return name == g.property; });
+                            if (grouped != attributeGroups().end()) {
+                                keepParagraphAttributes(styles, tableStyle, style, paragraph,
+                                                        *grouped);
+                            }
                             continue;
                         }
                         insertOrdered(childOrPrepend(paragraph, "w:pPr"), fromTable,
