@@ -1,8 +1,8 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
-// against document defaults, tables across layout modes, a table that opens a document (its
-// line grid too) and the paragraph a reader starts at a page break inside one, the order of a
-// document's styles, and pictures in comments.
+// against document defaults, tables across layout modes, a table that opens a document and the
+// paragraph a reader starts at a page break inside one, the order of a document's styles, and
+// pictures in comments.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -386,28 +386,4 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsPar
 }
 
 } // namespace
-TEST_F(LayoutSettingsTest, ATableThatOpensALaterDocumentKeepsOffThePreviousLineGrid) {
-    // LibreOffice lays out a table that opens a section on the line grid of the section before:
-    // after a grid of 30 pt lines, the row of a document without a grid would grow from one
-    // line of text to a whole grid line, and the text after the table move down with it.
-    DocDraft table;
-    table.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
-                 "<w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" "
-                 "w:type=\"dxa\"/></w:tcPr>" +
-                 para("cell") + "</w:tc></w:tr></w:tbl>" + para("after");
-    table.sectPr = kLetter;
-    table.styles = kNormal;
-    DocDraft grid;
-    grid.body = para("grid");
-    grid.sectPr = "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
-                  "w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" "
-                  "w:footer=\"720\" w:gutter=\"0\"/><w:docGrid w:type=\"lines\" "
-                  "w:linePitch=\"600\"/></w:sectPr>";
-    grid.styles = kNormal;
-    if (!canRenderPdfs()) {
-        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
-    }
-    expectWordWhereItStandsAlone(write("table.docx", table), write("grid.docx", grid), "after");
-}
-
 } // namespace paperloom::engine::testing
