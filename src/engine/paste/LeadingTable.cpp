@@ -2,6 +2,7 @@
 #include "engine/paste/LeadingTable.h"
 
 #include "engine/package/Xml.h"
+#include "engine/package/XmlOrder.h"
 #include "engine/paste/PasteSession.h"
 
 #include <algorithm>
@@ -113,6 +114,37 @@ bool becomesFrame(const pugi::xml_node& table, const pugi::xml_node& sectPr) {
            needed < page - std::min(left, right);
 }
 
+/// Whether the section lays its lines on a grid (w:docGrid of type lines, linesAndChars or
+/// snapToChars).
+bool hasLineGrid(const pugi::xml_node& sectPr) {
+    const std::string_view type = sectPr.child("w:docGrid").attribute("w:type").value();
+    return !type.empty() && type != "default";
+}
+
+/// LibreOffice lays out a table that opens a section on the line grid of the section before it:
+/// after a section with a grid, the rows of a table from a section without one grow to whole
+/// grid lines. Paragraphs that do not snap to the grid keep their height, and where the table's
+/// own section has no grid, not snapping changes nothing.
+void keepOffPreviousLineGrid(pugi::xml_node table, const pugi::xml_node& sectPr) {
+    if (hasLineGrid(sectPr)) {
+        return;
+    }
+    forEachElement(table, [](pugi::xml_node element) {
+        if (std::string_view(element.name()) != "w:p") {
+            return true;
+        }
+        auto pPr = element.child("w:pPr");
+        if (!pPr) {
+            pPr = element.prepend_child("w:pPr");
+        }
+        if (!pPr.child("w:snapToGrid")) {
+            orderedChild(pPr, "w:snapToGrid", kParagraphPropertyOrder).append_attribute("w:val") =
+                "0";
+        }
+        return true;
+    });
+}
+
 } // namespace
 
 void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
@@ -136,6 +168,7 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
         body.insert_child_before("w:p", outermost);
         return;
     }
+    keepOffPreviousLineGrid(first, firstSection(body));
     if (first.child("w:tblPr").child("w:tblpPr")) {
         // Readers find the anchor of a floating table that stands in the body itself, but
         // LibreOffice loses the page break before one that it makes a frame.

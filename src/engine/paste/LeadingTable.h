@@ -24,6 +24,9 @@ class DocumentModel;
 ///   pasted document's own default style, so that the table (or the frame LibreOffice anchors
 ///   to it) and the text after it stand a line of its own document down, as they do alone. (A
 ///   word processor that adds no such paragraph shows that line.)
+/// - LibreOffice can lay a table that opens a section out on the line grid of the section before
+///   it. Where no paragraph goes before the table and its own section has no line grid, its
+///   paragraphs are stated not to snap to a grid, which changes nothing off a grid.
 /// Runs on the source body before the remap; does nothing when the target is empty.
 void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body);
 
