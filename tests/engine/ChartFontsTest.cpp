@@ -107,21 +107,27 @@ TEST_F(ChartFontsTest, DefaultTextPropertiesOfTheChartGainOnlyTheMissingTypeface
     EXPECT_FALSE(second.child("a:latin").next_sibling("a:latin"));
 }
 
-TEST_F(ChartFontsTest, ChartsOfTheOutputsThemeOrOfNoThemeAreCopiedAsTheyAre) {
-    // The first document's theme becomes the output's, so its chart needs nothing; a document
-    // without a theme has no typefaces to state (readers differ in what its charts fall back
-    // to), so its chart stays as written too.
+TEST_F(ChartFontsTest, AThemelessChartAfterAThemedDocumentKeepsTheReadersOwnFaceAndHairlines) {
+    // The first document's theme becomes the output's, so its chart needs nothing. A document
+    // without a theme had its chart drawn in the reader's own sans serif, with hairlines where
+    // a line states no width: after a themed document it would take that theme's font and
+    // line styles, so both are stated.
+    const std::string lined = kTitle + "<c:plotArea><c:spPr><a:ln><a:solidFill/></a:ln></c:spPr>"
+                                       "</c:plotArea>";
     const DocDraft themed = chartDocument(kTitle, "Cambria", "Constantia");
-    const DocDraft themeless = chartDocument(kTitle);
+    const DocDraft themeless = chartDocument(lined);
     const Written out(join({write("themed.docx", themed), write("themeless.docx", themeless)}));
-    for (std::size_t n = 0; n < 2; ++n) {
-        const auto chart = chartOf(out, n);
-        const auto space = chart.document_element();
-        EXPECT_FALSE(space.child("c:txPr")) << n;
-        EXPECT_STREQ(space.select_node("//a:rPr/a:latin").node().attribute("typeface").value(),
-                     "+mj-lt")
-            << n;
-    }
+    const auto first = chartOf(out, 0);
+    EXPECT_FALSE(first.document_element().child("c:txPr"));
+    EXPECT_STREQ(first.select_node("//a:rPr/a:latin").node().attribute("typeface").value(),
+                 "+mj-lt");
+    const auto second = chartOf(out, 1);
+    EXPECT_STREQ(second.select_node("//a:rPr/a:latin").node().attribute("typeface").value(),
+                 "Arial");
+    EXPECT_STREQ(
+        second.select_node("//c:txPr//a:defRPr/a:latin").node().attribute("typeface").value(),
+        "Arial");
+    EXPECT_STREQ(second.select_node("//c:spPr/a:ln").node().attribute("w").value(), "0");
 }
 
 TEST_F(ChartFontsTest, AFirstDocumentWithoutAThemeLeavesTheOutputWithoutOne) {

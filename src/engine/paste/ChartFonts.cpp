@@ -1,5 +1,6 @@
 // Charts of a document whose theme fonts differ from the joined document's: their text keeps
-// the typefaces its own theme gave it.
+// the typefaces its own theme gave it, or, without a theme, the reader's own sans serif and
+// hairlines.
 #include "engine/mergers/FontMerge.h"
 #include "engine/package/Xml.h"
 #include "engine/paste/PartRewrite.h"
@@ -30,6 +31,11 @@ pugi::xml_node firstChildAmong(pugi::xml_node parent, const char* const (&locals
     return {};
 }
 
+// Readers draw the chart text of a document without a theme in a sans serif of their own
+// (LibreOffice: Liberation Sans, which it also draws for Arial); joined after a themed document,
+// the same text would take that document's minor font.
+constexpr const char* kThemelessChartFace = "Arial";
+
 // The typeface a theme font reference ("+mn-lt", "+mj-ea", ...) stands for; "" when the
 // reference is unknown or the theme leaves that slot empty.
 std::string themeTypeface(const ThemeFonts& fonts, std::string_view reference) {
@@ -46,9 +52,12 @@ std::string themeTypeface(const ThemeFonts& fonts, std::string_view reference) {
 } // namespace
 
 PartDataPtr withThemeFontsStated(const Package& source, const std::string& chartPart,
-                                 const ThemeFonts& fonts) {
-    if (fonts.minor[0].empty()) {
-        return nullptr; // no theme of its own to hold the chart to
+                                 const ThemeFonts& theme) {
+    ThemeFonts fonts = theme;
+    for (std::string* slots : {fonts.minor, fonts.major}) {
+        if (slots[0].empty()) {
+            slots[0] = kThemelessChartFace;
+        }
     }
     auto doc = parseXml(source.text(chartPart), chartPart);
     auto root = doc.document_element();
@@ -65,8 +74,22 @@ PartDataPtr withThemeFontsStated(const Package& source, const std::string& chart
     }
     const std::string aColon = a + ':';
 
+    // Lines that state no width take it from the theme's line styles; without a theme, from the
+    // reader's own default, a hairline. (The chart area's own border has a default of its own.)
+    const std::string c(prefixOf(root.name()));
+    const std::string cColon = c.empty() ? std::string() : c + ':';
+    const std::string shapeProperties = cColon + "spPr";
+    const bool hairlines = theme.formats.empty();
+
     // Text that names a theme font gets the typeface the source theme gave it.
     forEachElement(root, [&](pugi::xml_node element) {
+        if (hairlines && element.name() == shapeProperties && element.parent() != root) {
+            auto line = element.child((aColon + "ln").c_str());
+            if (line && !line.attribute("w")) {
+                line.prepend_attribute("w").set_value("0");
+            }
+            return true;
+        }
         if (std::strncmp(element.name(), aColon.c_str(), aColon.size()) == 0) {
             auto typeface = element.attribute("typeface");
             if (typeface && typeface.value()[0] == '+') {
@@ -81,8 +104,6 @@ PartDataPtr withThemeFontsStated(const Package& source, const std::string& chart
 
     // Text that names no font at all is set in the theme's minor font: state the source's as
     // the chart's default, under whatever default text properties the chart already has.
-    const std::string c(prefixOf(root.name()));
-    const std::string cColon = c.empty() ? std::string() : c + ':';
     auto txPr = root.child((cColon + "txPr").c_str());
     if (!txPr) {
         const auto before = firstChildAmong(root, kAfterTextProperties);

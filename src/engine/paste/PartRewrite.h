@@ -29,8 +29,9 @@ withDrawingRenamed(const Package& source, const std::string& dataPart,
                                                  const ThemeFonts& theme);
 
 /// A chart with the typefaces of the theme it was made with written in where it names theme
-/// fonts or none; null when that theme has no minor font or the part is no chart. Throws
-/// PackageError for a part that does not parse.
+/// fonts or none; where that theme has no latin font (or there is no theme), the sans serif
+/// readers take then. Null when the part is no chart. Throws PackageError for a part that does
+/// not parse.
 [[nodiscard]] PartDataPtr withThemeFontsStated(const Package& source, const std::string& chartPart,
                                                const ThemeFonts& fonts);
 
