@@ -97,20 +97,23 @@ void CustomXmlMerger::index() {
         [this](const std::string& part) { return m_target.package.text(part); }, m_targetItems);
 }
 
-bool CustomXmlMerger::sourceMayFill(const pugi::xml_node& binding) const {
-    const Package& source = m_source.package();
-    for (const auto& [id, item] : m_sourceItems) {
-        try {
-            const auto data = parseXml(source.text(item.itemPart), item.itemPart);
-            const auto value = BoundProperties::valueIn(data, binding);
-            if (!value || !value->empty()) {
-                return true;
+bool CustomXmlMerger::sourceMayFill(const pugi::xml_node& binding) {
+    if (!m_sourceDataRead) {
+        m_sourceDataRead = true;
+        const Package& source = m_source.package();
+        for (const auto& [id, item] : m_sourceItems) {
+            try {
+                m_sourceData.push_back(std::make_unique<pugi::xml_document>(
+                    parseXml(source.text(item.itemPart), item.itemPart)));
+            } catch (const PackageError&) {
+                // data that does not parse fills no control
             }
-        } catch (const PackageError&) {
-            // data that does not parse fills no control
         }
     }
-    return false;
+    return std::any_of(m_sourceData.begin(), m_sourceData.end(), [&](const auto& data) {
+        const auto value = BoundProperties::valueIn(*data, binding);
+        return !value || !value->empty();
+    });
 }
 
 bool CustomXmlMerger::rebind(pugi::xml_node binding) {

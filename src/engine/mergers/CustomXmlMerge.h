@@ -6,8 +6,10 @@
 
 #include <pugixml.hpp>
 
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace paperloom::engine {
 
@@ -41,7 +43,7 @@ private:
 
     /// Whether some custom XML part of the source holds a value at the binding's path, or the
     /// path is more than a chain of elements (then it cannot tell, and says so).
-    [[nodiscard]] bool sourceMayFill(const pugi::xml_node& binding) const;
+    [[nodiscard]] bool sourceMayFill(const pugi::xml_node& binding);
 
     PastedDocument& m_source;
     DocumentModel& m_target;
@@ -50,6 +52,9 @@ private:
     bool m_indexed = false;
     std::unordered_map<std::string, CustomXmlItem> m_sourceItems; // id (lower) -> parts
     std::unordered_map<std::string, CustomXmlItem> m_targetItems;
+    // The source's custom XML that parses, read once: a document may bind many controls.
+    std::vector<std::unique_ptr<pugi::xml_document>> m_sourceData;
+    bool m_sourceDataRead = false;
 };
 
 } // namespace paperloom::engine
