@@ -64,6 +64,20 @@ protected:
         }
     }
 
+    /// expectWordWhereItStandsAlone for own beside a document of one plain paragraph; skips
+    /// the test where LibreOffice or poppler-utils is missing.
+    void expectWordWhereItStandsBesideAPlainOne(const DocDraft& own, const std::string& word,
+                                                double minimumTop = 0) {
+        DocDraft plain;
+        plain.body = "<w:p><w:r><w:t>plain</w:t></w:r></w:p>";
+        const std::string ownPath = write("own.docx", own);
+        const std::string plainPath = write("plain.docx", plain);
+        if (!canRenderPdfs()) {
+            GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+        }
+        expectWordWhereItStandsAlone(ownPath, plainPath, word, minimumTop);
+    }
+
     TempDir dir;
     /// What a join step called alone reads: no page breaks, portrait.
     FixedJoinWindow noChoices = stepContext();
