@@ -133,10 +133,7 @@ void keepOffPreviousLineGrid(pugi::xml_node table, const pugi::xml_node& sectPr)
         if (std::string_view(element.name()) != "w:p") {
             return true;
         }
-        auto pPr = element.child("w:pPr");
-        if (!pPr) {
-            pPr = element.prepend_child("w:pPr");
-        }
+        auto pPr = childOrPrepend(element, "w:pPr");
         if (!pPr.child("w:snapToGrid")) {
             orderedChild(pPr, "w:snapToGrid", kParagraphPropertyOrder).append_attribute("w:val") =
                 "0";

@@ -170,6 +170,20 @@ std::vector<pugi::xml_node> wrappedChildren(const pugi::xml_node& container, con
     return out;
 }
 
+/// The paragraphs of a table's own cells, also in rows, cells and paragraphs wrapped in content
+/// controls or custom XML (not those of the tables nested in them).
+std::vector<pugi::xml_node> cellParagraphs(const pugi::xml_node& table) {
+    std::vector<pugi::xml_node> out;
+    for (auto row : wrappedChildren(table, "w:tr")) {
+        for (auto cell : wrappedChildren(row, "w:tc")) {
+            for (auto paragraph : wrappedChildren(cell, "w:p")) {
+                out.push_back(paragraph);
+            }
+        }
+    }
+    return out;
+}
+
 /// The text size (half points) a style chain sets, 0 where none of it does.
 int chainSize(const StyleIndex& styles, const std::string& id) {
     return styles.attribute(id, "w:rPr", "w:sz", "w:val").as_int(0);
@@ -203,27 +217,23 @@ void keepTableStyleSizes(const StyleIndex& styles, const pugi::xml_node& sourceD
             return true;
         }
         const int fromTable = chainSize(styles, tableStyle);
-        const std::string size = std::to_string(fromTable != 0 ? fromTable : documentSize);
-        if (size == std::to_string(defaultSize)) {
+        const int size = fromTable != 0 ? fromTable : documentSize;
+        if (size == defaultSize) {
             return true;
         }
-        for (auto row : wrappedChildren(table, "w:tr")) {
-            for (auto cell : wrappedChildren(row, "w:tc")) {
-                for (auto paragraph : wrappedChildren(cell, "w:p")) {
-                    const std::string style =
-                        paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
-                    if (!style.empty() && style != defaultStyle) {
-                        continue;
-                    }
-                    for (const auto& place : runPlacesOf(paragraph)) {
-                        if (place.properties().child("w:sz") ||
-                            chainSize(styles, place.characterStyle) != 0) {
-                            continue;
-                        }
-                        orderedChild(place.ensureProperties(), "w:sz", kRunPropertyOrder)
-                            .append_attribute("w:val") = size.c_str();
-                    }
+        for (auto paragraph : cellParagraphs(table)) {
+            const std::string style =
+                paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+            if (!style.empty() && style != defaultStyle) {
+                continue;
+            }
+            for (const auto& place : runPlacesOf(paragraph)) {
+                if (place.properties().child("w:sz") ||
+                    chainSize(styles, place.characterStyle) != 0) {
+                    continue;
                 }
+                orderedChild(place.ensureProperties(), "w:sz", kRunPropertyOrder)
+                    .append_attribute("w:val") = size;
             }
         }
         return true; // nested tables name their own style
@@ -291,37 +301,32 @@ void keepTableStylesOverDefaults(PastedDocument& pasted, DocumentModel& target,
         if (tableStyle.empty()) {
             tableStyle = styles.defaultTable();
         }
-        for (auto row : wrappedChildren(table, "w:tr")) {
-            for (auto cell : wrappedChildren(row, "w:tc")) {
-                for (auto paragraph : wrappedChildren(cell, "w:p")) {
-                    std::string style =
-                        paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
-                    if (style.empty()) {
-                        style = styles.defaultParagraph();
-                    }
-                    for (const auto& name : differingParagraph) {
-                        const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
-                        if (!fromTable) {
-                            continue;
-                        }
-                        if (paragraph.child("w:pPr").child(name.c_str()) ||
-                            styles.property(style, "w:pPr", name.c_str())) {
-                            const auto grouped = std::find_if(
-                                attributeGroups().begin(), attributeGroups().end(),
-                                [&](const AttributeGroups& g) { return name == g.property; });
-                            if (grouped != attributeGroups().end()) {
-                                keepParagraphAttributes(styles, tableStyle, style, paragraph,
-                                                        *grouped);
-                            }
-                            continue;
-                        }
-                        insertOrdered(childOrPrepend(paragraph, "w:pPr"), fromTable,
-                                      kParagraphPropertyOrder);
-                    }
-                    for (const auto& name : differingRun) {
-                        keepRunProperty(styles, tableStyle, style, paragraph, name.c_str());
-                    }
+        for (auto paragraph : cellParagraphs(table)) {
+            std::string style =
+                paragraph.child("w:pPr").child("w:pStyle").attribute("w:val").value();
+            if (style.empty()) {
+                style = styles.defaultParagraph();
+            }
+            for (const auto& name : differingParagraph) {
+                const auto fromTable = styles.property(tableStyle, "w:pPr", name.c_str());
+                if (!fromTable) {
+                    continue;
                 }
+                if (paragraph.child("w:pPr").child(name.c_str()) ||
+                    styles.property(style, "w:pPr", name.c_str())) {
+                    const auto grouped =
+                        std::find_if(attributeGroups().begin(), attributeGroups().end(),
+                                     [&](const AttributeGroups& g) { return name == g.property; });
+                    if (grouped != attributeGroups().end()) {
+                        keepParagraphAttributes(styles, tableStyle, style, paragraph, *grouped);
+                    }
+                    continue;
+                }
+                insertOrdered(childOrPrepend(paragraph, "w:pPr"), fromTable,
+                              kParagraphPropertyOrder);
+            }
+            for (const auto& name : differingRun) {
+                keepRunProperty(styles, tableStyle, style, paragraph, name.c_str());
             }
         }
         return true; // nested tables have their own style
