@@ -13,6 +13,8 @@
 #include "engine/package/ZipReader.h"
 #include "engine/paste/PastedDocument.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -110,6 +112,11 @@ struct ModeAndText {
 /// WordprocessingML package that can be read as it is.
 std::optional<ModeAndText> readModeAndText(const std::string& path, const PackageLimits& limits) {
     try {
+        // A named pipe or a device would block or never end here; opening it refuses it.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            return std::nullopt;
+        }
         if (sniffFile(path) != FileKind::WordPackage) {
             return std::nullopt;
         }
