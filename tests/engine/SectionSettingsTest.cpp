@@ -1,5 +1,5 @@
-// Section settings a renderer may read for the whole document: where endnotes stand, and which
-// sections number their lines.
+// Section settings a renderer may read for the whole document: where endnotes stand, which
+// sections number their lines, and which headers and footers a later section inherits.
 #include "EngineFixture.h"
 
 #include "engine/package/Xml.h"
@@ -100,6 +100,35 @@ TEST_F(SectionSettingsTest, LinesAreNumberedOnlyInTheSectionsThatNumberThem) {
         }
         EXPECT_EQ(numberedSections, 1);
     }
+}
+
+TEST_F(SectionSettingsTest, AFirstPageWithoutHeadersKeepsItsRoomAfterDocumentsWithoutFirstOnes) {
+    // A template's first page shows no header (w:titlePg without a first one), and its header
+    // distance reaches below its top margin. After a document without a first-page header there
+    // is none to inherit: a stand-in there would push the text down.
+    const auto story = [](DocDraft& draft, const std::string& kind, const std::string& text) {
+        const std::string root = kind == "header" ? "w:hdr" : "w:ftr";
+        draft.rels["rId" + kind] = {kind, kind + ".xml", false};
+        draft.parts["word/" + kind + ".xml"] = {
+            "application/vnd.openxmlformats-officedocument.wordprocessingml." + kind + "+xml",
+            "<" + root + testNamespaces() + ">" + para(text) + "</" + root + ">"};
+        return "<w:" + kind + "Reference w:type=\"default\" r:id=\"rId" + kind + "\"/>";
+    };
+    DocDraft envelope;
+    envelope.body = para("opening");
+    envelope.sectPr = section(story(envelope, "header", "head") + story(envelope, "footer", "foot"),
+                              "<w:titlePg/>", 11906, 16838,
+                              "w:top=\"360\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" "
+                              "w:header=\"720\" w:footer=\"720\"");
+    DocDraft headed;
+    headed.body = para("headed");
+    headed.sectPr = section(story(headed, "header", "head") + story(headed, "footer", "foot"));
+    const std::string envelopePath = write("envelope.docx", envelope);
+    const std::string headedPath = write("headed.docx", headed);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(envelopePath, headedPath, "opening");
 }
 
 } // namespace

@@ -122,7 +122,6 @@ void PartMerger::drainPending(PasteRemap& remap) {
             keepTablePlacesAcrossLayoutModes(m_source, m_target, doc.document_element());
             remap.remap(doc.document_element(), doc.document_element(), sourcePart, name);
             m_target.putPart(name, PartData::fromText(serializeDocument(doc)));
-            m_target.hasHeaders = true;
             continue;
         }
         PartDataPtr rewritten = rewrittenCopy(sourcePart, kind);

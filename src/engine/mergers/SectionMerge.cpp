@@ -145,15 +145,20 @@ bool joinSections(DocumentModel& target, const std::vector<pugi::xml_node>& sect
     auto type = orderedChild(first, "w:type", kSectionOrder);
     type.remove_attributes();
     type.append_attribute("w:val") = newPage ? "nextPage" : "continuous";
-    if (landing.hadHeaders) {
+    if (landing.statedHeaders != 0) {
         const bool ownHeader = statesAny(first, "w:headerReference");
         const bool ownFooter = statesAny(first, "w:footerReference");
-        addEmptyHeaderReferences(target, first);
+        // A type no section before states shows nothing there either: a stand-in would only
+        // take room (a template's first page without a footer, its text down to the margin).
+        const unsigned added = addEmptyHeaderReferences(target, first, landing.statedHeaders);
+        const unsigned headerBits = headerReferenceBit(false, "default") |
+                                    headerReferenceBit(false, "first") |
+                                    headerReferenceBit(false, "even");
         // Sections of the source show the empty one until the source states its own.
-        for (const auto& [own, element, distance, margin] :
-             {std::tuple{ownHeader, "w:headerReference", "w:header", "w:top"},
-              std::tuple{ownFooter, "w:footerReference", "w:footer", "w:bottom"}}) {
-            if (own) {
+        for (const auto& [own, bits, element, distance, margin] :
+             {std::tuple{ownHeader, headerBits, "w:headerReference", "w:header", "w:top"},
+              std::tuple{ownFooter, ~headerBits, "w:footerReference", "w:footer", "w:bottom"}}) {
+            if (own || (added & bits) == 0) {
                 continue;
             }
             for (std::size_t i = 0; i < sections.size(); ++i) {
@@ -236,7 +241,9 @@ bool samePageGeometry(const pugi::xml_node& a, const pugi::xml_node& b) {
     return true;
 }
 
-void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr) {
+unsigned addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr,
+                                  unsigned inherited) {
+    unsigned added = 0;
     std::string rPrefix = "r";
     for (const auto& [prefix, uri] : target.body.namespaces()) {
         if (uri == ns::R) {
@@ -250,9 +257,11 @@ void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr) {
             present.insert(referenceType(ref));
         }
         for (const char* type : {"default", "first", "even"}) {
-            if (present.count(type) != 0) {
+            const unsigned bit = headerReferenceBit(kind[0] == 'f', type);
+            if (present.count(type) != 0 || (inherited & bit) == 0) {
                 continue;
             }
+            added |= bit;
             std::string& partName =
                 kind[0] == 'h' ? target.emptyHeaderPart : target.emptyFooterPart;
             if (partName.empty()) {
@@ -276,6 +285,7 @@ void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr) {
             insertOrdered(sectPr, ref, kSectionOrder);
         }
     }
+    return added;
 }
 
 } // namespace paperloom::engine

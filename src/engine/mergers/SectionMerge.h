@@ -14,10 +14,10 @@ class PastedDocument;
 
 /// Where the pasted document lands, as seen by its first section.
 struct Landing {
-    pugi::xml_node previous;  // the section the content lands after (empty when none)
-    bool hasPrevious = false; // the document already holds content
-    bool pageBreak = false;   // the join asked for a new page (a page break was carried)
-    bool hadHeaders = false;  // some earlier section states a header or footer
+    pugi::xml_node previous;    // the section the content lands after (empty when none)
+    bool hasPrevious = false;   // the document already holds content
+    bool pageBreak = false;     // the join asked for a new page (a page break was carried)
+    unsigned statedHeaders = 0; // the references earlier sections state (headerReferenceBits)
 };
 
 /// Before the pasted body is remapped: settles the document-wide settings the source brings
@@ -52,8 +52,9 @@ void turnSection(pugi::xml_node sectPr, bool landscape);
 void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
                               const char* marginName);
 
-/// Gives sectPr a reference to an empty header or footer for every kind and type it lacks, so
-/// that it does not show the header of the section before it.
-void addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr);
+/// Gives sectPr a reference to an empty header or footer for every kind and type it lacks among
+/// those in inherited (headerReferenceBits of the sections before it), so that it does not show
+/// the header of the section before it. Returns the bits of the references it added.
+unsigned addEmptyHeaderReferences(DocumentModel& target, pugi::xml_node sectPr, unsigned inherited);
 
 } // namespace paperloom::engine

@@ -37,7 +37,7 @@ struct DocumentModel::Change {
     std::string mainContentType;
     std::string emptyHeaderPart;
     std::string emptyFooterPart;
-    bool hasHeaders = false;
+    unsigned statedHeaders = 0;
     bool numbersLines = false;
     std::uint64_t version = 0;
 };
@@ -101,7 +101,7 @@ void DocumentModel::beginChange() {
     change->mainContentType = mainContentType;
     change->emptyHeaderPart = emptyHeaderPart;
     change->emptyFooterPart = emptyFooterPart;
-    change->hasHeaders = hasHeaders;
+    change->statedHeaders = statedHeaders;
     change->numbersLines = numbersLines;
     change->version = m_version;
     ids.mark();
@@ -179,7 +179,7 @@ void DocumentModel::rollBackChange() noexcept {
         mainContentType = std::move(change.mainContentType);
         emptyHeaderPart = std::move(change.emptyHeaderPart);
         emptyFooterPart = std::move(change.emptyFooterPart);
-        hasHeaders = change.hasHeaders;
+        statedHeaders = change.statedHeaders;
         numbersLines = change.numbersLines;
         m_version = change.version;
         ids.rollBack();

@@ -54,6 +54,29 @@ const std::unordered_set<std::string_view>& annotationElements() {
 
 } // namespace
 
+unsigned headerReferenceBit(bool footer, std::string_view type) {
+    const unsigned shift = footer ? 3 : 0;
+    if (type.empty() || type == "default") {
+        return 1U << shift;
+    }
+    if (type == "first") {
+        return 2U << shift;
+    }
+    return type == "even" ? 4U << shift : 0U;
+}
+
+unsigned headerReferenceBits(const pugi::xml_node& sectPr) {
+    unsigned bits = 0;
+    for (auto child : sectPr.children()) {
+        const std::string_view name = child.name();
+        if (name == "w:headerReference" || name == "w:footerReference") {
+            bits |=
+                headerReferenceBit(name == "w:footerReference", child.attribute("w:type").value());
+        }
+    }
+    return bits;
+}
+
 const std::unordered_set<std::string_view>& annotationElementNames() {
     return annotationElements();
 }
@@ -99,6 +122,9 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
         model->ids.scan(doc.document_element());
         model->body.load(doc);
         model->numbersLines = static_cast<bool>(doc.select_node("//w:sectPr/w:lnNumType"));
+        for (const auto& found : doc.select_nodes("//w:sectPr")) {
+            model->statedHeaders |= headerReferenceBits(found.node());
+        }
     }
     model->package.parts.erase(mainPart);
     const Relationships& mainRels = model->relsOf(mainPart);
@@ -131,7 +157,6 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
             model->numberingName = name;
             model->package.parts.erase(name);
         } else if (kind == "header" || kind == "footer") {
-            model->hasHeaders = true;
             model->ids.scan(parseXml(model->package.text(name), name).document_element());
         }
         if (target != nullptr && !*target) {

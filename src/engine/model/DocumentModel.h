@@ -22,6 +22,13 @@
 
 namespace paperloom::engine {
 
+/// One bit for each kind (header, footer) and type (default, first, even) of reference that the
+/// section properties state: what a section after them lacking its own would show.
+[[nodiscard]] unsigned headerReferenceBits(const pugi::xml_node& sectPr);
+
+/// The bit headerReferenceBits gives a reference of that kind and type (0 for an unknown type).
+[[nodiscard]] unsigned headerReferenceBit(bool footer, std::string_view type);
+
 /// A part held as parsed XML, written back only when it changed: whoever changes it takes it
 /// through edit(), which is what tells the next save to write it anew.
 class XmlPart {
@@ -125,7 +132,7 @@ public:
     std::string numberingName;
     std::string themeName;
     IdRegistry ids;
-    bool hasHeaders = false;
+    unsigned statedHeaders = 0;  // headerReferenceBits of every section of the body, or-ed
     bool numbersLines = false;   // a section of the body numbers its lines (see LineNumbers)
     std::string emptyHeaderPart; // shared by sections that must not inherit a header
     std::string emptyFooterPart;

@@ -109,7 +109,7 @@ bool mustNotEndSection(const pugi::xml_node& paragraph, const pugi::xml_node& be
 void PasteSession::insertBody() {
     const auto sourceRoot = m_source.mainDocument().document_element();
     auto body = sourceRoot.child("w:body");
-    const bool hadHeaders = m_target.hasHeaders;
+    const unsigned statedHeaders = m_target.statedHeaders;
     Body& targetBody = m_target.body;
     const bool hasPrevious = !targetBody.isEmpty();
 
@@ -198,10 +198,13 @@ void PasteSession::insertBody() {
         targetBody.openRoot().remove_child(tail);
     }
     const bool pageBreak = onlyPageBreaks(carriedRuns);
-    const Landing landing{targetSect, hasPrevious, pageBreak, hadHeaders};
+    const Landing landing{targetSect, hasPrevious, pageBreak, statedHeaders};
     if (joinSections(m_target, sections, landing) && pageBreak) {
         carried.remove_child(carriedRuns); // the section starts the new page
         carriedRuns = carried.append_child("runs");
+    }
+    for (const auto& sectPr : sections) {
+        m_target.statedHeaders |= headerReferenceBits(sectPr);
     }
     if (lastSectPr) {
         auto open = targetBody.openRoot();
