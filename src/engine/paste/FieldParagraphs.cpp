@@ -249,21 +249,29 @@ Package withFieldFormattingStyled(const Package& source, const std::string& main
         }
         FieldStyles made(styles.document_element());
         bool changed = false;
-        bool sawTableOfContents = false;
-        auto main = parsePart(source, mainPart);
-        if (styleFieldParagraphs(main.document_element(), made, sawTableOfContents)) {
-            out.parts[mainPart] = PartData::fromText(serializeDocument(main));
-            changed = true;
-        }
-        main.reset();
-        for (const auto& name : sawTableOfContents ? std::vector<std::string>{} : headers) {
-            try {
-                auto part = parsePart(source, name);
-                bool headerToc = false;
-                if (styleFieldParagraphs(part.document_element(), made, headerToc)) {
-                    out.parts[name] = PartData::fromText(serializeDocument(part));
-                    changed = true;
+        // Styles the field paragraphs of a part; sets sawTableOfContents when it met one.
+        const auto stylePart = [&](const std::string& name, bool& sawTableOfContents) {
+            {
+                // Most parts hold no field: they are not parsed. The text goes before the part
+                // is parsed, so that a long body is not held twice.
+                const std::string text = source.text(name);
+                if (text.find("w:fldChar") == std::string::npos &&
+                    text.find("w:fldSimple") == std::string::npos) {
+                    return;
                 }
+            }
+            auto part = parsePart(source, name);
+            if (styleFieldParagraphs(part.document_element(), made, sawTableOfContents)) {
+                out.parts[name] = PartData::fromText(serializeDocument(part));
+                changed = true;
+            }
+        };
+        bool ownTableOfContents = false;
+        stylePart(mainPart, ownTableOfContents);
+        for (const auto& name : ownTableOfContents ? std::vector<std::string>{} : headers) {
+            try {
+                bool inHeader = false;
+                stylePart(name, inHeader);
             } catch (const PackageError&) {
                 // a damaged header: the paste reports it
             }
