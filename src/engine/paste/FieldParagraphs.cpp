@@ -105,6 +105,14 @@ bool holdsOnlyFields(const pugi::xml_node& paragraph) {
     return runsOnly && field && !other;
 }
 
+/// Whether a run property goes into the style that restates the run's look: not the style
+/// itself, a tracked change, or what shows nothing (proofing, web views).
+bool restates(const pugi::xml_node& property) {
+    const std::string_view name = property.name();
+    return name != "w:rStyle" && name != "w:rPrChange" && name != "w:noProof" &&
+           name != "w:webHidden";
+}
+
 /// The character styles that restate runs' own properties, added to a styles part as needed.
 class FieldStyles {
 public:
@@ -120,8 +128,7 @@ public:
         auto rPr = run.child("w:rPr");
         std::string key;
         for (auto property = rPr.first_child(); property; property = property.next_sibling()) {
-            const std::string_view name = property.name();
-            if (name != "w:rStyle" && name != "w:rPrChange") {
+            if (restates(property)) {
                 key += serializeNode(property);
             }
         }
@@ -166,8 +173,7 @@ private:
         style.append_child("w:semiHidden");
         auto properties = style.append_child("w:rPr");
         for (auto property = rPr.first_child(); property; property = property.next_sibling()) {
-            const std::string_view propertyName = property.name();
-            if (propertyName != "w:rStyle" && propertyName != "w:rPrChange") {
+            if (restates(property)) {
                 properties.append_copy(property);
             }
         }
