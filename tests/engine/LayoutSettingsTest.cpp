@@ -465,5 +465,36 @@ TEST_F(LayoutSettingsTest, AFieldOnALineOfItsOwnKeepsItsSizeAfterATableOfContent
     expectWordWhereItStandsAlone(fieldsPath, contentsPath, "below");
 }
 
+TEST_F(LayoutSettingsTest, FieldsKeepTheirOwnLookWhereTheDocumentAloneLosesIt) {
+    // After its own table of contents a document shows such fields without their runs'
+    // formatting alone too, and the first document is read without any before it: both stay as
+    // they are, and only a later document's fields before its own table name a style.
+    const auto field = [](const std::string& text) {
+        const std::string big = "<w:rPr><w:sz w:val=\"36\"/></w:rPr>";
+        return "<w:p><w:r>" + big + "<w:fldChar w:fldCharType=\"begin\"/></w:r><w:r>" + big +
+               "<w:instrText> AUTHOR </w:instrText></w:r><w:r>" + big +
+               "<w:fldChar w:fldCharType=\"separate\"/></w:r><w:r>" + big + "<w:t>" + text +
+               "</w:t></w:r><w:r>" + big + "<w:fldChar w:fldCharType=\"end\"/></w:r></w:p>";
+    };
+    const std::string contents =
+        "<w:p><w:fldSimple w:instr=\" TOC \\o \"><w:r><w:t>Contents</w:t></w:r></w:fldSimple>"
+        "</w:p>";
+    DocDraft fields;
+    fields.body = field("before") + contents + field("after");
+    fields.styles = kNormal;
+    const std::string fieldsPath = write("fields.docx", fields);
+    const auto styled = [](const Written& joined) {
+        std::vector<std::string> out;
+        const auto doc = joined.document();
+        for (const auto& run : elements(doc.document_element(), "w:r")) {
+            if (run.child("w:t") && run.child("w:rPr").child("w:rStyle")) {
+                out.push_back(run.child("w:t").text().get());
+            }
+        }
+        return out;
+    };
+    EXPECT_EQ(styled(Written(join({fieldsPath, fieldsPath}))), std::vector<std::string>{"before"});
+}
+
 } // namespace
 } // namespace paperloom::engine::testing
