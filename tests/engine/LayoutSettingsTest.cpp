@@ -1,8 +1,8 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
 // against document defaults, tables across layout modes, a table that opens a document and the
-// paragraph a reader starts at a page break inside one, the order of a document's styles, and
-// pictures in comments.
+// paragraph a reader starts at a page break inside one, the order of a document's styles,
+// pictures in comments, and fields on lines of their own after a table of contents.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -472,6 +472,63 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsPar
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
     expectWordWhereItStandsAlone(earlyPath, plainPath, "styled");
+}
+
+TEST_F(LayoutSettingsTest, AFieldOnALineOfItsOwnKeepsItsSizeAfterATableOfContents) {
+    // LibreOffice shows a field that is all its paragraph holds in the paragraph's formatting,
+    // not its runs', once a table of contents came before it in the document: joined after one,
+    // an 18 pt author line took 10 pt and the line below it went up.
+    const std::string big = "<w:rPr><w:b/><w:sz w:val=\"36\"/></w:rPr>";
+    DocDraft fields;
+    fields.body = "<w:p><w:r>" + big + "<w:fldChar w:fldCharType=\"begin\"/></w:r><w:r>" + big +
+                  "<w:instrText xml:space=\"preserve\"> AUTHOR Someone </w:instrText></w:r><w:r>" +
+                  big + "<w:fldChar w:fldCharType=\"separate\"/></w:r><w:r>" + big +
+                  "<w:t>Someone</w:t></w:r><w:r>" + big +
+                  "<w:fldChar w:fldCharType=\"end\"/></w:r></w:p>" + para("below");
+    fields.styles = kNormal;
+    DocDraft contents;
+    contents.body = "<w:p><w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
+                    "xml:space=\"preserve\"> TOC \\o </w:instrText></w:r><w:r><w:fldChar "
+                    "w:fldCharType=\"separate\"/></w:r><w:r><w:t>Contents</w:t></w:r></w:p>"
+                    "<w:p><w:r><w:fldChar w:fldCharType=\"end\"/></w:r></w:p>";
+    contents.styles = kNormal;
+    const std::string fieldsPath = write("fields.docx", fields);
+    const std::string contentsPath = write("contents.docx", contents);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(fieldsPath, contentsPath, "below");
+}
+
+TEST_F(LayoutSettingsTest, FieldsKeepTheirOwnLookWhereTheDocumentAloneLosesIt) {
+    // After its own table of contents a document shows such fields without their runs'
+    // formatting alone too, and the first document is read without any before it: both stay as
+    // they are, and only a later document's fields before its own table name a style.
+    const auto field = [](const std::string& text) {
+        const std::string big = "<w:rPr><w:sz w:val=\"36\"/></w:rPr>";
+        return "<w:p><w:r>" + big + "<w:fldChar w:fldCharType=\"begin\"/></w:r><w:r>" + big +
+               "<w:instrText> AUTHOR </w:instrText></w:r><w:r>" + big +
+               "<w:fldChar w:fldCharType=\"separate\"/></w:r><w:r>" + big + "<w:t>" + text +
+               "</w:t></w:r><w:r>" + big + "<w:fldChar w:fldCharType=\"end\"/></w:r></w:p>";
+    };
+    const std::string contents =
+        "<w:p><w:fldSimple w:instr=\" TOC \\o \"><w:r><w:t>Contents</w:t></w:r></w:fldSimple>"
+        "</w:p>";
+    DocDraft fields;
+    fields.body = field("before") + contents + field("after");
+    fields.styles = kNormal;
+    const std::string fieldsPath = write("fields.docx", fields);
+    const auto styled = [](const Written& joined) {
+        std::vector<std::string> out;
+        const auto doc = joined.document();
+        for (const auto& run : elements(doc.document_element(), "w:r")) {
+            if (run.child("w:t") && run.child("w:rPr").child("w:rStyle")) {
+                out.push_back(run.child("w:t").text().get());
+            }
+        }
+        return out;
+    };
+    EXPECT_EQ(styled(Written(join({fieldsPath, fieldsPath}))), std::vector<std::string>{"before"});
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "engine/model/BlankDocument.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
+#include "engine/paste/FieldParagraphs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -125,6 +126,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
         for (const auto& found : doc.select_nodes("//w:sectPr")) {
             model->statedHeaders |= headerReferenceBits(found.node());
         }
+        model->hasTableOfContents = holdsTableOfContents(doc.document_element());
     }
     model->package.parts.erase(mainPart);
     const Relationships& mainRels = model->relsOf(mainPart);
