@@ -222,11 +222,12 @@ TEST_F(PastedIdsTest, FloatingShapesOfEachDocumentStackInARangeOfTheirOwnInTheir
         return true;
     });
     const long long shift = 251660288 + 1 - 251644923; // the later one's least above the leader's
-    EXPECT_EQ(positions, (std::vector<long long>{
-                             251660288, 251650000,                                        // leader
-                             251644923 + shift, -251653120 - shift, 251650000 + shift, 0, // later
-                             2147483000,                             // as it was
-                             251644923, -251653120, 251650000, 0})); // no room above
+    EXPECT_EQ(positions,
+              (std::vector<long long>{251660288, 251650000, // leader
+                                      251644923 + shift, -251653120, 251650000 + shift,
+                                      0,          // later, behind the text as it was
+                                      2147483000, // as it was
+                                      251644923, -251653120, 251650000, 0})); // no room above
 }
 
 TEST_F(PastedIdsTest, LibreOfficeStacksADocumentsShapesAsAloneAfterAPictureInAFloatingTable) {

@@ -56,7 +56,7 @@ void IdRegistry::scan(const pugi::xml_node& node) {
             }
         }
         if (const auto position = stackingPosition(element)) {
-            maxStacking = std::max(maxStacking, std::abs(*position));
+            maxStacking = std::max(maxStacking, *position);
         }
         if (const auto para = element.attribute("w14:paraId")) {
             paraIds.claim(parseHexId(para.value()));

@@ -65,7 +65,7 @@ struct IdRegistry {
     ClaimSet<std::string> shapeIds;           // VML shapes' id
     ClaimSet<std::string> shapeSpids;         // VML shapes' o:spid
     std::uint32_t nextHexId = 1;
-    std::int64_t maxStacking = -1; // greatest magnitude of a shape's stacking position
+    std::int64_t maxStacking = -1; // greatest stacking position of a shape (-1: none)
 
     /// Keeps wanted when it is free, otherwise a fresh value; records it as used.
     std::uint32_t claimHex(ClaimSet<std::uint32_t>& used, std::uint32_t wanted);

@@ -4,8 +4,11 @@
 // positions, but a picture anchored in a floating table does not keep the place its position
 // gives it. Where two joined documents' positions interleave, a later document's shapes that
 // fall below such a picture of an earlier one lose their own order (a white card drawn under
-// the grey one it covers alone). Each pasted document's positions are therefore moved above the
-// joined document's: documents keep their own order, and never share a range.
+// the grey one it covers alone). Each pasted document's positions in front of the text are
+// therefore moved above the joined document's: documents keep their own order and share no
+// range. Those behind the text (negative z-indexes) stay: moved below the others' they came to
+// lie among an earlier document's shapes behind the text, and lost their order there (an
+// invitation's circles drawn under its background).
 #include "engine/model/StackingOrder.h"
 
 #include "engine/package/Xml.h"
@@ -117,10 +120,9 @@ void setStackingPosition(pugi::xml_node element, std::int64_t value) {
 
 void StackingRange::add(const pugi::xml_node& node) {
     forEachElement(node, [this](pugi::xml_node element) {
-        if (const auto position = stackingPosition(element)) {
-            const std::int64_t magnitude = std::abs(*position);
-            least = least < 0 ? magnitude : std::min(least, magnitude);
-            most = std::max(most, magnitude);
+        if (const auto position = stackingPosition(element); position && *position >= 0) {
+            least = least < 0 ? *position : std::min(least, *position);
+            most = std::max(most, *position);
         }
         return true;
     });
@@ -135,7 +137,7 @@ std::int64_t stackingShift(std::int64_t targetMost, const StackingRange& pasted)
 }
 
 std::int64_t shiftedPosition(std::int64_t value, std::int64_t shift) {
-    return value < 0 ? value - shift : value + shift;
+    return value < 0 ? value : value + shift;
 }
 
 } // namespace paperloom::engine

@@ -15,9 +15,8 @@ namespace paperloom::engine {
 /// Replaces the position element states; changes nothing where it states none.
 void setStackingPosition(pugi::xml_node element, std::int64_t value);
 
-/// The least and greatest magnitude of the stacking positions met (-1 while none was met).
-/// Negative z-indexes put VML shapes behind the text, so readers compare positions both as
-/// signed numbers and by magnitude.
+/// The least and greatest of the stacking positions met in front of the text (-1 while none
+/// was met). Negative z-indexes put VML shapes behind the text and stay as they are.
 struct StackingRange {
     std::int64_t least = -1;
     std::int64_t most = -1;
@@ -26,12 +25,11 @@ struct StackingRange {
     void add(const pugi::xml_node& node);
 };
 
-/// How far from zero a pasted document's positions move so that their magnitudes all exceed
-/// targetMost (the greatest magnitude the joined document has, -1 for none): 0 where they do
-/// already, or where moving them would leave the 32-bit range readers keep them in.
+/// How far a pasted document's positions in front of the text move up so that they all exceed
+/// targetMost (the greatest such position the joined document has, -1 for none): 0 where they
+/// do already, or where moving them would leave the 32-bit range readers keep them in.
 [[nodiscard]] std::int64_t stackingShift(std::int64_t targetMost, const StackingRange& pasted);
-/// value moved away from zero by shift (zero counts as positive), which keeps both the order
-/// and the order of magnitudes of a document's positions.
+/// value moved up by shift where it is not negative; a negative one as it is.
 [[nodiscard]] std::int64_t shiftedPosition(std::int64_t value, std::int64_t shift);
 
 } // namespace paperloom::engine
