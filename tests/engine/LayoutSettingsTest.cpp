@@ -1,8 +1,8 @@
 // What a join keeps of the first document's layout settings and what a later document's
 // settings still decide: tab stops, hyphenation, mirrored margins, damaged settings, table styles
 // against document defaults, tables across layout modes, a table that opens a document and the
-// paragraph a reader starts at a page break inside one, the order of a document's styles, and
-// pictures in comments.
+// paragraph a reader starts at a page break inside one, the order of a document's styles,
+// pictures in comments, and fields on lines of their own after a table of contents.
 #include "EngineFixture.h"
 
 #include <algorithm>
@@ -234,11 +234,13 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
         "<w:hdr" + testNamespaces() +
             "><w:tbl><w:tblPr><w:tblCaption w:val=\"header\"/></w:tblPr>" + grid + para("") +
             "</w:hdr>"};
+    // The joined document takes the layout mode of the documents holding most of the text: the
+    // plain ones hold more than the tables.
     DocDraft modern;
-    modern.body = para("modern");
+    modern.body = para("modern " + std::string(12000, 'm'));
     modern.settings = compatMode(15);
     DocDraft older;
-    older.body = para("older");
+    older.body = para("older " + std::string(12000, 'o'));
     older.settings = compatMode(14);
 
     auto indents = [](const Written& out) {
@@ -281,6 +283,39 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
         {"floating", "-"},   {"bordered", "-"},   {"unbordered", "-"},
         {"controlled", "-"}, {"header", "-"},     {"cell border", "-"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
+    // Leading a list held mostly in the other mode, the first document's tables move as well.
+    const Written led(join({olderTables, write("modern.docx", modern)}));
+    EXPECT_EQ(indents(led), shrunk);
+    const auto settings = led.xml("word/settings.xml");
+    EXPECT_STREQ(settings.select_node("//w:compatSetting[@w:name='compatibilityMode']/@w:val")
+                     .attribute()
+                     .value(),
+                 "15");
+}
+
+TEST_F(LayoutSettingsTest, TheLayoutModeOfMostOfTheTextHoldsWhicheverDocumentComesFirst) {
+    // Before Word 2013's layout mode, LibreOffice keeps text after a tab stop past the right
+    // margin on its line; in that mode the text goes to the next line. The mode is one for the
+    // whole document, so the documents that hold most of the text keep theirs in either order.
+    DocDraft older;
+    older.body = "<w:p><w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"9800\"/></w:tabs></w:pPr>"
+                 "<w:r><w:t>lead</w:t></w:r><w:r><w:tab/><w:t>over</w:t></w:r></w:p>" +
+                 para("below");
+    for (int i = 0; i < 30; ++i) {
+        older.body += para("more text of the older document, line " + std::to_string(i));
+    }
+    older.settings = compatMode(14);
+    older.sectPr = kLetter;
+    DocDraft modern;
+    modern.body = para("modern");
+    modern.settings = compatMode(15);
+    modern.sectPr = kLetter;
+    const std::string olderPath = write("older.docx", older);
+    const std::string modernPath = write("modern.docx", modern);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(olderPath, modernPath, "below");
 }
 
 TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocumentInPlace) {
@@ -437,6 +472,63 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsPar
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
     expectWordWhereItStandsAlone(earlyPath, plainPath, "styled");
+}
+
+TEST_F(LayoutSettingsTest, AFieldOnALineOfItsOwnKeepsItsSizeAfterATableOfContents) {
+    // LibreOffice shows a field that is all its paragraph holds in the paragraph's formatting,
+    // not its runs', once a table of contents came before it in the document: joined after one,
+    // an 18 pt author line took 10 pt and the line below it went up.
+    const std::string big = "<w:rPr><w:b/><w:sz w:val=\"36\"/></w:rPr>";
+    DocDraft fields;
+    fields.body = "<w:p><w:r>" + big + "<w:fldChar w:fldCharType=\"begin\"/></w:r><w:r>" + big +
+                  "<w:instrText xml:space=\"preserve\"> AUTHOR Someone </w:instrText></w:r><w:r>" +
+                  big + "<w:fldChar w:fldCharType=\"separate\"/></w:r><w:r>" + big +
+                  "<w:t>Someone</w:t></w:r><w:r>" + big +
+                  "<w:fldChar w:fldCharType=\"end\"/></w:r></w:p>" + para("below");
+    fields.styles = kNormal;
+    DocDraft contents;
+    contents.body = "<w:p><w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
+                    "xml:space=\"preserve\"> TOC \\o </w:instrText></w:r><w:r><w:fldChar "
+                    "w:fldCharType=\"separate\"/></w:r><w:r><w:t>Contents</w:t></w:r></w:p>"
+                    "<w:p><w:r><w:fldChar w:fldCharType=\"end\"/></w:r></w:p>";
+    contents.styles = kNormal;
+    const std::string fieldsPath = write("fields.docx", fields);
+    const std::string contentsPath = write("contents.docx", contents);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(fieldsPath, contentsPath, "below");
+}
+
+TEST_F(LayoutSettingsTest, FieldsKeepTheirOwnLookWhereTheDocumentAloneLosesIt) {
+    // After its own table of contents a document shows such fields without their runs'
+    // formatting alone too, and the first document is read without any before it: both stay as
+    // they are, and only a later document's fields before its own table name a style.
+    const auto field = [](const std::string& text) {
+        const std::string big = "<w:rPr><w:sz w:val=\"36\"/></w:rPr>";
+        return "<w:p><w:r>" + big + "<w:fldChar w:fldCharType=\"begin\"/></w:r><w:r>" + big +
+               "<w:instrText> AUTHOR </w:instrText></w:r><w:r>" + big +
+               "<w:fldChar w:fldCharType=\"separate\"/></w:r><w:r>" + big + "<w:t>" + text +
+               "</w:t></w:r><w:r>" + big + "<w:fldChar w:fldCharType=\"end\"/></w:r></w:p>";
+    };
+    const std::string contents =
+        "<w:p><w:fldSimple w:instr=\" TOC \\o \"><w:r><w:t>Contents</w:t></w:r></w:fldSimple>"
+        "</w:p>";
+    DocDraft fields;
+    fields.body = field("before") + contents + field("after");
+    fields.styles = kNormal;
+    const std::string fieldsPath = write("fields.docx", fields);
+    const auto styled = [](const Written& joined) {
+        std::vector<std::string> out;
+        const auto doc = joined.document();
+        for (const auto& run : elements(doc.document_element(), "w:r")) {
+            if (run.child("w:t") && run.child("w:rPr").child("w:rStyle")) {
+                out.push_back(run.child("w:t").text().get());
+            }
+        }
+        return out;
+    };
+    EXPECT_EQ(styled(Written(join({fieldsPath, fieldsPath}))), std::vector<std::string>{"before"});
 }
 
 } // namespace

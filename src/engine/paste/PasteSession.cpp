@@ -1,12 +1,12 @@
 // The order of a paste, and the change of the target it makes.
 #include "engine/paste/PasteSession.h"
 
+#include "engine/model/StackingOrder.h"
+#include "engine/package/Xml.h"
+#include "engine/paste/FieldParagraphs.h"
 #include "engine/settings/FirstDocument.h"
 #include "engine/settings/LineGrid.h"
 #include "engine/settings/PageBackground.h"
-
-#include "engine/model/StackingOrder.h"
-#include "engine/package/Xml.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -45,7 +45,7 @@ void PasteSession::paste() {
     step("stacking order");
     m_ids.prepareStacking(stackingOfSource());
     step("first document");
-    adoptFirstDocument(m_source, m_target, m_remap);
+    adoptFirstDocument(m_source, m_target, m_remap, joinedLayoutMode);
     mergePageBackground(m_source, m_target, m_remap);
     step("lists");
     m_numbering.prepare();
@@ -68,6 +68,9 @@ void PasteSession::paste() {
         m_target.body.editSections(stateLineGridStart);
     }
     step("body");
+    // Read before the body goes: a body long enough is freed block by block as it is pasted.
+    m_target.hasTableOfContents = m_target.hasTableOfContents ||
+                                  holdsTableOfContents(m_source.mainDocument().document_element());
     insertBody();
     step("comments");
     m_comments.merge(m_remap);
