@@ -13,12 +13,17 @@
 #include "office/OfficeWire.h"
 
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -48,6 +53,54 @@ void removeListedSockets(const std::string& profileFolder) {
         struct stat st {};
         if (path.rfind(ours, 0) == 0 && path.find('/', ours.size()) == std::string::npos &&
             ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::getuid()) {
+            ::unlink(path.c_str());
+        }
+    }
+}
+
+/// True unless connecting to the socket at path is refused, which says that no process listens
+/// on it any more. Anything else (a listener, a path too long to try) counts as in use.
+bool socketInUse(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return true;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (probe < 0) {
+        return true;
+    }
+    const bool refused =
+        ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        errno == ECONNREFUSED;
+    ::close(probe);
+    return !refused;
+}
+
+/// Removes the accept pipes of UNO-driven soffices of ours whose converter has ended while its
+/// profile, which lists them, was removed by someone else (a killed program's temporary folder
+/// cleaned away). The pipe's name carries the converter script's process id: a pipe whose
+/// script no longer runs and on which nobody listens any more is left over.
+void removeStaleUnoPipes() {
+    const std::string prefix =
+        "OSL_PIPE_" + std::to_string(::getuid()) + "_" + std::string(kUnoPipePrefix);
+    std::error_code error;
+    for (fs::directory_iterator it("/tmp", error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const std::string digits = name.substr(std::min(name.size(), prefix.size()));
+        if (name.rfind(prefix, 0) != 0 || digits.empty() || digits.size() > 9 ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](unsigned char c) { return std::isdigit(c) != 0; })) {
+            continue;
+        }
+        const std::string path = it->path().string();
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != ::getuid()) {
+            continue;
+        }
+        const auto owner = static_cast<pid_t>(std::stol(digits));
+        if (::kill(owner, 0) != 0 && errno == ESRCH && !socketInUse(path)) {
             ::unlink(path.c_str());
         }
     }
@@ -95,6 +148,7 @@ void removeOrphanedProfiles(const std::string& folder) {
             removeProfileFolder(it->path().string());
         }
     }
+    removeStaleUnoPipes();
 }
 
 } // namespace paperloom::engine::office

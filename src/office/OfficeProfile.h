@@ -19,7 +19,8 @@ void removeProfileFolder(const std::string& folder);
 
 /// Removes the profile folders that bridges of ended programs left in folder (a program killed
 /// outright cannot remove its own). The folder name carries the owner's process id; a folder
-/// whose owner still runs, or that belongs to another user, is left alone.
+/// whose owner still runs, or that belongs to another user, is left alone. Also removes the
+/// sockets in /tmp of UNO-driven soffices of ours that ended with their profile already gone.
 void removeOrphanedProfiles(const std::string& folder);
 
 } // namespace paperloom::engine::office

@@ -73,6 +73,10 @@ inline constexpr const char* kUnoProfile = "uno";
 /// (paperloom-convert-uno writes it before soffice starts).
 inline constexpr const char* kSocketList = "office-sockets";
 
+/// The name paperloom-convert-uno gives the pipe its soffice accepts on, followed by its own
+/// process id; soffice makes it as /tmp/OSL_PIPE_<uid>_<name>.
+inline constexpr const char* kUnoPipePrefix = "paperloom-uno-";
+
 /// A file URL for an absolute path, every byte outside the unreserved set percent-encoded.
 [[nodiscard]] inline std::string fileUrl(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";

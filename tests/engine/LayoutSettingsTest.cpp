@@ -234,11 +234,13 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
         "<w:hdr" + testNamespaces() +
             "><w:tbl><w:tblPr><w:tblCaption w:val=\"header\"/></w:tblPr>" + grid + para("") +
             "</w:hdr>"};
+    // The joined document takes the layout mode of the documents holding most of the text: the
+    // plain ones hold more than the tables.
     DocDraft modern;
-    modern.body = para("modern");
+    modern.body = para("modern " + std::string(12000, 'm'));
     modern.settings = compatMode(15);
     DocDraft older;
-    older.body = para("older");
+    older.body = para("older " + std::string(12000, 'o'));
     older.settings = compatMode(14);
 
     auto indents = [](const Written& out) {
@@ -281,6 +283,39 @@ TEST_F(LayoutSettingsTest, TablesStayInPlaceAcrossLayoutModes) {
         {"floating", "-"},   {"bordered", "-"},   {"unbordered", "-"},
         {"controlled", "-"}, {"header", "-"},     {"cell border", "-"}};
     EXPECT_EQ(indents(Written(join({write("older.docx", older), olderTables}))), same);
+    // Leading a list held mostly in the other mode, the first document's tables move as well.
+    const Written led(join({olderTables, write("modern.docx", modern)}));
+    EXPECT_EQ(indents(led), shrunk);
+    const auto settings = led.xml("word/settings.xml");
+    EXPECT_STREQ(settings.select_node("//w:compatSetting[@w:name='compatibilityMode']/@w:val")
+                     .attribute()
+                     .value(),
+                 "15");
+}
+
+TEST_F(LayoutSettingsTest, TheLayoutModeOfMostOfTheTextHoldsWhicheverDocumentComesFirst) {
+    // Before Word 2013's layout mode, LibreOffice keeps text after a tab stop past the right
+    // margin on its line; in that mode the text goes to the next line. The mode is one for the
+    // whole document, so the documents that hold most of the text keep theirs in either order.
+    DocDraft older;
+    older.body = "<w:p><w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"9800\"/></w:tabs></w:pPr>"
+                 "<w:r><w:t>lead</w:t></w:r><w:r><w:tab/><w:t>over</w:t></w:r></w:p>" +
+                 para("below");
+    for (int i = 0; i < 30; ++i) {
+        older.body += para("more text of the older document, line " + std::to_string(i));
+    }
+    older.settings = compatMode(14);
+    older.sectPr = kLetter;
+    DocDraft modern;
+    modern.body = para("modern");
+    modern.settings = compatMode(15);
+    modern.sectPr = kLetter;
+    const std::string olderPath = write("older.docx", older);
+    const std::string modernPath = write("modern.docx", modern);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(olderPath, modernPath, "below");
 }
 
 TEST_F(LayoutSettingsTest, LibreOfficeKeepsATableWithACommentThatOpensALaterDocumentInPlace) {

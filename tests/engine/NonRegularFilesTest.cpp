@@ -78,6 +78,10 @@ TEST_F(NonRegularFiles, SourcesThatAreNoFilesAreRefusedWithoutWaiting) {
     const std::string folder = (dir / "folder.docx").string();
     fs::create_directory(folder);
     const PipeWatchdog watchdog(fifo);
+    // The list a join announces is looked at before the first document opens.
+    const auto announced = std::chrono::steady_clock::now();
+    engine.expectDocuments({fifo, "/dev/null", folder});
+    EXPECT_LT(std::chrono::steady_clock::now() - announced, std::chrono::seconds(4));
     EXPECT_EQ(openFailure(engine, fifo), "Cannot open " + fifo +
                                              ": it is a named pipe, not a "
                                              "document.");

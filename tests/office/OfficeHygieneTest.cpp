@@ -6,11 +6,14 @@
 #include "../engine/TestDocuments.h"
 #include "OfficeTestSupport.h"
 
+#include "office/OfficeProfile.h"
 #include "office/OfficeWire.h"
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -346,7 +349,78 @@ TEST_F(OfficeHygiene, AJoinIntoADocStoppedOrKilledLeavesTheOldOutputOrAWholeLega
             EXPECT_EQ(entriesIn(join.temp()), 0u);
             EXPECT_EQ(entriesIn(join.journal()), 0u);
             EXPECT_EQ(entriesIn(work), 2u) << "nothing beside the output";
+        } else {
+            // The next start removes the killed program's profiles, and the sockets in /tmp that
+            // its UNO-driven soffice, killed too, could not remove.
+            std::vector<std::string> sockets;
+            for (const auto& profile : fs::directory_iterator(join.temp())) {
+                std::ifstream listing(profile.path() / kUnoProfile / kSocketList);
+                for (std::string line; std::getline(listing, line);) {
+                    sockets.push_back(line);
+                }
+            }
+            removeOrphanedProfiles(join.temp().string());
+            for (const auto& entry : fs::directory_iterator(join.temp())) {
+                EXPECT_FALSE(entry.path().filename().string().starts_with(kProfilePrefix));
+            }
+            for (const std::string& socket : sockets) {
+                EXPECT_FALSE(fs::exists(fs::symlink_status(socket))) << socket;
+            }
         }
+    }
+}
+
+/// A socket at path as soffice leaves one: bound, and listened on only while listening is true
+/// (the descriptor then stays open, else it is closed and the file stays behind).
+int socketAt(const std::string& path, bool listening) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+    if (listening) {
+        EXPECT_EQ(::listen(fd, 1), 0);
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+/// The id of a process that has ended.
+pid_t endedProcess() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST(OfficeLeftovers, ThePipeOfAUnoOfficeKilledWithItsProfileGoneIsRemovedAtTheNextStart) {
+    // Pipes named after the converter script's process id: one whose script ended, one whose
+    // script runs (this test stands for it) and one whose script ended but that is listened on.
+    const auto pipe = [](pid_t owner) {
+        return "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + kUnoPipePrefix +
+               std::to_string(owner);
+    };
+    const std::string stale = pipe(endedProcess());
+    const std::string running = pipe(::getpid());
+    const std::string listened = pipe(endedProcess());
+    for (const std::string& path : {stale, running, listened}) {
+        ::unlink(path.c_str());
+    }
+    socketAt(stale, false);
+    socketAt(running, false);
+    const int listener = socketAt(listened, true);
+
+    Scratch scratch;
+    removeOrphanedProfiles(scratch.path().string());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
+    EXPECT_TRUE(fs::exists(fs::symlink_status(running)));
+    EXPECT_TRUE(fs::exists(fs::symlink_status(listened)));
+    ::close(listener);
+    for (const std::string& path : {stale, running, listened}) {
+        ::unlink(path.c_str());
     }
 }
 

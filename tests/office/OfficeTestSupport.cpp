@@ -2,6 +2,7 @@
 #include "OfficeTestSupport.h"
 
 #include "engine/package/ZipReader.h"
+#include "office/OfficeProfile.h"
 
 #include <pugixml.hpp>
 
@@ -150,6 +151,15 @@ std::vector<int> processesMentioning(const std::string& text) {
 }
 
 void OfficeSession::SetUp() {
+    // A run killed by its time-out left its folder; the profiles in it (with the sockets their
+    // LibreOffice made in /tmp) go as at a program's start. Other runs' folders keep theirs.
+    std::error_code error;
+    for (fs::directory_iterator it(fs::temp_directory_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->path().filename().string().starts_with("paperloom-office-test-")) {
+            removeOrphanedProfiles(it->path().string());
+        }
+    }
     s_root = std::make_unique<Scratch>();
     const char* tmpdir = std::getenv("TMPDIR");
     s_hadTmpdir = tmpdir != nullptr;

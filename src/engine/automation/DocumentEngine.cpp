@@ -46,6 +46,13 @@ std::unique_ptr<WordApplication> DocumentEngine::findRunningInstance() {
 }
 
 void DocumentEngine::expectDocuments(const std::vector<std::string>& paths) {
+    m_state->layoutMode.reset();
+    try {
+        // Before the first paste, which makes the joined document's settings.
+        m_state->layoutMode = joinedLayoutMode(paths, m_state->options.limits);
+    } catch (...) {
+        // Without a choice the joined document takes the first document's layout mode.
+    }
     try {
         m_state->ahead.expect(paths, m_state->options.converter);
     } catch (...) {
@@ -63,6 +70,7 @@ void DocumentEngine::prepareFor(const std::vector<std::string>& paths) {
 
 void DocumentEngine::waitForSaves() {
     m_state->ahead.clear();
+    m_state->layoutMode.reset();
     std::exception_ptr failure;
     try {
         m_state->saves.finish();

@@ -35,12 +35,15 @@ public:
     /// The user's running word processor as found by the finder set in the options or with
     /// setRunningInstanceFinder; throws WordError("No word processor is running.") otherwise.
     [[nodiscard]] std::unique_ptr<WordApplication> findRunningInstance() override;
-    /// Starts converting the documents among paths that need the converter, a few ahead.
+    /// Starts converting the documents among paths that need the converter, a few ahead, and
+    /// chooses the layout mode of the document that paths[0] is pasted into first
+    /// (joinedLayoutMode), until waitForSaves.
     void expectDocuments(const std::vector<std::string>& paths) override;
     /// Starts the converter's processes when some of paths need it.
     void prepareFor(const std::vector<std::string>& paths) override;
-    /// Waits for the saves written in the background, gives up what was converted ahead and
-    /// throws the WordError of a save that failed (WordInterrupted when a stop dropped one).
+    /// Waits for the saves written in the background, gives up what was converted ahead and the
+    /// layout mode chosen, and throws the WordError of a save that failed (WordInterrupted when
+    /// a stop dropped one).
     void waitForSaves() override;
 
     /// Replaces the function that looks for a running word processor.

@@ -377,6 +377,10 @@ void EngineApplication::pasteClipboard() {
                                   hasNotes(model), joinedBackground, model.body.isEmpty());
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
+        if (model.body.isEmpty() && m_state->layoutMode &&
+            m_state->layoutMode->firstPath == clipboard->sourcePath) {
+            session.joinedLayoutMode = m_state->layoutMode->mode;
+        }
         session.run(); // all or nothing: a failed paste leaves the document as it was
     });
     document.position = EngineDocument::Position::End;

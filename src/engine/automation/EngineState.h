@@ -9,6 +9,7 @@
 #include "engine/automation/InputsAhead.h"
 #include "engine/files/PrivateFolder.h"
 #include "engine/package/Package.h"
+#include "engine/settings/LayoutMode.h"
 
 #include <memory>
 #include <string>
@@ -38,6 +39,8 @@ struct EngineState {
 
     EngineOptions options;
     std::shared_ptr<const ClipboardContent> clipboard;
+    /// The layout mode chosen over the documents announced for the join under way.
+    std::optional<LayoutModeChoice> layoutMode;
     DocumentCache cache;
     /// Where copies handed to the converter are written.
     PrivateFolder temporaries;

@@ -51,7 +51,8 @@ struct FileCloser {
 
 } // namespace
 
-Package readZipPackage(const std::string& path, const PackageLimits& limits) {
+Package readZipPackage(const std::string& path, const PackageLimits& limits,
+                       const std::function<bool(std::string_view)>& wanted) {
     struct stat onDisk {};
     if (::stat(path.c_str(), &onDisk) != 0) {
         zipFailure(ZIP_ER_NOENT, "stat");
@@ -88,8 +89,8 @@ Package readZipPackage(const std::string& path, const PackageLimits& limits) {
             zipFailure(zip_get_error(archive.get()), "zip_stat_index");
         }
         const std::string name = (st.valid & ZIP_STAT_NAME) != 0 ? st.name : "";
-        if (!name.empty() && name.back() == '/') {
-            continue; // a folder entry
+        if ((!name.empty() && name.back() == '/') || (wanted && !wanted(name))) {
+            continue; // a folder entry, or one the caller does not look at
         }
         if (!isSafePartName(name)) {
             throw PackageError("the document is damaged (a part name leaves the package)", name);

@@ -39,7 +39,7 @@ void PasteSession::begin() {
 void PasteSession::paste() {
     requireOpenChange();
     step("first document");
-    adoptFirstDocument(m_source, m_target, m_remap);
+    adoptFirstDocument(m_source, m_target, m_remap, joinedLayoutMode);
     mergePageBackground(m_source, m_target, m_remap);
     step("lists");
     m_numbering.prepare();

@@ -57,6 +57,9 @@ public:
     /// Called with the name of each step before it runs (and with "done" before the commit);
     /// a fault seam for tests, unset in the program.
     std::function<void(std::string_view step)> beforeStep;
+    /// The layout mode the target takes when this paste brings its first content, instead of
+    /// the pasted document's (see joinedLayoutMode).
+    std::optional<int> joinedLayoutMode;
 
 private:
     void step(std::string_view name) const;

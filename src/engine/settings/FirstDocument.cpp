@@ -8,6 +8,7 @@
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PasteRemap.h"
 #include "engine/paste/PastedDocument.h"
+#include "engine/settings/LayoutMode.h"
 
 #include <string>
 
@@ -54,7 +55,8 @@ pugi::xml_document partOf(PastedDocument& pasted, const char* kind) {
 
 } // namespace
 
-void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap) {
+void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap,
+                        std::optional<int> layoutMode) {
     if (!target.body.isEmpty()) {
         return;
     }
@@ -65,6 +67,9 @@ void adoptFirstDocument(PastedDocument& pasted, DocumentModel& target, PasteRema
     const auto settingsRoot = settings.edit().document_element();
     for (const char* name : kLayoutSettings) {
         adopt(settingsRoot, sourceSettings.document_element(), name, kSettingsOrder);
+    }
+    if (layoutMode) {
+        setLayoutMode(settingsRoot, *layoutMode);
     }
 
     // Theme fonts and colours of the document defaults and styles mean what they meant in the

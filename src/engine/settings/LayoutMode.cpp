@@ -1,16 +1,25 @@
-// Tables of a pasted document written in another layout mode than the joined document's.
+// The layout mode of a joined document: chosen over the list of documents it will hold, and the
+// tables of the documents written in another.
 #include "engine/settings/LayoutMode.h"
 
 #include "engine/mergers/SectionMerge.h"
 #include "engine/model/DocumentModel.h"
 #include "engine/model/StyleIndex.h"
+#include "engine/package/PackageOpener.h"
+#include "engine/package/Relationships.h"
+#include "engine/package/StrictPackage.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
+#include "engine/package/ZipReader.h"
 #include "engine/paste/PastedDocument.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,16 +45,6 @@ constexpr std::initializer_list<const char*> kTablePropertyOrder = {"w:tblStyle"
                                                                     "w:tblCaption",
                                                                     "w:tblDescription",
                                                                     "w:tblPrChange"};
-
-/// Word 2013 and later (mode 15) measure table indents to the border.
-bool measuresToBorder(const pugi::xml_node& settingsRoot) {
-    for (auto setting : settingsRoot.child("w:compat").children("w:compatSetting")) {
-        if (std::strcmp(setting.attribute("w:name").value(), "compatibilityMode") == 0) {
-            return setting.attribute("w:val").as_int() >= 15;
-        }
-    }
-    return false;
-}
 
 /// A twips measure of a table width element (w:w with type dxa or no type); false otherwise.
 bool twips(const pugi::xml_node& measure, long long& value) {
@@ -104,14 +103,85 @@ void columnTables(pugi::xml_node container, std::vector<pugi::xml_node>& out) {
     }
 }
 
+struct ModeAndText {
+    int mode = 0;
+    std::uint64_t text = 0; // bytes of the main part
+};
+
+/// The layout mode and main part size of the package at path; nullopt where it is not a
+/// WordprocessingML package that can be read as it is.
+std::optional<ModeAndText> readModeAndText(const std::string& path, const PackageLimits& limits) {
+    try {
+        // A named pipe or a device would block or never end here; opening it refuses it.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            return std::nullopt;
+        }
+        if (sniffFile(path) != FileKind::WordPackage) {
+            return std::nullopt;
+        }
+        // Only markup: the pictures and embeddings that make packages large are not read.
+        const Package package = readZipPackage(
+            path, limits, [](std::string_view name) { return isMarkupPartName(name); });
+        std::uint64_t markup = 0;
+        for (const auto& [name, data] : package.parts) {
+            markup += data->size();
+        }
+        // Opening such a package refuses it before inflating anything; so does this look.
+        if (markup > limits.maxDocumentText || isStrictPackage(package)) {
+            return std::nullopt;
+        }
+        const auto rels = Relationships::parse(package.text("_rels/.rels"), "_rels/.rels");
+        const Relationship* main = rels.firstOfType("officeDocument");
+        if (main == nullptr || main->external) {
+            return std::nullopt;
+        }
+        const std::string mainPart = resolvePartName("", main->target);
+        const PartData* mainData = package.find(mainPart);
+        if (mainData == nullptr) {
+            return std::nullopt;
+        }
+        ModeAndText found;
+        found.text = mainData->size();
+        const std::string mainRels = relsPartName(mainPart);
+        if (!package.contains(mainRels)) {
+            return found;
+        }
+        const auto partRels = Relationships::parse(package.text(mainRels), mainRels);
+        const Relationship* settings = partRels.firstOfType("settings");
+        if (settings == nullptr || settings->external) {
+            return found;
+        }
+        const std::string settingsPart = resolvePartName(mainPart, settings->target);
+        if (!package.contains(settingsPart)) {
+            return found;
+        }
+        const auto doc = parseXml(package.text(settingsPart), settingsPart);
+        found.mode = layoutModeOf(doc.document_element());
+        return found;
+    } catch (...) {
+        // Opening it will say what is wrong with it; here it only has no say.
+        return std::nullopt;
+    }
+}
+
 } // namespace
+
+int layoutModeOf(const pugi::xml_node& settingsRoot) {
+    for (auto setting : settingsRoot.child("w:compat").children("w:compatSetting")) {
+        if (std::strcmp(setting.attribute("w:name").value(), "compatibilityMode") == 0) {
+            return std::max(setting.attribute("w:val").as_int(), 0);
+        }
+    }
+    return 0;
+}
 
 void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& target,
                                       pugi::xml_node body) {
     const auto& sourceSettings = pasted.settings();
-    const bool sourceToBorder = measuresToBorder(sourceSettings.document_element());
+    const bool sourceToBorder = measuresToBorder(layoutModeOf(sourceSettings.document_element()));
     const bool targetToBorder =
-        target.settings && measuresToBorder(target.settings.doc().document_element());
+        target.settings && measuresToBorder(layoutModeOf(target.settings.doc().document_element()));
     if (sourceToBorder == targetToBorder) {
         return;
     }
@@ -158,6 +228,71 @@ void keepTablePlacesAcrossLayoutModes(PastedDocument& pasted, DocumentModel& tar
         ind.append_attribute("w:w") = indent;
         ind.append_attribute("w:type") = "dxa";
     }
+}
+
+std::optional<LayoutModeChoice> joinedLayoutMode(const std::vector<std::string>& paths,
+                                                 const PackageLimits& limits) {
+    if (paths.size() < 2) {
+        return std::nullopt;
+    }
+    const auto first = readModeAndText(paths.front(), limits);
+    if (!first) {
+        return std::nullopt;
+    }
+    const bool firstSide = measuresToBorder(first->mode);
+    std::uint64_t ownSide = first->text;
+    std::uint64_t otherSide = 0;
+    std::map<int, std::uint64_t> otherModes;
+    for (std::size_t i = 1; i < paths.size(); ++i) {
+        const auto found = readModeAndText(paths[i], limits);
+        if (!found) {
+            continue;
+        }
+        if (measuresToBorder(found->mode) == firstSide) {
+            ownSide += found->text;
+        } else {
+            otherSide += found->text;
+            otherModes[found->mode] += found->text;
+        }
+    }
+    // The first document surely loses its own mode, and text is only a rough measure of how
+    // many pages the mode reshapes, so the others must hold clearly more: at a bare majority
+    // the corpus lost more pages than it gained (a 15-page document in mode 15 after one of 3
+    // pages of denser markup in none).
+    if (otherSide <= 2 * ownSide) {
+        return std::nullopt;
+    }
+    LayoutModeChoice choice{paths.front(), 0};
+    std::uint64_t most = 0;
+    for (const auto& [mode, text] : otherModes) {
+        if (text > most) {
+            most = text;
+            choice.mode = mode;
+        }
+    }
+    return choice;
+}
+
+void setLayoutMode(pugi::xml_node settingsRoot, int mode) {
+    auto compat = settingsRoot.child("w:compat");
+    for (auto setting = compat.child("w:compatSetting"); setting;) {
+        const auto next = setting.next_sibling("w:compatSetting");
+        if (std::strcmp(setting.attribute("w:name").value(), "compatibilityMode") == 0) {
+            compat.remove_child(setting);
+        }
+        setting = next;
+    }
+    if (mode == 0) {
+        return;
+    }
+    if (!compat) {
+        compat = orderedChild(settingsRoot, "w:compat", kSettingsOrder);
+    }
+    // Settings of the compatibility options come after the options themselves.
+    auto setting = compat.append_child("w:compatSetting");
+    setting.append_attribute("w:name") = "compatibilityMode";
+    setting.append_attribute("w:uri") = "http://schemas.microsoft.com/office/word";
+    setting.append_attribute("w:val") = mode;
 }
 
 } // namespace paperloom::engine
