@@ -4,6 +4,7 @@
 #include "engine/files/StopRequest.h"
 #include "engine/package/PackageOpener.h"
 #include "engine/package/ZipWriter.h"
+#include "engine/paste/FieldParagraphs.h"
 #include "engine/paste/PasteSession.h"
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/LineGrid.h"
@@ -372,9 +373,12 @@ void EngineApplication::pasteClipboard() {
             joinedTabInterval = defaultTabInterval(model.settings.doc().document_element());
             joinedBackground = shownPageBackground(model);
         }
-        const Package source =
+        Package source =
             withOwnSettingsStated(clipboard->package, clipboard->mainPart, joinedTabInterval,
                                   hasNotes(model), joinedBackground, model.body.isEmpty());
+        if (model.hasTableOfContents) {
+            source = withFieldFormattingStyled(source, clipboard->mainPart);
+        }
         PasteSession session(source, clipboard->mainPart, model);
         session.beforeStep = m_state->options.beforePasteStep;
         if (model.body.isEmpty() && m_state->layoutMode &&

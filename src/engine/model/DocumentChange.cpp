@@ -39,6 +39,7 @@ struct DocumentModel::Change {
     std::string emptyFooterPart;
     bool hasHeaders = false;
     bool numbersLines = false;
+    bool hasTableOfContents = false;
     std::uint64_t version = 0;
 };
 
@@ -103,6 +104,7 @@ void DocumentModel::beginChange() {
     change->emptyFooterPart = emptyFooterPart;
     change->hasHeaders = hasHeaders;
     change->numbersLines = numbersLines;
+    change->hasTableOfContents = hasTableOfContents;
     change->version = m_version;
     ids.mark();
     m_change = std::move(change);
@@ -181,6 +183,7 @@ void DocumentModel::rollBackChange() noexcept {
         emptyFooterPart = std::move(change.emptyFooterPart);
         hasHeaders = change.hasHeaders;
         numbersLines = change.numbersLines;
+        hasTableOfContents = change.hasTableOfContents;
         m_version = change.version;
         ids.rollBack();
     } catch (...) {

@@ -4,6 +4,7 @@
 #include "engine/model/BlankDocument.h"
 #include "engine/package/AsciiText.h"
 #include "engine/package/Xml.h"
+#include "engine/paste/FieldParagraphs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -99,6 +100,7 @@ std::unique_ptr<DocumentModel> DocumentModel::load(const Package& source,
         model->ids.scan(doc.document_element());
         model->body.load(doc);
         model->numbersLines = static_cast<bool>(doc.select_node("//w:sectPr/w:lnNumType"));
+        model->hasTableOfContents = holdsTableOfContents(doc.document_element());
     }
     model->package.parts.erase(mainPart);
     const Relationships& mainRels = model->relsOf(mainPart);

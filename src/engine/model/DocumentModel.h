@@ -126,8 +126,9 @@ public:
     std::string themeName;
     IdRegistry ids;
     bool hasHeaders = false;
-    bool numbersLines = false;   // a section of the body numbers its lines (see LineNumbers)
-    std::string emptyHeaderPart; // shared by sections that must not inherit a header
+    bool numbersLines = false;       // a section of the body numbers its lines (see LineNumbers)
+    bool hasTableOfContents = false; // the body holds one (see FieldParagraphs)
+    std::string emptyHeaderPart;     // shared by sections that must not inherit a header
     std::string emptyFooterPart;
 
 private:

@@ -1,6 +1,7 @@
 // The order of a paste, and the change of the target it makes.
 #include "engine/paste/PasteSession.h"
 
+#include "engine/paste/FieldParagraphs.h"
 #include "engine/settings/FirstDocument.h"
 #include "engine/settings/LineGrid.h"
 #include "engine/settings/PageBackground.h"
@@ -62,6 +63,9 @@ void PasteSession::paste() {
         m_target.body.editSections(stateLineGridStart);
     }
     step("body");
+    // Read before the body goes: a body long enough is freed block by block as it is pasted.
+    m_target.hasTableOfContents = m_target.hasTableOfContents ||
+                                  holdsTableOfContents(m_source.mainDocument().document_element());
     insertBody();
     step("comments");
     m_comments.merge(m_remap);
