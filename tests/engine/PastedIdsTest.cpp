@@ -189,5 +189,105 @@ TEST_F(PastedIdsTest, StylesNamedInFootersNotesAndCommentsAreDefinedOrNotNamed) 
     EXPECT_EQ(textOf(out.xml("word/footnotes.xml").document_element()), "note");
 }
 
+TEST_F(PastedIdsTest, FloatingShapesOfEachDocumentStackInARangeOfTheirOwnInTheirOwnOrder) {
+    // Readers place each floating shape among those read before by its stacking position;
+    // where documents share a range, one document's shapes land among another's.
+    auto anchor = [](int height) {
+        return "<w:r><w:drawing><wp:anchor relativeHeight=\"" + std::to_string(height) +
+               "\" behindDoc=\"1\"><wp:docPr id=\"1\" name=\"a\"/></wp:anchor></w:drawing></w:r>";
+    };
+    auto rect = [](const std::string& zIndex) {
+        return "<w:r><w:pict><v:rect style=\"position:absolute;z-index:" + zIndex +
+               ";width:10pt\"/></w:pict></w:r>";
+    };
+    DocDraft leader;
+    leader.body = "<w:p>" + anchor(251660288) + rect("251650000") + "</w:p>";
+    DocDraft later;
+    later.body = "<w:p>" + rect("251644923") + rect("-251653120") + anchor(251650000) +
+                 rect("auto") + "</w:p>";
+    DocDraft topmost; // cannot move above the others without leaving the 32-bit range
+    topmost.body = "<w:p>" + rect("2147483000") + "</w:p>";
+    const Written out(join({write("leader.docx", leader), write("later.docx", later),
+                            write("topmost.docx", topmost), write("again.docx", later)}));
+    std::vector<long long> positions;
+    const auto root = out.document().document_element();
+    forEachElement(root, [&](pugi::xml_node element) {
+        const std::string style = element.attribute("style").value();
+        if (const auto at = style.find("z-index:"); at != std::string::npos) {
+            const std::string value = style.substr(at + 8, style.find(';', at) - at - 8);
+            positions.push_back(value == "auto" ? 0 : std::stoll(value));
+        } else if (element.attribute("relativeHeight")) {
+            positions.push_back(element.attribute("relativeHeight").as_llong());
+        }
+        return true;
+    });
+    const long long shift = 251660288 + 1 - 251644923; // the later one's least above the leader's
+    EXPECT_EQ(positions,
+              (std::vector<long long>{251660288, 251650000, // leader
+                                      251644923 + shift, -251653120, 251650000 + shift,
+                                      0,          // later, behind the text as it was
+                                      2147483000, // as it was
+                                      251644923, -251653120, 251650000, 0})); // no room above
+}
+
+TEST_F(PastedIdsTest, LibreOfficeStacksADocumentsShapesAsAloneAfterAPictureInAFloatingTable) {
+    // A white rectangle over a black one; the other document's picture, in a floating table,
+    // stacks above both. LibreOffice put the black one on top when the positions interleaved.
+    auto rect = [](const char* zIndex, const char* fill) {
+        return std::string("<w:r><w:pict><v:rect style=\"position:absolute;margin-left:100pt;"
+                           "margin-top:100pt;width:200pt;height:100pt;z-index:") +
+               zIndex +
+               ";mso-position-horizontal-relative:page;mso-position-vertical-relative:page\" "
+               "fillcolor=\"" +
+               fill + "\" stroked=\"f\"/></w:pict></w:r>";
+    };
+    DocDraft shapes;
+    shapes.body = "<w:p>" + rect("251644923", "#000000") + rect("251654140", "#ffffff") + "</w:p>";
+    shapes.sectPr = section("");
+    DocDraft picture;
+    picture.body =
+        "<w:tbl><w:tblPr><w:tblpPr w:vertAnchor=\"page\" w:horzAnchor=\"page\" w:tblpX=\"1000\" "
+        "w:tblpY=\"721\"/><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid><w:gridCol "
+        "w:w=\"5040\"/></w:tblGrid><w:tr><w:tc><w:p><w:r><w:drawing><wp:anchor distT=\"0\" "
+        "distB=\"0\" distL=\"0\" distR=\"0\" simplePos=\"0\" relativeHeight=\"251660288\" "
+        "behindDoc=\"1\" locked=\"0\" layoutInCell=\"0\" allowOverlap=\"1\"><wp:simplePos x=\"0\" "
+        "y=\"0\"/><wp:positionH relativeFrom=\"page\"><wp:posOffset>1270000</wp:posOffset>"
+        "</wp:positionH><wp:positionV relativeFrom=\"page\"><wp:posOffset>5000000</wp:posOffset>"
+        "</wp:positionV><wp:extent cx=\"2540000\" cy=\"635000\"/><wp:wrapNone/><wp:docPr id=\"1\" "
+        "name=\"Picture 1\"/><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/"
+        "drawingml/2006/picture\"><pic:pic><pic:nvPicPr><pic:cNvPr id=\"0\" name=\"p.png\"/>"
+        "<pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"rIdP\"/><a:stretch>"
+        "<a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext "
+        "cx=\"2540000\" cy=\"635000\"/></a:xfrm><a:prstGeom prst=\"rect\"/></pic:spPr></pic:pic>"
+        "</a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p></w:tc></w:tr></w:tbl>"
+        "<w:p/>";
+    picture.sectPr = section("");
+    picture.rels["rIdP"] = {"image", "media/p.png", false};
+    const std::string grey1x1("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\0\0\0\0"
+                              ":~\x9bU\0\0\0\nIDATx\x9c"
+                              "c8\0\0\0\xc2\0\xc1R^WQ\0\0\0\0IEND\xae"
+                              "B`\x82",
+                              67);
+    picture.parts["word/media/p.png"] = {"", grey1x1};
+    const std::string own = write("shapes.docx", shapes);
+    const std::string other = write("picture.docx", picture);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    std::vector<std::string> files{own};
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"ownfirst", {own, other}},
+          {"otherfirst", {other, own}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    ASSERT_EQ(renderPdfs(dir, files), "");
+    const auto pdf = [this](const std::string& name) { return dir / "pdf" / (name + ".pdf"); };
+    const double x = 200.0 / 595, y = 150.0 / 842; // in both rectangles, beside the table
+    ASSERT_EQ(pdfPageGreys(pdf("shapes"), x, y), std::vector<int>{255});
+    EXPECT_EQ(pdfPageGreys(pdf("ownfirst"), x, y), (std::vector<int>{255, 255}));
+    EXPECT_EQ(pdfPageGreys(pdf("otherfirst"), x, y), (std::vector<int>{255, 255}));
+}
+
 } // namespace
 } // namespace paperloom::engine::testing

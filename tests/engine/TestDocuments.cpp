@@ -281,7 +281,12 @@ int pdfPages(const std::filesystem::path& pdf) {
     return pages;
 }
 
-double pdfWordTop(const std::filesystem::path& pdf, const std::string& word) {
+namespace {
+
+/// A coordinate (xMin, yMin, ...) of the first word of a PDF that is exactly word, as
+/// pdftotext -bbox gives it; -1 when no word is.
+double pdfWordCoordinate(const std::filesystem::path& pdf, const std::string& word,
+                         const std::string& coordinate) {
     const std::string command = "pdftotext -bbox '" + pdf.string() + "' - 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -295,11 +300,22 @@ double pdfWordTop(const std::filesystem::path& pdf, const std::string& word) {
     ::pclose(pipe);
     // <word xMin="72.0" yMin="80.5" xMax="..." yMax="...">text</word>
     const auto end = html.find(">" + word + "</word>");
-    const auto start = html.rfind("yMin=\"", end);
-    if (end == std::string::npos || start == std::string::npos) {
+    const auto line = html.rfind("<word ", end);
+    const auto start = html.find(coordinate + "=\"", line);
+    if (end == std::string::npos || line == std::string::npos || start > end) {
         return -1;
     }
-    return std::atof(html.c_str() + start + 6);
+    return std::atof(html.c_str() + start + coordinate.size() + 2);
+}
+
+} // namespace
+
+double pdfWordTop(const std::filesystem::path& pdf, const std::string& word) {
+    return pdfWordCoordinate(pdf, word, "yMin");
+}
+
+double pdfWordLeft(const std::filesystem::path& pdf, const std::string& word) {
+    return pdfWordCoordinate(pdf, word, "xMin");
 }
 
 std::vector<int> pdfPageGreys(const std::filesystem::path& pdf, double x, double y) {

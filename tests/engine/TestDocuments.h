@@ -116,6 +116,10 @@ int pdfPages(const std::filesystem::path& pdf);
 /// stands, as pdftotext -bbox gives it; -1 when no word is.
 double pdfWordTop(const std::filesystem::path& pdf, const std::string& word);
 
+/// How far from the left edge of its page (in points) the first word of a PDF that is exactly
+/// word stands; -1 when no word is.
+double pdfWordLeft(const std::filesystem::path& pdf, const std::string& word);
+
 /// The grey (0 black to 255 white) of each page of a PDF at one point, given as fractions of the
 /// page's width and height, as pdftoppm draws it at 10 dpi; -1 for a page it cannot draw.
 [[nodiscard]] std::vector<int> pdfPageGreys(const std::filesystem::path& pdf, double x, double y);

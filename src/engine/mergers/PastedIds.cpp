@@ -4,6 +4,7 @@
 
 #include "engine/package/Xml.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,23 @@ std::string freshShapeId(const std::string& id, const ClaimSet<std::string>& use
 } // namespace
 
 PastedIds::PastedIds(DocumentModel& target) : m_target(target) {}
+
+void PastedIds::prepareStacking(const StackingRange& pasted) {
+    auto& most = m_target.ids.maxStacking;
+    m_stackingShift = stackingShift(most, pasted);
+    if (pasted.most >= 0) {
+        most = std::max(most, pasted.most + m_stackingShift);
+    }
+}
+
+void PastedIds::restack(pugi::xml_node element) const {
+    if (m_stackingShift == 0) {
+        return;
+    }
+    if (const auto position = stackingPosition(element)) {
+        setStackingPosition(element, shiftedPosition(*position, m_stackingShift));
+    }
+}
 
 std::string PastedIds::startBookmark(const std::string& name) {
     return m_bookmarksSeen.insert(name).second ? renameBookmark(name) : freshBookmarkName(name);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/model/DocumentModel.h"
+#include "engine/model/StackingOrder.h"
 
 #include <pugixml.hpp>
 
@@ -52,6 +53,13 @@ public:
     /// office is the prefix the Office namespace has where the element is ("" when none).
     void remapShapeIds(pugi::xml_node element, std::string_view local, std::string_view office);
 
+    /// Decides how far the pasted document's stacking positions (pasted: those of every part it
+    /// brings) move so that its floating shapes stack above the target's, and records the
+    /// target's greatest position after the paste.
+    void prepareStacking(const StackingRange& pasted);
+    /// Moves the stacking position element states, as prepareStacking decided.
+    void restack(pugi::xml_node element) const;
+
     /// Notes a w:fldChar: after a field begins, the first word of its instruction is its name.
     void fieldChar(const pugi::xml_node& fldChar);
     /// Renames the bookmarks a field instruction names (w:instrText, or the w:instr attribute
@@ -68,6 +76,7 @@ private:
     std::map<std::string, std::int64_t> m_annotationIds;       // kind + ':' + source id -> new id
     std::unordered_map<std::string, std::string> m_shapeIds;   // source VML id -> new id
     std::unordered_map<std::string, std::string> m_shapeSpids; // source o:spid -> new one
+    std::int64_t m_stackingShift = 0;
     bool m_fieldNameDue = false; // a complex field began; its first word is the field's name
 };
 

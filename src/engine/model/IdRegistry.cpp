@@ -3,6 +3,7 @@
 #include "engine/model/IdRegistry.h"
 
 #include "engine/model/DocumentModel.h"
+#include "engine/model/StackingOrder.h"
 #include "engine/package/Xml.h"
 
 #include <algorithm>
@@ -54,6 +55,9 @@ void IdRegistry::scan(const pugi::xml_node& node) {
                 shapeSpids.claim(spid.value());
             }
         }
+        if (const auto position = stackingPosition(element)) {
+            maxStacking = std::max(maxStacking, *position);
+        }
         if (const auto para = element.attribute("w14:paraId")) {
             paraIds.claim(parseHexId(para.value()));
         }
@@ -65,7 +69,7 @@ void IdRegistry::scan(const pugi::xml_node& node) {
 }
 
 void IdRegistry::mark() {
-    m_marked = {maxDrawingId, maxAnnotationId, nextHexId};
+    m_marked = {maxDrawingId, maxAnnotationId, nextHexId, maxStacking};
     for (auto* set : {&paraIds, &textIds}) {
         set->mark();
     }
@@ -89,6 +93,7 @@ void IdRegistry::rollBack() {
     maxDrawingId = m_marked.maxDrawingId;
     maxAnnotationId = m_marked.maxAnnotationId;
     nextHexId = m_marked.nextHexId;
+    maxStacking = m_marked.maxStacking;
     for (auto* set : {&paraIds, &textIds}) {
         set->giveBack();
     }

@@ -65,6 +65,7 @@ struct IdRegistry {
     ClaimSet<std::string> shapeIds;           // VML shapes' id
     ClaimSet<std::string> shapeSpids;         // VML shapes' o:spid
     std::uint32_t nextHexId = 1;
+    std::int64_t maxStacking = -1; // greatest stacking position of a shape (-1: none)
 
     /// Keeps wanted when it is free, otherwise a fresh value; records it as used.
     std::uint32_t claimHex(ClaimSet<std::uint32_t>& used, std::uint32_t wanted);
@@ -83,6 +84,7 @@ private:
         std::uint32_t maxDrawingId = 0;
         std::int64_t maxAnnotationId = 0;
         std::uint32_t nextHexId = 1;
+        std::int64_t maxStacking = -1;
     };
     Counters m_marked;
 };

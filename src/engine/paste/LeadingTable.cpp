@@ -114,6 +114,19 @@ bool becomesFrame(const pugi::xml_node& table, const pugi::xml_node& sectPr) {
            needed < page - std::min(left, right);
 }
 
+/// Whether a floating table nested in the table stays in the text (LibreOffice makes no frame of
+/// it).
+bool holdsFloatingTableInText(const pugi::xml_node& table, const pugi::xml_node& sectPr) {
+    bool found = false;
+    forEachElement(table, [&](pugi::xml_node element) {
+        found =
+            found || (element != table && std::string_view(element.name()) == "w:tbl" &&
+                      element.child("w:tblPr").child("w:tblpPr") && !becomesFrame(element, sectPr));
+        return !found;
+    });
+    return found;
+}
+
 /// Whether the section lays its lines on a grid (w:docGrid of type lines, linesAndChars or
 /// snapToChars).
 bool hasLineGrid(const pugi::xml_node& sectPr) {
@@ -165,36 +178,40 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
         body.insert_child_before("w:p", outermost);
         return;
     }
-    keepOffPreviousLineGrid(first, firstSection(body));
-    if (first.child("w:tblPr").child("w:tblpPr")) {
-        // Readers find the anchor of a floating table that stands in the body itself, but
-        // LibreOffice loses the page break before one that it makes a frame.
-        if (outermost == first && !becomesFrame(first, firstSection(body))) {
-            return;
+    const auto section = firstSection(body);
+    keepOffPreviousLineGrid(first, section);
+    const bool floating = first.child("w:tblPr").child("w:tblpPr");
+    // Readers find the anchor of a floating table that stands in the body itself, but
+    // LibreOffice loses the page break before one that it makes a frame. A table in the text
+    // that holds floating tables LibreOffice keeps in the text, once the page before holds more
+    // than a few lines, is laid out within that page's margins instead of its own (BingoSheet
+    // after BiographyReport: its cards 54 pt to the right).
+    if (floating ? outermost == first && !becomesFrame(first, section)
+                 : !holdsFloatingTableInText(first, section)) {
+        return;
+    }
+    // One exact point high, with a mark of one point: the text after the table moves by
+    // that.
+    auto paragraph = body.insert_child_before("w:p", outermost);
+    auto pPr = paragraph.append_child("w:pPr");
+    auto spacing = pPr.append_child("w:spacing");
+    spacing.append_attribute("w:before") = "0";
+    spacing.append_attribute("w:after") = "0";
+    spacing.append_attribute("w:line") = "20";
+    spacing.append_attribute("w:lineRule") = "exact";
+    auto rPr = pPr.append_child("w:rPr");
+    rPr.append_child("w:sz").append_attribute("w:val") = "2";
+    rPr.append_child("w:szCs").append_attribute("w:val") = "2";
+    // A table placed from the text is placed from the paragraph after it, now a point
+    // lower (Resume1's title block): it goes up by that point.
+    auto placement = first.child("w:tblPr").child("w:tblpPr");
+    if (std::string_view(placement.attribute("w:vertAnchor").value()) == "text" &&
+        !placement.attribute("w:tblpYSpec")) {
+        const long long top = placement.attribute("w:tblpY").as_llong(0) - 20;
+        if (!placement.attribute("w:tblpY")) {
+            placement.append_attribute("w:tblpY");
         }
-        // One exact point high, with a mark of one point: the text after the table moves by
-        // that.
-        auto paragraph = body.insert_child_before("w:p", outermost);
-        auto pPr = paragraph.append_child("w:pPr");
-        auto spacing = pPr.append_child("w:spacing");
-        spacing.append_attribute("w:before") = "0";
-        spacing.append_attribute("w:after") = "0";
-        spacing.append_attribute("w:line") = "20";
-        spacing.append_attribute("w:lineRule") = "exact";
-        auto rPr = pPr.append_child("w:rPr");
-        rPr.append_child("w:sz").append_attribute("w:val") = "2";
-        rPr.append_child("w:szCs").append_attribute("w:val") = "2";
-        // A table placed from the text is placed from the paragraph after it, now a point
-        // lower (Resume1's title block): it goes up by that point.
-        auto placement = first.child("w:tblPr").child("w:tblpPr");
-        if (std::string_view(placement.attribute("w:vertAnchor").value()) == "text" &&
-            !placement.attribute("w:tblpYSpec")) {
-            const long long top = placement.attribute("w:tblpY").as_llong(0) - 20;
-            if (!placement.attribute("w:tblpY")) {
-                placement.append_attribute("w:tblpY");
-            }
-            placement.attribute("w:tblpY") = top;
-        }
+        placement.attribute("w:tblpY") = top;
     }
 }
 

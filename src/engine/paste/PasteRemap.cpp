@@ -48,6 +48,7 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
         const auto local = localName(name);
         if (const auto vml = scope.vml(); !vml.empty() && prefixOf(name) == vml) {
             ids.remapShapeIds(element, local, office);
+            ids.restack(element);
             return true;
         }
         if (local == "OLEObject" || local == "dataBinding") {
@@ -57,6 +58,9 @@ void PasteRemap::remap(pugi::xml_node node, const pugi::xml_node& sourceRoot,
                 dropped.push_back(element);
             }
             return true;
+        }
+        if (local == "anchor") {
+            ids.restack(element);
         }
         if (local == "docPr") {
             auto id = element.attribute("id");

@@ -1,11 +1,14 @@
 // The order of a paste, and the change of the target it makes.
 #include "engine/paste/PasteSession.h"
 
+#include "engine/model/StackingOrder.h"
+#include "engine/package/Xml.h"
 #include "engine/paste/FieldParagraphs.h"
 #include "engine/settings/FirstDocument.h"
 #include "engine/settings/LineGrid.h"
 #include "engine/settings/PageBackground.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace paperloom::engine {
@@ -39,6 +42,8 @@ void PasteSession::begin() {
 
 void PasteSession::paste() {
     requireOpenChange();
+    step("stacking order");
+    m_ids.prepareStacking(stackingOfSource());
     step("first document");
     adoptFirstDocument(m_source, m_target, m_remap, joinedLayoutMode);
     mergePageBackground(m_source, m_target, m_remap);
@@ -73,6 +78,25 @@ void PasteSession::paste() {
     m_fonts.mergeFontTable(m_remap);
     step("parts");
     m_parts.drainPending(m_remap);
+}
+
+StackingRange PasteSession::stackingOfSource() {
+    StackingRange range;
+    range.add(m_source.mainDocument().document_element());
+    const std::string& main = m_source.mainPart();
+    for (const auto& rel : m_source.relsOf(main).all()) {
+        if (rel.external || rel.type.rfind(ns::RelTypeBase, 0) != 0) {
+            continue;
+        }
+        const std::string kind = rel.type.substr(std::strlen(ns::RelTypeBase));
+        const std::string name = resolvePartName(main, rel.target);
+        if ((kind == "header" || kind == "footer" || kind == "footnotes" || kind == "endnotes" ||
+             kind == "comments") &&
+            m_source.package().contains(name)) {
+            range.add(parsePart(m_source.package(), name).document_element());
+        }
+    }
+    return range;
 }
 
 void PasteSession::commit() {

@@ -11,6 +11,7 @@
 #include "engine/mergers/StyleMerge.h"
 #include "engine/model/DocumentChange.h"
 #include "engine/model/DocumentModel.h"
+#include "engine/model/StackingOrder.h"
 #include "engine/package/Package.h"
 #include "engine/paste/PasteRemap.h"
 #include "engine/paste/PastedDocument.h"
@@ -42,8 +43,8 @@ public:
     /// Opens the change of the target. Throws std::logic_error when the session began already,
     /// and what DocumentModel::beginChange throws.
     void begin();
-    /// The steps, in order: first document, lists, styles, list definitions, bookmarks,
-    /// footnotes, endnotes, line grids (of the documents before the first notes), body,
+    /// The steps, in order: stacking order, first document, lists, styles, list definitions,
+    /// bookmarks, footnotes, endnotes, line grids (of the documents before the first notes), body,
     /// comments, fonts, parts. Throws std::logic_error outside an open change, else what a
     /// step throws (PackageError for a part that does not parse), leaving the change open for
     /// rollBack.
@@ -64,6 +65,9 @@ public:
 private:
     void step(std::string_view name) const;
     void requireOpenChange() const;
+    /// The stacking positions of the pasted document's shapes, in every part it brings.
+    /// Throws PackageError for a part that does not parse.
+    [[nodiscard]] StackingRange stackingOfSource();
     /// The body step: the pasted blocks and sections appended where the target ends.
     void insertBody();
 

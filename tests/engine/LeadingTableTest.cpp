@@ -1,0 +1,81 @@
+// A table that opens a later document, with what LibreOffice does to it at the start of a
+// section: floating tables inside it that keep the margins of their own section.
+#include "EngineFixture.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace paperloom::engine::testing {
+namespace {
+
+const std::string kLetter =
+    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
+    "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\" "
+    "w:gutter=\"0\"/></w:sectPr>";
+
+using LeadingTableTest = EngineFixture;
+
+TEST_F(LeadingTableTest, CardsOfFloatingTablesInATableKeepTheirMarginsAfterAFullerPage) {
+    // Two cards, each a row holding a floating table too wide for LibreOffice to make a frame of
+    // it: opening a document after a page of 40 lines with wider margins, LibreOffice laid them
+    // out within those margins, 54 pt to the right.
+    const auto card = [](int number) {
+        std::string rows;
+        for (int row = 0; row < 5; ++row) {
+            rows += "<w:tr><w:trPr><w:trHeight w:val=\"1152\"/></w:trPr>";
+            for (int column = 0; column < 5; ++column) {
+                rows += "<w:tc><w:tcPr><w:tcW w:w=\"1869\" w:type=\"dxa\"/></w:tcPr>" +
+                        para("c" + std::to_string(number) + std::to_string(row) +
+                             std::to_string(column)) +
+                        "</w:tc>";
+            }
+            rows += "</w:tr>";
+        }
+        std::string grid;
+        for (int column = 0; column < 5; ++column) {
+            grid += "<w:gridCol w:w=\"1869\"/>";
+        }
+        return "<w:tr><w:trPr><w:cantSplit/><w:trHeight w:hRule=\"exact\" w:val=\"6120\"/>"
+               "</w:trPr><w:tc><w:tcPr><w:tcW w:w=\"9576\" w:type=\"dxa\"/></w:tcPr><w:tbl>"
+               "<w:tblPr><w:tblpPr w:leftFromText=\"187\" w:rightFromText=\"187\" "
+               "w:vertAnchor=\"text\" w:tblpY=\"174\"/><w:tblW w:w=\"0\" w:type=\"auto\"/>"
+               "</w:tblPr><w:tblGrid>" +
+               grid + "</w:tblGrid>" + rows + "</w:tbl><w:p/></w:tc></w:tr>";
+    };
+    DocDraft cards;
+    cards.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"dxa\"/></w:tblPr><w:tblGrid>"
+                 "<w:gridCol w:w=\"9576\"/></w:tblGrid>" +
+                 card(0) + card(1) + "</w:tbl><w:p/>";
+    cards.sectPr = kLetter;
+    DocDraft fuller;
+    for (int i = 0; i < 40; ++i) {
+        fuller.body += para("line");
+    }
+    fuller.sectPr = "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
+                    "w:right=\"1800\" w:bottom=\"720\" w:left=\"2520\" w:header=\"720\" "
+                    "w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
+    const std::string cardsPath = write("cards.docx", cards);
+    const std::string fullerPath = write("fuller.docx", fuller);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    std::vector<std::string> files{cardsPath};
+    for (const auto& [name, inputs] :
+         {std::pair<std::string, std::vector<std::string>>{"cardsfirst", {cardsPath, fullerPath}},
+          {"fullerfirst", {fullerPath, cardsPath}}}) {
+        files.push_back((dir / (name + ".docx")).string());
+        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
+    }
+    ASSERT_EQ(renderPdfs(dir, files), "");
+    // LibreOffice leaves out the text of the first card of a document that opens with it.
+    const double alone = pdfWordLeft(dir / "pdf" / "cards.pdf", "c100");
+    ASSERT_GT(alone, 0);
+    for (const char* name : {"cardsfirst", "fullerfirst"}) {
+        EXPECT_NEAR(pdfWordLeft(dir / "pdf" / (std::string(name) + ".pdf"), "c100"), alone, 0.5)
+            << name;
+    }
+}
+
+} // namespace
+} // namespace paperloom::engine::testing
