@@ -87,6 +87,18 @@ void shareShapeTypes(const pugi::xml_node& sourceBody, DocumentModel& target) {
     if (offered.empty()) {
         return;
     }
+    // The look below inflates the whole target, so it is taken only for ids the document has
+    // not met yet: joining many documents that define the same types stays linear.
+    auto& known = target.ids.shapeTypes;
+    const bool news = std::any_of(offered.begin(), offered.end(), [&known](const auto& type) {
+        return !known.contains(type.attribute("id").value());
+    });
+    for (const auto& type : offered) {
+        known.claim(type.attribute("id").value());
+    }
+    if (!news) {
+        return;
+    }
 
     // One look at the whole target: which ids it defines or names, and where it defines first.
     std::unordered_set<std::string> taken;
