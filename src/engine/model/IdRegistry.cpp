@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace paperloom::engine {
 
@@ -47,7 +48,13 @@ void IdRegistry::scan(const pugi::xml_node& node) {
         }
         if (name == "id" && std::strcmp(element.parent().name(), "w:sdtPr") == 0) {
             contentControlIds.claim(element.attribute("w:val").as_llong());
-        } else if (prefixOf(element.name()) == "v" && name != "shapetype") {
+        } else if (prefixOf(element.name()) == "v" && name == "shapetype") {
+            shapeTypes.claim(element.attribute("id").value());
+        } else if (prefixOf(element.name()) == "v") {
+            if (const std::string_view type = element.attribute("type").value();
+                !type.empty() && type.front() == '#') {
+                shapeTypes.claim(std::string(type.substr(1)));
+            }
             if (const auto id = element.attribute("id")) {
                 shapeIds.claim(id.value());
             }
@@ -73,7 +80,7 @@ void IdRegistry::mark() {
     for (auto* set : {&paraIds, &textIds}) {
         set->mark();
     }
-    for (auto* set : {&bookmarkNames, &shapeIds, &shapeSpids}) {
+    for (auto* set : {&bookmarkNames, &shapeIds, &shapeSpids, &shapeTypes}) {
         set->mark();
     }
     contentControlIds.mark();
@@ -83,7 +90,7 @@ void IdRegistry::keep() {
     for (auto* set : {&paraIds, &textIds}) {
         set->keep();
     }
-    for (auto* set : {&bookmarkNames, &shapeIds, &shapeSpids}) {
+    for (auto* set : {&bookmarkNames, &shapeIds, &shapeSpids, &shapeTypes}) {
         set->keep();
     }
     contentControlIds.keep();
@@ -97,7 +104,7 @@ void IdRegistry::rollBack() {
     for (auto* set : {&paraIds, &textIds}) {
         set->giveBack();
     }
-    for (auto* set : {&bookmarkNames, &shapeIds, &shapeSpids}) {
+    for (auto* set : {&bookmarkNames, &shapeIds, &shapeSpids, &shapeTypes}) {
         set->giveBack();
     }
     contentControlIds.giveBack();

@@ -64,6 +64,7 @@ struct IdRegistry {
     ClaimSet<std::int64_t> contentControlIds; // w:sdtPr/w:id
     ClaimSet<std::string> shapeIds;           // VML shapes' id
     ClaimSet<std::string> shapeSpids;         // VML shapes' o:spid
+    ClaimSet<std::string> shapeTypes;         // VML shape types defined or named anywhere
     std::uint32_t nextHexId = 1;
     std::int64_t maxStacking = -1; // greatest stacking position of a shape (-1: none)
 

@@ -2,6 +2,7 @@
 // target's, and a page break carried into it.
 #include "engine/paste/LeadingTable.h"
 #include "engine/paste/PasteSession.h"
+#include "engine/paste/ShapeTypes.h"
 
 #include "engine/mergers/EndnotePosition.h"
 #include "engine/mergers/LineNumbers.h"
@@ -128,6 +129,7 @@ void PasteSession::insertBody() {
         return node;
     };
     anchorLeadingTable(m_target, body); // before the first block is known
+    shareShapeTypes(body, m_target);
     pugi::xml_node firstBlock = body.first_child();
     if (firstBlock && (firstBlock.type() != pugi::node_element || firstBlock == lastSectPr)) {
         firstBlock = blockAfter(firstBlock);
