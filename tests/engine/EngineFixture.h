@@ -46,6 +46,18 @@ protected:
     /// more than minimumTop points below the top of its page, at the same height in both joins.
     void expectWordWhereItStandsAlone(const std::string& own, const std::string& other,
                                       const std::string& word, double minimumTop = 0) {
+        ASSERT_EQ(renderBothWaysRound(own, other), "");
+        const double alone = pdfWordTop(pdfOf(own), word);
+        ASSERT_GT(alone, minimumTop);
+        for (const char* name : {"ownfirst", "otherfirst"}) {
+            EXPECT_NEAR(pdfWordTop(pdfOf(name), word), alone, 0.5) << name;
+        }
+    }
+
+    /// Joins own and other both ways round (page breaks on) into ownfirst.docx and
+    /// otherfirst.docx and renders the three through LibreOffice (check canRenderPdfs first);
+    /// what went wrong, "" when all rendered.
+    std::string renderBothWaysRound(const std::string& own, const std::string& other) {
         std::vector<std::string> files{own};
         for (const auto& [name, inputs] :
              {std::pair<std::string, std::vector<std::string>>{"ownfirst", {own, other}},
@@ -53,15 +65,12 @@ protected:
             files.push_back((dir / (name + ".docx")).string());
             joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
         }
-        ASSERT_EQ(renderPdfs(dir, files), "");
-        const auto pdf = [&](const std::string& path) {
-            return dir / "pdf" / (std::filesystem::path(path).stem().string() + ".pdf");
-        };
-        const double alone = pdfWordTop(pdf(own), word);
-        ASSERT_GT(alone, minimumTop);
-        for (std::size_t i = 1; i < files.size(); ++i) {
-            EXPECT_NEAR(pdfWordTop(pdf(files[i]), word), alone, 0.5) << files[i];
-        }
+        return renderPdfs(dir, files);
+    }
+
+    /// The rendering of the document at path, or of the join called so, in dir/pdf.
+    [[nodiscard]] std::filesystem::path pdfOf(const std::string& path) const {
+        return dir / "pdf" / (std::filesystem::path(path).stem().string() + ".pdf");
     }
 
     /// expectWordWhereItStandsAlone for own beside a document of one plain paragraph; skips

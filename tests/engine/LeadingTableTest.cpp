@@ -60,20 +60,12 @@ TEST_F(LeadingTableTest, CardsOfFloatingTablesInATableKeepTheirMarginsAfterAFull
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    std::vector<std::string> files{cardsPath};
-    for (const auto& [name, inputs] :
-         {std::pair<std::string, std::vector<std::string>>{"cardsfirst", {cardsPath, fullerPath}},
-          {"fullerfirst", {fullerPath, cardsPath}}}) {
-        files.push_back((dir / (name + ".docx")).string());
-        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
-    }
-    ASSERT_EQ(renderPdfs(dir, files), "");
+    ASSERT_EQ(renderBothWaysRound(cardsPath, fullerPath), "");
     // LibreOffice leaves out the text of the first card of a document that opens with it.
-    const double alone = pdfWordLeft(dir / "pdf" / "cards.pdf", "c100");
+    const double alone = pdfWordLeft(pdfOf(cardsPath), "c100");
     ASSERT_GT(alone, 0);
-    for (const char* name : {"cardsfirst", "fullerfirst"}) {
-        EXPECT_NEAR(pdfWordLeft(dir / "pdf" / (std::string(name) + ".pdf"), "c100"), alone, 0.5)
-            << name;
+    for (const char* name : {"ownfirst", "otherfirst"}) {
+        EXPECT_NEAR(pdfWordLeft(pdfOf(name), "c100"), alone, 0.5) << name;
     }
 }
 

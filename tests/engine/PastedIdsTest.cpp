@@ -274,19 +274,11 @@ TEST_F(PastedIdsTest, LibreOfficeStacksADocumentsShapesAsAloneAfterAPictureInAFl
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    std::vector<std::string> files{own};
-    for (const auto& [name, inputs] :
-         {std::pair<std::string, std::vector<std::string>>{"ownfirst", {own, other}},
-          {"otherfirst", {other, own}}}) {
-        files.push_back((dir / (name + ".docx")).string());
-        joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
-    }
-    ASSERT_EQ(renderPdfs(dir, files), "");
-    const auto pdf = [this](const std::string& name) { return dir / "pdf" / (name + ".pdf"); };
+    ASSERT_EQ(renderBothWaysRound(own, other), "");
     const double x = 200.0 / 595, y = 150.0 / 842; // in both rectangles, beside the table
-    ASSERT_EQ(pdfPageGreys(pdf("shapes"), x, y), std::vector<int>{255});
-    EXPECT_EQ(pdfPageGreys(pdf("ownfirst"), x, y), (std::vector<int>{255, 255}));
-    EXPECT_EQ(pdfPageGreys(pdf("otherfirst"), x, y), (std::vector<int>{255, 255}));
+    ASSERT_EQ(pdfPageGreys(pdfOf(own), x, y), std::vector<int>{255});
+    EXPECT_EQ(pdfPageGreys(pdfOf("ownfirst"), x, y), (std::vector<int>{255, 255}));
+    EXPECT_EQ(pdfPageGreys(pdfOf("otherfirst"), x, y), (std::vector<int>{255, 255}));
 }
 
 } // namespace
