@@ -52,7 +52,9 @@ void Numbering::dropPictureFrameTypes(pugi::xml_node picBullet) {
     std::vector<pugi::xml_node> frames;
     for (auto pict : picBullet.children("w:pict")) {
         for (auto type : pict.children("v:shapetype")) {
-            if (std::strcmp(type.attribute("o:spt").value(), "75") == 0) {
+            // Only under its standard id: a shape can find a type of another id only here.
+            if (std::strcmp(type.attribute("o:spt").value(), "75") == 0 &&
+                std::strcmp(type.attribute("id").value(), "_x0000_t75") == 0) {
                 frames.push_back(type);
             }
         }
