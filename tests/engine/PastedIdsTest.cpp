@@ -210,8 +210,8 @@ TEST_F(PastedIdsTest, FloatingShapesOfEachDocumentStackInARangeOfTheirOwnInTheir
     const Written out(join({write("leader.docx", leader), write("later.docx", later),
                             write("topmost.docx", topmost), write("again.docx", later)}));
     std::vector<long long> positions;
-    const auto root = out.document().document_element();
-    forEachElement(root, [&](pugi::xml_node element) {
+    const auto document = out.document();
+    forEachElement(document.document_element(), [&](pugi::xml_node element) {
         const std::string style = element.attribute("style").value();
         if (const auto at = style.find("z-index:"); at != std::string::npos) {
             const std::string value = style.substr(at + 8, style.find(';', at) - at - 8);
