@@ -26,9 +26,8 @@ std::string pict(const std::string& inside) {
     return "<w:p><w:r><w:pict>" + inside + "</w:pict></w:r></w:p>";
 }
 
-TEST_F(ShapeTypeTest, ATextBoxKeepsItsTypeAfterADocumentThatDefinesAnotherType) {
-    DocDraft picture;
-    picture.body = pict(kPictureType) + para("Picturepage");
+/// A text box of the type its own drawing defines, text anchored at the bottom.
+DocDraft boxedDraft() {
     DocDraft boxed;
     boxed.body =
         pict(std::string(kTextBoxType) +
@@ -38,6 +37,13 @@ TEST_F(ShapeTypeTest, ATextBoxKeepsItsTypeAfterADocumentThatDefinesAnotherType) 
              "<v:textbox><w:txbxContent>" +
              para("Boxtext") + "</w:txbxContent></v:textbox></v:shape>") +
         para("Boxpage");
+    return boxed;
+}
+
+TEST_F(ShapeTypeTest, ATextBoxKeepsItsTypeAfterADocumentThatDefinesAnotherType) {
+    DocDraft picture;
+    picture.body = pict(kPictureType) + para("Picturepage");
+    const DocDraft boxed = boxedDraft();
     const std::vector<std::string> sources = {write("picture.docx", picture),
                                               write("boxed.docx", boxed)};
     std::vector<std::string> files = sources;
@@ -64,6 +70,31 @@ TEST_F(ShapeTypeTest, ATextBoxKeepsItsTypeAfterADocumentThatDefinesAnotherType) 
     ASSERT_GT(alone, 0);
     EXPECT_NEAR(pdfWordTop(pdf("picturefirst"), "Boxtext"), alone, 0.5);
     EXPECT_NEAR(pdfWordTop(pdf("boxedfirst"), "Boxtext"), alone, 0.5);
+}
+
+TEST_F(ShapeTypeTest, ATextBoxKeepsItsTypeBesideADocumentWithPictureBullets) {
+    // The picture bullet is defined but used by no paragraph, as in many templates.
+    DocDraft bulleted;
+    bulleted.numbering = "<w:numPicBullet w:numPicBulletId=\"0\"><w:pict>" +
+                         std::string(kPictureType) +
+                         "<v:shape id=\"_x0000_i1025\" type=\"#_x0000_t75\" "
+                         "style=\"width:9pt;height:9pt\" o:bullet=\"t\"/></w:pict>"
+                         "</w:numPicBullet><w:abstractNum w:abstractNumId=\"0\"><w:lvl "
+                         "w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"\"/>"
+                         "<w:lvlPicBulletId w:val=\"0\"/></w:lvl></w:abstractNum>"
+                         "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>";
+    bulleted.body = para("Bulletpage");
+    const std::string boxed = write("boxed.docx", boxedDraft());
+    const std::string other = write("bulleted.docx", bulleted);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(boxed, other, "Boxtext");
+    for (const char* name : {"ownfirst.docx", "otherfirst.docx"}) {
+        EXPECT_EQ(attributeValues(Written(dir / name).xml("word/numbering.xml"), "v:shape", "type"),
+                  std::vector<std::string>{"#_x0000_t75"})
+            << name;
+    }
 }
 
 } // namespace

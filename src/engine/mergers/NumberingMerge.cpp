@@ -96,6 +96,7 @@ void NumberingMerger::emit(PasteRemap& remap) {
         auto copy = scratch.append_copy(child);
         if (group == 0) {
             mapped(m_picBulletIds, copy.attribute("w:numPicBulletId"));
+            Numbering::dropPictureFrameTypes(copy);
         } else if (group == 1) {
             mapped(m_abstractIds, copy.attribute("w:abstractNumId"));
             // A fresh list identity, so no reader takes it for a continuation of another list.

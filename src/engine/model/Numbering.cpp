@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace paperloom::engine {
 
@@ -21,7 +22,10 @@ void Numbering::load(const pugi::xml_document& doc) {
         }
         const char* name = child.name();
         if (std::strcmp(name, "w:numPicBullet") == 0) {
-            groups[0] += serializeNode(child);
+            pugi::xml_document scratch;
+            auto copy = scratch.append_copy(child);
+            dropPictureFrameTypes(copy);
+            groups[0] += serializeNode(copy);
             nextPicBulletId =
                 std::max(nextPicBulletId, child.attribute("w:numPicBulletId").as_int() + 1);
         } else if (std::strcmp(name, "w:abstractNum") == 0) {
@@ -41,6 +45,22 @@ void Numbering::load(const pugi::xml_document& doc) {
         if (!groups[i].empty()) {
             m_pieces[i].push_back(deflatePiece(groups[i]));
         }
+    }
+}
+
+void Numbering::dropPictureFrameTypes(pugi::xml_node picBullet) {
+    std::vector<pugi::xml_node> frames;
+    for (auto pict : picBullet.children("w:pict")) {
+        for (auto type : pict.children("v:shapetype")) {
+            // Only under its standard id: a shape can find a type of another id only here.
+            if (std::strcmp(type.attribute("o:spt").value(), "75") == 0 &&
+                std::strcmp(type.attribute("id").value(), "_x0000_t75") == 0) {
+                frames.push_back(type);
+            }
+        }
+    }
+    for (auto type : frames) {
+        type.parent().remove_child(type);
     }
 }
 

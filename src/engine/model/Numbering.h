@@ -22,6 +22,13 @@ public:
     void loadEmpty(const std::string& rootTag);
     [[nodiscard]] bool present() const { return m_present; }
 
+    /// Takes the picture-frame shape type definitions out of a picture bullet (w:numPicBullet).
+    /// LibreOffice reads the numbering before the body, and once the numbering defines a shape
+    /// type, the shapes of the body's first drawing that defines types no longer find that
+    /// drawing's own definitions: a text box there loses its fill and moves its text. The
+    /// picture frame type is one every reader knows by its id; the bullet shape keeps naming it.
+    static void dropPictureFrameTypes(pugi::xml_node picBullet);
+
     /// Appends serialized elements of each kind.
     void append(const std::string& picBullets, const std::string& abstracts,
                 const std::string& nums);
