@@ -453,7 +453,8 @@ TEST_F(LayoutSettingsTest, LibreOfficeGoesOnAfterABreakInAParagraphInItsOwnDocum
 TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsParentEitherWay) {
     // LibreOffice takes the spacing a style states whole where its basedOn style comes after it
     // in the styles part: "Late" keeps 5 pt after but not its parent's 100 pt before. Joined
-    // after another document, it must still come before its parent.
+    // after another document, it must still come before its parent, also where that document
+    // has a "Late" of its own and ours is renamed (a letter's date paragraph moved down so).
     const std::string normal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
                                "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
     DocDraft early;
@@ -466,12 +467,19 @@ TEST_F(LayoutSettingsTest, LibreOfficeKeepsTheSpacingOfAStyleWrittenBeforeItsPar
     DocDraft plain;
     plain.body = para("plain");
     plain.styles = kNormal;
+    DocDraft namesake = plain;
+    namesake.styles += "<w:style w:type=\"paragraph\" w:styleId=\"Late\"><w:name "
+                       "w:val=\"Late\"/><w:pPr><w:spacing w:after=\"400\"/></w:pPr></w:style>";
     const std::string earlyPath = write("early.docx", early);
-    const std::string plainPath = write("plain.docx", plain);
+    const std::vector<std::string> others{write("plain.docx", plain),
+                                          write("namesake.docx", namesake)};
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
-    expectWordWhereItStandsAlone(earlyPath, plainPath, "styled");
+    for (const auto& other : others) {
+        SCOPED_TRACE(other);
+        expectWordWhereItStandsAlone(earlyPath, other, "styled");
+    }
 }
 
 TEST_F(LayoutSettingsTest, AFieldOnALineOfItsOwnKeepsItsSizeAfterATableOfContents) {

@@ -45,6 +45,18 @@ std::string originName(std::string name) {
     return name;
 }
 
+/// True for the names LibreOffice gives spacing of its own where the style's basedOn comes after
+/// it in the part (the headings, title, subtitle, contents heading). Under any other name a
+/// style written before its parent looks the same renamed or not.
+bool readerSpacesByName(const std::string& name) {
+    const std::string lower = asciiLower(name);
+    if (lower.size() == 9 && lower.rfind("heading ", 0) == 0 && lower[8] >= '1' &&
+        lower[8] <= '9') {
+        return true;
+    }
+    return lower == "title" || lower == "subtitle" || lower == "toc heading";
+}
+
 /// What a style looks like, apart from the names it is known by.
 std::string signatureOf(const pugi::xml_node& style) {
     pugi::xml_document scratch;
@@ -240,7 +252,7 @@ void StyleMerger::merge() {
             bySignature.emplace(signature, newId);
             m_map[id] = newId;
             double place = static_cast<double>(sourcePlace[style.internal_object()]);
-            if (newName != name) {
+            if (newName != name && readerSpacesByName(name)) {
                 const auto parent =
                     placeOf.find(copy.child("w:basedOn").attribute("w:val").value());
                 if (parent != placeOf.end() && parent->second >= place) {
@@ -256,10 +268,11 @@ void StyleMerger::merge() {
     // Merged parents first, but written in the order the pasted part has them: LibreOffice takes
     // the spacing a custom style states whole, without what its basedOn style adds to it, where
     // that style comes after it in the part, so such a style written before its parent looks,
-    // joined, as it does alone only where it stays before it. A renamed style goes after its
-    // parent all the same: under its own name it may have been one LibreOffice knows
-    // ("heading 1"), which takes its parent's spacing wherever that stands, and the new name
-    // makes it a custom one.
+    // joined, as it does alone only where it stays before it. A renamed heading, title or
+    // subtitle goes after its parent all the same: under its own name LibreOffice spaced it its
+    // own way, and the new name makes it a custom one. Any other renamed style keeps its place:
+    // a custom one already, it loses its parent's spacing before it as it did alone (a letter's
+    // framed date paragraph, renamed "Date (2)").
     std::stable_sort(added.begin(), added.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     if (!added.empty()) {
