@@ -100,6 +100,12 @@ protected:
     DocumentEngine engine;
 };
 
+/// Letter paper with one-inch margins: 648 pt for the text.
+inline constexpr const char* kLetter =
+    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
+    "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\" w:gutter=\"0\"/>"
+    "</w:sectPr>";
+
 /// A paragraph with one run of text and optional paragraph properties.
 inline std::string para(const std::string& text, const std::string& pPr = {}) {
     return "<w:p>" + (pPr.empty() ? "" : "<w:pPr>" + pPr + "</w:pPr>") + "<w:r><w:t>" + text +

@@ -13,10 +13,6 @@
 namespace paperloom::engine::testing {
 namespace {
 
-const std::string kLetter =
-    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
-    "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\" "
-    "w:gutter=\"0\"/></w:sectPr>";
 const std::string kNormal = "<w:style w:type=\"paragraph\" w:default=\"1\" "
                             "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/></w:style>";
 

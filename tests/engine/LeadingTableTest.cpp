@@ -9,11 +9,6 @@
 namespace paperloom::engine::testing {
 namespace {
 
-const std::string kLetter =
-    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
-    "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\" "
-    "w:gutter=\"0\"/></w:sectPr>";
-
 using LeadingTableTest = EngineFixture;
 
 TEST_F(LeadingTableTest, CardsOfFloatingTablesInATableKeepTheirMarginsAfterAFullerPage) {

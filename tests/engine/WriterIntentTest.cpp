@@ -95,11 +95,6 @@ constexpr const char* kFixedKind = "<w:compat><w:doNotUseHTMLParagraphAutoSpacin
 constexpr const char* kAutoSpacing =
     "<w:spacing w:beforeAutospacing=\"1\" w:afterAutospacing=\"1\" "
     "w:line=\"240\" w:lineRule=\"exact\"/>";
-/// Letter paper with one-inch margins: 648 pt for the text.
-constexpr const char* kLetter =
-    "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
-    "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\" w:gutter=\"0\"/>"
-    "</w:sectPr>";
 
 /// 27 lines of 12 pt with automatic spacing around each, in a style: 5 pt each side fit one
 /// page, 14 pt each side need two.
