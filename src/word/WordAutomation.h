@@ -134,8 +134,7 @@ public:
     [[nodiscard]] virtual std::unique_ptr<WordApplication> findRunningInstance() = 0;
     /// A hint that the documents at paths are about to be opened, in this order, so that they
     /// can be prepared ahead, and that a document made next will hold them all, so that its
-    /// document-wide settings can suit the whole list; never
-    /// throws. Ignored unless overridden.
+    /// document-wide settings can suit the whole list; never throws. Ignored unless overridden.
     virtual void expectDocuments(const std::vector<std::string>& paths) { (void)paths; }
     /// A hint that a join may open the documents at paths later (the user is making its list):
     /// what opening them needs and takes long to start can start now. Changes no result, never
