@@ -55,10 +55,14 @@ protected:
     }
 
     /// Joins own and other both ways round (page breaks on) into ownfirst.docx and
-    /// otherfirst.docx and renders the three through LibreOffice (check canRenderPdfs first);
-    /// what went wrong, "" when all rendered.
-    std::string renderBothWaysRound(const std::string& own, const std::string& other) {
+    /// otherfirst.docx and renders own, other where otherToo, and the joins through LibreOffice
+    /// (check canRenderPdfs first); what went wrong, "" when all rendered.
+    std::string renderBothWaysRound(const std::string& own, const std::string& other,
+                                    bool otherToo = false) {
         std::vector<std::string> files{own};
+        if (otherToo) {
+            files.push_back(other);
+        }
         for (const auto& [name, inputs] :
              {std::pair<std::string, std::vector<std::string>>{"ownfirst", {own, other}},
               {"otherfirst", {other, own}}}) {
@@ -66,6 +70,21 @@ protected:
             joinDocuments(engine, inputs, files.back(), JoinChoices{true, false});
         }
         return renderPdfs(dir, files);
+    }
+
+    /// Joins own and other both ways round and expects, through LibreOffice (check
+    /// canRenderPdfs first), own alone on ownPages pages, other alone on otherPages (not
+    /// rendered when 0) and either join on joinedPages.
+    void expectPagesEitherWay(const std::string& own, int ownPages, const std::string& other,
+                              int otherPages, int joinedPages) {
+        ASSERT_EQ(renderBothWaysRound(own, other, otherPages > 0), "");
+        ASSERT_EQ(pdfPages(pdfOf(own)), ownPages);
+        if (otherPages > 0) {
+            ASSERT_EQ(pdfPages(pdfOf(other)), otherPages);
+        }
+        for (const char* name : {"ownfirst", "otherfirst"}) {
+            EXPECT_EQ(pdfPages(pdfOf(name)), joinedPages) << name;
+        }
     }
 
     /// The rendering of the document at path, or of the join called so, in dir/pdf.
