@@ -38,14 +38,12 @@ DocDraft chartDocument(const std::string& chartSpace, const std::string& major =
     draft.parts["word/embeddings/book1.xlsx"] = {
         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", "workbook"};
     if (!minor.empty()) {
-        draft.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
-        draft.parts["word/theme/theme1.xml"] = {
-            "application/vnd.openxmlformats-officedocument.theme+xml",
+        draft.setTheme(
             std::string("<a:theme ") + kDrawingNs +
-                " name=\"T\"><a:themeElements><a:fontScheme name=\"T\"><a:majorFont><a:latin "
-                "typeface=\"" +
-                major + "\"/></a:majorFont><a:minorFont><a:latin typeface=\"" + minor +
-                "\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+            " name=\"T\"><a:themeElements><a:fontScheme name=\"T\"><a:majorFont><a:latin "
+            "typeface=\"" +
+            major + "\"/></a:majorFont><a:minorFont><a:latin typeface=\"" + minor +
+            "\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>");
     }
     return draft;
 }

@@ -225,9 +225,7 @@ DocDraft themedShape(const std::string& spPr, const std::string& style = "") {
                   "<a:graphicData><wps:wsp><wps:spPr>" +
                   spPr + "</wps:spPr>" + style +
                   "</wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>";
-    themed.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
-    themed.parts["word/theme/theme1.xml"] = {
-        "application/vnd.openxmlformats-officedocument.theme+xml",
+    themed.setTheme(
         "<t:theme xmlns:t=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"T\">"
         "<t:themeElements><t:clrScheme name=\"T\"><t:dk1><t:sysClr val=\"windowText\" "
         "lastClr=\"000000\"/></t:dk1><t:lt1><t:srgbClr val=\"FFFFFF\"/></t:lt1><t:accent1>"
@@ -235,7 +233,7 @@ DocDraft themedShape(const std::string& spPr, const std::string& style = "") {
         "<t:fillStyleLst><t:solidFill><t:schemeClr val=\"phClr\"/></t:solidFill></t:fillStyleLst>"
         "<t:lnStyleLst><t:ln w=\"6350\"/><t:ln w=\"12700\"><t:solidFill><t:schemeClr "
         "val=\"phClr\"><t:tint val=\"90000\"/></t:schemeClr></t:solidFill></t:ln></t:lnStyleLst>"
-        "</t:fmtScheme></t:themeElements></t:theme>"};
+        "</t:fmtScheme></t:themeElements></t:theme>");
     return themed;
 }
 
@@ -477,15 +475,13 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheArabicFaceOfADocumentsThemeL
         draft.settings = "<w:themeFontLang w:val=\"en-US\"" + languages + "/>";
         draft.styles = "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:cstheme=\"minorBidi\"/>"
                        "</w:rPr></w:rPrDefault></w:docDefaults>";
-        draft.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
-        draft.parts["word/theme/theme1.xml"] = {
-            "application/vnd.openxmlformats-officedocument.theme+xml",
+        draft.setTheme(
             "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
             "name=\"T\"><a:themeElements><a:fontScheme name=\"T\"><a:majorFont><a:latin "
             "typeface=\"DejaVu Sans\"/><a:ea typeface=\"\"/><a:cs typeface=\"\"/></a:majorFont>"
             "<a:minorFont><a:latin typeface=\"DejaVu Sans\"/><a:ea typeface=\"\"/><a:cs "
             "typeface=\"\"/><a:font script=\"Arab\" typeface=\"Liberation Mono\"/>"
-            "</a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+            "</a:minorFont></a:fontScheme></a:themeElements></a:theme>");
         draft.body = body;
         return draft;
     };
@@ -508,13 +504,11 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheArabicFaceOfADocumentsThemeL
 
 TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentKeepTheColoursOfItsOwnTheme) {
     DocDraft themed;
-    themed.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
-    themed.parts["word/theme/theme1.xml"] = {
-        "application/vnd.openxmlformats-officedocument.theme+xml",
+    themed.setTheme(
         "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"Old\">"
         "<a:themeElements><a:clrScheme name=\"Old\"><a:dk1><a:sysClr val=\"windowText\" "
         "lastClr=\"000000\"/></a:dk1><a:accent1><a:srgbClr val=\"4F81BD\"/></a:accent1>"
-        "</a:clrScheme></a:themeElements></a:theme>"};
+        "</a:clrScheme></a:themeElements></a:theme>");
     auto fill = [](const std::string& color) {
         return "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"100\" cy=\"100\"/><wp:docPr "
                "id=\"1\" name=\"Shape\"/><a:graphic><a:graphicData uri=\"http://schemas."

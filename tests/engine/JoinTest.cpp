@@ -161,14 +161,12 @@ TEST_F(JoinTest, FontsThePastedDocumentsNameAreAddedOnce) {
 
 TEST_F(JoinTest, ThemeFontsAndColoursOfAnotherThemeAreResolvedInThePastedContent) {
     DocDraft draft;
-    draft.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
-    draft.parts["word/theme/theme1.xml"] = {
-        "application/vnd.openxmlformats-officedocument.theme+xml",
+    draft.setTheme(
         "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
         "name=\"Old\"><a:themeElements><a:clrScheme name=\"Old\"><a:accent1><a:srgbClr "
         "val=\"4F81BD\"/></a:accent1></a:clrScheme><a:fontScheme name=\"Old\"><a:majorFont>"
         "<a:latin typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin "
-        "typeface=\"Constantia\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+        "typeface=\"Constantia\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>");
     draft.styles = fill(kNormal, "22") +
                    "<w:style w:type=\"paragraph\" w:styleId=\"Title\"><w:name w:val=\"Title\"/>"
                    "<w:rPr><w:rFonts w:asciiTheme=\"majorHAnsi\" w:hAnsiTheme=\"majorHAnsi\"/>"

@@ -58,13 +58,11 @@ TEST_F(LayoutSettingsTest, TheFirstDocumentsLayoutSettingsHoldAndLaterOnesDoNotO
                    "<w:sz w:val=\"40\"/></w:rPr></w:rPrDefault></w:docDefaults>"
                    "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
                    "w:val=\"Normal\"/><w:rPr><w:b/></w:rPr></w:style>";
-    first.rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
-    first.parts["word/theme/theme1.xml"] = {
-        "application/vnd.openxmlformats-officedocument.theme+xml",
+    first.setTheme(
         "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
         "name=\"First\"><a:themeElements><a:fontScheme name=\"First\"><a:majorFont><a:latin "
         "typeface=\"Cambria\"/></a:majorFont><a:minorFont><a:latin typeface=\"Constantia\"/>"
-        "</a:minorFont></a:fontScheme></a:themeElements></a:theme>"};
+        "</a:minorFont></a:fontScheme></a:themeElements></a:theme>");
     DocDraft second;
     second.body = para("second");
     second.settings = "<w:defaultTabStop w:val=\"1440\"/><w:gutterAtTop/>";

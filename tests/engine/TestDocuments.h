@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace paperloom::engine::testing {
@@ -39,6 +40,13 @@ struct DocDraft {
     std::map<std::string, std::map<std::string, Rel>> partRels;
     /// Relationships of the package besides its main part (properties): id -> rel.
     std::map<std::string, Rel> packageRels;
+
+    /// Gives the document the theme part xml (a:theme), related from the main part.
+    void setTheme(std::string xml) {
+        rels["rIdTheme"] = {"theme", "theme/theme1.xml", false};
+        parts["word/theme/theme1.xml"] = {"application/vnd.openxmlformats-officedocument.theme+xml",
+                                          std::move(xml)};
+    }
 
     /// Writes the package to path.
     void write(const std::filesystem::path& path) const;
