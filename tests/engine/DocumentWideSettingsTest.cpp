@@ -165,11 +165,7 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTheTextSizeATableStyleGivesEith
     }
     // 40 rows at the table style's 10 pt fill one page, two at the large document's 20 pt
     // defaults: the table style outranks the defaults, though not a paragraph style.
-    std::string rows;
-    for (int i = 0; i < 40; ++i) {
-        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" +
-                para("row " + std::to_string(i)) + "</w:tc></w:tr>";
-    }
+    const std::string rows = oneCellRows(40, 4000, "row");
     const std::string grid = "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Grid\"/>"
                              "<w:rPr><w:sz w:val=\"20\"/></w:rPr></w:style>";
     DocDraft small;
@@ -193,11 +189,7 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeKeepsTableTextThatATableStyleShrinks
     }
     // A table naming a style outranks a default paragraph style of 12 pt: 53 rows at the
     // defaults' 10 pt fill one page alone, but not at 12 pt under a renamed default style.
-    std::string rows;
-    for (int i = 0; i < 53; ++i) {
-        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" +
-                para("row " + std::to_string(i)) + "</w:tc></w:tr>";
-    }
+    const std::string rows = oneCellRows(53, 4000, "row");
     DocDraft agenda;
     agenda.styles = "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\">"
                     "<w:name w:val=\"Normal\"/><w:rPr><w:sz w:val=\"24\"/></w:rPr></w:style>"

@@ -131,4 +131,15 @@ inline std::string para(const std::string& text, const std::string& pPr = {}) {
            "</w:t></w:r></w:p>";
 }
 
+/// count table rows of one cell width twips wide, each holding the paragraph "label N".
+inline std::string oneCellRows(int count, int width, const std::string& label) {
+    std::string rows;
+    for (int i = 0; i < count; ++i) {
+        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"" + std::to_string(width) +
+                "\" w:type=\"dxa\"/></w:tcPr>" + para(label + " " + std::to_string(i)) +
+                "</w:tc></w:tr>";
+    }
+    return rows;
+}
+
 } // namespace paperloom::engine::testing

@@ -468,11 +468,7 @@ TEST_F(SectionTest, LibreOfficeShowsAFloatingTableThatStartsADocumentOnThatDocum
         text.body += para("line " + std::to_string(i));
     }
     text.sectPr = section("", "", 12240, 15840);
-    std::string rows;
-    for (int i = 0; i < 15; ++i) {
-        rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"8000\" w:type=\"dxa\"/></w:tcPr>" +
-                para("cover " + std::to_string(i)) + "</w:tc></w:tr>";
-    }
+    const std::string rows = oneCellRows(15, 8000, "cover");
     DocDraft cover;
     cover.body = "<w:sdt><w:sdtPr><w:docPartObj><w:docPartGallery w:val=\"Cover Pages\"/>"
                  "</w:docPartObj></w:sdtPr><w:sdtContent><w:tbl><w:tblPr><w:tblpPr "
