@@ -4,6 +4,7 @@
 #include "engine/package/Xml.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 #include <vector>
@@ -136,7 +137,9 @@ void ShapeStyles::state(pugi::xml_node style,
             return;
         }
         for (auto attribute : entry.attributes()) {
-            if (!gradient.attribute(attribute.name())) {
+            // The theme's prefixes are not declared where the shape is.
+            if (std::strchr(attribute.name(), ':') == nullptr &&
+                !gradient.attribute(attribute.name())) {
                 gradient.append_attribute(attribute.name()) = attribute.value();
             }
         }
