@@ -257,9 +257,6 @@ TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentStateTheFillAndLineTheirS
 }
 
 TEST_F(DocumentWideSettingsTest, LibreOfficeShadesAGradientAsItsOwnThemeCompletesItEitherWay) {
-    if (!canRenderPdfs()) {
-        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
-    }
     // A page of a gradient from white to black that states no shading: its style's background
     // fill runs it down the page under its own theme, out from the middle under the other's.
     auto themed = [](const std::string& shading, const std::string& body) {
@@ -301,7 +298,17 @@ TEST_F(DocumentWideSettingsTest, LibreOfficeShadesAGradientAsItsOwnThemeComplete
     const DocDraft other = themed("<a:path path=\"circle\"><a:fillToRect l=\"50000\" t=\"50000\" "
                                   "r=\"50000\" b=\"50000\"/></a:path>",
                                   para("leader"));
-    ASSERT_EQ(renderBothWaysRound(write("own.docx", own), write("other.docx", other)), "");
+    const std::string ownPath = write("own.docx", own);
+    const std::string otherPath = write("other.docx", other);
+    // The shading and rotation of its own theme's gradient come after the stops.
+    const auto doc = Written(join({otherPath, ownPath})).document();
+    EXPECT_STREQ(doc.select_node("//a:gradFill").node().attribute("rotWithShape").value(), "1");
+    EXPECT_STREQ(doc.select_node("//a:gradFill/*[2]").node().name(), "a:lin");
+    EXPECT_STREQ(doc.select_node("//a:fillRef").node().attribute("idx").value(), "0");
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    ASSERT_EQ(renderBothWaysRound(ownPath, otherPath), "");
     for (const auto& [x, y] : {std::pair{0.5, 0.1}, {0.5, 0.9}, {0.1, 0.5}}) {
         const int alone = pdfPageGreys(pdfOf("own"), x, y).at(0);
         EXPECT_NEAR(pdfPageGreys(pdfOf("ownfirst"), x, y).at(0), alone, 8) << x << "," << y;
