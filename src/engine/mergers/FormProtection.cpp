@@ -52,10 +52,10 @@ void keepFormProtection(PastedDocument& pasted, DocumentModel& target,
         XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                               std::string(kTypePrefix) + "settings+xml",
                                               blankStartTag("w:settings") + "</w:settings>");
-        auto root = settings.edit().document_element();
-        if (root.child("w:documentProtection")) {
-            return; // another kind of protection, the first document's
+        if (settings.doc().document_element().child("w:documentProtection")) {
+            return; // a protection of another kind stays as it is
         }
+        auto root = settings.edit().document_element();
         auto copy = insertOrdered(root, source.child("w:documentProtection"), kSettingsOrder);
         declareMissingNamespaces(copy, source, namespacesOf(root));
         if (!target.body.isEmpty()) {
