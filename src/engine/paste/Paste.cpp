@@ -5,6 +5,7 @@
 #include "engine/paste/ShapeTypes.h"
 
 #include "engine/mergers/EndnotePosition.h"
+#include "engine/mergers/FormProtection.h"
 #include "engine/mergers/LineNumbers.h"
 #include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
@@ -150,6 +151,7 @@ void PasteSession::insertBody() {
         sections.push_back(lastSectPr);
     }
     prepareSourceSections(m_source, m_target, sections);
+    keepFormProtection(m_source, m_target, sections);
     keepEndnotesWithTheirDocument(m_source, m_target, sections, hasPrevious,
                                   m_notes.tookEndnotes());
     keepLineNumbersToTheirSections(m_target, body, sections);
