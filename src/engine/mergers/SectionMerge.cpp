@@ -42,9 +42,11 @@ std::string referenceType(const pugi::xml_node& ref) {
     return type ? type.value() : "default";
 }
 
-/// Without even/odd headers a source shows its default header on even pages too. Said in its
-/// sections, that stays true when another source switches even headers on for the document.
-void evenHeadersFollowDefault(pugi::xml_node sectPr) {
+/// Drops the even references of a section whose document shows no even headers; where
+/// stateDefault, each kind's default one is then stated for even pages too. Returns true when
+/// the section changed.
+bool evenHeadersFollowDefault(pugi::xml_node sectPr, bool stateDefault) {
+    bool changed = false;
     for (const char* element : {"w:headerReference", "w:footerReference"}) {
         pugi::xml_node standard;
         std::vector<pugi::xml_node> unused;
@@ -58,16 +60,30 @@ void evenHeadersFollowDefault(pugi::xml_node sectPr) {
         }
         for (auto ref : unused) {
             sectPr.remove_child(ref);
+            changed = true;
         }
-        if (standard) {
+        if (standard && stateDefault) {
             auto even = sectPr.insert_copy_after(standard, standard);
             auto type = even.attribute("w:type");
             if (!type) {
                 type = even.append_attribute("w:type");
             }
             type.set_value("even");
+            changed = true;
         }
     }
+    return changed;
+}
+
+/// The bits of the even references evenHeadersFollowDefault states where bits has default ones.
+unsigned evenBitsOfDefaults(unsigned bits) {
+    unsigned even = 0;
+    for (const bool footer : {false, true}) {
+        if ((bits & headerReferenceBit(footer, "default")) != 0) {
+            even |= headerReferenceBit(footer, "even");
+        }
+    }
+    return even;
 }
 
 long long measure(const pugi::xml_node& node, const char* attribute) {
@@ -112,21 +128,30 @@ void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
-    if (evenAndOdd && !isOn(settings.doc().document_element().child("w:evenAndOddHeaders"))) {
+    const bool joinedEvenAndOdd =
+        isOn(settings.doc().document_element().child("w:evenAndOddHeaders"));
+    if (evenAndOdd && !joinedEvenAndOdd) {
         auto root = settings.edit().document_element();
-        // Documents pasted before this one state their even headers already (see below).
         while (auto old = root.child("w:evenAndOddHeaders")) {
             root.remove_child(old);
         }
         pugi::xml_document scratch;
         scratch.append_child("w:evenAndOddHeaders");
         insertOrdered(root, scratch.document_element(), kSettingsOrder);
+        // No document before this one shows even headers, so their sections state none (an
+        // even reference that nothing shows still moves LibreOffice's layout: it reads the
+        // header again). Now their even pages must show their default ones.
+        if (!target.body.isEmpty()) {
+            target.body.editSections(
+                [](pugi::xml_node sectPr) { return evenHeadersFollowDefault(sectPr, true); });
+            target.statedHeaders |= evenBitsOfDefaults(target.statedHeaders);
+        }
     }
     // Tab stops, compatibility options and mirrored margins of later documents give way to the
     // first document's (see adoptFirstDocument): they cannot differ between sections.
     if (!evenAndOdd) {
         for (auto sectPr : sections) {
-            evenHeadersFollowDefault(sectPr);
+            (void)evenHeadersFollowDefault(sectPr, joinedEvenAndOdd);
         }
     }
 }

@@ -117,7 +117,6 @@ bool mustNotEndSection(const pugi::xml_node& paragraph, const pugi::xml_node& be
 void PasteSession::insertBody() {
     const auto sourceRoot = m_source.mainDocument().document_element();
     auto body = sourceRoot.child("w:body");
-    const unsigned statedHeaders = m_target.statedHeaders;
     Body& targetBody = m_target.body;
     const bool hasPrevious = !targetBody.isEmpty();
 
@@ -208,7 +207,8 @@ void PasteSession::insertBody() {
         targetBody.openRoot().remove_child(tail);
     }
     const bool pageBreak = onlyPageBreaks(carriedRuns);
-    const Landing landing{targetSect, hasPrevious, pageBreak, statedHeaders};
+    // Read only now: a document that switches even headers on states them in those before it.
+    const Landing landing{targetSect, hasPrevious, pageBreak, m_target.statedHeaders};
     if (joinSections(m_target, sections, landing) && pageBreak) {
         carried.remove_child(carriedRuns); // the section starts the new page
         carriedRuns = carried.append_child("runs");
