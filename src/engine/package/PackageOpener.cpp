@@ -155,10 +155,19 @@ FileKind sniffFile(const std::string& path) {
     if (head.rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0) {
         // An encrypted package is a compound file with an EncryptionInfo stream; its directory
         // may sit anywhere, so look through a bounded prefix of the file.
+        // Read only as far as the file goes: every document that needs the converter is
+        // sniffed a few times, and a buffer of the whole bound costs more than a small file.
         std::string body = head;
-        std::string more(std::size_t{8} << 20, '\0');
-        in.read(more.data(), static_cast<std::streamsize>(more.size()));
-        body.append(more.data(), static_cast<std::size_t>(in.gcount()));
+        const std::size_t bound = head.size() + (std::size_t{8} << 20);
+        char chunk[1 << 16];
+        while (body.size() < bound) {
+            in.read(chunk,
+                    static_cast<std::streamsize>(std::min(sizeof chunk, bound - body.size())));
+            if (in.gcount() <= 0) {
+                break;
+            }
+            body.append(chunk, static_cast<std::size_t>(in.gcount()));
+        }
         if (containsUtf16(body, "EncryptionInfo") || containsUtf16(body, "EncryptedPackage")) {
             return FileKind::Encrypted;
         }
