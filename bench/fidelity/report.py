@@ -22,23 +22,24 @@ def short_reason(message, path):
 
 def group_table(out, runs):
     out.write("| group | order | files | joined | source pages | output pages | pages matched |"
-              " page match | text similarity | page text similarity | LibreOffice | python-docx |"
-              " structural problems (sources') |\n")
-    out.write("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n")
+              " page match | text similarity | page text similarity | markup text similarity |"
+              " LibreOffice | python-docx | structural problems (sources') |\n")
+    out.write("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n")
     for run in runs:
         fig = run.get("figures")
         if fig is None:
-            out.write("| %s | %s | %d | %d | | | | | | | | | join failed: %s |\n" % (
+            out.write("| %s | %s | %d | %d | | | | | | | | | | join failed: %s |\n" % (
                 run["group"], run["order"], len(run["files"]), len(run["joined"]),
                 run["join_failed"]))
             continue
-        out.write("| %s | %s | %d | %d | %d | %d | %d | %.3f | %.4f | %.4f | %s | %s | %s (%d)"
-                  " |\n" % (
+        out.write("| %s | %s | %d | %d | %d | %d | %d | %.3f | %.4f | %.4f | %.4f | %s | %s"
+                  " | %s (%d) |\n" % (
             run["group"], run["order"] + (" (= %s)" % run["same_as"] if run.get("same_as")
                                           else ""), len(run["files"]), len(run["joined"]),
             fig["source_pages"], fig["output_pages"], fig["matched"],
             share(fig["matched"], fig["source_pages"]), fig.get("text_similarity", 0.0),
-            fig.get("page_text_similarity", 0.0), "opens" if fig["lo_opens"] else "FAILS",
+            fig.get("page_text_similarity", 0.0), fig.get("markup_text_similarity", 0.0),
+            "opens" if fig["lo_opens"] else "FAILS",
             {True: "opens", False: "FAILS", None: "n/a"}[fig["python_docx"]],
             len(fig["structure"]) or "none", fig.get("source_structure", 0)))
 
@@ -46,8 +47,9 @@ def group_table(out, runs):
 def order_totals(out, runs, orders):
     out.write("| order | groups | documents | source pages | pages matched | page match |"
               " lowest group | groups below 0.9 | mean text similarity | mean page text similarity"
-              " | LibreOffice fails | python-docx fails | outputs with structural problems |\n")
-    out.write("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n")
+              " | mean markup text similarity | LibreOffice fails | python-docx fails"
+              " | outputs with structural problems |\n")
+    out.write("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n")
     for order in orders:
         mine = [r for r in runs if r["order"] == order]
         measured = [r for r in mine if r.get("figures")]
@@ -57,14 +59,16 @@ def order_totals(out, runs, orders):
                   for r in measured]
         texts = [r["figures"].get("text_similarity", 0.0) for r in measured]
         page_texts = [r["figures"].get("page_text_similarity", 0.0) for r in measured]
+        markup_texts = [r["figures"].get("markup_text_similarity", 0.0) for r in measured]
         lowest = min(shares) if shares else (1.0, "-")
-        out.write("| %s | %d | %d | %d | %d | **%.3f** | %.3f (%s) | %d | %.4f | %.4f | %d | %d"
-                  " | %d |\n" % (
+        out.write("| %s | %d | %d | %d | %d | **%.3f** | %.3f (%s) | %d | %.4f | %.4f | %.4f"
+                  " | %d | %d | %d |\n" % (
                      order, len(mine), sum(len(r["joined"]) for r in mine), pages, matched,
                      share(matched, pages), lowest[0], lowest[1],
                      sum(1 for s, _ in shares if s < 0.9),
                      sum(texts) / len(texts) if texts else 0.0,
                      sum(page_texts) / len(page_texts) if page_texts else 0.0,
+                     sum(markup_texts) / len(markup_texts) if markup_texts else 0.0,
                      sum(1 for r in measured if not r["figures"]["lo_opens"]),
                      sum(1 for r in measured if r["figures"]["python_docx"] is False),
                      sum(1 for r in measured if r["figures"]["structure"]) +

@@ -256,6 +256,66 @@ TEST_F(DocumentWideSettingsTest, ShapesOfALaterDocumentStateTheFillAndLineTheirS
     EXPECT_STREQ(second.last_child().attribute("w").value(), "12700");
 }
 
+TEST_F(DocumentWideSettingsTest, LibreOfficeShadesAGradientAsItsOwnThemeCompletesItEitherWay) {
+    // A page of a gradient from white to black that states no shading: its style's background
+    // fill runs it down the page under its own theme, out from the middle under the other's.
+    auto themed = [](const std::string& shading, const std::string& body) {
+        DocDraft draft;
+        draft.body = body;
+        draft.setTheme(
+            "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/"
+            "main\" name=\"T\"><a:themeElements><a:fmtScheme name=\"T\"><a:fillStyleLst/>"
+            "<a:lnStyleLst/><a:effectStyleLst/><a:bgFillStyleLst><a:noFill/><a:noFill/>"
+            "<a:gradFill rotWithShape=\"1\"><a:gsLst><a:gs pos=\"0\"><a:schemeClr "
+            "val=\"phClr\"/></a:gs><a:gs pos=\"100000\"><a:schemeClr val=\"phClr\"/>"
+            "</a:gs></a:gsLst>" +
+            shading +
+            "</a:gradFill></a:bgFillStyleLst></a:fmtScheme></a:themeElements>"
+            "</a:theme>");
+        return draft;
+    };
+    const std::string page = "cx=\"7560310\" cy=\"10692130\"";
+    const DocDraft own = themed(
+        "<a:lin ang=\"5400000\" scaled=\"0\"/>",
+        "<w:p><w:r><w:drawing><wp:anchor distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" "
+        "simplePos=\"0\" relativeHeight=\"1\" behindDoc=\"1\" locked=\"0\" layoutInCell=\"1\" "
+        "allowOverlap=\"1\"><wp:simplePos x=\"0\" y=\"0\"/><wp:positionH relativeFrom=\"page\">"
+        "<wp:posOffset>0</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"page\">"
+        "<wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent " +
+            page +
+            "/><wp:wrapNone/><wp:docPr id=\"1\" name=\"Shade\"/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp>"
+            "<wps:cNvSpPr/><wps:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext " +
+            page +
+            "/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom><a:gradFill><a:gsLst>"
+            "<a:gs pos=\"0\"><a:srgbClr val=\"FFFFFF\"/></a:gs><a:gs pos=\"100000\"><a:srgbClr "
+            "val=\"000000\"/></a:gs></a:gsLst></a:gradFill><a:ln><a:noFill/></a:ln></wps:spPr>"
+            "<wps:style><a:lnRef idx=\"0\"><a:srgbClr val=\"000000\"/></a:lnRef><a:fillRef "
+            "idx=\"1003\"><a:srgbClr val=\"808080\"/></a:fillRef><a:effectRef idx=\"0\">"
+            "<a:srgbClr val=\"000000\"/></a:effectRef><a:fontRef idx=\"minor\"/></wps:style>"
+            "<wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>"
+            "<w:r><w:t>shaded</w:t></w:r></w:p>");
+    const DocDraft other = themed("<a:path path=\"circle\"><a:fillToRect l=\"50000\" t=\"50000\" "
+                                  "r=\"50000\" b=\"50000\"/></a:path>",
+                                  para("leader"));
+    const std::string ownPath = write("own.docx", own);
+    const std::string otherPath = write("other.docx", other);
+    // The shading and rotation of its own theme's gradient come after the stops.
+    const auto doc = Written(join({otherPath, ownPath})).document();
+    EXPECT_STREQ(doc.select_node("//a:gradFill").node().attribute("rotWithShape").value(), "1");
+    EXPECT_STREQ(doc.select_node("//a:gradFill/*[2]").node().name(), "a:lin");
+    EXPECT_STREQ(doc.select_node("//a:fillRef").node().attribute("idx").value(), "0");
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    ASSERT_EQ(renderBothWaysRound(ownPath, otherPath), "");
+    for (const auto& [x, y] : {std::pair{0.5, 0.1}, {0.5, 0.9}, {0.1, 0.5}}) {
+        const int alone = pdfPageGreys(pdfOf("own"), x, y).at(0);
+        EXPECT_NEAR(pdfPageGreys(pdfOf("ownfirst"), x, y).at(0), alone, 8) << x << "," << y;
+        EXPECT_NEAR(pdfPageGreys(pdfOf("otherfirst"), x, y).at(1), alone, 8) << x << "," << y;
+    }
+}
+
 // ------------------------------------------------------------------------ default tab stop
 
 /// The stop positions a paragraph states in its own w:tabs, in order.

@@ -1,5 +1,6 @@
 // Section settings a renderer may read for the whole document: where endnotes stand, which
-// sections number their lines, and which headers and footers a later section inherits.
+// sections number their lines, which headers and footers a later section inherits, and which
+// sections a form's protection covers.
 #include "EngineFixture.h"
 
 #include "engine/package/Xml.h"
@@ -129,6 +130,48 @@ TEST_F(SectionSettingsTest, AFirstPageWithoutHeadersKeepsItsRoomAfterDocumentsWi
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
     expectWordWhereItStandsAlone(envelopePath, headedPath, "opening");
+}
+
+TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) {
+    DocDraft form; // only its form fields may be edited; LibreOffice sets its note a line higher
+    form.settings = "<w:documentProtection w:edit=\"forms\" w:enforcement=\"1\"/>";
+    form.body = "<w:p><w:r><w:t>form</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/></w:r>"
+                "</w:p>";
+    form.footnotes = "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/>"
+                     "</w:r></w:p></w:footnote><w:footnote w:id=\"1\"><w:p><w:r><w:footnoteRef/>"
+                     "</w:r><w:r><w:t xml:space=\"preserve\"> Footnoted</w:t></w:r></w:p>"
+                     "</w:footnote>";
+    form.sectPr = section("");
+    DocDraft open; // two sections, and form protection it does not enforce
+    open.settings = "<w:documentProtection w:edit=\"forms\" w:enforcement=\"0\"/>";
+    open.body = "<w:p><w:pPr>" + section("") + "</w:pPr><w:r><w:t>open</w:t></w:r></w:p>";
+    open.sectPr = section("", "<w:formProt/>");
+    const std::string formPath = write("form.docx", form);
+    const std::string openPath = write("open.docx", open);
+    // Which sections are left open, in document order.
+    for (const auto& [inputs, opened] :
+         {std::pair<std::vector<std::string>, std::string>{{openPath, formPath, openPath}, "++-++"},
+          {{formPath, openPath}, "-++"}}) {
+        const Written out(join(inputs, JoinChoices{true, false}));
+        const auto protection =
+            out.xml("word/settings.xml").document_element().child("w:documentProtection");
+        EXPECT_STREQ(protection.attribute("w:edit").value(), "forms");
+        EXPECT_STREQ(protection.attribute("w:enforcement").value(), "1");
+        std::string flags;
+        const auto document = out.document();
+        for (const auto& sectPr : document.select_nodes("//w:sectPr")) {
+            const auto flag = sectPr.node().child("w:formProt");
+            flags += flag && std::strcmp(flag.attribute("w:val").value(), "0") == 0 ? '+' : '-';
+        }
+        EXPECT_EQ(flags, opened);
+    }
+    const Written unprotected(join({openPath, openPath}));
+    EXPECT_FALSE(
+        unprotected.xml("word/settings.xml").document_element().child("w:documentProtection"));
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(formPath, openPath, "Footnoted");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "engine/package/Xml.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,33 @@ pugi::xml_node lastOf(const pugi::xml_node& spPr, std::initializer_list<std::str
     return last;
 }
 
+/// Puts the reference's colour (resolved, with the entry's shades and tints on top of it) in
+/// place of each placeholder colour of a copied entry; without a colour the placeholders go.
+void paintPlaceholders(pugi::xml_node copy, const pugi::xml_node& reference,
+                       const std::function<void(pugi::xml_node)>& resolveColour) {
+    const auto colour = reference.first_child();
+    std::vector<pugi::xml_node> placeholders;
+    forEachElement(copy, [&](pugi::xml_node element) {
+        if (localName(element.name()) == "schemeClr" &&
+            std::string_view(element.attribute("val").value()) == "phClr") {
+            placeholders.push_back(element);
+        }
+        return true;
+    });
+    for (auto placeholder : placeholders) {
+        if (colour.type() != pugi::node_element) {
+            placeholder.parent().remove_child(placeholder);
+            continue;
+        }
+        auto stated = placeholder.parent().insert_copy_before(colour, placeholder);
+        resolveColour(stated);
+        for (auto modifier : placeholder.children()) {
+            stated.append_copy(modifier);
+        }
+        placeholder.parent().remove_child(placeholder);
+    }
+}
+
 } // namespace
 
 void ShapeStyles::load(const std::string& formatScheme) {
@@ -91,28 +119,42 @@ void ShapeStyles::state(pugi::xml_node style,
         const auto anchor = lastOf(spPr, after);
         auto copy = anchor ? spPr.insert_copy_after(entry, anchor) : spPr.prepend_copy(entry);
         rebind(copy, prefix);
-        const auto colour = reference.first_child();
-        std::vector<pugi::xml_node> placeholders;
-        forEachElement(copy, [&](pugi::xml_node element) {
-            if (localName(element.name()) == "schemeClr" &&
-                std::string_view(element.attribute("val").value()) == "phClr") {
-                placeholders.push_back(element);
-            }
-            return true;
-        });
-        for (auto placeholder : placeholders) {
-            if (colour.type() != pugi::node_element) {
-                placeholder.parent().remove_child(placeholder);
-                continue;
-            }
-            auto stated = placeholder.parent().insert_copy_before(colour, placeholder);
-            resolveColour(stated);
-            // The entry's shades and tints apply on top of the reference's colour.
-            for (auto modifier : placeholder.children()) {
-                stated.append_copy(modifier);
-            }
-            placeholder.parent().remove_child(placeholder);
+        paintPlaceholders(copy, reference, resolveColour);
+    };
+    // A gradient of the shape's own that leaves out its shading takes it, and whatever else it
+    // leaves out, from the gradient its style names, in LibreOffice and in the word processor
+    // (whose fallback picture of such a shape rotates with it as the style's gradient says).
+    // Under another theme that index names another fill, whose path LibreOffice would draw even
+    // over a stated angle: the shape gets what its own theme's gradient gave it, and its
+    // reference names no fill.
+    auto completeGradient = [&](pugi::xml_node reference, pugi::xml_node gradient,
+                                const pugi::xml_node& entry) {
+        if (localName(entry.name()) != "gradFill" || hasChildAmong(gradient, {"lin", "path"})) {
+            return;
         }
+        const auto shading = lastOf(entry, {"lin", "path"});
+        if (!shading) {
+            return;
+        }
+        for (auto attribute : entry.attributes()) {
+            // The theme's prefixes are not declared where the shape is.
+            if (std::strchr(attribute.name(), ':') == nullptr &&
+                !gradient.attribute(attribute.name())) {
+                gradient.append_attribute(attribute.name()) = attribute.value();
+            }
+        }
+        auto stops = childNamed(gradient, "gsLst");
+        if (!stops && childNamed(entry, "gsLst")) {
+            stops = gradient.prepend_copy(childNamed(entry, "gsLst"));
+            rebind(stops, prefix);
+            paintPlaceholders(stops, reference, resolveColour);
+        }
+        rebind(stops ? gradient.insert_copy_after(shading, stops) : gradient.prepend_copy(shading),
+               prefix);
+        if (!childNamed(gradient, "tileRect") && childNamed(entry, "tileRect")) {
+            rebind(gradient.append_copy(childNamed(entry, "tileRect")), prefix);
+        }
+        reference.attribute("idx").set_value("0");
     };
 
     // Each goes after what precedes it in the properties: geometry, fill, line, effects.
@@ -122,12 +164,16 @@ void ShapeStyles::state(pugi::xml_node style,
         if (index < 1) {
             continue; // no style
         }
-        if (kind == "fillRef" && !hasChildAmong(spPr, {"noFill", "solidFill", "gradFill",
-                                                       "blipFill", "pattFill", "grpFill"})) {
+        if (kind == "fillRef") {
             const auto entry = index >= 1001
                                    ? nthEntry(childNamed(scheme, "bgFillStyleLst"), index - 1001)
                                    : nthEntry(childNamed(scheme, "fillStyleLst"), index - 1);
-            stateEntry(reference, entry, {"xfrm", "custGeom", "prstGeom"});
+            if (!hasChildAmong(
+                    spPr, {"noFill", "solidFill", "gradFill", "blipFill", "pattFill", "grpFill"})) {
+                stateEntry(reference, entry, {"xfrm", "custGeom", "prstGeom"});
+            } else if (const auto gradient = childNamed(spPr, "gradFill")) {
+                completeGradient(reference, gradient, entry);
+            }
         } else if (kind == "lnRef" && !hasChildAmong(spPr, {"ln"})) {
             stateEntry(reference, nthEntry(childNamed(scheme, "lnStyleLst"), index - 1),
                        {"xfrm", "custGeom", "prstGeom", "noFill", "solidFill", "gradFill",

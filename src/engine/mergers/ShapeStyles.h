@@ -19,7 +19,9 @@ public:
     [[nodiscard]] bool empty() const { return !m_scheme.document_element(); }
     /// Writes into the shape properties beside style the fill, line and effects its references
     /// name, where the properties state none of their own, with the reference's colour in place
-    /// of the placeholder; resolveColour is given each copied colour to resolve.
+    /// of the placeholder; resolveColour is given each copied colour to resolve. A gradient of
+    /// the shape's own without a shading gets what the gradient its fill reference names adds to
+    /// it, and the reference then names no fill.
     void state(pugi::xml_node style,
                const std::function<void(pugi::xml_node)>& resolveColour) const;
 

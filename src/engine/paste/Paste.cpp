@@ -5,6 +5,7 @@
 #include "engine/paste/ShapeTypes.h"
 
 #include "engine/mergers/EndnotePosition.h"
+#include "engine/mergers/FormProtection.h"
 #include "engine/mergers/LineNumbers.h"
 #include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
@@ -93,7 +94,9 @@ bool endsInPageBreak(pugi::xml_node block) {
 /// - after a page break, the blank last page the paragraph is on;
 /// - after a table, the paragraph that keeps the table from ending the section: LibreOffice keeps
 ///   the floating tables of a section that a table ends (all but the last) in the text instead of
-///   where they are placed, and shows its default footer on a first page that has none.
+///   where they are placed, and shows its default footer on a first page that has none;
+/// - a list item, its number (a list whose last item is still empty, "1." on an otherwise blank
+///   page). Only a number the paragraph states itself is seen: one from its style is not.
 bool mustNotEndSection(const pugi::xml_node& paragraph, const pugi::xml_node& before) {
     for (auto child : paragraph.children()) {
         const char* name = child.name();
@@ -101,6 +104,10 @@ bool mustNotEndSection(const pugi::xml_node& paragraph, const pugi::xml_node& be
             std::strcmp(name, "w:bookmarkStart") != 0 && std::strcmp(name, "w:bookmarkEnd") != 0) {
             return false;
         }
+    }
+    const auto numId = paragraph.child("w:pPr").child("w:numPr").child("w:numId");
+    if (numId && std::strcmp(numId.attribute("w:val").value(), "0") != 0) {
+        return true;
     }
     return before && (endsInPageBreak(before) || std::strcmp(before.name(), "w:tbl") == 0);
 }
@@ -144,6 +151,7 @@ void PasteSession::insertBody() {
         sections.push_back(lastSectPr);
     }
     prepareSourceSections(m_source, m_target, sections);
+    keepFormProtection(m_source, m_target, sections);
     keepEndnotesWithTheirDocument(m_source, m_target, sections, hasPrevious,
                                   m_notes.tookEndnotes());
     keepLineNumbersToTheirSections(m_target, body, sections);
