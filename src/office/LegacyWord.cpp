@@ -209,7 +209,8 @@ bool isPasswordProtectedWordBinary(const std::string& path) {
 }
 
 bool isWordBinaryWithComments(const std::string& path) {
-    // The fixed part, the counts and the arrays of Word 97 and later all fit in 512 bytes.
+    // In Word 97 and later files the fixed part, the first two arrays and the first pairs fill
+    // less than 512 bytes.
     constexpr std::size_t kRead = 512;
     constexpr std::size_t kCommentPair = 4;
     const auto fib = wordHeader(path, kRead);

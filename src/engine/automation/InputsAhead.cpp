@@ -60,7 +60,7 @@ void InputsAhead::expect(const std::vector<std::string>& paths,
         if (const auto size = regularFileSize(path); size && converter) {
             entry->bytes = *size;
             try {
-                entry->converts = needsConverter(sniffFile(path));
+                entry->converts = needsConverter(sniffFileHead(path));
             } catch (...) {
                 // Open says what is wrong with it.
             }

@@ -37,7 +37,7 @@ public:
     InputsAhead& operator=(const InputsAhead&) = delete;
 
     /// Replaces the list with paths, in the order they will be opened, and starts converting
-    /// them through converter (none without one). Looks at each file's size and kind.
+    /// them through converter (none without one). Looks at each file's size and first bytes.
     void expect(const std::vector<std::string>& paths,
                 const std::shared_ptr<DocumentConverter>& converter);
     /// The documents at paths may be expected soon (a list being made): the converter is told
