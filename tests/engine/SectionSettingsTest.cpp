@@ -156,6 +156,28 @@ TEST_F(SectionSettingsTest, AFirstPageKeepsItsLineGridWhereAnEmptyFooterWouldNot
     expectWordWhereItStandsAlone(narrowPath, footedPath, "gridline");
 }
 
+TEST_F(SectionSettingsTest, NoTitlePageWhereALaterSectionWouldInheritItsFirstHeader) {
+    // The second section's title page shows the first header the section before it states:
+    // none here, so it shows no header. Made a title page, the first section would state its
+    // own header as first header, and the second would inherit it.
+    DocDraft narrow;
+    const std::string margins = "w:top=\"0\" w:right=\"1440\" w:bottom=\"19\" w:left=\"1440\" "
+                                "w:header=\"708\" w:footer=\"992\"";
+    narrow.body = para("one", section(story(narrow, "header", "head"), "", 11906, 16838, margins)) +
+                  para("two");
+    narrow.sectPr = section("", "<w:titlePg/>", 11906, 16838, margins);
+    DocDraft footed;
+    footed.body = para("footed");
+    footed.sectPr = section(story(footed, "footer", "foot"));
+    const Written out(join({write("footed.docx", footed), write("narrow.docx", narrow)},
+                           JoinChoices{true, false}));
+    const auto sections = out.document().select_nodes("//w:sectPr");
+    ASSERT_EQ(sections.size(), 3u);
+    EXPECT_FALSE(sections[1].node().child("w:titlePg"));
+    EXPECT_FALSE(
+        sections[1].node().find_child_by_attribute("w:headerReference", "w:type", "first"));
+}
+
 TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) {
     DocDraft form; // only its form fields may be edited; LibreOffice sets its note a line higher
     form.settings = "<w:documentProtection w:edit=\"forms\" w:enforcement=\"1\"/>";
