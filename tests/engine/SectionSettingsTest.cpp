@@ -199,8 +199,8 @@ TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) 
          {std::pair<std::vector<std::string>, std::string>{{openPath, formPath, openPath}, "++-++"},
           {{formPath, openPath}, "-++"}}) {
         const Written out(join(inputs, JoinChoices{true, false}));
-        const auto protection =
-            out.xml("word/settings.xml").document_element().child("w:documentProtection");
+        const auto settings = out.xml("word/settings.xml");
+        const auto protection = settings.document_element().child("w:documentProtection");
         EXPECT_STREQ(protection.attribute("w:edit").value(), "forms");
         EXPECT_STREQ(protection.attribute("w:enforcement").value(), "1");
         std::string flags;
@@ -212,8 +212,8 @@ TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) 
         EXPECT_EQ(flags, opened);
     }
     const Written unprotected(join({openPath, openPath}));
-    EXPECT_FALSE(
-        unprotected.xml("word/settings.xml").document_element().child("w:documentProtection"));
+    const auto unprotectedSettings = unprotected.xml("word/settings.xml");
+    EXPECT_FALSE(unprotectedSettings.document_element().child("w:documentProtection"));
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
