@@ -220,6 +220,20 @@ TEST_F(SectionTest, FirstAndEvenPageHeadersStayAndEvenHeadersAreResolvedPerDocum
             EXPECT_EQ(out.text(name).find("Plain unused even"), std::string::npos) << name;
         }
     }
+    // Until a document shows even headers, none are stated; the one that does states them in
+    // the sections before it, a header-less document's empty stand-in included.
+    DocDraft bare;
+    bare.body = para("bare");
+    const Written out(
+        join({write("plain.docx", plain), write("bare.docx", bare), write("eo.docx", evenOdd)},
+             JoinChoices{true, false}));
+    const auto doc = out.document();
+    const auto sections = sectionsOf(doc);
+    ASSERT_EQ(sections.size(), 3u);
+    EXPECT_EQ(storyText(out, sections[0], "header", "even"), "Plain default");
+    EXPECT_EQ(storyText(out, sections[1], "header", "default"), "");
+    EXPECT_EQ(storyText(out, sections[1], "header", "even"), "");
+    EXPECT_EQ(storyText(out, sections[2], "header", "even"), "Even");
 }
 
 TEST_F(SectionTest, ADocumentWithoutHeadersNeverShowsAnotherDocumentsHeaders) {
