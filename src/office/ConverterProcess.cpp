@@ -6,6 +6,7 @@
 // or "failed" and a reason. It ends when the socket closes or its parent dies. Whatever goes
 // wrong inside LibreOffice (a crash, a hang) stays in this process; the bridge kills and
 // restarts it.
+#include "office/LegacyWord.h"
 #include "office/OfficeProfile.h"
 #include "office/OfficeWire.h"
 
@@ -415,7 +416,8 @@ convertToPdfWithoutComments(lok::Office& office, const Fallback& fallback, UnoCo
 office::Message convert(lok::Office& office, const Fallback& fallback, UnoConverter& uno,
                         const std::string& input, const std::string& output,
                         const std::string& format) {
-    if (isPackageWithComments(input)) {
+    if (isPackageWithComments(input) ||
+        paperloom::engine::office::isWordBinaryWithComments(input)) {
         auto reply = format == "pdf"
                          ? convertToPdfWithoutComments(office, fallback, uno, input, output)
                          : uno.convert(input, output, format);

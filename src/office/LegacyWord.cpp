@@ -1,12 +1,14 @@
-// Finding the Word header (FIB) of a compound file and its encryption flag.
+// Finding the Word header (FIB) of a compound file, its encryption flag and its comments.
 //
 // A compound file is a little file system of fixed-size sectors: the header names the sectors
 // of the allocation table (FAT) and the first sector of the directory; the directory entry
 // named "WordDocument" gives the first sector of the stream that starts with the FIB, whose
-// flags word at offset 10 has fEncrypted (0x0100). A stream under the cutoff size (4096 bytes)
-// lives in 64-byte mini sectors inside the root entry's own stream instead. Every offset read here
-// is checked against the file, and chains are followed for a bounded number of steps, so a damaged
-// or hostile file answers false instead of looping or reading outside the file.
+// flags word at offset 10 has fEncrypted (0x0100). After a fixed part come three counted
+// arrays (16-bit words, 32-bit longs, then pairs of 32-bit offset and length); the length of
+// the fifth pair is that of the comment references (PlcfandRef). A stream under the cutoff size
+// (4096 bytes) lives in 64-byte mini sectors inside the root entry's own stream instead. Every
+// offset read here is checked against the file, and chains are followed for a bounded number of
+// steps, so a damaged or hostile file answers false instead of looping or reading outside the file.
 #include "office/LegacyWord.h"
 
 #include <cstdint>
@@ -22,6 +24,15 @@ constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr int kMaxDirectorySectors = 64;
 constexpr std::uint16_t kWordIdent = 0xA5EC;
 constexpr std::uint16_t kEncryptedFlag = 0x0100;
+
+std::uint16_t le16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t le32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
 
 class CompoundFile {
 public:
@@ -124,14 +135,6 @@ public:
     }
 
 private:
-    static std::uint16_t le16(const unsigned char* p) {
-        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-    }
-    static std::uint32_t le32(const unsigned char* p) {
-        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-               (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    }
-
     static bool nameIs(const unsigned char* entry, const char* name) {
         const std::size_t length = std::strlen(name);
         if (le16(entry + 0x40) != 2 * (length + 1) || length > 31) {
@@ -178,26 +181,56 @@ private:
     std::vector<std::uint32_t> m_fatSectors;
 };
 
-} // namespace
-
-bool isPasswordProtectedWordBinary(const std::string& path) {
+/// The first size bytes of the FIB of a Word 97-2003 file (at most one sector), or nothing.
+std::optional<std::vector<unsigned char>> wordHeader(const std::string& path, std::size_t size) {
     try {
         CompoundFile file(path);
         if (!file.readHeader()) {
-            return false;
+            return std::nullopt;
         }
         const auto stream = file.findStream("WordDocument");
-        unsigned char fib[12];
+        std::vector<unsigned char> fib(size);
         if (!stream || stream->start >= kEndOfChain ||
-            !file.readStreamStart(*stream, fib, sizeof fib)) {
-            return false;
+            !file.readStreamStart(*stream, fib.data(), fib.size()) ||
+            le16(fib.data()) != kWordIdent) {
+            return std::nullopt;
         }
-        const auto ident = static_cast<std::uint16_t>(fib[0] | (fib[1] << 8));
-        const auto flags = static_cast<std::uint16_t>(fib[10] | (fib[11] << 8));
-        return ident == kWordIdent && (flags & kEncryptedFlag) != 0;
+        return fib;
     } catch (...) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+bool isPasswordProtectedWordBinary(const std::string& path) {
+    const auto fib = wordHeader(path, 12);
+    return fib && (le16(fib->data() + 10) & kEncryptedFlag) != 0;
+}
+
+bool isWordBinaryWithComments(const std::string& path) {
+    // In Word 97 and later files the fixed part, the first two arrays and the first pairs fill
+    // less than 512 bytes.
+    constexpr std::size_t kRead = 512;
+    constexpr std::size_t kCommentPair = 4;
+    const auto fib = wordHeader(path, kRead);
+    if (!fib) {
         return false;
     }
+    std::size_t at = 32;
+    const std::size_t words = le16(fib->data() + at);
+    at += 2 + 2 * words;
+    if (at + 2 > kRead) {
+        return false;
+    }
+    const std::size_t longs = le16(fib->data() + at);
+    at += 2 + 4 * longs;
+    if (at + 2 > kRead) {
+        return false;
+    }
+    const std::size_t pairs = le16(fib->data() + at);
+    at += 2 + 8 * kCommentPair + 4;
+    return pairs > kCommentPair && at + 4 <= kRead && le32(fib->data() + at) != 0;
 }
 
 } // namespace paperloom::engine::office

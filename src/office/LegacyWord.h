@@ -10,4 +10,9 @@ namespace paperloom::engine::office {
 /// else, including files too damaged to tell; never throws. Reads at most a few sectors.
 [[nodiscard]] bool isPasswordProtectedWordBinary(const std::string& path);
 
+/// True when path is a Word 97-2003 file whose header points at a table of comments that is not
+/// empty. False for anything else, including files too damaged to tell; never throws. Reads at
+/// most a few sectors.
+[[nodiscard]] bool isWordBinaryWithComments(const std::string& path);
+
 } // namespace paperloom::engine::office

@@ -154,6 +154,9 @@ void OfficeBridge::toWordPackage(const std::string& inputPath, const std::string
     }
     Request request;
     request.conversion = {absolutePath(inputPath), package, "docx", Direction::Import, inputPath};
+    // Only the first process converts a document with comments (LeftToFirstProcess): handed to
+    // it at once, it costs no further process a load that fails.
+    request.firstLaneOnly = isWordBinaryWithComments(inputPath);
     run(request);
     if (!fs::exists(package)) {
         throw failure(true, inputPath, "LibreOffice did not write the converted document", package);

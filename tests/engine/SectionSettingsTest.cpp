@@ -14,6 +14,16 @@ namespace {
 
 using SectionSettingsTest = EngineFixture;
 
+/// Gives draft a default header or footer (kind) of one paragraph; returns its reference.
+std::string story(DocDraft& draft, const std::string& kind, const std::string& text) {
+    const std::string root = kind == "header" ? "w:hdr" : "w:ftr";
+    draft.rels["rId" + kind] = {kind, kind + ".xml", false};
+    draft.parts["word/" + kind + ".xml"] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml." + kind + "+xml",
+        "<" + root + testNamespaces() + ">" + para(text) + "</" + root + ">"};
+    return "<w:" + kind + "Reference w:type=\"default\" r:id=\"rId" + kind + "\"/>";
+}
+
 TEST_F(SectionSettingsTest, EachDocumentsEndnotesStayAfterItsOwnTextWhereverItStands) {
     const std::string separators =
         "<w:endnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
@@ -107,14 +117,6 @@ TEST_F(SectionSettingsTest, AFirstPageWithoutHeadersKeepsItsRoomAfterDocumentsWi
     // A template's first page shows no header (w:titlePg without a first one), and its header
     // distance reaches below its top margin. After a document without a first-page header there
     // is none to inherit: a stand-in there would push the text down.
-    const auto story = [](DocDraft& draft, const std::string& kind, const std::string& text) {
-        const std::string root = kind == "header" ? "w:hdr" : "w:ftr";
-        draft.rels["rId" + kind] = {kind, kind + ".xml", false};
-        draft.parts["word/" + kind + ".xml"] = {
-            "application/vnd.openxmlformats-officedocument.wordprocessingml." + kind + "+xml",
-            "<" + root + testNamespaces() + ">" + para(text) + "</" + root + ">"};
-        return "<w:" + kind + "Reference w:type=\"default\" r:id=\"rId" + kind + "\"/>";
-    };
     DocDraft envelope;
     envelope.body = para("opening");
     envelope.sectPr = section(story(envelope, "header", "head") + story(envelope, "footer", "foot"),
@@ -130,6 +132,50 @@ TEST_F(SectionSettingsTest, AFirstPageWithoutHeadersKeepsItsRoomAfterDocumentsWi
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
     expectWordWhereItStandsAlone(envelopePath, headedPath, "opening");
+}
+
+TEST_F(SectionSettingsTest, AFirstPageKeepsItsLineGridWhereAnEmptyFooterWouldNotFitItsMargin) {
+    // LibreOffice makes the empty footer that keeps another document's footer away at least
+    // 1 mm high: under a bottom margin of 19 twips the text area loses the rest, and the lines
+    // of its grid, centred in that area, move. The header stands below the top margin, so the
+    // text starts where the header shows.
+    DocDraft narrow;
+    narrow.body = para("gridline");
+    narrow.sectPr = section(story(narrow, "header", "head"),
+                            "<w:docGrid w:type=\"lines\" w:linePitch=\"312\"/>", 11906, 16838,
+                            "w:top=\"0\" w:right=\"1440\" w:bottom=\"19\" w:left=\"1440\" "
+                            "w:header=\"708\" w:footer=\"992\"");
+    DocDraft footed;
+    footed.body = para("footed");
+    footed.sectPr = section(story(footed, "footer", "foot"));
+    const std::string narrowPath = write("narrow.docx", narrow);
+    const std::string footedPath = write("footed.docx", footed);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(narrowPath, footedPath, "gridline");
+}
+
+TEST_F(SectionSettingsTest, NoTitlePageWhereALaterSectionWouldInheritItsFirstHeader) {
+    // The second section's title page shows the first header the section before it states:
+    // none here, so it shows no header. Made a title page, the first section would state its
+    // own header as first header, and the second would inherit it.
+    DocDraft narrow;
+    const std::string margins = "w:top=\"0\" w:right=\"1440\" w:bottom=\"19\" w:left=\"1440\" "
+                                "w:header=\"708\" w:footer=\"992\"";
+    narrow.body = para("one", section(story(narrow, "header", "head"), "", 11906, 16838, margins)) +
+                  para("two");
+    narrow.sectPr = section("", "<w:titlePg/>", 11906, 16838, margins);
+    DocDraft footed;
+    footed.body = para("footed");
+    footed.sectPr = section(story(footed, "footer", "foot"));
+    const Written out(join({write("footed.docx", footed), write("narrow.docx", narrow)},
+                           JoinChoices{true, false}));
+    const auto sections = out.document().select_nodes("//w:sectPr");
+    ASSERT_EQ(sections.size(), 3u);
+    EXPECT_FALSE(sections[1].node().child("w:titlePg"));
+    EXPECT_FALSE(
+        sections[1].node().find_child_by_attribute("w:headerReference", "w:type", "first"));
 }
 
 TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) {
@@ -153,8 +199,8 @@ TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) 
          {std::pair<std::vector<std::string>, std::string>{{openPath, formPath, openPath}, "++-++"},
           {{formPath, openPath}, "-++"}}) {
         const Written out(join(inputs, JoinChoices{true, false}));
-        const auto protection =
-            out.xml("word/settings.xml").document_element().child("w:documentProtection");
+        const auto settings = out.xml("word/settings.xml");
+        const auto protection = settings.document_element().child("w:documentProtection");
         EXPECT_STREQ(protection.attribute("w:edit").value(), "forms");
         EXPECT_STREQ(protection.attribute("w:enforcement").value(), "1");
         std::string flags;
@@ -166,8 +212,8 @@ TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) 
         EXPECT_EQ(flags, opened);
     }
     const Written unprotected(join({openPath, openPath}));
-    EXPECT_FALSE(
-        unprotected.xml("word/settings.xml").document_element().child("w:documentProtection"));
+    const auto unprotectedSettings = unprotected.xml("word/settings.xml");
+    EXPECT_FALSE(unprotectedSettings.document_element().child("w:documentProtection"));
     if (!canRenderPdfs()) {
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }

@@ -108,6 +108,24 @@ TEST(PasswordProtection, OtherFilesAreNotTakenForProtectedOnes) {
     EXPECT_FALSE(isPasswordProtectedWordBinary(scratch / "missing.doc"));
 }
 
+TEST(LegacyComments, OnlyAWordBinaryThatListsCommentsIsTakenForOne) {
+    // Such a document goes straight to the converter that can open it.
+    const fs::path commented = kCorpus / "test10.doc";
+    if (!fs::exists(commented)) {
+        GTEST_SKIP() << "no corpus";
+    }
+    for (const auto& entry : fs::directory_iterator(kCorpus)) {
+        EXPECT_EQ(isWordBinaryWithComments(entry.path().string()), entry.path() == commented)
+            << entry.path();
+    }
+    Scratch scratch;
+    const std::string whole = firstBytes(commented.string(), 1 << 20);
+    for (const std::size_t size : {std::size_t{0}, std::size_t{8}, std::size_t{512}}) {
+        writeFile(scratch / "cut.doc", whole.substr(0, size));
+        EXPECT_FALSE(isWordBinaryWithComments(scratch / "cut.doc")) << size << " bytes";
+    }
+}
+
 // ------------------------------------------------------------------ with the real LibreOffice
 
 TEST_F(RealOffice, LegacyDocumentsJoinToTheTextOfTheirWordprocessingMLTwins) {

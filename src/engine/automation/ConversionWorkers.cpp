@@ -42,9 +42,12 @@ ConversionWorkers::Ticket ConversionWorkers::submit(Urgency urgency, std::uint64
     return job;
 }
 
-void ConversionWorkers::hurry(const Ticket& ticket) {
+void ConversionWorkers::hurry(const Ticket& ticket, std::uint64_t order) {
     std::lock_guard lock(m_mutex);
-    ticket->urgency = Urgency::Awaited;
+    if (ticket->urgency != Urgency::Awaited) {
+        ticket->urgency = Urgency::Awaited;
+        ticket->order = order;
+    }
 }
 
 bool ConversionWorkers::cancel(const Ticket& ticket) {

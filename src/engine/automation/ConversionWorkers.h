@@ -34,8 +34,9 @@ public:
     /// Queues work (which must not throw) and makes sure at least threads threads run.
     [[nodiscard]] Ticket submit(Urgency urgency, std::uint64_t order, std::function<void()> work,
                                 int threads);
-    /// Makes a queued job one that a caller waits for, so it runs next.
-    void hurry(const Ticket& ticket);
+    /// Makes a queued job one that a caller waits for, so it runs next, with a new order number
+    /// among those.
+    void hurry(const Ticket& ticket, std::uint64_t order);
     /// Drops a job that has not started; false when it has started or ended.
     bool cancel(const Ticket& ticket);
     /// Blocks until the job has run or was dropped.

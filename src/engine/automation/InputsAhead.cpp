@@ -25,18 +25,6 @@ std::optional<std::uint64_t> regularFileSize(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-/// The order of a conversion ahead among the others: its place in the list, moved forward by
-/// one place per kBytesPerPlace of input, at most to the front of the window. A large document
-/// near the end of the list then converts beside the small ones before it instead of alone after
-/// them, while the join waits for it.
-std::uint64_t aheadOrder(std::size_t index, std::uint64_t bytes) {
-    constexpr std::uint64_t kFraction = 256; // steps of a place
-    constexpr std::uint64_t kBytesPerPlace = 256 << 10;
-    const std::uint64_t forward = std::min(bytes / (kBytesPerPlace / kFraction),
-                                           (InputsAhead::kAheadDocuments - 1) * kFraction);
-    return (index + InputsAhead::kAheadDocuments) * kFraction - forward;
-}
-
 bool needsConverter(FileKind kind) {
     return kind == FileKind::LegacyWord || kind == FileKind::OldWord || kind == FileKind::Rtf ||
            kind == FileKind::OpenDocument;
@@ -47,7 +35,10 @@ bool needsConverter(FileKind kind) {
 /// One document of the list. What the job finds is written before it ends and read only after.
 struct InputsAhead::Entry {
     std::string path;
-    std::uint64_t bytes = 0;
+    std::size_t index = 0;         // in the list
+    std::uint64_t bytes = 0;       // as the list was announced
+    bool converts = false;         // needs the converter, as the list was announced
+    std::size_t rank = 0;          // in the conversion order
     ConversionWorkers::Ticket job; // none until its conversion is asked for
     std::string package;           // the converted package, or empty
     std::exception_ptr failure;
@@ -65,7 +56,39 @@ void InputsAhead::expect(const std::vector<std::string>& paths,
     for (const std::string& path : paths) {
         auto entry = std::make_shared<Entry>();
         entry->path = path;
+        entry->index = m_entries.size();
+        if (const auto size = regularFileSize(path); size && converter) {
+            entry->bytes = *size;
+            try {
+                entry->converts = needsConverter(sniffFileHead(path));
+            } catch (...) {
+                // Open says what is wrong with it.
+            }
+        }
+        if (entry->converts) {
+            m_conversionOrder.push_back(entry);
+        }
         m_entries.push_back(std::move(entry));
+        if (m_entries.size() == 1) {
+            moveOn(); // the first converts while the others are looked at
+        }
+    }
+    // A document starts as many places before its own as its input is larger than the typical
+    // one (input size stands for the time a conversion takes): the small ones keep their list
+    // order, and a large one converts beside as many of them as take about as long.
+    std::vector<std::uint64_t> sizes;
+    for (const auto& entry : m_conversionOrder) {
+        sizes.push_back(entry->bytes);
+    }
+    std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+    const double typical = sizes.empty() ? 1.0 : std::max<double>(1.0, sizes[sizes.size() / 2]);
+    const auto place = [typical](const Entry& entry) {
+        return static_cast<double>(entry.index) - static_cast<double>(entry.bytes) / typical;
+    };
+    std::stable_sort(m_conversionOrder.begin(), m_conversionOrder.end(),
+                     [&](const auto& a, const auto& b) { return place(*a) < place(*b); });
+    for (std::size_t rank = 0; rank < m_conversionOrder.size(); ++rank) {
+        m_conversionOrder[rank]->rank = rank;
     }
     moveOn();
 }
@@ -125,44 +148,51 @@ void InputsAhead::moveOn() {
         return;
     }
     std::uint64_t bytes = 0;
-    const std::size_t end = std::min(m_entries.size(), m_next + kAheadDocuments);
-    for (std::size_t i = m_next; i < end; ++i) {
-        Entry& entry = *m_entries[i];
-        if (!entry.job) {
-            const auto size = regularFileSize(entry.path);
-            if (!size) {
-                continue;
-            }
-            entry.bytes = *size;
+    for (std::size_t i = m_next; i < m_entries.size(); ++i) {
+        if (m_entries[i]->job) {
+            bytes += m_entries[i]->bytes;
         }
-        bytes += entry.bytes;
-        if (i > m_next && bytes > kAheadBytes) {
-            return;
-        }
-        if (entry.job) {
-            continue;
-        }
-        const std::shared_ptr<Entry> shared = m_entries[i];
-        const std::string package = m_folder.newFilePath(".docx");
-        const std::shared_ptr<DocumentConverter> converter = m_converter;
-        entry.job = m_workers.submit(
-            ConversionWorkers::Urgency::Ahead, aheadOrder(i, entry.bytes),
-            [shared, package, converter] {
-                try {
-                    if (!regularFileSize(shared->path) ||
-                        !needsConverter(sniffFile(shared->path))) {
-                        return; // Open reads it, or says what is wrong with it
-                    }
-                    shared->source = stampOf(shared->path);
-                    converter->toWordPackage(shared->path, package);
-                    shared->package = package;
-                } catch (...) {
-                    std::remove(package.c_str());
-                    shared->failure = std::current_exception();
-                }
-            },
-            converter->parallelConversions());
     }
+    // The next document goes before the others as soon as the join opens the one before it.
+    if (m_next < m_entries.size()) {
+        const std::shared_ptr<Entry>& next = m_entries[m_next];
+        if (next->job) {
+            m_workers.hurry(next->job, next->index);
+        } else if (next->converts) {
+            bytes += next->bytes;
+            submit(next, ConversionWorkers::Urgency::Awaited);
+        }
+    }
+    for (const std::shared_ptr<Entry>& entry : m_conversionOrder) {
+        if (entry->index > m_next && !entry->job && bytes + entry->bytes <= kAheadBytes) {
+            bytes += entry->bytes;
+            submit(entry, ConversionWorkers::Urgency::Ahead);
+        }
+    }
+}
+
+void InputsAhead::submit(const std::shared_ptr<Entry>& entry, ConversionWorkers::Urgency urgency) {
+    const std::string package = m_folder.newFilePath(".docx");
+    const std::shared_ptr<DocumentConverter> converter = m_converter;
+    // Those the join waits for go in list order, the others in the conversion order.
+    const std::uint64_t order =
+        urgency == ConversionWorkers::Urgency::Awaited ? entry->index : entry->rank;
+    entry->job = m_workers.submit(
+        urgency, order,
+        [entry, package, converter] {
+            try {
+                if (!regularFileSize(entry->path) || !needsConverter(sniffFile(entry->path))) {
+                    return; // Open reads it, or says what is wrong with it
+                }
+                entry->source = stampOf(entry->path);
+                converter->toWordPackage(entry->path, package);
+                entry->package = package;
+            } catch (...) {
+                std::remove(package.c_str());
+                entry->failure = std::current_exception();
+            }
+        },
+        converter->parallelConversions());
 }
 
 std::string InputsAhead::convert(const std::string& path,
@@ -170,7 +200,7 @@ std::string InputsAhead::convert(const std::string& path,
     std::shared_ptr<Entry> entry;
     entry.swap(m_reached);
     if (entry && entry->path == path && entry->job) {
-        m_workers.hurry(entry->job);
+        m_workers.hurry(entry->job, entry->index);
         m_workers.wait(entry->job);
         const auto now = stampOf(path);
         if (entry->source && now == entry->source) {
@@ -223,6 +253,7 @@ void InputsAhead::clear() {
         m_reached.reset();
     }
     m_entries.clear();
+    m_conversionOrder.clear();
     m_next = 0;
     m_converter.reset();
 }

@@ -14,12 +14,19 @@
 namespace paperloom::engine {
 
 /// Converts the documents of an announced list that need the converter (legacy Word, RTF, ODF)
-/// on the conversion workers while earlier ones are pasted: a few ahead of the one being opened,
-/// in list order except that a large one moves forward, and no more at once than kAheadBytes of
-/// input. A conversion's failure is
-/// reported only when its document is opened, so the join stops where it would have stopped
-/// anyway. Nothing here changes what a document opens as: a source that changed since its
-/// conversion is converted again. The window's thread calls everything here.
+/// on the conversion workers while earlier ones are pasted: the one the join opens next first,
+/// the others in list order except that a large one moves forward, and no more at once than
+/// kAheadBytes of input not yet opened. A conversion's failure is reported only when its
+/// document is opened, so the join stops where it would have stopped anyway. Nothing here
+/// changes what a document opens as: a source that changed since its conversion is converted
+/// again. The window's thread calls everything here.
+///
+/// Why large ones early: the converters are busy from the start of a join to its end, and what
+/// decides its length is how evenly their work ends. A large document converted in its list
+/// place keeps one converter busy alone while the others, done, wait for it with the join; one
+/// converted early goes beside small ones, and the last conversions are small ones of the end
+/// of the list, which leave the join little to paste after them. The next document before all
+/// others keeps the join pasting (and its progress moving) meanwhile.
 class InputsAhead {
 public:
     InputsAhead(ConversionWorkers& workers, PrivateFolder& folder)
@@ -30,7 +37,7 @@ public:
     InputsAhead& operator=(const InputsAhead&) = delete;
 
     /// Replaces the list with paths, in the order they will be opened, and starts converting
-    /// the first of them through converter (none without one).
+    /// them through converter (none without one). Looks at each file's size and first bytes.
     void expect(const std::vector<std::string>& paths,
                 const std::shared_ptr<DocumentConverter>& converter);
     /// The documents at paths may be expected soon (a list being made): the converter is told
@@ -50,21 +57,22 @@ public:
     /// what they wrote removed.
     void clear();
 
-    /// At most this many documents are converted ahead of the one being opened...
-    static constexpr std::size_t kAheadDocuments = 6;
-    /// ...and at most this many bytes of them, unless it is only the next one.
+    /// At most this many bytes of the documents not yet opened are converted or converting,
+    /// unless it is only the next one: their packages wait in the private folder.
     static constexpr std::uint64_t kAheadBytes = 128ULL << 20;
 
 private:
     struct Entry;
     void moveOn();
+    void submit(const std::shared_ptr<Entry>& entry, ConversionWorkers::Urgency urgency);
     void giveUp(Entry& entry);
 
     ConversionWorkers& m_workers;
     PrivateFolder& m_folder;
     std::shared_ptr<DocumentConverter> m_converter;
     std::vector<std::shared_ptr<Entry>> m_entries;
-    std::size_t m_next = 0;           // the first entry not yet reached
+    std::vector<std::shared_ptr<Entry>> m_conversionOrder; // those that need the converter
+    std::size_t m_next = 0;                                // the first entry not yet reached
     std::shared_ptr<Entry> m_reached; // the entry Open has just reached, until it converts
     ConversionWorkers::Ticket m_preparing;
 };

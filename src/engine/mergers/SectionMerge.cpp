@@ -79,6 +79,56 @@ bool statesAny(const pugi::xml_node& sectPr, const char* element) {
     return static_cast<bool>(sectPr.child(element));
 }
 
+/// LibreOffice makes a footer at least 1 mm high, so the empty footer takes room from a section
+/// whose bottom margin is narrower, and moves the lines of its line grid. Where no section before
+/// states a first-page footer, its first page can show none at all instead, in both readers, as
+/// a title page that shows its own header through a first-page reference to it. Not where that
+/// changes what the section shows: a first-page reference of its own (shown once it has a title
+/// page), or a later section of its document with a title page that inherits this first header.
+void keepFirstPageFreeOfEmptyFooter(const std::vector<pugi::xml_node>& sections,
+                                    unsigned inherited) {
+    auto first = sections.front();
+    const auto bottom = first.child("w:pgMar").attribute("w:bottom");
+    if ((inherited & headerReferenceBit(true, "default")) == 0 ||
+        (inherited & headerReferenceBit(true, "first")) != 0 || !bottom || bottom.as_llong() < 0 ||
+        bottom.as_llong() >= kEmptyHeight || isOn(first.child("w:titlePg")) ||
+        statesAny(first, "w:footerReference")) {
+        return;
+    }
+    pugi::xml_node ownHeader;
+    for (auto ref : first.children("w:headerReference")) {
+        const std::string type = referenceType(ref);
+        if (type == "first") {
+            return;
+        }
+        if (type == "default") {
+            ownHeader = ref;
+        }
+    }
+    if (!ownHeader && statesAny(first, "w:headerReference")) {
+        return; // only even headers of its own: its first page would lose the default one
+    }
+    for (std::size_t i = 1; i < sections.size(); ++i) {
+        if (!isOn(sections[i].child("w:titlePg"))) {
+            continue;
+        }
+        const auto refs = sections[i].children("w:headerReference");
+        if (std::none_of(refs.begin(), refs.end(),
+                         [](const pugi::xml_node& ref) { return referenceType(ref) == "first"; })) {
+            return;
+        }
+    }
+    if (ownHeader) {
+        auto firstHeader = first.insert_copy_after(ownHeader, ownHeader);
+        auto type = firstHeader.attribute("w:type");
+        if (!type) {
+            type = firstHeader.append_attribute("w:type");
+        }
+        type.set_value("first");
+    }
+    orderedChild(first, "w:titlePg", kSectionOrder).remove_attributes();
+}
+
 } // namespace
 
 std::string standInParagraph(std::string_view runs) {
@@ -148,6 +198,9 @@ bool joinSections(DocumentModel& target, const std::vector<pugi::xml_node>& sect
     if (landing.statedHeaders != 0) {
         const bool ownHeader = statesAny(first, "w:headerReference");
         const bool ownFooter = statesAny(first, "w:footerReference");
+        if (newPage) { // a section that starts within a page has no first page of its own
+            keepFirstPageFreeOfEmptyFooter(sections, landing.statedHeaders);
+        }
         // A type no section before states shows nothing there either: a stand-in would only
         // take room (a template's first page without a footer, its text down to the margin).
         const unsigned added = addEmptyHeaderReferences(target, first, landing.statedHeaders);

@@ -128,7 +128,9 @@ bool isWordMainContentType(const std::string& contentType) {
     return false;
 }
 
-FileKind sniffFile(const std::string& path) {
+namespace {
+
+FileKind sniff(const std::string& path, bool whole) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         const int error = errno;
@@ -153,12 +155,24 @@ FileKind sniffFile(const std::string& path) {
         return FileKind::WordPackage;
     }
     if (head.rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0) {
+        if (!whole) {
+            return FileKind::LegacyWord;
+        }
         // An encrypted package is a compound file with an EncryptionInfo stream; its directory
         // may sit anywhere, so look through a bounded prefix of the file.
+        // Read only as far as the file goes: every document that needs the converter is
+        // sniffed a few times, and a buffer of the whole bound costs more than a small file.
         std::string body = head;
-        std::string more(std::size_t{8} << 20, '\0');
-        in.read(more.data(), static_cast<std::streamsize>(more.size()));
-        body.append(more.data(), static_cast<std::size_t>(in.gcount()));
+        const std::size_t bound = head.size() + (std::size_t{8} << 20);
+        char chunk[1 << 16];
+        while (body.size() < bound) {
+            in.read(chunk,
+                    static_cast<std::streamsize>(std::min(sizeof chunk, bound - body.size())));
+            if (in.gcount() <= 0) {
+                break;
+            }
+            body.append(chunk, static_cast<std::size_t>(in.gcount()));
+        }
         if (containsUtf16(body, "EncryptionInfo") || containsUtf16(body, "EncryptedPackage")) {
             return FileKind::Encrypted;
         }
@@ -171,6 +185,16 @@ FileKind sniffFile(const std::string& path) {
         return FileKind::OldWord;
     }
     return FileKind::Other;
+}
+
+} // namespace
+
+FileKind sniffFile(const std::string& path) {
+    return sniff(path, true);
+}
+
+FileKind sniffFileHead(const std::string& path) {
+    return sniff(path, false);
 }
 
 std::string findMainPart(const Package& package) {

@@ -26,6 +26,9 @@ struct OpenedPackage {
 
 /// The kind of the file at path; throws PackageError when it cannot be read at all.
 [[nodiscard]] FileKind sniffFile(const std::string& path);
+/// The same from the first 4 KiB alone, which takes an encrypted package (a compound file too)
+/// for LegacyWord: cheap enough to look at every file of a long list.
+[[nodiscard]] FileKind sniffFileHead(const std::string& path);
 
 /// Reads and checks a Word package: content types present, the main part found through the
 /// package relationships and of a WordprocessingML type. Throws PackageError saying what is
