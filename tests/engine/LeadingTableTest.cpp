@@ -1,5 +1,6 @@
 // A table that opens a later document, with what LibreOffice does to it at the start of a
-// section: floating tables inside it that keep the margins of their own section.
+// section: floating tables inside it, and tables in its first cell, that keep the paper and
+// margins of their own section.
 #include "EngineFixture.h"
 
 #include <string>
@@ -61,6 +62,47 @@ TEST_F(LeadingTableTest, CardsOfFloatingTablesInATableKeepTheirMarginsAfterAFull
     ASSERT_GT(alone, 0);
     for (const char* name : {"ownfirst", "otherfirst"}) {
         EXPECT_NEAR(pdfWordLeft(pdfOf(name), "c100"), alone, 0.5) << name;
+    }
+}
+
+TEST_F(LeadingTableTest, TableInTheFirstCellKeepsItsOwnPaperAndMargins) {
+    // A document that opens with a table whose first cell opens with another table: after a
+    // page of 40 lines on A4 with narrower margins, LibreOffice laid it out on A4 within those
+    // margins.
+    DocDraft nested;
+    nested.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
+                  "<w:gridCol w:w=\"4338\"/><w:gridCol w:w=\"4302\"/></w:tblGrid><w:tr><w:tc>"
+                  "<w:tcPr><w:tcW w:w=\"4338\" w:type=\"dxa\"/></w:tcPr><w:tbl><w:tblPr>"
+                  "<w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
+                  "<w:gridCol w:w=\"3747\"/></w:tblGrid>" +
+                  oneCellRows(2, 3747, "inner") +
+                  "</w:tbl><w:p/></w:tc><w:tc><w:tcPr>"
+                  "<w:tcW w:w=\"4302\" w:type=\"dxa\"/></w:tcPr>" +
+                  para("beside") + "</w:tc></w:tr></w:tbl>" + para("after");
+    nested.sectPr = "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" "
+                    "w:right=\"1800\" w:bottom=\"1440\" w:left=\"1800\" w:header=\"720\" "
+                    "w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
+    DocDraft a4;
+    for (int i = 0; i < 40; ++i) {
+        a4.body += para("other");
+    }
+    a4.sectPr = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1417\" "
+                "w:right=\"1417\" w:bottom=\"1134\" w:left=\"1417\" w:header=\"708\" "
+                "w:footer=\"708\" w:gutter=\"0\"/></w:sectPr>";
+    const std::string nestedPath = write("nested.docx", nested);
+    const std::string a4Path = write("a4.docx", a4);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    ASSERT_EQ(renderBothWaysRound(nestedPath, a4Path), "");
+    for (const std::string word : {"inner", "after"}) {
+        const double left = pdfWordLeft(pdfOf(nestedPath), word);
+        const double top = pdfWordTop(pdfOf(nestedPath), word);
+        ASSERT_GT(left, 0) << word;
+        for (const char* name : {"ownfirst", "otherfirst"}) {
+            EXPECT_NEAR(pdfWordLeft(pdfOf(name), word), left, 0.5) << name << " " << word;
+            EXPECT_NEAR(pdfWordTop(pdfOf(name), word), top, 0.5) << name << " " << word;
+        }
     }
 }
 

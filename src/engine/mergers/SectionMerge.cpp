@@ -42,6 +42,16 @@ std::string referenceType(const pugi::xml_node& ref) {
     return type ? type.value() : "default";
 }
 
+/// Names the part ref names once more, right after it, for pages of another type.
+void copyReferenceAs(pugi::xml_node sectPr, const pugi::xml_node& ref, const char* type) {
+    auto copy = sectPr.insert_copy_after(ref, ref);
+    auto attribute = copy.attribute("w:type");
+    if (!attribute) {
+        attribute = copy.append_attribute("w:type");
+    }
+    attribute.set_value(type);
+}
+
 /// Drops the even references of a section whose document shows no even headers; where
 /// stateDefault, each kind's default one is then stated for even pages too. Returns true when
 /// the section changed.
@@ -63,12 +73,7 @@ bool evenHeadersFollowDefault(pugi::xml_node sectPr, bool stateDefault) {
             changed = true;
         }
         if (standard && stateDefault) {
-            auto even = sectPr.insert_copy_after(standard, standard);
-            auto type = even.attribute("w:type");
-            if (!type) {
-                type = even.append_attribute("w:type");
-            }
-            type.set_value("even");
+            copyReferenceAs(sectPr, standard, "even");
             changed = true;
         }
     }
@@ -135,12 +140,7 @@ void keepFirstPageFreeOfEmptyFooter(const std::vector<pugi::xml_node>& sections,
         }
     }
     if (ownHeader) {
-        auto firstHeader = first.insert_copy_after(ownHeader, ownHeader);
-        auto type = firstHeader.attribute("w:type");
-        if (!type) {
-            type = firstHeader.append_attribute("w:type");
-        }
-        type.set_value("first");
+        copyReferenceAs(first, ownHeader, "first");
     }
     orderedChild(first, "w:titlePg", kSectionOrder).remove_attributes();
 }

@@ -127,6 +127,21 @@ bool holdsFloatingTableInText(const pugi::xml_node& table, const pugi::xml_node&
     return found;
 }
 
+/// Whether the first cell of the table's first row opens with another table.
+bool opensWithTableInFirstCell(const pugi::xml_node& table) {
+    for (auto node = table.child("w:tr").child("w:tc").first_child(); node;
+         node = node.next_sibling()) {
+        const std::string_view name = node.name();
+        if (name == "w:tbl") {
+            return true;
+        }
+        if (name == "w:p" || name == "w:sdt" || name == "w:customXml") {
+            return false;
+        }
+    }
+    return false;
+}
+
 /// Whether the section lays its lines on a grid (w:docGrid of type lines, linesAndChars or
 /// snapToChars).
 bool hasLineGrid(const pugi::xml_node& sectPr) {
@@ -188,6 +203,14 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
     // after BiographyReport: its cards 54 pt to the right).
     if (floating ? outermost == first && !becomesFrame(first, section)
                  : !holdsFloatingTableInText(first, section)) {
+        // A table whose first cell opens with another table LibreOffice lays out on the paper
+        // and within the margins of the page before, once that holds more than a few lines
+        // (hyperlink-in table after PFVI_Nutrition: on A4). An empty paragraph before it
+        // starts the section's own page; with its mark hidden, no reader gives it a line.
+        if (!floating && opensWithTableInFirstCell(first)) {
+            auto paragraph = body.insert_child_before("w:p", outermost);
+            paragraph.append_child("w:pPr").append_child("w:rPr").append_child("w:vanish");
+        }
         return;
     }
     // One exact point high, with a mark of one point: the text after the table moves by
