@@ -188,9 +188,9 @@ void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
         pugi::xml_document scratch;
         scratch.append_child("w:evenAndOddHeaders");
         insertOrdered(root, scratch.document_element(), kSettingsOrder);
-        // No document before this one shows even headers, so their sections state none (an
-        // even reference that nothing shows still moves LibreOffice's layout: it reads the
-        // header again). Now their even pages must show their default ones.
+        // No document before this one shows even headers, so their sections state none: an even
+        // reference that nothing shows still moves LibreOffice's layout, which reads the part it
+        // names all the same. Now their even pages must show their default ones.
         if (!target.body.isEmpty()) {
             target.body.editSections(
                 [](pugi::xml_node sectPr) { return evenHeadersFollowDefault(sectPr, true); });

@@ -22,7 +22,8 @@ struct Landing {
 
 /// Before the pasted body is remapped: settles the document-wide settings the source brings
 /// (settings.xml) and states in the source's own sections what they would otherwise take from
-/// those settings. Sections are the source's sectPr elements in document order; a source
+/// those settings; a source that switches even headers on states them in the sections target
+/// already holds too. Sections are the source's sectPr elements in document order; a source
 /// without a settings part counts as one with the defaults.
 void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
                            const std::vector<pugi::xml_node>& sections);
