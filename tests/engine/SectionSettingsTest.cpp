@@ -171,7 +171,8 @@ TEST_F(SectionSettingsTest, NoTitlePageWhereALaterSectionWouldInheritItsFirstHea
     footed.sectPr = section(story(footed, "footer", "foot"));
     const Written out(join({write("footed.docx", footed), write("narrow.docx", narrow)},
                            JoinChoices{true, false}));
-    const auto sections = out.document().select_nodes("//w:sectPr");
+    const auto document = out.document();
+    const auto sections = document.select_nodes("//w:sectPr");
     ASSERT_EQ(sections.size(), 3u);
     EXPECT_FALSE(sections[1].node().child("w:titlePg"));
     EXPECT_FALSE(
