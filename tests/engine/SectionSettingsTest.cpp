@@ -134,6 +134,38 @@ TEST_F(SectionSettingsTest, AFirstPageWithoutHeadersKeepsItsRoomAfterDocumentsWi
     expectWordWhereItStandsAlone(envelopePath, headedPath, "opening");
 }
 
+TEST_F(SectionSettingsTest, AFirstPageWithoutHeadersKeepsItsRoomAfterADocumentWithAFirstOne) {
+    // The envelope's title page gets the empty header that keeps the other document's first
+    // one away; its header distance reaches below its top margin, so the distance is cut. Its
+    // second page must still show its own header, and its text, where they stood.
+    DocDraft envelope;
+    envelope.body =
+        para("opening") + "<w:p><w:r><w:br w:type=\"page\"/><w:t>second</w:t></w:r></w:p>";
+    envelope.sectPr = section(story(envelope, "header", "envhead"), "<w:titlePg/>", 11906, 16838,
+                              "w:top=\"360\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" "
+                              "w:header=\"720\" w:footer=\"720\"");
+    DocDraft titled;
+    titled.body = para("titled");
+    titled.rels["rIdfirst"] = {"header", "first.xml", false};
+    titled.parts["word/first.xml"] = {
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml",
+        "<w:hdr" + testNamespaces() + ">" + para("cover") + "</w:hdr>"};
+    titled.sectPr =
+        section("<w:headerReference w:type=\"first\" r:id=\"rIdfirst\"/>", "<w:titlePg/>");
+    const std::string envelopePath = write("envelope.docx", envelope);
+    const std::string titledPath = write("titled.docx", titled);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(envelopePath, titledPath, "opening");
+    for (const char* word : {"second", "envhead"}) {
+        const double alone = pdfWordTop(pdfOf(envelopePath), word);
+        for (const char* name : {"ownfirst", "otherfirst"}) {
+            EXPECT_NEAR(pdfWordTop(pdfOf(name), word), alone, 0.5) << name << " " << word;
+        }
+    }
+}
+
 TEST_F(SectionSettingsTest, AFirstPageKeepsItsLineGridWhereAnEmptyFooterWouldNotFitItsMargin) {
     // LibreOffice makes the empty footer that keeps another document's footer away at least
     // 1 mm high: under a bottom margin of 19 twips the text area loses the rest, and the lines

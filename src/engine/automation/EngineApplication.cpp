@@ -10,6 +10,7 @@
 #include "engine/settings/LineGrid.h"
 #include "engine/settings/PageBackground.h"
 #include "engine/settings/StatedSettings.h"
+#include "engine/settings/TitlePageHeader.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -376,6 +377,11 @@ void EngineApplication::pasteClipboard() {
         Package source =
             withOwnSettingsStated(clipboard->package, clipboard->mainPart, joinedTabInterval,
                                   hasNotes(model), joinedBackground, model.body.isEmpty());
+        // Its title page would show the empty header that keeps an earlier first-page one off.
+        if (!model.body.isEmpty() &&
+            (model.statedHeaders & headerReferenceBit(false, "first")) != 0) {
+            stateTitlePageClearOfHeader(source, clipboard->mainPart);
+        }
         if (model.hasTableOfContents) {
             source = withFieldFormattingStyled(source, clipboard->mainPart);
         }
