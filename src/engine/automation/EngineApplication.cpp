@@ -6,11 +6,11 @@
 #include "engine/package/ZipWriter.h"
 #include "engine/paste/FieldParagraphs.h"
 #include "engine/paste/PasteSession.h"
+#include "engine/paste/TitlePageHeader.h"
 #include "engine/settings/DefaultTabStops.h"
 #include "engine/settings/LineGrid.h"
 #include "engine/settings/PageBackground.h"
 #include "engine/settings/StatedSettings.h"
-#include "engine/settings/TitlePageHeader.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // A title page without a header of its own, kept clear of the empty one the join gives it.
-#include "engine/settings/TitlePageHeader.h"
+#include "engine/paste/TitlePageHeader.h"
 
 #include "engine/mergers/SectionMerge.h"
 #include "engine/model/BlankDocument.h"
