@@ -75,6 +75,10 @@ void stateTitlePageClearOfHeader(Package& out, const std::string& mainPart) {
         return;
     }
     try {
+        // Most documents have no title page: their body is not parsed a second time for it.
+        if (out.text(mainPart).find("titlePg") == std::string::npos) {
+            return;
+        }
         auto main = parsePart(out, mainPart);
         auto root = main.document_element();
         if (prefixFor(root, ns::W) != "w") {
