@@ -17,15 +17,10 @@ namespace {
 constexpr const char* kTypePrefix =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.";
 
-bool isOn(const pugi::xml_attribute& value) {
-    const std::string_view text = value.value();
-    return text == "1" || text == "true" || text == "on";
-}
-
 /// Leaves the section open to editing under form protection; true when it was not already.
 bool openSection(pugi::xml_node sectPr) {
     auto flag = sectPr.child("w:formProt");
-    if (flag && flag.attribute("w:val") && !isOn(flag.attribute("w:val"))) {
+    if (flag && flag.attribute("w:val") && !isOnValue(flag.attribute("w:val"))) {
         return false;
     }
     flag = orderedChild(sectPr, "w:formProt", kSectionOrder);
@@ -39,7 +34,7 @@ bool openSection(pugi::xml_node sectPr) {
 bool protectsForms(const pugi::xml_node& settings) {
     const auto protection = settings.child("w:documentProtection");
     return std::string_view(protection.attribute("w:edit").value()) == "forms" &&
-           isOn(protection.attribute("w:enforcement"));
+           isOnValue(protection.attribute("w:enforcement"));
 }
 
 void keepFormProtection(PastedDocument& pasted, DocumentModel& target,

@@ -24,19 +24,6 @@ constexpr const char* kTypePrefix =
 /// header or footer at least 1 mm high), in twips.
 constexpr long long kEmptyHeight = 57;
 
-/// An on/off property: present and not switched off by its value.
-bool isOn(const pugi::xml_node& flag) {
-    if (!flag) {
-        return false;
-    }
-    const auto val = flag.attribute("w:val");
-    if (!val) {
-        return true;
-    }
-    const std::string value = val.value();
-    return value != "0" && value != "false" && value != "off";
-}
-
 std::string referenceType(const pugi::xml_node& ref) {
     const auto type = ref.attribute("w:type");
     return type ? type.value() : "default";
@@ -112,7 +99,7 @@ void keepFirstPageFreeOfEmptyFooter(const std::vector<pugi::xml_node>& sections,
     const auto bottom = first.child("w:pgMar").attribute("w:bottom");
     if ((inherited & headerReferenceBit(true, "default")) == 0 ||
         (inherited & headerReferenceBit(true, "first")) != 0 || !bottom || bottom.as_llong() < 0 ||
-        bottom.as_llong() >= kEmptyHeight || isOn(first.child("w:titlePg")) ||
+        bottom.as_llong() >= kEmptyHeight || isNotOffFlag(first.child("w:titlePg")) ||
         statesAny(first, "w:footerReference")) {
         return;
     }
@@ -130,7 +117,7 @@ void keepFirstPageFreeOfEmptyFooter(const std::vector<pugi::xml_node>& sections,
         return; // only even headers of its own: its first page would lose the default one
     }
     for (std::size_t i = 1; i < sections.size(); ++i) {
-        if (!isOn(sections[i].child("w:titlePg"))) {
+        if (!isNotOffFlag(sections[i].child("w:titlePg"))) {
             continue;
         }
         const auto refs = sections[i].children("w:headerReference");
@@ -173,13 +160,13 @@ void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,
                            const std::vector<pugi::xml_node>& sections) {
     const auto& sourceSettings = pasted.settings();
     const auto source = sourceSettings.document_element();
-    const bool evenAndOdd = isOn(source.child("w:evenAndOddHeaders"));
+    const bool evenAndOdd = isNotOffFlag(source.child("w:evenAndOddHeaders"));
 
     XmlPart& settings = target.ensurePart(target.settings, "settings", "word/settings.xml",
                                           std::string(kTypePrefix) + "settings+xml",
                                           blankStartTag("w:settings") + "</w:settings>");
     const bool joinedEvenAndOdd =
-        isOn(settings.doc().document_element().child("w:evenAndOddHeaders"));
+        isNotOffFlag(settings.doc().document_element().child("w:evenAndOddHeaders"));
     if (evenAndOdd && !joinedEvenAndOdd) {
         auto root = settings.edit().document_element();
         while (auto old = root.child("w:evenAndOddHeaders")) {

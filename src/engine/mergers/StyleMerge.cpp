@@ -23,11 +23,6 @@ namespace {
 constexpr const char* kStylesType =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml";
 
-bool isOn(const pugi::xml_attribute& attr) {
-    const std::string value = attr.value();
-    return value == "1" || value == "true" || value == "on";
-}
-
 /// The name a style had before we gave it a " (n)" suffix.
 std::string originName(std::string name) {
     if (name.size() > 4 && name.back() == ')') {
@@ -120,7 +115,7 @@ void StyleMerger::merge() {
         targetById.emplace(id, style);
         targetNames.insert(asciiLower(style.child("w:name").attribute("w:val").value()));
         bySignature.emplace(signatureOf(style), id);
-        if (isOn(style.attribute("w:default"))) {
+        if (isOnValue(style.attribute("w:default"))) {
             const std::string type = style.attribute("w:type").value();
             if (type == "paragraph") {
                 targetDefault[0] = id;
@@ -203,7 +198,7 @@ void StyleMerger::merge() {
             if (basedOn.empty() && type == "paragraph") {
                 defaults.foldInto(copy);
             }
-            if (isOn(style.attribute("w:default"))) {
+            if (isOnValue(style.attribute("w:default"))) {
                 if (type == "paragraph") {
                     sourceDefault[0] = id;
                 } else if (type == "table") {

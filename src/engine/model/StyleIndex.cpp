@@ -1,21 +1,15 @@
 // The styles of one styles part by id, and what a style inherits along its basedOn chain.
 #include "engine/model/StyleIndex.h"
 
+#include "engine/package/Xml.h"
+
 namespace paperloom::engine {
-namespace {
-
-bool isOn(const pugi::xml_attribute& attr) {
-    const std::string value = attr.value();
-    return value == "1" || value == "true" || value == "on";
-}
-
-} // namespace
 
 StyleIndex::StyleIndex(const pugi::xml_node& root) {
     for (auto style : root.children("w:style")) {
         const std::string id = style.attribute("w:styleId").value();
         m_byId.emplace(id, style);
-        if (isOn(style.attribute("w:default"))) {
+        if (isOnValue(style.attribute("w:default"))) {
             const std::string type = style.attribute("w:type").value();
             if (type == "paragraph") {
                 m_defaultParagraph = id;

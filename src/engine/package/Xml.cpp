@@ -184,6 +184,25 @@ void forEachElement(pugi::xml_node node, const std::function<bool(pugi::xml_node
     }
 }
 
+bool isOnValue(const pugi::xml_attribute& value) {
+    const std::string_view text = value.value();
+    return text == "1" || text == "true" || text == "on";
+}
+
+bool isOnFlag(const pugi::xml_node& flag) {
+    const auto value = flag.attribute("w:val");
+    return flag && (!value || isOnValue(value));
+}
+
+bool isNotOffFlag(const pugi::xml_node& flag) {
+    const auto value = flag.attribute("w:val");
+    if (!flag || !value) {
+        return static_cast<bool>(flag);
+    }
+    const std::string_view text = value.value();
+    return text != "0" && text != "false" && text != "off";
+}
+
 std::string_view localName(const char* qualifiedName) {
     const char* colon = std::strchr(qualifiedName, ':');
     return colon == nullptr ? std::string_view(qualifiedName) : std::string_view(colon + 1);

@@ -50,6 +50,14 @@ inline constexpr int kMaxXmlDepth = 400;
 /// visit returns false to skip the children of the element it was given.
 void forEachElement(pugi::xml_node node, const std::function<bool(pugi::xml_node)>& visit);
 
+/// Whether an on/off value says on: "1", "true" or "on".
+[[nodiscard]] bool isOnValue(const pugi::xml_attribute& value);
+/// Whether an on/off element is on: present, with no w:val or one that says on.
+[[nodiscard]] bool isOnFlag(const pugi::xml_node& flag);
+/// Whether an on/off element is on, reading its w:val leniently: present, with no w:val or one
+/// that does not say off ("0", "false", "off").
+[[nodiscard]] bool isNotOffFlag(const pugi::xml_node& flag);
+
 /// The local part of a qualified name ("w:p" -> "p").
 [[nodiscard]] std::string_view localName(const char* qualifiedName);
 /// The prefix of a qualified name ("w:p" -> "w", "p" -> "").

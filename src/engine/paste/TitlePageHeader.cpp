@@ -17,14 +17,6 @@ namespace {
 constexpr const char* kHeaderType =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
 
-bool isOn(const pugi::xml_node& flag) {
-    if (!flag) {
-        return false;
-    }
-    const std::string value = flag.attribute("w:val").as_string("1");
-    return value != "0" && value != "false" && value != "off";
-}
-
 std::string typeOf(const pugi::xml_node& ref) {
     return ref.attribute("w:type").as_string("default");
 }
@@ -94,7 +86,7 @@ void stateTitlePageClearOfHeader(Package& out, const std::string& mainPart) {
         if (auto last = body.child("w:sectPr")) {
             sections.push_back(last);
         }
-        if (sections.empty() || !isOn(sections.front().child("w:titlePg"))) {
+        if (sections.empty() || !isNotOffFlag(sections.front().child("w:titlePg"))) {
             return;
         }
         auto first = sections.front();

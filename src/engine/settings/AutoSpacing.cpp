@@ -26,25 +26,12 @@ struct Side {
 };
 constexpr Side kSides[] = {{"w:before", "w:beforeAutospacing"}, {"w:after", "w:afterAutospacing"}};
 
-bool isOn(const pugi::xml_attribute& attr) {
-    const std::string value = attr.value();
-    return value == "1" || value == "true" || value == "on";
-}
-
-bool isOnElement(const pugi::xml_node& flag) {
-    if (!flag) {
-        return false;
-    }
-    const auto val = flag.attribute("w:val");
-    return !val || isOn(val);
-}
-
 /// Whether automatic spacing applies on one side of the paragraph or style that owns spacing
 /// (its w:pPr/w:spacing, possibly empty), looking along its style chain and the defaults.
 bool automaticOn(const pugi::xml_node& owner, const pugi::xml_node& spacing, const Side& side,
                  const StyleIndex& styles, const pugi::xml_node& defaults) {
     if (const auto own = spacing.attribute(side.automatic)) {
-        return isOn(own);
+        return isOnValue(own);
     }
     std::string style;
     if (std::strcmp(owner.name(), "w:p") == 0) {
@@ -59,9 +46,9 @@ bool automaticOn(const pugi::xml_node& owner, const pugi::xml_node& spacing, con
         return false; // defaults, list levels, table style conditions: only what they say
     }
     if (const auto inherited = styles.attribute(style, "w:pPr", "w:spacing", side.automatic)) {
-        return isOn(inherited);
+        return isOnValue(inherited);
     }
-    return isOn(defaults.child("w:spacing").attribute(side.automatic));
+    return isOnValue(defaults.child("w:spacing").attribute(side.automatic));
 }
 
 void setAttribute(pugi::xml_node element, const char* name, const char* value) {
@@ -100,8 +87,9 @@ ResolvedSpacing resolveSpacing(const pugi::xml_node& paragraph, const StyleIndex
         return defaults.child("w:spacing").attribute(name);
     };
     for (const auto& side : kSides) {
-        const long long value = isOn(attribute(side.automatic)) ? kFixedSpacingTwips
-                                                                : attribute(side.value).as_llong(0);
+        const long long value = isOnValue(attribute(side.automatic))
+                                    ? kFixedSpacingTwips
+                                    : attribute(side.value).as_llong(0);
         (&side == &kSides[0] ? out.before : out.after) = value;
     }
     out.inLines = attribute("w:beforeLines") || attribute("w:afterLines");
@@ -112,7 +100,7 @@ ResolvedSpacing resolveSpacing(const pugi::xml_node& paragraph, const StyleIndex
     if (!contextual) {
         contextual = defaults.child("w:contextualSpacing");
     }
-    out.contextual = isOnElement(contextual);
+    out.contextual = isOnFlag(contextual);
     return out;
 }
 
@@ -125,7 +113,7 @@ bool separatesParagraphs(std::string_view name) {
 } // namespace
 
 bool usesFixedAutoSpacing(const pugi::xml_node& settingsRoot) {
-    return isOnElement(settingsRoot.child("w:compat").child("w:doNotUseHTMLParagraphAutoSpacing"));
+    return isOnFlag(settingsRoot.child("w:compat").child("w:doNotUseHTMLParagraphAutoSpacing"));
 }
 
 bool stateFixedAutoSpacing(pugi::xml_node partRoot, const StyleIndex& styles,

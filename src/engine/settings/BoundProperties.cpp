@@ -159,14 +159,6 @@ std::string normalizedLines(std::string_view text) {
     return out;
 }
 
-bool isOn(const pugi::xml_node& flag) {
-    if (!flag) {
-        return false;
-    }
-    const std::string_view value = flag.attribute("w:val").value();
-    return !flag.attribute("w:val") || value == "1" || value == "true" || value == "on";
-}
-
 /// The runs of a control's content, in order.
 std::vector<pugi::xml_node> runsIn(pugi::xml_node content) {
     std::vector<pugi::xml_node> runs;
@@ -350,7 +342,7 @@ bool BoundProperties::state(pugi::xml_node root) const {
         if (value->empty() || !properties.child("w:text") || !content) {
             continue; // an empty property shows the content as it is, the placeholder often
         }
-        if (showValue(properties, content, *value, isOn(properties.child("w:showingPlcHdr")))) {
+        if (showValue(properties, content, *value, isOnFlag(properties.child("w:showingPlcHdr")))) {
             properties.remove_child("w:showingPlcHdr");
         }
     }

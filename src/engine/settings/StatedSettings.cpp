@@ -28,14 +28,6 @@ constexpr const char* kChartType =
 constexpr const char* kParagraphParts[] = {"header",   "footer",   "footnotes",
                                            "endnotes", "comments", "numbering"};
 
-bool isOn(const pugi::xml_node& flag) {
-    if (!flag) {
-        return false;
-    }
-    const std::string_view value = flag.attribute("w:val").value();
-    return !flag.attribute("w:val") || value == "1" || value == "true" || value == "on";
-}
-
 /// The parts of the main part's relationships of one kind (there may be several headers).
 std::vector<std::string> partsOfKind(const Package& package, const Relationships& rels,
                                      const std::string& mainPart, std::string_view kind) {
@@ -100,7 +92,7 @@ void stateParagraphSpacing(Package& out, const Package& source, const Relationsh
                            const std::string& mainPart, const std::string& settingsName,
                            pugi::xml_document& settings) {
     const auto settingsRoot = settings.document_element();
-    const bool linkedStyles = isOn(settingsRoot.child("w:linkStyles"));
+    const bool linkedStyles = isOnFlag(settingsRoot.child("w:linkStyles"));
     const bool fixedAutoSpacing = usesFixedAutoSpacing(settingsRoot);
     if (!linkedStyles && !fixedAutoSpacing) {
         return;
@@ -372,14 +364,15 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     if (!settingsParts.empty()) {
         stateParagraphSpacing(out, source, rels, mainPart, settingsParts.front(), settings);
     }
-    if (!settingsParts.empty() && isOn(settings.document_element().child("w:gutterAtTop"))) {
+    if (!settingsParts.empty() && isOnFlag(settings.document_element().child("w:gutterAtTop"))) {
         stateGutterPosition(out, mainPart, settingsParts.front(), settings);
     }
     if (joinedHasNotes) {
         stateLineGrid(out, mainPart);
     }
     if (!settingsParts.empty() &&
-        isOn(settings.document_element().child("w:compat").child("w:splitPgBreakAndParaMark"))) {
+        isOnFlag(
+            settings.document_element().child("w:compat").child("w:splitPgBreakAndParaMark"))) {
         stateSplitPageBreakMarks(out, mainPart, settingsParts.front(), settings);
     }
     if (!leads) {
@@ -391,7 +384,7 @@ Package withOwnSettingsStated(const Package& source, const std::string& mainPart
     stateBoundProperties(out, source, rels, mainPart);
     if (joinedBackground) {
         statePageBackground(out, mainPart,
-                            isOn(settings.document_element().child("w:displayBackgroundShape")),
+                            isOnFlag(settings.document_element().child("w:displayBackgroundShape")),
                             *joinedBackground);
     }
     return out;
