@@ -3,6 +3,8 @@
 
 #include "engine/model/BlankDocument.h"
 #include "engine/model/DocumentModel.h"
+#include "engine/package/Package.h"
+#include "engine/package/Relationships.h"
 #include "engine/package/Xml.h"
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PastedDocument.h"
@@ -154,6 +156,27 @@ void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
     if (distance.as_llong() + kEmptyHeight > margin.as_llong()) {
         distance.set_value(std::max(0LL, margin.as_llong() - kEmptyHeight));
     }
+}
+
+std::string freeHeaderName(const Package& package) {
+    for (int n = 1;; ++n) {
+        std::string name = "word/header" + std::to_string(n) + ".xml";
+        if (!package.contains(name) && !package.contains(relsPartName(name))) {
+            return name;
+        }
+    }
+}
+
+void referHeader(pugi::xml_node sectPr, const char* type, const std::string& id,
+                 const std::string& idName, bool declareR) {
+    pugi::xml_document scratch;
+    auto ref = scratch.append_child("w:headerReference");
+    ref.append_attribute("w:type") = type;
+    if (declareR) {
+        ref.append_attribute("xmlns:r") = ns::R;
+    }
+    ref.append_attribute(idName.c_str()) = id.c_str();
+    insertOrdered(sectPr, ref, kSectionOrder);
 }
 
 void prepareSourceSections(PastedDocument& pasted, DocumentModel& target,

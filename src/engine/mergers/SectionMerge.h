@@ -9,6 +9,8 @@
 
 namespace paperloom::engine {
 
+struct Package;
+
 class DocumentModel;
 class PastedDocument;
 
@@ -52,6 +54,14 @@ void turnSection(pugi::xml_node sectPr, bool landscape);
 /// (marginName): the distance is cut where it does not. The same for footers and the bottom.
 void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
                               const char* marginName);
+
+/// A header part name that neither the package nor its relationship parts use yet.
+[[nodiscard]] std::string freeHeaderName(const Package& package);
+
+/// Adds to sectPr, in its place, a header reference of type to the relationship id, named by
+/// idName ("r:id"); a main part that does not bind r itself gets the declaration with it.
+void referHeader(pugi::xml_node sectPr, const char* type, const std::string& id,
+                 const std::string& idName, bool declareR);
 
 /// Gives sectPr a reference to an empty header or footer for every kind and type it lacks among
 /// those in inherited (headerReferenceBits of the sections before it), so that it does not show

@@ -21,15 +21,6 @@ std::string typeOf(const pugi::xml_node& ref) {
     return ref.attribute("w:type").as_string("default");
 }
 
-std::string freeHeaderName(const Package& out) {
-    for (int n = 1;; ++n) {
-        std::string name = "word/header" + std::to_string(n) + ".xml";
-        if (!out.contains(name) && !out.contains(relsPartName(name))) {
-            return name;
-        }
-    }
-}
-
 /// A copy of the header part named, its text starting lower by drop twips; returns its name.
 std::string copyDropped(Package& out, ContentTypes& types, const std::string& name,
                         long long drop) {
@@ -142,14 +133,7 @@ void stateTitlePageClearOfHeader(Package& out, const std::string& mainPart) {
                 if (stated) {
                     continue;
                 }
-                pugi::xml_document scratch;
-                auto ref = scratch.append_child("w:headerReference");
-                ref.append_attribute("w:type") = type.c_str();
-                if (rPrefix.empty()) {
-                    ref.append_attribute("xmlns:r") = ns::R;
-                }
-                ref.append_attribute(idName.c_str()) = id.c_str();
-                insertOrdered(next, ref, kSectionOrder);
+                referHeader(next, type.c_str(), id, idName, rPrefix.empty());
             }
         }
         out.parts[relsName] = PartData::fromPieces(rels.deflatedParts());

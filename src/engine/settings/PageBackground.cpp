@@ -189,15 +189,6 @@ long long longestPageSide(const std::vector<pugi::xml_node>& sections) {
     return side;
 }
 
-std::string freeHeaderName(const Package& out) {
-    for (int n = 1;; ++n) {
-        std::string name = "word/header" + std::to_string(n) + ".xml";
-        if (!out.contains(name) && !out.contains(relsPartName(name))) {
-            return name;
-        }
-    }
-}
-
 } // namespace
 
 void mergePageBackground(PastedDocument& pasted, DocumentModel& target, PasteRemap& remap) {
@@ -309,14 +300,7 @@ void statePageBackground(Package& out, const std::string& mainPart, bool shown,
         if (present.count(type) != 0) {
             continue;
         }
-        pugi::xml_document scratch;
-        auto ref = scratch.append_child("w:headerReference");
-        ref.append_attribute("w:type") = type;
-        if (rPrefix.empty()) {
-            ref.append_attribute("xmlns:r") = ns::R;
-        }
-        ref.append_attribute(idName.c_str()) = id.c_str();
-        insertOrdered(first, ref, kSectionOrder);
+        referHeader(first, type, id, idName, rPrefix.empty());
     }
     if (present.count("default") == 0) {
         // Sections that had no header stood their text at the top margin.
