@@ -26,11 +26,6 @@ constexpr const char* kTypePrefix =
 /// header or footer at least 1 mm high), in twips.
 constexpr long long kEmptyHeight = 57;
 
-std::string referenceType(const pugi::xml_node& ref) {
-    const auto type = ref.attribute("w:type");
-    return type ? type.value() : "default";
-}
-
 /// Names the part ref names once more, right after it, for pages of another type.
 void copyReferenceAs(pugi::xml_node sectPr, const pugi::xml_node& ref, const char* type) {
     auto copy = sectPr.insert_copy_after(ref, ref);
@@ -156,6 +151,11 @@ void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
     if (distance.as_llong() + kEmptyHeight > margin.as_llong()) {
         distance.set_value(std::max(0LL, margin.as_llong() - kEmptyHeight));
     }
+}
+
+std::string referenceType(const pugi::xml_node& ref) {
+    const auto type = ref.attribute("w:type");
+    return type ? type.value() : "default";
 }
 
 std::string freeHeaderName(const Package& package) {

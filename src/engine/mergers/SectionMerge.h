@@ -55,6 +55,9 @@ void turnSection(pugi::xml_node sectPr, bool landscape);
 void keepTextBelowEmptyHeader(pugi::xml_node sectPr, const char* distanceName,
                               const char* marginName);
 
+/// The page type a header or footer reference is for: its w:type, "default" where it has none.
+[[nodiscard]] std::string referenceType(const pugi::xml_node& ref);
+
 /// A header part name that neither the package nor its relationship parts use yet.
 [[nodiscard]] std::string freeHeaderName(const Package& package);
 

@@ -17,10 +17,6 @@ namespace {
 constexpr const char* kHeaderType =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
 
-std::string typeOf(const pugi::xml_node& ref) {
-    return ref.attribute("w:type").as_string("default");
-}
-
 /// A copy of the header part named, its text starting lower by drop twips; returns its name.
 std::string copyDropped(Package& out, ContentTypes& types, const std::string& name,
                         long long drop) {
@@ -83,7 +79,7 @@ void stateTitlePageClearOfHeader(Package& out, const std::string& mainPart) {
         auto first = sections.front();
         std::vector<pugi::xml_node> own;
         for (auto ref : first.children("w:headerReference")) {
-            if (typeOf(ref) == "first") {
+            if (referenceType(ref) == "first") {
                 return; // its title page shows its own header
             }
             own.push_back(ref);
@@ -120,7 +116,7 @@ void stateTitlePageClearOfHeader(Package& out, const std::string& mainPart) {
             const std::string copyId = rels.add(std::string(ns::RelTypeBase) + "header",
                                                 relativeTarget(mainPart, copy), false, false);
             ref.attribute(idName.c_str()).set_value(copyId.c_str());
-            originals.emplace_back(typeOf(ref), id);
+            originals.emplace_back(referenceType(ref), id);
         }
         // The next section inherited the originals, and the ones after it inherit from it.
         if (sections.size() > 1) {
@@ -128,7 +124,7 @@ void stateTitlePageClearOfHeader(Package& out, const std::string& mainPart) {
             for (const auto& [type, id] : originals) {
                 bool stated = false;
                 for (auto ref : next.children("w:headerReference")) {
-                    stated = stated || typeOf(ref) == type;
+                    stated = stated || referenceType(ref) == type;
                 }
                 if (stated) {
                     continue;

@@ -275,8 +275,7 @@ void statePageBackground(Package& out, const std::string& mainPart, bool shown,
     auto first = sections.front();
     std::set<std::string> present;
     for (auto ref : first.children("w:headerReference")) {
-        const auto type = ref.attribute("w:type");
-        present.insert(type ? type.value() : "default");
+        present.insert(referenceType(ref));
     }
     if (present.size() == 3 || !out.contains("[Content_Types].xml")) {
         return;
