@@ -188,6 +188,30 @@ TEST_F(SectionSettingsTest, AFirstPageKeepsItsLineGridWhereAnEmptyFooterWouldNot
     expectWordWhereItStandsAlone(narrowPath, footedPath, "gridline");
 }
 
+TEST_F(SectionSettingsTest, ADocumentThatStatesNoSectionKeepsTheReadersDefaultPage) {
+    // Without a section of its own a body is laid out on Letter with an inch all round, whatever
+    // the paper of the locale or of the document before it. A word set flush right shows both
+    // the paper's width and the right margin.
+    DocDraft bare;
+    bare.body = "<w:p><w:pPr><w:jc w:val=\"right\"/></w:pPr><w:r><w:t>edge</w:t></w:r></w:p>";
+    bare.sectPr.clear();
+    DocDraft framed;
+    framed.body = para("framed");
+    framed.sectPr = section({}, {}, 11906, 16838,
+                            "w:top=\"2880\" w:right=\"2880\" w:bottom=\"1440\" w:left=\"1440\" "
+                            "w:header=\"708\" w:footer=\"708\"");
+    const std::string barePath = write("bare.docx", bare);
+    const std::string framedPath = write("framed.docx", framed);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(barePath, framedPath, "edge");
+    const double alone = pdfWordLeft(pdfOf(barePath), "edge");
+    for (const char* name : {"ownfirst", "otherfirst"}) {
+        EXPECT_NEAR(pdfWordLeft(pdfOf(name), "edge"), alone, 0.5) << name;
+    }
+}
+
 TEST_F(SectionSettingsTest, NoTitlePageWhereALaterSectionWouldInheritItsFirstHeader) {
     // The second section's title page shows the first header the section before it states:
     // none here, so it shows no header. Made a title page, the first section would state its

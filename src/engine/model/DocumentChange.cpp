@@ -40,6 +40,7 @@ struct DocumentModel::Change {
     unsigned statedHeaders = 0;
     bool numbersLines = false;
     bool hasTableOfContents = false;
+    bool endsInStatedSection = false;
     std::uint64_t version = 0;
 };
 
@@ -105,6 +106,7 @@ void DocumentModel::beginChange() {
     change->statedHeaders = statedHeaders;
     change->numbersLines = numbersLines;
     change->hasTableOfContents = hasTableOfContents;
+    change->endsInStatedSection = endsInStatedSection;
     change->version = m_version;
     ids.mark();
     m_change = std::move(change);
@@ -184,6 +186,7 @@ void DocumentModel::rollBackChange() noexcept {
         statedHeaders = change.statedHeaders;
         numbersLines = change.numbersLines;
         hasTableOfContents = change.hasTableOfContents;
+        endsInStatedSection = change.endsInStatedSection;
         m_version = change.version;
         ids.rollBack();
     } catch (...) {

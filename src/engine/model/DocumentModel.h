@@ -132,10 +132,11 @@ public:
     std::string numberingName;
     std::string themeName;
     IdRegistry ids;
-    unsigned statedHeaders = 0;      // headerReferenceBits of every section of the body, or-ed
-    bool numbersLines = false;       // a section of the body numbers its lines (see LineNumbers)
-    bool hasTableOfContents = false; // the body holds one (see FieldParagraphs)
-    std::string emptyHeaderPart;     // shared by sections that must not inherit a header
+    unsigned statedHeaders = 0;       // headerReferenceBits of every section of the body, or-ed
+    bool numbersLines = false;        // a section of the body numbers its lines (see LineNumbers)
+    bool hasTableOfContents = false;  // the body holds one (see FieldParagraphs)
+    bool endsInStatedSection = false; // the final section is one a paste stated (see Paste)
+    std::string emptyHeaderPart;      // shared by sections that must not inherit a header
     std::string emptyFooterPart;
 
 private:

@@ -50,6 +50,26 @@ bool holdsOnlyBreaks(const pugi::xml_node& paragraph) {
     return true;
 }
 
+/// Appends to a body that states no final section the one both readers lay it out on alone:
+/// Letter with an inch all round, whatever the locale's paper. Left unstated, its text would go
+/// on in the section of the document before it, or on the new document's paper when it leads.
+/// After a document that stated none either, it goes on in that one's section, as before.
+pugi::xml_node stateDefaultSection(pugi::xml_node body) {
+    auto sectPr = body.append_child("w:sectPr");
+    auto size = sectPr.append_child("w:pgSz");
+    size.append_attribute("w:w") = "12240";
+    size.append_attribute("w:h") = "15840";
+    auto margins = sectPr.append_child("w:pgMar");
+    for (const char* side : {"w:top", "w:right", "w:bottom", "w:left"}) {
+        margins.append_attribute(side) = "1440";
+    }
+    for (const char* distance : {"w:header", "w:footer"}) {
+        margins.append_attribute(distance) = "720";
+    }
+    margins.append_attribute("w:gutter") = "0";
+    return sectPr;
+}
+
 /// True when the runs hold page breaks and nothing else.
 bool onlyPageBreaks(const pugi::xml_node& runs) {
     bool any = false;
@@ -127,6 +147,10 @@ void PasteSession::insertBody() {
             lastSectPr = std::strcmp(child.name(), "w:sectPr") == 0 ? child : pugi::xml_node();
             break;
         }
+    }
+    const bool statesNoSection = !lastSectPr;
+    if (statesNoSection && !(hasPrevious && m_target.endsInStatedSection)) {
+        lastSectPr = stateDefaultSection(body);
     }
     auto blockAfter = [&lastSectPr](pugi::xml_node node) {
         do {
@@ -232,6 +256,7 @@ void PasteSession::insertBody() {
         }
         targetBody.setFinalSectPr(lastSectPr);
     }
+    m_target.endsInStatedSection = statesNoSection;
     if (carriedRuns.first_child()) {
         const bool firstIsParagraph = firstBlock && std::strcmp(firstBlock.name(), "w:p") == 0;
         if (firstIsParagraph && pageBreak) {
