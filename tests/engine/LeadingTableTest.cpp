@@ -106,5 +106,26 @@ TEST_F(LeadingTableTest, TableInTheFirstCellKeepsItsOwnPaperAndMargins) {
     }
 }
 
+TEST_F(LeadingTableTest, ATableOnALineGridKeepsItsGridAfterAFullerPageWithoutOne) {
+    // After a page of 40 lines without a line grid, LibreOffice laid out the rows of a table
+    // that opens a document on a grid without that grid: they lost their whole grid lines
+    // (table--1 after the 2003 Consumer Confidence Report).
+    DocDraft gridded;
+    gridded.body = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr><w:tblGrid>"
+                   "<w:gridCol w:w=\"4000\"/></w:tblGrid>" +
+                   oneCellRows(4, 4000, "row") + "</w:tbl>" + para("after");
+    gridded.sectPr = section({}, "<w:docGrid w:type=\"lines\" w:linePitch=\"312\"/>");
+    DocDraft plain;
+    for (int i = 0; i < 40; ++i) {
+        plain.body += para("other");
+    }
+    const std::string griddedPath = write("gridded.docx", gridded);
+    const std::string plainPath = write("plain.docx", plain);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(griddedPath, plainPath, "after");
+}
+
 } // namespace
 } // namespace paperloom::engine::testing

@@ -149,6 +149,18 @@ bool hasLineGrid(const pugi::xml_node& sectPr) {
     return !type.empty() && type != "default";
 }
 
+/// Whether the two sections lay their lines on the same grid, or neither on one.
+bool sameLineGrid(const pugi::xml_node& a, const pugi::xml_node& b) {
+    if (!hasLineGrid(a) || !hasLineGrid(b)) {
+        return hasLineGrid(a) == hasLineGrid(b);
+    }
+    const auto gridA = a.child("w:docGrid");
+    const auto gridB = b.child("w:docGrid");
+    return std::string_view(gridA.attribute("w:type").value()) ==
+               gridB.attribute("w:type").value() &&
+           gridA.attribute("w:linePitch").as_llong(0) == gridB.attribute("w:linePitch").as_llong(0);
+}
+
 /// LibreOffice lays out a table that opens a section on the line grid of the section before it:
 /// after a section with a grid, the rows of a table from a section without one grow to whole
 /// grid lines. Paragraphs that do not snap to the grid keep their height, and where the table's
@@ -207,7 +219,11 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
         // and within the margins of the page before, once that holds more than a few lines
         // (hyperlink-in table after PFVI_Nutrition: on A4). An empty paragraph before it
         // starts the section's own page; with its mark hidden, no reader gives it a line.
-        if (!floating && opensWithTableInFirstCell(first)) {
+        // So is a table on a line grid of its own after such a page without that grid: its rows
+        // lost their whole grid lines (table--1's after the 2003 Consumer Confidence Report).
+        if (!floating &&
+            (opensWithTableInFirstCell(first) ||
+             (hasLineGrid(section) && !sameLineGrid(section, target.body.finalSectPr())))) {
             auto paragraph = body.insert_child_before("w:p", outermost);
             paragraph.append_child("w:pPr").append_child("w:rPr").append_child("w:vanish");
         }

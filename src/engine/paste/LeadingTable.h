@@ -25,9 +25,11 @@ class DocumentModel;
 ///   to it) and the text after it stand a line of its own document down, as they do alone. (A
 ///   word processor that adds no such paragraph shows that line.)
 /// - LibreOffice lays a table whose first cell opens with another table out on the paper and
-///   within the margins of the page before, once that holds more than a few lines. An empty
-///   paragraph whose mark is hidden goes before it: it starts the section's own page and takes
-///   no line.
+///   within the margins of the page before, once that holds more than a few lines, and a table
+///   whose section has a line grid, after such a page, on the grid of the section before it, if
+///   any. An empty
+///   paragraph whose mark is hidden goes before such a table: it starts the section's own page
+///   and takes no line.
 /// - LibreOffice can lay a table that opens a section out on the line grid of the section before
 ///   it. Where no paragraph goes before the table and its own section has no line grid, its
 ///   paragraphs are stated not to snap to a grid, which changes nothing off a grid.
