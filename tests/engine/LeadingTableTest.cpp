@@ -106,6 +106,29 @@ TEST_F(LeadingTableTest, TableInTheFirstCellKeepsItsOwnPaperAndMargins) {
     }
 }
 
+TEST_F(LeadingTableTest, ACoverPageTableKeptInTheTextStaysWhereItStoodAlone) {
+    // A cover page: a floating table in a content control, too wide for LibreOffice to make it
+    // a frame, so it stays in the text. The paragraph that anchors it in its own document after
+    // another one took a point and moved it, and all below it, down by that (BusinessReport).
+    DocDraft cover;
+    cover.body = "<w:sdt><w:sdtPr/><w:sdtContent><w:tbl><w:tblPr><w:tblpPr "
+                 "w:vertAnchor=\"page\" w:horzAnchor=\"page\" w:tblpXSpec=\"right\" "
+                 "w:tblpY=\"361\"/><w:tblW w:w=\"5500\" w:type=\"pct\"/></w:tblPr><w:tblGrid>"
+                 "<w:gridCol w:w=\"9000\"/></w:tblGrid>" +
+                 oneCellRows(2, 9000, "cover") + "</w:tbl></w:sdtContent></w:sdt>" + para("below");
+    DocDraft other;
+    other.body = para("other");
+    const std::string coverPath = write("cover.docx", cover);
+    const std::string otherPath = write("other.docx", other);
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    ASSERT_EQ(renderBothWaysRound(coverPath, otherPath), "");
+    const double alone = pdfWordTop(pdfOf(coverPath), "below");
+    ASSERT_GT(alone, 0);
+    EXPECT_NEAR(pdfWordTop(pdfOf("otherfirst"), "below"), alone, 0.5);
+}
+
 TEST_F(LeadingTableTest, ATableOnALineGridKeepsItsGridAfterAFullerPageWithoutOne) {
     // After a page of 40 lines without a line grid, LibreOffice laid out the rows of a table
     // that opens a document on a grid without that grid: they lost their whole grid lines

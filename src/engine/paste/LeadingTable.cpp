@@ -229,29 +229,10 @@ void anchorLeadingTable(const DocumentModel& target, pugi::xml_node body) {
         }
         return;
     }
-    // One exact point high, with a mark of one point: the text after the table moves by
-    // that.
+    // An empty paragraph whose mark is hidden: readers anchor the table to it, and it takes no
+    // line, so the table and the text after it stay where they stood alone.
     auto paragraph = body.insert_child_before("w:p", outermost);
-    auto pPr = paragraph.append_child("w:pPr");
-    auto spacing = pPr.append_child("w:spacing");
-    spacing.append_attribute("w:before") = "0";
-    spacing.append_attribute("w:after") = "0";
-    spacing.append_attribute("w:line") = "20";
-    spacing.append_attribute("w:lineRule") = "exact";
-    auto rPr = pPr.append_child("w:rPr");
-    rPr.append_child("w:sz").append_attribute("w:val") = "2";
-    rPr.append_child("w:szCs").append_attribute("w:val") = "2";
-    // A table placed from the text is placed from the paragraph after it, now a point
-    // lower (Resume1's title block): it goes up by that point.
-    auto placement = first.child("w:tblPr").child("w:tblpPr");
-    if (std::string_view(placement.attribute("w:vertAnchor").value()) == "text" &&
-        !placement.attribute("w:tblpYSpec")) {
-        const long long top = placement.attribute("w:tblpY").as_llong(0) - 20;
-        if (!placement.attribute("w:tblpY")) {
-            placement.append_attribute("w:tblpY");
-        }
-        placement.attribute("w:tblpY") = top;
-    }
+    paragraph.append_child("w:pPr").append_child("w:rPr").append_child("w:vanish");
 }
 
 } // namespace paperloom::engine

@@ -11,8 +11,10 @@ class DocumentModel;
 /// joined document:
 /// - a floating table (w:tblpPr) that opens a content control (a cover page, say) is anchored to
 ///   the paragraph before it, the previous document's last one, and drawn on the previous
-///   document's last page. An empty paragraph of one point goes before the content control (or
-///   custom XML), so that the table is anchored in its own document. A floating table that
+///   document's last page. An empty paragraph whose mark is hidden goes before the content
+///   control (or custom XML), so that the table is anchored in its own document; it takes no
+///   line, so a table LibreOffice keeps in the text does not move (one of a point moved
+///   BusinessReport's cover page down by that). A floating table that
 ///   stands in the body itself is left alone (readers place it where it belongs) unless
 ///   LibreOffice makes it a frame, which takes the page break before it along: where text fits
 ///   beside it, or its section has columns.
@@ -27,9 +29,8 @@ class DocumentModel;
 /// - LibreOffice lays a table whose first cell opens with another table out on the paper and
 ///   within the margins of the page before, once that holds more than a few lines, and a table
 ///   whose section has a line grid, after such a page, on the grid of the section before it, if
-///   any. An empty
-///   paragraph whose mark is hidden goes before such a table: it starts the section's own page
-///   and takes no line.
+///   any. An empty paragraph whose mark is hidden goes before such a table: it starts the
+///   section's own page and takes no line.
 /// - LibreOffice can lay a table that opens a section out on the line grid of the section before
 ///   it. Where no paragraph goes before the table and its own section has no line grid, its
 ///   paragraphs are stated not to snap to a grid, which changes nothing off a grid.
