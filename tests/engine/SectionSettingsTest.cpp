@@ -1,6 +1,6 @@
 // Section settings a renderer may read for the whole document: where endnotes stand, which
-// sections number their lines, which headers and footers a later section inherits, and which
-// sections a form's protection covers.
+// sections number their lines, which headers and footers a later section inherits, which
+// sections a form's protection covers, and the style that sets the footnotes area.
 #include "EngineFixture.h"
 
 #include "engine/package/Xml.h"
@@ -275,6 +275,46 @@ TEST_F(SectionSettingsTest, AFormStaysProtectedAndTheDocumentsBesideItStayOpen) 
         GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
     }
     expectWordWhereItStandsAlone(formPath, openPath, "Footnoted");
+}
+
+TEST_F(SectionSettingsTest, FootnotesStayWhereTheyStoodAfterALeaderWithAnotherUnusedNoteStyle) {
+    // The leader's "footnote text" sets 24 pt text and no note uses it. In a document that
+    // protects its forms, LibreOffice gives the notes area of a page a line in that style.
+    const auto withNoteStyle = [](const std::string& pPr) {
+        return "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+               "w:val=\"Normal\"/></w:style><w:style w:type=\"paragraph\" "
+               "w:styleId=\"FootnoteText\"><w:name w:val=\"footnote text\"/><w:basedOn "
+               "w:val=\"Normal\"/>" +
+               pPr + "</w:style>";
+    };
+    const std::string separators =
+        "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
+        "</w:footnote><w:footnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p><w:r>"
+        "<w:continuationSeparator/></w:r></w:p></w:footnote>";
+    DocDraft leader;
+    leader.body = para("leader");
+    leader.styles = withNoteStyle("<w:rPr><w:sz w:val=\"48\"/></w:rPr>");
+    leader.footnotes = separators;
+    DocDraft noted;
+    noted.body = "<w:p><w:r><w:t>noted</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/>"
+                 "</w:r></w:p>";
+    noted.footnotes = separators +
+                      "<w:footnote w:id=\"1\"><w:p><w:pPr><w:pStyle w:val=\"FootnoteText\"/>"
+                      "</w:pPr><w:r><w:footnoteRef/></w:r><w:r><w:t xml:space=\"preserve\"> thenote"
+                      "</w:t></w:r></w:p></w:footnote>";
+    noted.styles = withNoteStyle("");
+    noted.settings = "<w:documentProtection w:edit=\"forms\" w:enforcement=\"1\"/>";
+    const std::string notedPath = write("noted.docx", noted);
+    // A style the leader's text names keeps the leader's definition.
+    DocDraft naming = leader;
+    naming.body = "<w:p><w:pPr><w:pStyle w:val=\"FootnoteText\"/></w:pPr></w:p>";
+    const Written kept(join({write("naming.docx", naming), notedPath}));
+    EXPECT_TRUE(kept.xml("word/styles.xml")
+                    .select_node("//w:style[@w:styleId='FootnoteText']/w:rPr/w:sz[@w:val='48']"));
+    if (!canRenderPdfs()) {
+        GTEST_SKIP() << "LibreOffice or poppler-utils is not installed";
+    }
+    expectWordWhereItStandsAlone(notedPath, write("leader.docx", leader), "thenote");
 }
 
 } // namespace

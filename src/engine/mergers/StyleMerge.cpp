@@ -9,6 +9,7 @@
 #include "engine/package/XmlOrder.h"
 #include "engine/paste/PasteRemap.h"
 #include "engine/settings/DocumentDefaults.h"
+#include "engine/settings/LineGrid.h"
 
 #include <algorithm>
 #include <cctype>
@@ -65,6 +66,43 @@ std::string signatureOf(const pugi::xml_node& style) {
            asciiLower(originName(style.child("w:name").attribute("w:val").value()));
 }
 
+/// The kind of notes ("footnotes", "endnotes") a built-in style of this name sets, or null.
+const char* notesSetBy(const std::string& lowerName) {
+    if (lowerName == "footnote text") {
+        return "footnotes";
+    }
+    return lowerName == "endnote text" ? "endnotes" : nullptr;
+}
+
+/// True when anything of target names the style id: a style based on it, or a paragraph, run
+/// or table of the body, the notes, the comments, the headers or the footers.
+bool targetNamesStyle(DocumentModel& target, const std::string& id) {
+    for (auto style : target.styles.doc().document_element().children("w:style")) {
+        if (id == style.child("w:basedOn").attribute("w:val").value()) {
+            return true;
+        }
+    }
+    const std::string quoted = "w:val=\"" + id + '"';
+    const std::string apostrophed = "w:val='" + id + '\'';
+    const auto names = [&](std::string_view text) {
+        return text.find(quoted) != std::string_view::npos ||
+               text.find(apostrophed) != std::string_view::npos;
+    };
+    for (const XmlPart* part : {&target.footnotes, &target.endnotes, &target.comments}) {
+        if (*part && names(serializeNode(part->doc().document_element()))) {
+            return true;
+        }
+    }
+    for (const auto& rel : target.relsOf(target.mainPart).all()) {
+        const std::string_view type = rel.type;
+        if (!rel.external && (type.ends_with("/header") || type.ends_with("/footer")) &&
+            names(target.package.text(resolvePartName(target.mainPart, rel.target)))) {
+            return true;
+        }
+    }
+    return names(target.body.text());
+}
+
 } // namespace
 
 StyleMerger::StyleMerger(PastedDocument& source, DocumentModel& target, const FontMerger& fonts,
@@ -86,6 +124,39 @@ bool StyleMerger::targetDefines(const std::string& id) {
         }
     }
     return m_targetStyles.count(id) != 0;
+}
+
+pugi::xml_node
+StyleMerger::unusedNoteStyle(const pugi::xml_node& pasted,
+                             const std::unordered_map<std::string, pugi::xml_node>& targetById) {
+    const std::string name = asciiLower(pasted.child("w:name").attribute("w:val").value());
+    const char* notes = notesSetBy(name);
+    if (notes == nullptr || std::string_view(pasted.attribute("w:type").value()) != "paragraph") {
+        return {};
+    }
+    pugi::xml_node joined;
+    for (const auto& [id, style] : targetById) {
+        if (asciiLower(style.child("w:name").attribute("w:val").value()) == name &&
+            std::string_view(style.attribute("w:type").value()) == "paragraph") {
+            joined = style;
+        }
+    }
+    XmlPart& targetNotes =
+        std::strcmp(notes, "footnotes") == 0 ? m_target.footnotes : m_target.endnotes;
+    if (!joined || isOnValue(joined.attribute("w:default")) ||
+        holdsNotes(targetNotes.doc().document_element())) {
+        return {};
+    }
+    const std::string sourcePart = m_source.partOfKind(notes);
+    if (sourcePart.empty()) {
+        return {};
+    }
+    const auto sourceNotes = parseXml(m_source.package().text(sourcePart), sourcePart);
+    if (!holdsNotes(sourceNotes.document_element()) ||
+        targetNamesStyle(m_target, joined.attribute("w:styleId").value())) {
+        return {};
+    }
+    return joined;
 }
 
 void StyleMerger::merge() {
@@ -214,6 +285,24 @@ void StyleMerger::merge() {
             const auto equal = bySignature.find(signature);
             if (equal != bySignature.end()) {
                 m_map[id] = equal->second;
+                continue;
+            }
+            if (const auto unused = unusedNoteStyle(copy, targetById)) {
+                // Given the pasted definition under the joined document's id and name.
+                const std::string targetId = unused.attribute("w:styleId").value();
+                copy.attribute("w:styleId").set_value(targetId.c_str());
+                copy.remove_attribute("w:default");
+                copy.child("w:name").attribute("w:val").set_value(
+                    unused.child("w:name").attribute("w:val").value());
+                auto root = styles.edit().document_element();
+                auto replacement = root.insert_copy_before(copy, unused);
+                declareMissingNamespaces(replacement, sourceRoot, namespacesOf(targetRoot));
+                root.remove_child(unused);
+                targetById[targetId] = replacement;
+                std::erase_if(bySignature,
+                              [&](const auto& entry) { return entry.second == targetId; });
+                bySignature.emplace(signatureOf(replacement), targetId);
+                m_map[id] = targetId;
                 continue;
             }
             std::string newId = id;

@@ -37,6 +37,18 @@ public:
     [[nodiscard]] const std::string& defaultTableStyle() const { return m_tableDefault; }
 
 private:
+    /// The joined document's style of the pasted note text style's name ("footnote text",
+    /// "endnote text"), when the pasted one differs from it, the pasted document has notes of
+    /// its kind, the joined document none yet and nothing of it names that style. In a
+    /// document that protects its forms, LibreOffice gives the notes area of each page a line
+    /// in the document's note text style, whatever style the notes name: after a leader whose
+    /// unused "footnote text" is larger or more spaced, a pasted document's footnotes stood
+    /// higher. Such a style takes the pasted definition instead of a renamed copy, which
+    /// changes nothing else: nothing used it. Null otherwise.
+    pugi::xml_node
+    unusedNoteStyle(const pugi::xml_node& pasted,
+                    const std::unordered_map<std::string, pugi::xml_node>& targetById);
+
     PastedDocument& m_source;
     DocumentModel& m_target;
     const FontMerger& m_fonts;
