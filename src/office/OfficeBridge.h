@@ -31,7 +31,8 @@ struct OfficeBridgeOptions {
     std::string tempFolder;
     /// How long LibreOffice may take to start.
     std::chrono::milliseconds startTimeout{60'000};
-    /// How long one conversion may take: the base plus so much per MiB of its input.
+    /// How long one conversion may take: the base plus so much per MiB of its input; one that
+    /// keeps LibreOffice working gets more, up to eight times that.
     std::chrono::milliseconds convertTimeout{30'000};
     std::chrono::milliseconds convertTimeoutPerMiB{10'000};
     /// How many converter processes may run at once; 0 means two where this program may run on

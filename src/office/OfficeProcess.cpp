@@ -88,6 +88,38 @@ bool sendAll(int socket, const std::string& bytes) {
 
 enum class Received { Message, Closed, TimedOut, Stopped };
 
+/// The processor time, in clock ticks, that the processes of a process group have used so far
+/// (those still running: LibreOffice and whatever of it the converter started).
+long long groupProcessorTicks(pid_t group) {
+    long long ticks = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream file(entry.path() / "stat");
+        const std::string stat((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
+        const auto end = stat.rfind(')'); // the command name may hold spaces and parentheses
+        if (end == std::string::npos) {
+            continue;
+        }
+        int processGroup = 0;
+        unsigned long long user = 0;
+        unsigned long long system = 0;
+        // After the name: state, ppid, pgrp, session, tty, tpgid, flags, four fault counts,
+        // utime, stime.
+        if (std::sscanf(stat.c_str() + end + 1,
+                        " %*c %*d %d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &processGroup,
+                        &user, &system) == 3 &&
+            processGroup == group) {
+            ticks += static_cast<long long>(user + system);
+        }
+    }
+    return ticks;
+}
+
 /// Waits until a whole message has arrived, the peer closed the socket, the deadline, a stop of
 /// the program was asked for or the bridge shuts down (interruptFd readable).
 Received receive(int socket, int interruptFd, std::string& buffer, Message& message,
@@ -158,6 +190,40 @@ std::string tailOf(const std::string& path) {
 std::uint64_t fileSize(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+/// Waits for the answer to a conversion (see receive). The time a conversion takes grows faster
+/// than its input (a hundred copies of a three-page form take LibreOffice 150 s into Word 97-2003,
+/// forty of them 11 s), so the bound stops only a LibreOffice that has stopped working: at the
+/// bound, one still busy (a quarter of a core or more since the last look) gets a few seconds more
+/// at a time, up to eight times the bound.
+Received awaitConversion(int socket, int interruptFd, std::string& buffer, pid_t group,
+                         std::chrono::milliseconds bound, Message& reply,
+                         std::chrono::milliseconds& given) {
+    constexpr auto kSlice = std::chrono::seconds(5);
+    constexpr int kMostBounds = 8;
+    static const double ticksPerSecond = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const auto started = Clock::now();
+    const auto cap = started + kMostBounds * bound;
+    auto limit = started + bound;
+    auto looked = started;
+    long long ticks = groupProcessorTicks(group);
+    for (;;) {
+        const auto outcome = receive(socket, interruptFd, buffer, reply, limit);
+        given = std::chrono::duration_cast<std::chrono::milliseconds>(limit - started);
+        if (outcome != Received::TimedOut || limit >= cap) {
+            return outcome;
+        }
+        const auto now = Clock::now();
+        const long long used = groupProcessorTicks(group) - ticks;
+        const double seconds = std::chrono::duration<double>(now - looked).count();
+        if (static_cast<double>(used) / ticksPerSecond < 0.25 * seconds) {
+            return outcome;
+        }
+        ticks += used;
+        looked = now;
+        limit = std::min(now + kSlice, cap);
+    }
 }
 
 } // namespace
@@ -410,6 +476,7 @@ std::string OfficeProcess::convert(const ConversionRequest& request) {
     Message reply;
     Received outcome = Received::Closed;
     std::string output = request.output;
+    auto limit = bound; // what the conversion was given in the end
     for (int attempt = 0; attempt < 2; ++attempt) {
         start(request, m_withUno);
         if (request.output.empty()) {
@@ -417,10 +484,10 @@ std::string OfficeProcess::convert(const ConversionRequest& request) {
         }
         const bool warm = m_conversions > 0;
         ++m_conversions;
-        const auto deadline = Clock::now() + bound;
         outcome = Received::Closed;
         if (sendAll(m_socket, encodeMessage({kConvert, request.input, output, request.format}))) {
-            outcome = receive(m_socket, m_interruptFd, m_received, reply, deadline);
+            outcome = awaitConversion(m_socket, m_interruptFd, m_received, m_pid.load(), bound,
+                                      reply, limit);
         }
         // LibreOffice can be left in a state that crashes it on a later, sound document (a
         // document it failed to show does that). A crash in a process that had converted
@@ -441,7 +508,7 @@ std::string OfficeProcess::convert(const ConversionRequest& request) {
     if (outcome == Received::TimedOut) {
         stop();
         std::remove(output.c_str());
-        throw fail("LibreOffice did not finish converting it within " + secondsText(bound) +
+        throw fail("LibreOffice did not finish converting it within " + secondsText(limit) +
                        " and was stopped",
                    request.input);
     }

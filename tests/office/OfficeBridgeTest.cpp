@@ -475,6 +475,29 @@ TEST_F(ConverterFaults, CrashOnALaterDocumentGetsOneMoreTryInAFreshProcess) {
     EXPECT_EQ(bridge->startCount(), 2);
 }
 
+TEST_F(ConverterFaults, AConversionStillWorkingAtItsBoundIsLetFinish) {
+    // Works a core for 2.5 s on each document, past its bound of 1 s, then hands back the twin
+    // package; one that sleeps is stopped at the bound (HangingConversionTimesOut...).
+    const std::string twin = (kCorpus / "test01.docx").string();
+    auto bridge = bridgeWith("exec python3 -c '\n"
+                             "import os, shutil, struct, time\n" +
+                             std::string(kFakeConverterWire) +
+                             "put([b\"ready\"])\n"
+                             "count = struct.unpack(\"<I\", take(4))[0]\n"
+                             "fields = [take(struct.unpack(\"<I\", take(4))[0]) for _ in "
+                             "range(count)]\n"
+                             "end = time.process_time() + 2.5\n"
+                             "while time.process_time() < end:\n"
+                             "    pass\n"
+                             "shutil.copyfile(\"" +
+                             twin +
+                             "\", fields[2].decode())\n"
+                             "put([b\"ok\"])\n"
+                             "'\n");
+    EXPECT_EQ(openFailure(bridge, m_legacy), "");
+    EXPECT_EQ(bridge->startCount(), 1);
+}
+
 TEST_F(ConverterFaults, ProfilesOfProgramsThatDiedAreRemovedAtTheNextStart) {
     const pid_t child = ::fork();
     if (child == 0) {
