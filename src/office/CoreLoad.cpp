@@ -90,14 +90,8 @@ bool readCores(const std::string& path, CoreSample& sample) {
     return read && sample.cores > 0;
 }
 
-} // namespace
-
-std::optional<CoreSample> sampleCores(pid_t parent, const std::string& procRoot) {
-    CoreSample sample;
-    sample.taken = Clock::now();
-    if (!readCores(procRoot + "/stat", sample)) {
-        return std::nullopt;
-    }
+/// Every process of procRoot that reads as one.
+std::vector<ProcessTimes> readProcesses(const std::string& procRoot) {
     std::vector<ProcessTimes> processes;
     std::error_code error;
     for (std::filesystem::directory_iterator it(procRoot, error), end; !error && it != end;
@@ -116,6 +110,26 @@ std::optional<CoreSample> sampleCores(pid_t parent, const std::string& procRoot)
             processes.push_back(*times);
         }
     }
+    return processes;
+}
+
+} // namespace
+
+long long groupTicks(pid_t group, const std::string& procRoot) {
+    long long ticks = 0;
+    for (const ProcessTimes& process : readProcesses(procRoot)) {
+        ticks += process.group == group ? process.ticks : 0;
+    }
+    return ticks;
+}
+
+std::optional<CoreSample> sampleCores(pid_t parent, const std::string& procRoot) {
+    CoreSample sample;
+    sample.taken = Clock::now();
+    if (!readCores(procRoot + "/stat", sample)) {
+        return std::nullopt;
+    }
+    const std::vector<ProcessTimes> processes = readProcesses(procRoot);
     std::vector<pid_t> groups;
     for (const ProcessTimes& process : processes) {
         if (process.parent == parent && process.group == process.pid) {

@@ -37,6 +37,10 @@ struct CoreSample {
 [[nodiscard]] std::optional<CoreSample> sampleCores(pid_t parent,
                                                     const std::string& procRoot = "/proc");
 
+/// The CPU time, in clock ticks since it started, of the processes of procRoot in a process
+/// group (each one's own and its reaped children's): how hard a converter process works.
+[[nodiscard]] long long groupTicks(pid_t group, const std::string& procRoot = "/proc");
+
 /// Whether a further converter process would find a core of its own, judged by what the cores
 /// did between earlier and later: of the usable cores (no more than the machine has), those
 /// busy with others' work (all busy time less ours) and one for each of ourLanes, our processes

@@ -3,6 +3,7 @@
 
 #include "engine/files/ReplacementFile.h"
 #include "engine/files/StopRequest.h"
+#include "office/CoreLoad.h"
 #include "office/OfficeProfile.h"
 #include "office/OfficeWire.h"
 
@@ -87,38 +88,6 @@ bool sendAll(int socket, const std::string& bytes) {
 }
 
 enum class Received { Message, Closed, TimedOut, Stopped };
-
-/// The processor time, in clock ticks, that the processes of a process group have used so far
-/// (those still running: LibreOffice and whatever of it the converter started).
-long long groupProcessorTicks(pid_t group) {
-    long long ticks = 0;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream file(entry.path() / "stat");
-        const std::string stat((std::istreambuf_iterator<char>(file)),
-                               std::istreambuf_iterator<char>());
-        const auto end = stat.rfind(')'); // the command name may hold spaces and parentheses
-        if (end == std::string::npos) {
-            continue;
-        }
-        int processGroup = 0;
-        unsigned long long user = 0;
-        unsigned long long system = 0;
-        // After the name: state, ppid, pgrp, session, tty, tpgid, flags, four fault counts,
-        // utime, stime.
-        if (std::sscanf(stat.c_str() + end + 1,
-                        " %*c %*d %d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &processGroup,
-                        &user, &system) == 3 &&
-            processGroup == group) {
-            ticks += static_cast<long long>(user + system);
-        }
-    }
-    return ticks;
-}
 
 /// Waits until a whole message has arrived, the peer closed the socket, the deadline, a stop of
 /// the program was asked for or the bridge shuts down (interruptFd readable).
@@ -207,7 +176,7 @@ Received awaitConversion(int socket, int interruptFd, std::string& buffer, pid_t
     const auto cap = started + kMostBounds * bound;
     auto limit = started + bound;
     auto looked = started;
-    long long ticks = groupProcessorTicks(group);
+    long long ticks = groupTicks(group);
     for (;;) {
         const auto outcome = receive(socket, interruptFd, buffer, reply, limit);
         given = std::chrono::duration_cast<std::chrono::milliseconds>(limit - started);
@@ -215,7 +184,7 @@ Received awaitConversion(int socket, int interruptFd, std::string& buffer, pid_t
             return outcome;
         }
         const auto now = Clock::now();
-        const long long used = groupProcessorTicks(group) - ticks;
+        const long long used = groupTicks(group) - ticks;
         const double seconds = std::chrono::duration<double>(now - looked).count();
         if (static_cast<double>(used) / ticksPerSecond < 0.25 * seconds) {
             return outcome;
