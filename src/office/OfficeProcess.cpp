@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 extern char** environ;
@@ -164,34 +165,42 @@ std::uint64_t fileSize(const std::string& path) {
 /// Waits for the answer to a conversion (see receive). The time a conversion takes grows faster
 /// than its input (a hundred copies of a three-page form take LibreOffice 150 s into Word 97-2003,
 /// forty of them 11 s), so the bound stops only a LibreOffice that has stopped working: at the
-/// bound, one still busy (a quarter of a core or more since the last look) gets a few seconds more
-/// at a time, up to eight times the bound.
+/// bound, a short look tells how hard it works, and one still busy (a quarter of a core or more
+/// since the last look) gets a few seconds more at a time, up to eight times the bound. given is
+/// what it was granted: the bound, or that and the time it earned. The processes are looked at
+/// only once a conversion outlives its bound, not for every conversion.
 Received awaitConversion(int socket, int interruptFd, std::string& buffer, pid_t group,
                          std::chrono::milliseconds bound, Message& reply,
                          std::chrono::milliseconds& given) {
+    constexpr auto kFirstLook = std::chrono::milliseconds(250);
     constexpr auto kSlice = std::chrono::seconds(5);
     constexpr int kMostBounds = 8;
     static const double ticksPerSecond = static_cast<double>(::sysconf(_SC_CLK_TCK));
     const auto started = Clock::now();
     const auto cap = started + kMostBounds * bound;
     auto limit = started + bound;
+    given = bound;
+    std::optional<long long> ticks;
     auto looked = started;
-    long long ticks = groupTicks(group);
     for (;;) {
         const auto outcome = receive(socket, interruptFd, buffer, reply, limit);
-        given = std::chrono::duration_cast<std::chrono::milliseconds>(limit - started);
         if (outcome != Received::TimedOut || limit >= cap) {
             return outcome;
         }
         const auto now = Clock::now();
-        const long long used = groupTicks(group) - ticks;
-        const double seconds = std::chrono::duration<double>(now - looked).count();
-        if (static_cast<double>(used) / ticksPerSecond < 0.25 * seconds) {
-            return outcome;
+        const long long total = groupTicks(group);
+        if (ticks) {
+            const double seconds = std::chrono::duration<double>(now - looked).count();
+            if (static_cast<double>(total - *ticks) / ticksPerSecond < 0.25 * seconds) {
+                return outcome;
+            }
+            limit = std::min(now + kSlice, cap);
+            given = std::chrono::duration_cast<std::chrono::milliseconds>(limit - started);
+        } else {
+            limit = std::min<Clock::time_point>(now + kFirstLook, cap);
         }
-        ticks += used;
+        ticks = total;
         looked = now;
-        limit = std::min(now + kSlice, cap);
     }
 }
 
